@@ -1,0 +1,17 @@
+# The one list of the library's exports is its public header: every
+# declaration that starts with VELKOR_API. The symbol check and the Windows
+# .def file are both derived from it here.
+
+# velkor_read_exports(<header> <out_var>): the exported names, in header order.
+function(velkor_read_exports header out_var)
+  file(STRINGS "${header}" lines REGEX "^VELKOR_API ")
+  set(names "")
+  foreach(line IN LISTS lines)
+    if(line MATCHES "^VELKOR_API extern [A-Za-z0-9_]+ ([A-Za-z_][A-Za-z0-9_]*)[ ;]")
+      list(APPEND names "${CMAKE_MATCH_1}")
+    elseif(line MATCHES "([A-Za-z_][A-Za-z0-9_]*)\\(")
+      list(APPEND names "${CMAKE_MATCH_1}")
+    endif()
+  endforeach()
+  set(${out_var} "${names}" PARENT_SCOPE)
+endfunction()

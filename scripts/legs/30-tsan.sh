@@ -1,0 +1,6 @@
+#!/usr/bin/env bash
+# The whole suite under ThreadSanitizer.
+set -euo pipefail
+source "$(dirname "$0")/common.inc"
+export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
+run_ctest_build tsan -DCMAKE_BUILD_TYPE=Debug -DVELKOR_SANITIZE=thread -DVELKOR_BUILD_BENCHMARKS=OFF

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# The test command: installs what is missing, then runs every leg in
+# scripts/legs/ in order (each configures, builds and runs CTest in a build
+# folder of its own). Usage: scripts/test.sh [LEG-NAME...] (default: all legs).
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$root"
+mapfile -t base < <(grep -v '^#' scripts/base-packages.txt)
+scripts/install-deps.sh "${base[@]}"
+
+export VELKOR_ROOT="$root"
+export VELKOR_JOBS="${VELKOR_JOBS:-$(nproc)}"
+legs=()
+if [ $# -gt 0 ]; then
+  for name in "$@"; do legs+=(scripts/legs/*-"$name".sh); done
+else
+  legs=(scripts/legs/*.sh)
+fi
+failed=()
+for leg in "${legs[@]}"; do
+  name="$(basename "$leg" .sh)"
+  echo "=== leg $name"
+  start=$SECONDS
+  if bash "$leg"; then
+    echo "=== leg $name passed in $((SECONDS - start)) s"
+  else
+    echo "=== leg $name FAILED in $((SECONDS - start)) s"
+    failed+=("$name")
+  fi
+done
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "failed legs: ${failed[*]}"
+  exit 1
+fi
+echo "all legs passed"

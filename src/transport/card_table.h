@@ -1,0 +1,55 @@
+// The card table: all host-side state of the eight cards, and the card guard.
+#ifndef VELKOR_TRANSPORT_CARD_TABLE_H
+#define VELKOR_TRANSPORT_CARD_TABLE_H
+
+#include "transport/kernel.h"
+
+#include <atomic>
+#include <cstdint>
+
+namespace velkor {
+
+constexpr std::uint8_t kCardCount = 8;
+constexpr std::uint8_t kStagingSize = 32;
+constexpr std::uint8_t kInterruptFactors = 8;
+
+// Host-side state of one card. Fields written by functions that run without
+// the card lock (registration, reset, the interrupt functions and the service
+// thread) and read elsewhere are atomics; the rest is read and written under
+// the card lock, or only by registration.
+struct CardRecord {
+    std::uint8_t sequence = 0;      // number of the last packet posted, 0..29
+    std::uint32_t windowBase = 0;   // I/O address of the mailbox window
+    std::uint8_t slot = 0;          // backplane slot, 1..7; 0 while unregistered
+    std::uint32_t mixSpeed = 0;     // speed kept for three-dimensional mixed paths
+    std::atomic<std::uint8_t> stopFlag{0};
+    std::uint8_t staging[kStagingSize] = {}; // the packet being built
+    std::atomic<std::uint8_t> recording{0};  // a macro program is being recorded
+    std::uint8_t packetLength = 0;
+    void* interruptEvent = nullptr;
+    std::atomic<std::uint8_t> interruptRun{0};
+    std::atomic<std::uint8_t> interruptFlags[kInterruptFactors] = {};
+    std::atomic<std::uint8_t> lastInterruptCode{0};
+    kernel::Lock lock;
+    std::uint8_t moduleId = 0;
+};
+
+// The card guard: the record of a card number, or nullptr for a number that
+// lies outside the table. Every export looks its card up here and nowhere else.
+CardRecord* FindCard(std::uint8_t cardNo);
+
+// Holds a card's lock for the lifetime of the object.
+class CardLockHold {
+public:
+    explicit CardLockHold(CardRecord& card) : card_(card) { kernel::Acquire(card_.lock); }
+    ~CardLockHold() { kernel::Release(card_.lock); }
+    CardLockHold(const CardLockHold&) = delete;
+    CardLockHold& operator=(const CardLockHold&) = delete;
+
+private:
+    CardRecord& card_;
+};
+
+} // namespace velkor
+
+#endif

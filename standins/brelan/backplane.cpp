@@ -1,0 +1,226 @@
+// The slot-bus stand-in: six C calls over a virtual backplane of seven slots.
+#include "BrelanSDK.h"
+#include "brelan/backplane.h"
+#include "kernel_event.h"
+
+#include <array>
+#include <memory>
+#include <mutex>
+
+namespace brelan {
+namespace {
+
+using kernel_standin::KernelEvent;
+
+struct Slot {
+    std::mutex access; // serializes the device's register accesses
+    SlotDevice* device = nullptr;
+    std::mutex interrupts; // guards everything below
+    KernelEvent* event = nullptr;
+    InterruptState state;
+};
+
+struct Backplane {
+    std::array<Slot, kLastSlot + 1> slots; // index 0 unused
+    std::mutex traceMutex;
+    bool tracing = false;
+    std::vector<Access> trace;
+    // Every event ever handed out stays alive until the process ends, so a
+    // service thread still waiting on a closed event never touches freed memory.
+    std::mutex eventsMutex;
+    std::vector<std::unique_ptr<KernelEvent>> events;
+};
+
+Backplane& board()
+{
+    static Backplane instance;
+    return instance;
+}
+
+bool validSlot(std::uint8_t slot) { return slot >= kFirstSlot && slot <= kLastSlot; }
+
+void record(Access::Kind kind, std::uint8_t slot, std::uint32_t offset, std::uint8_t value)
+{
+    Backplane& b = board();
+    std::lock_guard<std::mutex> hold(b.traceMutex);
+    if (b.tracing) {
+        b.trace.push_back(Access{kind, slot, offset, value});
+    }
+}
+
+// Splits an I/O address into its slot and window offset; slot 0 if it lies in none.
+std::uint8_t decode(std::uint32_t address, std::uint32_t& offset)
+{
+    const std::uint32_t slot = address / kSlotStride;
+    offset = address % kSlotStride;
+    if (slot < kFirstSlot || slot > kLastSlot || offset >= kWindowSize) {
+        return 0;
+    }
+    return static_cast<std::uint8_t>(slot);
+}
+
+} // namespace
+
+bool Plug(std::uint8_t slot, SlotDevice* device)
+{
+    if (!validSlot(slot)) {
+        return false;
+    }
+    Slot& s = board().slots[slot];
+    std::lock_guard<std::mutex> hold(s.access);
+    s.device = device;
+    return true;
+}
+
+void Unplug(std::uint8_t slot) { Plug(slot, nullptr); }
+
+bool RaiseInterrupt(std::uint8_t slot)
+{
+    if (!validSlot(slot)) {
+        return false;
+    }
+    Slot& s = board().slots[slot];
+    std::lock_guard<std::mutex> hold(s.interrupts);
+    if (s.event == nullptr) {
+        return false;
+    }
+    ++s.state.raised;
+    s.event->Signal();
+    return true;
+}
+
+InterruptState GetInterruptState(std::uint8_t slot)
+{
+    if (!validSlot(slot)) {
+        return InterruptState{};
+    }
+    Slot& s = board().slots[slot];
+    std::lock_guard<std::mutex> hold(s.interrupts);
+    return s.state;
+}
+
+void SetTrace(bool on)
+{
+    Backplane& b = board();
+    std::lock_guard<std::mutex> hold(b.traceMutex);
+    b.tracing = on;
+    b.trace.clear();
+}
+
+std::vector<Access> TakeTrace()
+{
+    Backplane& b = board();
+    std::lock_guard<std::mutex> hold(b.traceMutex);
+    std::vector<Access> out;
+    out.swap(b.trace);
+    return out;
+}
+
+void Reset()
+{
+    for (std::uint8_t slot = kFirstSlot; slot <= kLastSlot; ++slot) {
+        Unplug(slot);
+        Slot_Interrupt_Close(slot);
+        Slot& s = board().slots[slot];
+        std::lock_guard<std::mutex> hold(s.interrupts);
+        s.state = InterruptState{};
+    }
+    SetTrace(false);
+}
+
+} // namespace brelan
+
+using brelan::Access;
+
+extern "C" {
+
+uint32_t GetSlotAddr(uint8_t slot)
+{
+    brelan::record(Access::Kind::SlotAddr, slot, 0, 0);
+    return brelan::validSlot(slot) ? slot * brelan::kSlotStride : 0;
+}
+
+uint8_t IoReadByte(uint32_t address)
+{
+    std::uint32_t offset = 0;
+    const std::uint8_t slot = brelan::decode(address, offset);
+    std::uint8_t value = 0xFF;
+    if (slot != 0) {
+        brelan::Slot& s = brelan::board().slots[slot];
+        std::lock_guard<std::mutex> hold(s.access);
+        if (s.device != nullptr) {
+            value = s.device->Read(static_cast<std::uint8_t>(offset));
+        }
+    }
+    brelan::record(Access::Kind::Read, slot, offset, value);
+    return value;
+}
+
+void IoWriteByte(uint32_t address, uint8_t value)
+{
+    std::uint32_t offset = 0;
+    const std::uint8_t slot = brelan::decode(address, offset);
+    brelan::record(Access::Kind::Write, slot, offset, value);
+    if (slot != 0) {
+        brelan::Slot& s = brelan::board().slots[slot];
+        std::lock_guard<std::mutex> hold(s.access);
+        if (s.device != nullptr) {
+            s.device->Write(static_cast<std::uint8_t>(offset), value);
+        }
+    }
+}
+
+void* Slot_Register_Interrupt(uint8_t slot)
+{
+    brelan::record(Access::Kind::RegisterInterrupt, slot, 0, 0);
+    if (!brelan::validSlot(slot)) {
+        return nullptr;
+    }
+    brelan::Backplane& b = brelan::board();
+    brelan::Slot& s = b.slots[slot];
+    std::lock_guard<std::mutex> hold(s.interrupts);
+    if (s.event != nullptr) {
+        s.event->Close(); // a new registration replaces the old one
+    }
+    auto event = std::make_unique<kernel_standin::KernelEvent>();
+    s.event = event.get();
+    {
+        std::lock_guard<std::mutex> keep(b.eventsMutex);
+        b.events.push_back(std::move(event));
+    }
+    s.state.registered = true;
+    ++s.state.registrations;
+    return s.event;
+}
+
+int32_t Slot_Interrupt_Done(uint8_t slot)
+{
+    brelan::record(Access::Kind::InterruptDone, slot, 0, 0);
+    if (!brelan::validSlot(slot)) {
+        return 0;
+    }
+    brelan::Slot& s = brelan::board().slots[slot];
+    std::lock_guard<std::mutex> hold(s.interrupts);
+    ++s.state.acknowledged;
+    return 1;
+}
+
+int32_t Slot_Interrupt_Close(uint8_t slot)
+{
+    brelan::record(Access::Kind::InterruptClose, slot, 0, 0);
+    if (!brelan::validSlot(slot)) {
+        return 0;
+    }
+    brelan::Slot& s = brelan::board().slots[slot];
+    std::lock_guard<std::mutex> hold(s.interrupts);
+    ++s.state.closes;
+    if (s.event == nullptr) {
+        return 0;
+    }
+    s.event->Close();
+    s.event = nullptr;
+    s.state.registered = false;
+    return 1;
+}
+
+} // extern "C"

@@ -1,0 +1,64 @@
+// The kernel event object of the controller's kernel, as a POSIX stand-in.
+//
+// On the controller, Slot_Register_Interrupt hands out a kernel event handle
+// and the driver library waits on it with WaitForSingleObject. Here both the
+// slot-bus stand-in (which creates, signals and closes the event) and the
+// library's POSIX kernel seam (which waits on it) use this one type, so a
+// handle crosses the C boundary as a plain pointer to a KernelEvent.
+#ifndef VELKOR_STANDINS_KERNEL_EVENT_H
+#define VELKOR_STANDINS_KERNEL_EVENT_H
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+
+namespace kernel_standin {
+
+// An auto-reset event that counts signals: every Signal() releases exactly
+// one Wait(). Close() releases every present and future Wait() at once.
+class KernelEvent {
+public:
+    void Signal()
+    {
+        {
+            std::lock_guard<std::mutex> hold(mutex_);
+            ++pending_;
+        }
+        changed_.notify_one();
+    }
+
+    void Close()
+    {
+        {
+            std::lock_guard<std::mutex> hold(mutex_);
+            closed_ = true;
+        }
+        changed_.notify_all();
+    }
+
+    // Blocks until a signal is pending (and consumes it) or the event is closed.
+    void Wait()
+    {
+        std::unique_lock<std::mutex> hold(mutex_);
+        changed_.wait(hold, [this] { return closed_ || pending_ > 0; });
+        if (pending_ > 0) {
+            --pending_;
+        }
+    }
+
+    bool closed() const
+    {
+        std::lock_guard<std::mutex> hold(mutex_);
+        return closed_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::uint32_t pending_ = 0;
+    bool closed_ = false;
+};
+
+} // namespace kernel_standin
+
+#endif
