@@ -10,7 +10,8 @@ string(REPLACE "\n" ";" symbol_lines "${symbols}")
 set(actual "")
 foreach(line IN LISTS symbol_lines)
   # Global code (T), data (D, B) and read-only data (R) symbols.
-  if(line MATCHES "^[0-9a-fA-F]+ [TDBR] ([^ @]+)")
+  # Sanitizer bookkeeping symbols (__asan_*, __odr_asan.*) are not exports.
+  if(line MATCHES "^[0-9a-fA-F]+ [TDBR] ([^ @]+)" AND NOT CMAKE_MATCH_1 MATCHES "^__(odr_)?(asan|tsan|ubsan)")
     list(APPEND actual "${CMAKE_MATCH_1}")
   endif()
 endforeach()

@@ -111,61 +111,81 @@ VELKOR_API uint32_t BtoDW(uint8_t cardNo, uint8_t k);
 VELKOR_API int32_t BtoL(uint8_t cardNo, uint8_t k);
 VELKOR_API uint16_t BtoW(uint8_t cardNo, uint8_t k);
 
-/* ---- Axis setup ---------------------------------------------------------- */
+/* ---- Axis setup ------------------------------------------------------ */
 
+/* (none yet) */
 
+/* ---- Homing ---------------------------------------------------------- */
 
-/* ---- Homing -------------------------------------------------------------- */
+/* (none yet) */
 
+/* ---- Counters: setters ----------------------------------------------- */
 
+/* (none yet) */
 
-/* ---- Counters and status ------------------------------------------------- */
+/* ---- Counters and status: readers ------------------------------------ */
 
+/* (none yet) */
 
+/* ---- Variables and remote I/O: writers ------------------------------- */
 
-/* ---- Variables and remote I/O -------------------------------------------- */
+/* (none yet) */
 
+/* ---- Variables and remote I/O: readers ------------------------------- */
 
+/* (none yet) */
 
-/* ---- Speed profile and single-axis moves --------------------------------- */
+/* ---- Speed profile and single-axis moves ----------------------------- */
 
+/* (none yet) */
 
+/* ---- Vector interpolation -------------------------------------------- */
 
-/* ---- Vector interpolation ------------------------------------------------ */
+/* (none yet) */
 
+/* ---- Continuous and special interpolation ---------------------------- */
 
+/* (none yet) */
 
-/* ---- Continuous and special interpolation -------------------------------- */
+/* ---- Three-dimensional arcs ------------------------------------------ */
 
+/* (none yet) */
 
+/* ---- Drive hold, start and stopping ---------------------------------- */
 
-/* ---- Three-dimensional arcs ---------------------------------------------- */
+/* (none yet) */
 
+/* ---- Synchronous actions, compare, preset and output ----------------- */
 
+/* (none yet) */
 
-/* ---- Drive hold, start and stopping -------------------------------------- */
+/* ---- Latch ----------------------------------------------------------- */
 
+/* (none yet) */
 
+/* ---- Line scan ------------------------------------------------------- */
 
-/* ---- Synchronous actions, compare, latch, preset, output ----------------- */
+/* (none yet) */
 
+/* ---- Interrupt enable and factors: commands -------------------------- */
 
+/* (none yet) */
 
-/* ---- Line scan ----------------------------------------------------------- */
+/* ---- Interrupt code, service thread and waiting ---------------------- */
 
+/* (none yet) */
 
+/* ---- Macro program recording ----------------------------------------- */
 
-/* ---- Interrupts ---------------------------------------------------------- */
+/* (none yet) */
 
+/* ---- Macro debugging: commands --------------------------------------- */
 
+/* (none yet) */
 
-/* ---- Macro programs ------------------------------------------------------ */
+/* ---- Macro debugging: waits and reads -------------------------------- */
 
-
-
-/* ---- Macro debugging ----------------------------------------------------- */
-
-
+/* (none yet) */
 
 #ifdef __cplusplus
 }
