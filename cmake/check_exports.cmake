@@ -11,8 +11,11 @@ set(actual "")
 foreach(line IN LISTS symbol_lines)
   # Global code (T), data (D, B) and read-only data (R) symbols.
   # Sanitizer bookkeeping symbols (__asan_*, __odr_asan.*) are not exports.
-  if(line MATCHES "^[0-9a-fA-F]+ [TDBR] ([^ @]+)" AND NOT CMAKE_MATCH_1 MATCHES "^__(odr_)?(asan|tsan|ubsan)")
-    list(APPEND actual "${CMAKE_MATCH_1}")
+  if(line MATCHES "^[0-9a-fA-F]+ [TDBR] ([^ @]+)")
+    set(name "${CMAKE_MATCH_1}")
+    if(NOT name MATCHES "^__(odr_)?(asan|tsan|ubsan)")
+      list(APPEND actual "${name}")
+    endif()
   endif()
 endforeach()
 list(REMOVE_DUPLICATES actual)
