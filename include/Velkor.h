@@ -119,19 +119,11 @@ VELKOR_API uint16_t BtoW(uint8_t cardNo, uint8_t k);
 
 /* (none yet) */
 
-/* ---- Counters: setters ----------------------------------------------- */
+/* ---- Counters and status --------------------------------------------- */
 
 /* (none yet) */
 
-/* ---- Counters and status: readers ------------------------------------ */
-
-/* (none yet) */
-
-/* ---- Variables and remote I/O: writers ------------------------------- */
-
-/* (none yet) */
-
-/* ---- Variables and remote I/O: readers ------------------------------- */
+/* ---- Variables and remote I/O ---------------------------------------- */
 
 /* (none yet) */
 
@@ -155,11 +147,7 @@ VELKOR_API uint16_t BtoW(uint8_t cardNo, uint8_t k);
 
 /* (none yet) */
 
-/* ---- Synchronous actions, compare, preset and output ----------------- */
-
-/* (none yet) */
-
-/* ---- Latch ----------------------------------------------------------- */
+/* ---- Synchronous actions, compare, latch, preset and output ---------- */
 
 /* (none yet) */
 
@@ -167,11 +155,7 @@ VELKOR_API uint16_t BtoW(uint8_t cardNo, uint8_t k);
 
 /* (none yet) */
 
-/* ---- Interrupt enable and factors: commands -------------------------- */
-
-/* (none yet) */
-
-/* ---- Interrupt code, service thread and waiting ---------------------- */
+/* ---- Interrupts ------------------------------------------------------ */
 
 /* (none yet) */
 
@@ -179,11 +163,7 @@ VELKOR_API uint16_t BtoW(uint8_t cardNo, uint8_t k);
 
 /* (none yet) */
 
-/* ---- Macro debugging: commands --------------------------------------- */
-
-/* (none yet) */
-
-/* ---- Macro debugging: waits and reads -------------------------------- */
+/* ---- Macro debugging ------------------------------------------------- */
 
 /* (none yet) */
 
