@@ -190,7 +190,7 @@ void* Slot_Register_Interrupt(uint8_t slot)
     }
     s.state.registered = true;
     ++s.state.registrations;
-    return s.event;
+    return s.event->Handle();
 }
 
 int32_t Slot_Interrupt_Done(uint8_t slot)

@@ -52,6 +52,9 @@ public:
         return closed_;
     }
 
+    // What Slot_Register_Interrupt returns: the event itself.
+    void* Handle() { return this; }
+
 private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;

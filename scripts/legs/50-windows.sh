@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# The Windows build: Velkor.dll, BrelanSDK.dll and the whole suite
+# cross-compiled as 64-bit Windows programs with mingw-w64 and run under Wine,
+# headless, in a throw-away Wine prefix.
+set -euo pipefail
+source "$(dirname "$0")/common.inc"
+
+"$VELKOR_ROOT/scripts/install-deps.sh" g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine
+
+triple=x86_64-w64-mingw32
+objdump="$(command -v $triple-objdump)"
+# wine64 runs the 64-bit programs directly; Debian's wine launcher would warn
+# on every start that its 32-bit half is missing.
+if command -v wine64 >/dev/null; then wine="$(command -v wine64)"
+elif [ -x /usr/lib/wine/wine64 ]; then wine=/usr/lib/wine/wine64
+else wine="$(command -v wine)"; fi
+wineserver="$(command -v wineserver || echo /usr/lib/wine/wineserver)"
+
+# A Wine prefix and temporary folder of this run alone, removed at the end.
+work="$(mktemp -d "${TMPDIR:-/tmp}/velkor-wine.XXXXXX")"
+export WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all TMPDIR="$work/tmp"
+unset DISPLAY WAYLAND_DISPLAY
+mkdir -p "$WINEPREFIX" "$TMPDIR"
+stop_wine() {
+  "$wineserver" -k >/dev/null 2>&1 || true
+  rm -rf "$work"
+}
+trap stop_wine EXIT
+
+# One Wine server for the whole leg, started once: creating the prefix takes
+# seconds, a program start on a running server milliseconds. Its standard
+# streams, and those of the helper processes the prefix set-up leaves running,
+# are detached, so that no build step or test waits on a pipe Wine keeps open.
+"$wineserver" -p </dev/null >/dev/null 2>&1
+"$wine" wineboot --init </dev/null >/dev/null 2>&1
+
+dir="$VELKOR_ROOT/build/windows"
+cmake -S "$VELKOR_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_TOOLCHAIN_FILE="$VELKOR_ROOT/cmake/toolchains/mingw-w64-x86_64.cmake"
+cmake --build "$dir" -j "$VELKOR_JOBS"
+
+# Every program and library is a 64-bit Windows binary that needs no MinGW
+# runtime DLL. A 32-bit program would "pass" under a 64-bit-only Wine without
+# running anything, so one is a failure.
+binaries=()
+while IFS= read -r -d '' file; do binaries+=("$file"); done \
+  < <(find "$dir" -name CMakeFiles -prune -o \( -iname '*.exe' -o -iname '*.dll' \) -type f -print0)
+[ ${#binaries[@]} -gt 0 ] || { echo "no Windows binaries built" >&2; exit 1; }
+bad=0
+for file in "${binaries[@]}"; do
+  if ! "$objdump" -f "$file" | grep -q 'file format pei-x86-64'; then
+    echo "not a 64-bit Windows binary: $file ($("$objdump" -f "$file" | grep -o 'file format .*'))" >&2
+    bad=1
+  fi
+  if "$objdump" -p "$file" | grep -Eiq 'DLL Name: (libstdc\+\+|libgcc|libwinpthread)'; then
+    echo "needs a MinGW runtime DLL: $file" >&2
+    bad=1
+  fi
+done
+[ $bad -eq 0 ] || exit 1
+echo "${#binaries[@]} binaries, all 64-bit, none needing a MinGW runtime DLL"
+
+# Velkor.dll's export table against the header, and its version resource.
+cmake -DHEADER="$VELKOR_ROOT/include/Velkor.h" -DDLL="$dir/bin/Velkor.dll" \
+  -DIMPORT_LIBRARY="$dir/src/libVelkor.dll.a" -DOBJDUMP="$objdump" -DNM="$(command -v $triple-nm)" \
+  -DWINDRES="$(command -v $triple-windres)" -P "$VELKOR_ROOT/cmake/check_dll_exports.cmake"
+
+(cd "$dir" && ctest --output-on-failure -j "$VELKOR_JOBS" --timeout 600)

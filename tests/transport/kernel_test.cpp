@@ -1,0 +1,153 @@
+// The kernel seam on the platform at hand (POSIX on Linux, Win32 under Wine):
+// locks exclude, sleeps last, threads start with their argument, and a wait on
+// the slot bus's interrupt handle returns once per interrupt and for good
+// after the registration is closed.
+#include "transport/kernel.h"
+
+#include <BrelanSDK.h>
+#include <brelan/backplane.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace {
+
+using namespace velkor;
+using Clock = std::chrono::steady_clock;
+
+// Polls `done` for up to five seconds.
+template <typename Pred>
+bool eventually(Pred done)
+{
+    const auto deadline = Clock::now() + std::chrono::seconds(5);
+    while (!done()) {
+        if (Clock::now() > deadline) {
+            return false;
+        }
+        kernel::SleepMs(1);
+    }
+    return true;
+}
+
+TEST(KernelSeam, LockExcludesOtherThreads)
+{
+    kernel::Lock lock;
+    kernel::InitLock(lock);
+    long counter = 0; // plain on purpose: only the lock protects it
+    auto work = [&] {
+        for (int i = 0; i < 20000; ++i) {
+            kernel::Acquire(lock);
+            ++counter;
+            kernel::Release(lock);
+        }
+    };
+    std::thread a(work), b(work);
+    a.join();
+    b.join();
+    kernel::DestroyLock(lock);
+    EXPECT_EQ(counter, 40000);
+}
+
+TEST(KernelSeam, SleepLastsAtLeastTheGivenTime)
+{
+    const auto start = Clock::now();
+    kernel::SleepMs(20);
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(20));
+}
+
+struct ThreadProbe {
+    std::atomic<int> runs{0};
+    std::atomic<void*> seen{nullptr};
+};
+
+std::uint32_t probeEntry(void* arg)
+{
+    ThreadProbe* probe = static_cast<ThreadProbe*>(arg);
+    probe->seen = arg;
+    ++probe->runs;
+    return 0;
+}
+
+TEST(KernelSeam, StartedThreadRunsOnceWithItsArgument)
+{
+    ThreadProbe probe;
+    ASSERT_TRUE(kernel::StartThread(probeEntry, &probe));
+    ASSERT_TRUE(eventually([&] { return probe.runs.load() == 1; }));
+    EXPECT_EQ(probe.seen.load(), &probe);
+    kernel::SleepMs(20); // no second run
+    EXPECT_EQ(probe.runs.load(), 1);
+}
+
+TEST(KernelSeam, WaitWithoutHandleReturnsAtOnce)
+{
+    kernel::WaitEvent(nullptr);
+}
+
+// A thread that waits on the handle `rounds` times and counts each return.
+// Ending it closes the slot's registration, so that a failed check cannot
+// leave it blocked; a registration already closed is left as it is.
+class Waiter {
+public:
+    Waiter(std::uint8_t slot, void* handle, int rounds)
+        : slot_(slot), thread_([this, handle, rounds] {
+              for (int i = 0; i < rounds; ++i) {
+                  kernel::WaitEvent(handle);
+                  ++returned_;
+              }
+          })
+    {
+    }
+    ~Waiter()
+    {
+        Slot_Interrupt_Close(slot_);
+        thread_.join();
+    }
+    int returned() const { return returned_.load(); }
+
+private:
+    std::uint8_t slot_;
+    std::atomic<int> returned_{0};
+    std::thread thread_;
+};
+
+class KernelEventTest : public ::testing::Test {
+protected:
+    static constexpr std::uint8_t kSlot = 5;
+    void SetUp() override
+    {
+        brelan::Reset();
+        handle = Slot_Register_Interrupt(kSlot);
+        ASSERT_NE(handle, nullptr);
+    }
+    void TearDown() override { brelan::Reset(); }
+    void* handle = nullptr;
+};
+
+TEST_F(KernelEventTest, EachInterruptReleasesOneWait)
+{
+    Waiter waiter(kSlot, handle, 3);
+    kernel::SleepMs(20);
+    EXPECT_EQ(waiter.returned(), 0);
+    ASSERT_TRUE(brelan::RaiseInterrupt(kSlot));
+    ASSERT_TRUE(eventually([&] { return waiter.returned() == 1; }));
+    // Two interrupts before the waiter looks again are not merged into one.
+    ASSERT_TRUE(brelan::RaiseInterrupt(kSlot));
+    ASSERT_TRUE(brelan::RaiseInterrupt(kSlot));
+    ASSERT_TRUE(eventually([&] { return waiter.returned() == 3; }));
+}
+
+TEST_F(KernelEventTest, CloseReleasesPendingAndLaterWaits)
+{
+    Waiter waiter(kSlot, handle, 1);
+    kernel::SleepMs(20);
+    EXPECT_EQ(waiter.returned(), 0);
+    EXPECT_EQ(Slot_Interrupt_Close(kSlot), 1);
+    ASSERT_TRUE(eventually([&] { return waiter.returned() == 1; }));
+    // A closed event lets later waits return too; this waiter's own close at
+    // its end finds nothing registered, so only the event itself can free it.
+    Waiter late(kSlot, handle, 2);
+}
+
+} // namespace
