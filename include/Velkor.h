@@ -181,11 +181,91 @@ VELKOR_API void Velkor_HOME_START(uint8_t cardNo, uint8_t axis);
 
 /* ---- Counters and status --------------------------------------------- */
 
-/* (none yet) */
+/* Readers of this section run one query exchange under the card lock and block
+ * (1 ms polls, no time-out) until the module answers. While a macro program is
+ * recorded, GET_LP, GET_EP, GET_DI, GET_DI_ALL, GET_ERROR, GET_ERROR_CODE and
+ * QUORL_IN instead post their query code with their byte parameters as a
+ * packet (a program step) and return 0; GET_CV and GET_CA always query.
+ * axis, input and port are forwarded unchanged. */
+
+/* Sets the LP / EP counter of the axes: packet 40 / 42, axis at byte 2, data
+ * at bytes 4..7; 8 bytes. Recorded like any packet. */
+VELKOR_API void Velkor_SET_LP(uint8_t cardNo, uint8_t axis, int32_t data);
+VELKOR_API void Velkor_SET_EP(uint8_t cardNo, uint8_t axis, int32_t data);
+
+/* The LP / EP counter: query 41 / 43 with axis at 96 after the idle wait;
+ * reply bytes 0..3 as a signed value. Recording: packet 41 / 43, axis, 4 bytes. */
+VELKOR_API int32_t Velkor_GET_LP(uint8_t cardNo, uint8_t axis);
+VELKOR_API int32_t Velkor_GET_EP(uint8_t cardNo, uint8_t axis);
+
+/* The CV / CA reading: query 44 / 45 and then the range query 255, each with
+ * axis at 96 after the idle wait, in one exchange. Both replies are unsigned
+ * 32-bit values; the result is, in single precision, 8000000 / range times
+ * the reading, times 1 (CV) or 125 (CA), truncated toward zero. A range of 0
+ * or a NaN gives 0; values beyond the int32 range saturate to INT32_MAX or
+ * INT32_MIN. Always queries, also while recording. */
+VELKOR_API int32_t Velkor_GET_CV(uint8_t cardNo, uint8_t axis);
+VELKOR_API int32_t Velkor_GET_CA(uint8_t cardNo, uint8_t axis);
+
+/* One digital input: query 46 with axis at 96 and input at 108 after the idle
+ * wait; reply byte 0. Recording: packet 46, axis, input, 6 bytes. */
+VELKOR_API uint8_t Velkor_GET_DI(uint8_t cardNo, uint8_t axis, uint8_t input);
+
+/* All digital inputs of the axes: query 49 with axis at 96 before the idle
+ * wait; reply bytes 0..1. Recording: packet 49, axis, 4 bytes. */
+VELKOR_API uint16_t Velkor_GET_DI_ALL(uint8_t cardNo, uint8_t axis);
+
+/* The module's error state: query 47; reply byte 0, or 1 whatever the module
+ * says while the card's stop flag is set. Recording: packet 47, 2 bytes. */
+VELKOR_API uint8_t Velkor_GET_ERROR(uint8_t cardNo);
+
+/* The axes' error code: query 48 with axis at 96 before the idle wait; reply
+ * bytes 0..1, with bit 8 (0x100) set in addition while the card's stop flag
+ * is set. Recording: packet 48, axis, 4 bytes. */
+VELKOR_API uint16_t Velkor_GET_ERROR_CODE(uint8_t cardNo, uint8_t axis);
+
+/* A remote I/O input word: query 50 with port at 100 before the idle wait;
+ * reply bytes 0..1. Recording: packet 50, port, 4 bytes. */
+VELKOR_API uint16_t Velkor_QUORL_IN(uint8_t cardNo, uint8_t port);
 
 /* ---- Variables and remote I/O ---------------------------------------- */
 
-/* (none yet) */
+/* Reads query the module under the card lock and block (1 ms polls, no
+ * time-out) until it answers, also while a macro program is recorded. Writes
+ * are packets. No index is range-checked; the module decides what it means. */
+
+/* Byte variable `index`: query 34 with (index + 128) mod 256 at 104 before the
+ * idle wait (106 is not written); reply byte 0. */
+VELKOR_API uint8_t Velkor_READ_bVAR(uint8_t cardNo, uint8_t index);
+
+/* Sets byte variable `index` (sent without offset): packet 35, index at byte
+ * 2, data at byte 4; 6 bytes. */
+VELKOR_API void Velkor_WRITE_bVAR(uint8_t cardNo, uint8_t index, uint8_t data);
+
+/* Long variable `index` (low 16 bits sent): query 36 with the high index byte
+ * at 106, then the low byte at 104, before the idle wait; reply bytes 0..3. */
+VELKOR_API int32_t Velkor_READ_VAR(uint8_t cardNo, int32_t index);
+
+/* Sets long variable `index` (low 16 bits sent): packet 37, index at bytes
+ * 2..3, data at bytes 6..9; 10 bytes. */
+VELKOR_API void Velkor_WRITE_VAR(uint8_t cardNo, int32_t index, int32_t data);
+
+/* MD entry `index` (low 16 bits sent): query 38 with the high index byte at
+ * 114, then the low byte at 112, before the idle wait; reply bytes 0..3. An
+ * index below 1024 (negative ones included) stores the reply as an integer in
+ * *intOut, any other as a float in *floatOut; the other pointer is not touched.
+ * The exchange runs even when the pointer to store through is null; nothing is
+ * stored then. */
+VELKOR_API void Velkor_READ_MD(uint8_t cardNo, int32_t index, int32_t* intOut, float* floatOut);
+
+/* Sets MD entry `index` (low 16 bits sent): packet 39, index at bytes 2..3,
+ * at bytes 6..9 intData for an index below 1024 (signed), else the bit pattern
+ * of floatData; 10 bytes. */
+VELKOR_API void Velkor_WRITE_MD(uint8_t cardNo, int32_t index, int32_t intData, float floatData);
+
+/* Writes a word to remote I/O port `port`: packet 51, port at byte 2, data at
+ * bytes 4..7; 8 bytes. */
+VELKOR_API void Velkor_QUORL_OUT(uint8_t cardNo, uint8_t port, uint32_t data);
 
 /* ---- Speed profile and single-axis moves ----------------------------- */
 
@@ -292,11 +372,64 @@ VELKOR_API void Velkor_RATIO_2D(uint8_t cardNo, uint8_t data1, int32_t data2, ui
 
 /* ---- Drive hold, start and stopping ---------------------------------- */
 
-/* (none yet) */
+/* Holds back / releases the start of motion on the axes: packet 180 / 181,
+ * axis at byte 2; 4 bytes. */
+VELKOR_API void Velkor_DRV_HOLD(uint8_t cardNo, uint8_t axis);
+VELKOR_API void Velkor_DRV_START(uint8_t cardNo, uint8_t axis);
+
+/* Ends an interpolation: packet 188, param at byte 2; 4 bytes. */
+VELKOR_API void Velkor_INTP_END(uint8_t cardNo, uint8_t param);
+
+/* The stops. Not recording: the code goes straight to the handshake register
+ * as a direct exchange (no sequence number; blocks until the module has taken
+ * it) and the card's stop flag is set. While the flag is set, a packet that
+ * meets a busy mailbox is dropped instead of waited for, GET_ERROR returns 1
+ * and GET_ERROR_CODE sets bit 8. While a macro program is recorded: a packet
+ * with the same code (4 bytes with the axis at byte 2, else 2 bytes) and the
+ * stop flag unchanged.
+ * STOP_SLOWLY / STOP_SUDDENLY (183 / 184): the axes, axis at 96 before the
+ * idle wait. VSTOP_SLOWLY / VSTOP_SUDDENLY (185 / 186): the interpolated
+ * motion; 96 is not written. */
+VELKOR_API void Velkor_STOP_SLOWLY(uint8_t cardNo, uint8_t axis);
+VELKOR_API void Velkor_STOP_SUDDENLY(uint8_t cardNo, uint8_t axis);
+VELKOR_API void Velkor_VSTOP_SLOWLY(uint8_t cardNo);
+VELKOR_API void Velkor_VSTOP_SUDDENLY(uint8_t cardNo);
+
+/* Clears the card's stop flag after a direct exchange with code 187, which
+ * leaves 31 in the sequence register until the next packet or exchange. While
+ * recording: packet 187, 2 bytes, and the flag unchanged. */
+VELKOR_API void Velkor_CLEAR_STOP(uint8_t cardNo);
+
+/* One poll of the axes' stop state: pauses 2 ms, then query 182 with axis at
+ * 96 before the idle wait, all under the card lock; returns reply byte 0 as
+ * the module gives it. Always queries, also while recording (the recorded
+ * counterpart is Velkor_MP_STOP_WAIT); never loops until a stop. */
+VELKOR_API uint8_t Velkor_STOP_WAIT(uint8_t cardNo, uint8_t axis);
 
 /* ---- Synchronous actions, compare, latch, preset and output ---------- */
 
-/* (none yet) */
+/* Sets up a synchronous action: packet 110 (param1 at byte 2, param2 at 4,
+ * param3 at 6..9; 10 bytes), then packet 111 (param4..param12 at the even
+ * bytes 2..18; 20 bytes; its odd bytes, 7 and 9 among them, go out as packet
+ * 110 left them), both under one hold of the card lock. */
+VELKOR_API void Velkor_SYNC_ACTION(uint8_t cardNo, uint8_t param1, uint8_t param2, uint32_t param3, uint8_t param4, uint8_t param5, uint8_t param6, uint8_t param7, uint8_t param8, uint8_t param9, uint8_t param10, uint8_t param11, uint8_t param12);
+
+/* Sets a compare: packet 112, param1..param3 at bytes 2, 4, 6, param4 at
+ * bytes 8..11; 12 bytes. */
+VELKOR_API void Velkor_SET_COMPARE(uint8_t cardNo, uint8_t param1, uint8_t param2, uint8_t param3, int32_t param4);
+
+/* The latched value of the axes: query 113 with axis at 96 before the idle
+ * wait; reply bytes 0..3 as a signed value; blocks until the module answers.
+ * While a macro program is recorded: packet 113, axis at byte 2, 4 bytes, and
+ * returns 0. */
+VELKOR_API int32_t Velkor_GET_LATCH(uint8_t cardNo, uint8_t axis);
+
+/* Sets a preset value: packet 114, param1 at byte 2, param2 at bytes 4..7;
+ * 8 bytes. */
+VELKOR_API void Velkor_SET_PRESET(uint8_t cardNo, uint8_t param1, int32_t param2);
+
+/* Sets an output: packet 115, param1..param3 at bytes 2, 4, 6; 8 bytes. */
+VELKOR_API void Velkor_SET_OUT(uint8_t cardNo, uint8_t param1, uint8_t param2, uint8_t param3);
 
 /* ---- Line scan ------------------------------------------------------- */
 
