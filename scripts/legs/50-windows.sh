@@ -19,6 +19,9 @@ wineserver="$(command -v wineserver || echo /usr/lib/wine/wineserver)"
 # A Wine prefix and temporary folder of this run alone, removed at the end.
 work="$(mktemp -d "${TMPDIR:-/tmp}/velkor-wine.XXXXXX")"
 export WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all TMPDIR="$work/tmp"
+# No .NET or HTML engine is needed; without them the prefix set-up does not
+# look for their installers.
+export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
 mkdir -p "$WINEPREFIX" "$TMPDIR"
 stop_wine() {
