@@ -53,11 +53,17 @@ bool StartThread(ThreadEntry entry, void* arg)
         delete start;
         return false;
     }
-    ResumeThread(thread);
+    const bool resumed = ResumeThread(thread) != static_cast<DWORD>(-1);
+    if (!resumed) {
+        // A thread that never ran holds nothing: ending it is safe, and the
+        // caller learns that no thread serves it.
+        TerminateThread(thread, 0);
+        delete start;
+    }
     // The library keeps no handle to the thread and never waits for it; the
     // thread object goes away when the thread has ended.
     CloseHandle(thread);
-    return true;
+    return resumed;
 }
 
 void WaitEvent(void* handle)
