@@ -219,9 +219,10 @@ VELKOR_API void Velkor_STOP_DEBUG(uint8_t cardNo);
 
 /* Waits like Velkor_RINT_WAIT for interrupt flag 5 (count in ms, 0 = without
  * end; needs Velkor_ENABLE_RINT), then under the card lock reads the debug
- * byte and word once the mailbox is idle. On time-out stores 255 and 1 and
- * touches no register (likewise for a card number above 7). Null pointers
- * are not written through. */
+ * byte and word once the mailbox is idle; a consumed flag 5 always leads to
+ * the read, whatever the last interrupt code. On time-out stores 255 and 1
+ * and touches no register (likewise for a card number above 7). Null
+ * pointers are not written through. */
 VELKOR_API void Velkor_DEBUG_WAIT(uint8_t cardNo, uint32_t count, uint8_t* debugByte, uint16_t* debugWord);
 
 /* Reads the debug byte and word at once (after waiting for an idle mailbox),

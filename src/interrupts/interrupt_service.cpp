@@ -94,6 +94,31 @@ std::uint32_t ServiceThread(void* arg)
 }
 
 } // namespace
+
+// Polls instead of blocking, one check of the flags per 2 ms pass. A flag is
+// consumed with an exchange, so that of two waiters on the same factor
+// exactly one sees each raised flag.
+bool WaitForInterruptFlag(CardRecord& card, std::uint8_t mask, std::uint32_t count)
+{
+    const bool endless = count == 0;
+    const std::uint32_t passes = endless ? 1 : count / 2 + count % 2;
+    const interrupt_seam::SleepFn sleep = interrupt_seam::pollSleep.load(std::memory_order_relaxed);
+    do {
+        for (std::uint32_t pass = 0; pass < passes; ++pass) {
+            for (std::uint8_t i = 0; i < kInterruptFactors; ++i) {
+                std::atomic<std::uint8_t>& flag = card.interruptFlags[i];
+                if ((mask >> i & 1) != 0 && flag.load(std::memory_order_relaxed) != 0 &&
+                    flag.exchange(0, std::memory_order_acquire) != 0) {
+                    return true;
+                }
+            }
+            sleep(1);
+            sleep(1);
+        }
+    } while (endless);
+    return false;
+}
+
 } // namespace velkor
 
 using namespace velkor;
@@ -145,32 +170,15 @@ VELKOR_API std::int32_t Velkor_DISABLE_RINT(std::uint8_t cardNo)
     return Slot_Interrupt_Close(card->slot);
 }
 
-// Polls instead of blocking, one check of the flags per 2 ms pass. A flag is
-// consumed with an exchange, so that of two waiters on the same factor
-// exactly one sees each raised flag.
+// A consumed flag whose interrupt came with code 0 (or was followed by one)
+// also yields 0; the caller cannot tell that from a time-out.
 VELKOR_API std::uint8_t Velkor_RINT_WAIT(std::uint8_t cardNo, std::uint8_t mask, std::uint32_t count)
 {
     CardRecord* card = FindCard(cardNo);
-    if (card == nullptr) {
+    if (card == nullptr || !WaitForInterruptFlag(*card, mask, count)) {
         return 0;
     }
-    const bool endless = count == 0;
-    const std::uint32_t passes = endless ? 1 : count / 2 + count % 2;
-    const interrupt_seam::SleepFn sleep = interrupt_seam::pollSleep.load(std::memory_order_relaxed);
-    do {
-        for (std::uint32_t pass = 0; pass < passes; ++pass) {
-            for (std::uint8_t i = 0; i < kInterruptFactors; ++i) {
-                std::atomic<std::uint8_t>& flag = card->interruptFlags[i];
-                if ((mask >> i & 1) != 0 && flag.load(std::memory_order_relaxed) != 0 &&
-                    flag.exchange(0, std::memory_order_acquire) != 0) {
-                    return card->lastInterruptCode.load(std::memory_order_relaxed);
-                }
-            }
-            sleep(1);
-            sleep(1);
-        }
-    } while (endless);
-    return 0;
+    return card->lastInterruptCode.load(std::memory_order_relaxed);
 }
 
 VELKOR_API void Velkor_CLEAR_RINT_FLAG(std::uint8_t cardNo)

@@ -3,6 +3,7 @@
 // debug byte and word the module leaves in the window, continue and stop.
 // None of these has a recording path: the two starts are recorded like any
 // packet, the rest always talk to the module directly.
+#include "interrupts/interrupt_service.h"
 #include "transport/command.h"
 #include "transport/mailbox.h"
 
@@ -65,11 +66,13 @@ VELKOR_API void Velkor_CONTINUE_DEBUG(std::uint8_t cardNo) { ReadDirect(cardNo, 
 VELKOR_API void Velkor_STOP_DEBUG(std::uint8_t cardNo) { ReadDirect(cardNo, Ask(kStopDebug, Reply::None)); }
 
 // Waits without the card lock, so other threads keep using the card, and
-// holds it only for the read.
+// holds it only for the read. The window is read whenever the debug factor's
+// flag was consumed, also when the last interrupt code reads 0 by then: the
+// module has left its debug values all the same, and the event is not lost.
 VELKOR_API void Velkor_DEBUG_WAIT(std::uint8_t cardNo, std::uint32_t count, std::uint8_t* debugByte, std::uint16_t* debugWord)
 {
     CardRecord* card = FindCard(cardNo);
-    if (card == nullptr || Velkor_RINT_WAIT(cardNo, kDebugFactorMask, count) == 0) {
+    if (card == nullptr || !WaitForInterruptFlag(*card, kDebugFactorMask, count)) {
         Deliver(kTimedOutByte, kTimedOutWord, debugByte, debugWord);
         return;
     }
