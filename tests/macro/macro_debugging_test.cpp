@@ -1,7 +1,7 @@
 // Starting, following, continuing and stopping a debugging run.
 #include "../interrupts/service_fixture.h"
+#include "command_rows.h"
 
-#include <cstring>
 #include <functional>
 
 namespace velkor_test {
@@ -18,25 +18,12 @@ protected:
     }
 };
 
-TEST_F(MacroDebugging, StartsArePacketsAlsoWhileRecording)
+TEST_F(CommandTable, DebugStarts)
 {
-    struct Row {
-        const char* name;
-        std::function<void()> send;
-        std::vector<std::uint8_t> bytes;
-    };
-    const std::vector<Row> rows{
-        {"MP_DEBUG", [] { Velkor_MP_DEBUG(kCard, 7); }, {240, 10, 7, 0xEE}},
-        {"ISR_DEBUG", [] { Velkor_ISR_DEBUG(kCard, 9); }, {241, 10, 9, 0xEE}},
-    };
-    card->recording = 1;
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        std::memset(card->staging, 0xEE, sizeof card->staging);
-        card->sequence = 2;
-        row.send();
-        EXPECT_EQ(module.TakeAccesses(), PacketTrace(3, row.bytes));
-    }
+    CheckRows({
+        {"MP_DEBUG", [](std::uint8_t c) { Velkor_MP_DEBUG(c, 7); }, {{1, {240, 10, 7, 0xE3}}}},
+        {"ISR_DEBUG", [](std::uint8_t c) { Velkor_ISR_DEBUG(c, 9); }, {{1, {241, 10, 9, 0xE3}}}},
+    });
 }
 
 TEST_F(MacroDebugging, ContinueAndStopHandTheirCodeToTheModuleDirectly)
@@ -156,8 +143,6 @@ TEST_F(MacroDebugging, InfoReadsTheWindowAndNeverWritesTheHandshake)
     Velkor_DEBUG_INFO(8, &debugByte, &debugWord);
     Velkor_CONTINUE_DEBUG(8);
     Velkor_STOP_DEBUG(8);
-    Velkor_MP_DEBUG(8, 1);
-    Velkor_ISR_DEBUG(8, 1);
     EXPECT_TRUE(brelan::TakeTrace().empty());
     EXPECT_EQ(debugByte, 0x99); // untouched
 }
