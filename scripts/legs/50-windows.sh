@@ -25,8 +25,11 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
 mkdir -p "$WINEPREFIX" "$TMPDIR"
 stop_wine() {
+  # Ends the server and every Wine process of this prefix, and waits for the
+  # server to be gone before its prefix is removed.
   "$wineserver" -k >/dev/null 2>&1 || true
-  rm -rf "$work"
+  "$wineserver" -w >/dev/null 2>&1 || true
+  rm -rf "$work" || true
 }
 trap stop_wine EXIT
 
