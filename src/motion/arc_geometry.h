@@ -11,7 +11,7 @@
 //
 // The module follows the chords blindly and an arc must land on the same
 // integers on every host, so the planner evaluates every formula in one fixed
-// order, each product and sum rounded on its own (this file is built without
+// order, each product and sum rounded on its own (the planner is built without
 // floating-point contraction), and converts between degrees and radians with
 // the ten-decimal constant kArcPi, never with the full-precision pi.
 //

@@ -77,14 +77,6 @@ TEST_F(Arcs, HalfCircleIsAPathOfItsOwn)
     EXPECT_EQ(card->mixSpeed, 777u); // a stand-alone arc leaves the mixed path's speed alone
 }
 
-TEST_F(Arcs, TooFastStillSendsEveryChord)
-{
-    const POINT_3D mid{1000, 1000, 0};
-    const POINT_3D end{2000, 0, 0};
-    EXPECT_EQ(Velkor_ARC_3D(kCard, 1, 2, 4, &mid, &end, 1, 500000), -221220);
-    EXPECT_EQ(module.TakePackets().size(), 2u + 71u);
-}
-
 TEST_F(Arcs, OneChordArcWholeTrace)
 {
     const POINT_3D mid{100, 10, 0};

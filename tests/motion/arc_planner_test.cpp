@@ -112,43 +112,33 @@ TEST_P(WorkedArcs, ChordsResultAndEndFlagsToTheLastInteger)
 INSTANTIATE_TEST_SUITE_P(Arcs, WorkedArcs, ::testing::ValuesIn(kWorkedArcs),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ArcPlanner, HalfCircleGeometry)
+// The intermediate values of the worked arcs; the angles carry the
+// ten-decimal pi, so the start lies near, not at, 270 degrees.
+TEST(ArcPlanner, WorkedGeometry)
 {
-    const POINT_3D mid{1000, 1000, 0};
-    const POINT_3D end{2000, 0, 0};
-    const ArcPlan plan = PlanArc(&kOrigin, &mid, &end, 1, 10000, true);
-    ASSERT_TRUE(plan.ok());
-    EXPECT_EQ(plan.centre[0], 1000.0);
-    EXPECT_EQ(plan.centre[1], 0.0);
-    EXPECT_EQ(plan.centre[2], 0.0);
-    EXPECT_EQ(plan.radius, 1000.0);
-    EXPECT_EQ(plan.normal[2], -1.0); // from n = (0, 0, -2000000)
-    // The angles carry the ten-decimal pi: the start is near, not at, 270.
-    EXPECT_NEAR(plan.angles[0], 269.9999999974276, 1e-12);
-    EXPECT_EQ(plan.angles[1], 0.0);
-    EXPECT_NEAR(plan.angles[2], 90.0000000025724, 1e-12);
-    EXPECT_NEAR(plan.sweepDegrees, 180.0000000051448, 1e-12);
-    EXPECT_NEAR(plan.halfChordAngle, 0.0447250871687, 1e-13);
-    EXPECT_NEAR(plan.chordLength, 44.2441743, 1e-7);
-}
+    const POINT_3D halfMid{1000, 1000, 0}, halfEnd{2000, 0, 0};
+    const ArcPlan half = PlanArc(&kOrigin, &halfMid, &halfEnd, 1, 10000, true);
+    EXPECT_EQ(half.centre[0], 1000.0);
+    EXPECT_EQ(half.centre[1], 0.0);
+    EXPECT_EQ(half.centre[2], 0.0);
+    EXPECT_EQ(half.radius, 1000.0);
+    EXPECT_EQ(half.normal[2], -1.0); // from n = (0, 0, -2000000)
+    EXPECT_NEAR(half.angles[0], 269.9999999974276, 1e-12);
+    EXPECT_EQ(half.angles[1], 0.0);
+    EXPECT_NEAR(half.angles[2], 90.0000000025724, 1e-12);
+    EXPECT_NEAR(half.sweepDegrees, 180.0000000051448, 1e-12);
+    EXPECT_NEAR(half.halfChordAngle, 0.0447250871687, 1e-13);
+    EXPECT_NEAR(half.chordLength, 44.2441743, 1e-7);
 
-TEST(ArcPlanner, ThreeQuarterCircleSweep)
-{
-    const POINT_3D mid{2000, 0, 0};
-    const POINT_3D end{1000, -1000, 0};
-    const ArcPlan plan = PlanArc(&kOrigin, &mid, &end, 2, 10000, true);
-    EXPECT_NEAR(plan.sweepDegrees, 270.0000000077172, 1e-12);
-}
+    const POINT_3D tqMid{2000, 0, 0}, tqEnd{1000, -1000, 0};
+    EXPECT_NEAR(PlanArc(&kOrigin, &tqMid, &tqEnd, 2, 10000, true).sweepDegrees, 270.0000000077172, 1e-12);
 
-TEST(ArcPlanner, OneChordCircle)
-{
-    const POINT_3D mid{100, 10, 0};
-    const POINT_3D end{200, 0, 0};
-    const ArcPlan plan = PlanArc(&kOrigin, &mid, &end, 1000, 20000, true);
-    EXPECT_NEAR(plan.centre[0], 100.0, 1e-9);
-    EXPECT_NEAR(plan.centre[1], -495.0, 1e-9);
-    EXPECT_NEAR(plan.radius, 505.0, 1e-9);
-    EXPECT_NEAR(plan.sweepDegrees, 22.84, 0.005);
+    const POINT_3D oneMid{100, 10, 0}, oneEnd{200, 0, 0};
+    const ArcPlan one = PlanArc(&kOrigin, &oneMid, &oneEnd, 1000, 20000, true);
+    EXPECT_NEAR(one.centre[0], 100.0, 1e-9);
+    EXPECT_NEAR(one.centre[1], -495.0, 1e-9);
+    EXPECT_NEAR(one.radius, 505.0, 1e-9);
+    EXPECT_NEAR(one.sweepDegrees, 22.84, 0.005);
 }
 
 // Where the arc passes an integer point the running sum lands on it or just
