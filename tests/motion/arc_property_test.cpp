@@ -124,7 +124,7 @@ TEST(ArcProperties, GeneratedArcsStayOnTheirCircleAndEndExactly)
     const Real sqrt3 = std::sqrt(Real(3));
     int arcs = 0;
     long chordsChecked = 0;
-    for (; arcs < 3000; ++arcs) {
+    for (; arcs < 10000; ++arcs) {
         const ArcGenerator::Arc arc = generator.Next();
         SCOPED_TRACE(::testing::Message() << "arc " << arcs << " mid (" << arc.mid.x << "," << arc.mid.y << ","
                                           << arc.mid.z << ") end (" << arc.end.x << "," << arc.end.y << ","
