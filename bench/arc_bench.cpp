@@ -1,11 +1,11 @@
 // The arc planner alone (chords planned per second) and a stand-alone arc of
 // 1000 chords on the in-memory backplane (packets per second), against a
 // module that takes every packet at once.
+#include "instant_module.h"
 #include "motion/arc_geometry.h"
 
 #include <Velkor.h>
 #include <benchmark/benchmark.h>
-#include <brelan/backplane.h>
 
 #include <cstdint>
 
@@ -39,36 +39,16 @@ void BM_PlanArcChords(benchmark::State& state)
 }
 BENCHMARK(BM_PlanArcChords)->Arg(1)->Arg(kTolerance)->Arg(1000);
 
-// A module that takes every packet at once and counts them.
-class TakingModule : public brelan::SlotDevice {
-public:
-    std::uint8_t Read(std::uint8_t offset) override { return offset == 0 ? 'D' : data[offset]; }
-    void Write(std::uint8_t offset, std::uint8_t value) override
-    {
-        if (offset == 126) {
-            ++packets;
-            value = 0;
-        }
-        data[offset] = value;
-    }
-    std::uint64_t packets = 0;
-    std::uint8_t data[brelan::kWindowSize] = {};
-};
-
 void BM_ArcOf1000ChordsOnTheBus(benchmark::State& state)
 {
-    brelan::Reset();
-    TakingModule module;
-    brelan::Plug(3, &module);
-    Velkor_REGISTRATION(0, 3);
-    const std::uint64_t before = module.packets;
+    velkor_bench::InstantCard card;
+    const std::uint64_t before = card.module.packets;
     for (auto _ : state) {
         benchmark::DoNotOptimize(Velkor_ARC_3D(0, 0, 1, 2, &kMid, &kEnd, kTolerance, kSpeed));
     }
-    const std::uint64_t packets = module.packets - before;
+    const std::uint64_t packets = card.module.packets - before;
     state.counters["packets_per_arc"] = benchmark::Counter(double(packets) / double(state.iterations()));
     state.counters["packets_per_s"] = benchmark::Counter(double(packets), benchmark::Counter::kIsRate);
-    brelan::Unplug(3);
 }
 BENCHMARK(BM_ArcOf1000ChordsOnTheBus);
 
