@@ -37,13 +37,17 @@ trap stop_wine EXIT
 # seconds, a program start on a running server milliseconds. Its standard
 # streams, and those of the helper processes the prefix set-up leaves running,
 # are detached, so that no build step or test waits on a pipe Wine keeps open.
+started=$SECONDS
 "$wineserver" -p </dev/null >/dev/null 2>&1
 "$wine" wineboot --init </dev/null >/dev/null 2>&1
+echo "Wine prefix ready in $((SECONDS - started)) s"
 
 dir="$VELKOR_ROOT/build/windows"
 cmake -S "$VELKOR_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_TOOLCHAIN_FILE="$VELKOR_ROOT/cmake/toolchains/mingw-w64-x86_64.cmake"
+started=$SECONDS
 cmake --build "$dir" -j "$VELKOR_JOBS"
+echo "Windows build in $((SECONDS - started)) s"
 
 # Every program and library is a 64-bit Windows binary that needs no MinGW
 # runtime DLL. A 32-bit program would "pass" under a 64-bit-only Wine without
@@ -71,4 +75,6 @@ cmake -DHEADER="$VELKOR_ROOT/include/Velkor.h" -DDLL="$dir/bin/Velkor.dll" \
   -DIMPORT_LIBRARY="$dir/src/libVelkor.dll.a" -DOBJDUMP="$objdump" -DNM="$(command -v $triple-nm)" \
   -DWINDRES="$(command -v $triple-windres)" -P "$VELKOR_ROOT/cmake/check_dll_exports.cmake"
 
+started=$SECONDS
 (cd "$dir" && ctest --output-on-failure -j "$VELKOR_JOBS" --timeout 600)
+echo "Windows tests under Wine in $((SECONDS - started)) s"
