@@ -407,8 +407,11 @@ void Firmware::Step(double dt)
         }
     }
     StepPaths(dt);
-    for (AxisState& a : axes) {
-        const double speed = std::fabs(a.pos - a.lastPos) / dt;
+    for (int i = 0; i < kAxisCount; ++i) {
+        AxisState& a = axes[i];
+        const bool inPath = pathRunning_ && AxisInPaths(i);
+        // An axis that came to rest in this step reads as standing still.
+        const double speed = a.drive.kind != Drive::Kind::None || inPath ? std::fabs(a.pos - a.lastPos) / dt : 0.0;
         a.acceleration = std::fabs(speed - a.speed) / dt;
         a.speed = speed;
     }
