@@ -281,6 +281,7 @@ TEST_F(Motion, InterruptCodeCollectsEnabledFactors)
     EXPECT_EQ(host.R(124), 0x81);
     EXPECT_EQ(host.R(124), 0); // reading empties the register
     host.Post(Pkt(171));
+    module.WaitSettled();
     module.RaiseInterrupt(0x01);
     EXPECT_EQ(host.R(124), 0);
 }
