@@ -113,31 +113,258 @@ VELKOR_API uint16_t BtoW(uint8_t cardNo, uint8_t k);
 
 /* ---- Axis setup ------------------------------------------------------ */
 
-/* (none yet) */
+/* Axis configuration. Each call sends one packet (code, axis at byte 2, the
+ * values after it; unwritten odd bytes keep what the staging area held) and
+ * returns nothing once the module has taken it: it waits in 1 ms polls while
+ * the mailbox is busy, and the packet is dropped silently if the card's stop
+ * flag is set meanwhile. Values are forwarded unchanged, never checked. */
+
+/* Packet 12 (6 bytes): the pulse mode of an axis. */
+VELKOR_API void Velkor_SET_PULSE_MODE(uint8_t cardNo, uint8_t axis, uint8_t data);
+/* Packet 13 (8 bytes): the MAX_V value of an axis. */
+VELKOR_API void Velkor_SET_MAX_V(uint8_t cardNo, uint8_t axis, uint32_t data);
+/* Packet 14 (8 bytes): the two HLMT settings of an axis. */
+VELKOR_API void Velkor_SET_HLMT(uint8_t cardNo, uint8_t axis, uint8_t data1, uint8_t data2);
+/* Packet 15 (6 bytes): the limit-stop mode of an axis. */
+VELKOR_API void Velkor_LIMITSTOP_MODE(uint8_t cardNo, uint8_t axis, uint8_t data);
+/* Packet 16 (6 bytes): the NHOME setting of an axis. */
+VELKOR_API void Velkor_SET_NHOME(uint8_t cardNo, uint8_t axis, uint8_t data);
+/* Packet 17 (6 bytes): the home edge of an axis. */
+VELKOR_API void Velkor_SET_HOME_EDGE(uint8_t cardNo, uint8_t axis, uint8_t data);
+/* Packet 18 (14 bytes): the SLMT limits of an axis, two signed values and a setting byte. */
+VELKOR_API void Velkor_SET_SLMT(uint8_t cardNo, uint8_t axis, int32_t data1, int32_t data2, uint8_t data3);
+/* Packet 19 (4 bytes): clears the SLMT limits of an axis. */
+VELKOR_API void Velkor_CLEAR_SLMT(uint8_t cardNo, uint8_t axis);
+/* Packet 20 (10 bytes): the three encoder settings of an axis. */
+VELKOR_API void Velkor_SET_ENCODER(uint8_t cardNo, uint8_t axis, uint8_t data1, uint8_t data2, uint8_t data3);
+/* Packet 21 (4 bytes): servo on. */
+VELKOR_API void Velkor_SERVO_ON(uint8_t cardNo, uint8_t axis);
+/* Packet 22 (4 bytes): servo off. */
+VELKOR_API void Velkor_SERVO_OFF(uint8_t cardNo, uint8_t axis);
+/* Packet 23 (8 bytes): the two alarm settings of an axis. */
+VELKOR_API void Velkor_SET_ALARM(uint8_t cardNo, uint8_t axis, uint8_t data1, uint8_t data2);
+/* Packet 24 (8 bytes): the two INPOS settings of an axis. */
+VELKOR_API void Velkor_SET_INPOS(uint8_t cardNo, uint8_t axis, uint8_t data1, uint8_t data2);
+/* Packet 25 (8 bytes): the two filter settings of an axis. */
+VELKOR_API void Velkor_SET_FILTER(uint8_t cardNo, uint8_t axis, uint8_t data1, uint8_t data2);
+/* Packet 26 (8 bytes): enables VRING with its value. */
+VELKOR_API void Velkor_VRING_ENABLE(uint8_t cardNo, uint8_t axis, uint32_t data);
+/* Packet 27 (4 bytes): disables VRING. */
+VELKOR_API void Velkor_VRING_DISABLE(uint8_t cardNo, uint8_t axis);
+/* Packet 28 (4 bytes): enables AVTRI. */
+VELKOR_API void Velkor_AVTRI_ENABLE(uint8_t cardNo, uint8_t axis);
+/* Packet 29 (4 bytes): disables AVTRI. */
+VELKOR_API void Velkor_AVTRI_DISABLE(uint8_t cardNo, uint8_t axis);
+/* Packet 30 (8 bytes): EXD in its MP form, with its value. */
+VELKOR_API void Velkor_EXD_MP(uint8_t cardNo, uint8_t axis, uint32_t data);
+/* Packet 31 (8 bytes): EXD in its FP form, with its value. */
+VELKOR_API void Velkor_EXD_FP(uint8_t cardNo, uint8_t axis, uint32_t data);
+/* Packet 32 (8 bytes): EXD in its CP form, with its value. */
+VELKOR_API void Velkor_EXD_CP(uint8_t cardNo, uint8_t axis, uint32_t data);
+/* Packet 33 (4 bytes): disables EXD. */
+VELKOR_API void Velkor_EXD_DISABLE(uint8_t cardNo, uint8_t axis);
 
 /* ---- Homing ---------------------------------------------------------- */
 
-/* (none yet) */
+/* Homing. Each call sends one packet, like the axis setup commands, and does
+ * not wait for the homing itself; its end is seen through the stop and status
+ * queries. */
+
+/* Packet 60 (8 bytes): the HV value of an axis. */
+VELKOR_API void Velkor_SET_HV(uint8_t cardNo, uint8_t axis, uint32_t data);
+/* Packet 61 (6 bytes): the HOME_LIMIT setting of an axis. */
+VELKOR_API void Velkor_HOME_LIMIT(uint8_t cardNo, uint8_t axis, uint8_t data);
+/* Packet 62 (16 bytes): the home mode, four setting bytes and one signed value. */
+VELKOR_API void Velkor_SET_HOME_MODE(uint8_t cardNo, uint8_t axis, uint8_t data1, uint8_t data2, uint8_t data3, uint8_t data4, int32_t data5);
+/* Packet 63 (4 bytes): starts the homing of an axis and returns at once. */
+VELKOR_API void Velkor_HOME_START(uint8_t cardNo, uint8_t axis);
 
 /* ---- Counters and status --------------------------------------------- */
 
-/* (none yet) */
+/* Readers of this section run one query exchange under the card lock and block
+ * (1 ms polls, no time-out) until the module answers. While a macro program is
+ * recorded, GET_LP, GET_EP, GET_DI, GET_DI_ALL, GET_ERROR, GET_ERROR_CODE and
+ * QUORL_IN instead post their query code with their byte parameters as a
+ * packet (a program step) and return 0; GET_CV and GET_CA always query.
+ * axis, input and port are forwarded unchanged. */
+
+/* Sets the LP / EP counter of the axes: packet 40 / 42, axis at byte 2, data
+ * at bytes 4..7; 8 bytes. Recorded like any packet. */
+VELKOR_API void Velkor_SET_LP(uint8_t cardNo, uint8_t axis, int32_t data);
+VELKOR_API void Velkor_SET_EP(uint8_t cardNo, uint8_t axis, int32_t data);
+
+/* The LP / EP counter: query 41 / 43 with axis at 96 after the idle wait;
+ * reply bytes 0..3 as a signed value. Recording: packet 41 / 43, axis, 4 bytes. */
+VELKOR_API int32_t Velkor_GET_LP(uint8_t cardNo, uint8_t axis);
+VELKOR_API int32_t Velkor_GET_EP(uint8_t cardNo, uint8_t axis);
+
+/* The CV / CA reading: query 44 / 45 and then the range query 255, each with
+ * axis at 96 after the idle wait, in one exchange. Both replies are unsigned
+ * 32-bit values; the result is, in single precision, 8000000 / range times
+ * the reading, times 1 (CV) or 125 (CA), truncated toward zero. A range of 0
+ * or a NaN gives 0; values beyond the int32 range saturate to INT32_MAX or
+ * INT32_MIN. Always queries, also while recording. */
+VELKOR_API int32_t Velkor_GET_CV(uint8_t cardNo, uint8_t axis);
+VELKOR_API int32_t Velkor_GET_CA(uint8_t cardNo, uint8_t axis);
+
+/* One digital input: query 46 with axis at 96 and input at 108 after the idle
+ * wait; reply byte 0. Recording: packet 46, axis, input, 6 bytes. */
+VELKOR_API uint8_t Velkor_GET_DI(uint8_t cardNo, uint8_t axis, uint8_t input);
+
+/* All digital inputs of the axes: query 49 with axis at 96 before the idle
+ * wait; reply bytes 0..1. Recording: packet 49, axis, 4 bytes. */
+VELKOR_API uint16_t Velkor_GET_DI_ALL(uint8_t cardNo, uint8_t axis);
+
+/* The module's error state: query 47; reply byte 0, or 1 whatever the module
+ * says while the card's stop flag is set. Recording: packet 47, 2 bytes. */
+VELKOR_API uint8_t Velkor_GET_ERROR(uint8_t cardNo);
+
+/* The axes' error code: query 48 with axis at 96 before the idle wait; reply
+ * bytes 0..1, with bit 8 (0x100) set in addition while the card's stop flag
+ * is set. Recording: packet 48, axis, 4 bytes. */
+VELKOR_API uint16_t Velkor_GET_ERROR_CODE(uint8_t cardNo, uint8_t axis);
+
+/* A remote I/O input word: query 50 with port at 100 before the idle wait;
+ * reply bytes 0..1. Recording: packet 50, port, 4 bytes. */
+VELKOR_API uint16_t Velkor_QUORL_IN(uint8_t cardNo, uint8_t port);
 
 /* ---- Variables and remote I/O ---------------------------------------- */
 
-/* (none yet) */
+/* Reads query the module under the card lock and block (1 ms polls, no
+ * time-out) until it answers, also while a macro program is recorded. Writes
+ * are packets. No index is range-checked; the module decides what it means. */
+
+/* Byte variable `index`: query 34 with (index + 128) mod 256 at 104 before the
+ * idle wait (106 is not written); reply byte 0. */
+VELKOR_API uint8_t Velkor_READ_bVAR(uint8_t cardNo, uint8_t index);
+
+/* Sets byte variable `index` (sent without offset): packet 35, index at byte
+ * 2, data at byte 4; 6 bytes. */
+VELKOR_API void Velkor_WRITE_bVAR(uint8_t cardNo, uint8_t index, uint8_t data);
+
+/* Long variable `index` (low 16 bits sent): query 36 with the high index byte
+ * at 106, then the low byte at 104, before the idle wait; reply bytes 0..3. */
+VELKOR_API int32_t Velkor_READ_VAR(uint8_t cardNo, int32_t index);
+
+/* Sets long variable `index` (low 16 bits sent): packet 37, index at bytes
+ * 2..3, data at bytes 6..9; 10 bytes. */
+VELKOR_API void Velkor_WRITE_VAR(uint8_t cardNo, int32_t index, int32_t data);
+
+/* MD entry `index` (low 16 bits sent): query 38 with the high index byte at
+ * 114, then the low byte at 112, before the idle wait; reply bytes 0..3. An
+ * index below 1024 (negative ones included) stores the reply as an integer in
+ * *intOut, any other as a float in *floatOut; the other pointer is not touched.
+ * The exchange runs even when the pointer to store through is null; nothing is
+ * stored then. */
+VELKOR_API void Velkor_READ_MD(uint8_t cardNo, int32_t index, int32_t* intOut, float* floatOut);
+
+/* Sets MD entry `index` (low 16 bits sent): packet 39, index at bytes 2..3,
+ * at bytes 6..9 intData for an index below 1024 (signed), else the bit pattern
+ * of floatData; 10 bytes. */
+VELKOR_API void Velkor_WRITE_MD(uint8_t cardNo, int32_t index, int32_t intData, float floatData);
+
+/* Writes a word to remote I/O port `port`: packet 51, port at byte 2, data at
+ * bytes 4..7; 8 bytes. */
+VELKOR_API void Velkor_QUORL_OUT(uint8_t cardNo, uint8_t port, uint32_t data);
 
 /* ---- Speed profile and single-axis moves ----------------------------- */
 
-/* (none yet) */
+/* Single-axis speed profile and moves. Each call sends one packet (axis at
+ * byte 2, the value from byte 4) and returns once the module has taken it,
+ * not when a move ends. Values are forwarded unchanged, never checked. */
+
+/* Packet 70 (6 bytes): the NORMAL_SPEED setting of an axis. */
+VELKOR_API void Velkor_NORMAL_SPEED(uint8_t cardNo, uint8_t axis, uint8_t data);
+/* Packet 71 (8 bytes): SV of an axis. */
+VELKOR_API void Velkor_SET_SV(uint8_t cardNo, uint8_t axis, uint32_t data);
+/* Packet 72 (8 bytes): V of an axis. */
+VELKOR_API void Velkor_SET_V(uint8_t cardNo, uint8_t axis, uint32_t data);
+/* Packet 73 (8 bytes): A of an axis. */
+VELKOR_API void Velkor_SET_A(uint8_t cardNo, uint8_t axis, uint32_t data);
+/* Packet 74 (8 bytes): D of an axis. */
+VELKOR_API void Velkor_SET_D(uint8_t cardNo, uint8_t axis, uint32_t data);
+/* Packet 75 (8 bytes): K of an axis. */
+VELKOR_API void Velkor_SET_K(uint8_t cardNo, uint8_t axis, uint32_t data);
+/* Packet 76 (8 bytes): L of an axis. */
+VELKOR_API void Velkor_SET_L(uint8_t cardNo, uint8_t axis, uint32_t data);
+/* Packet 77 (8 bytes): AO of an axis, signed. */
+VELKOR_API void Velkor_SET_AO(uint8_t cardNo, uint8_t axis, int32_t data);
+/* Packet 78 (8 bytes): starts a fixed move of the signed amount data. */
+VELKOR_API void Velkor_FIXED_MOVE(uint8_t cardNo, uint8_t axis, int32_t data);
+/* Packet 79 (8 bytes): a PULSE value of an axis. */
+VELKOR_API void Velkor_SET_PULSE(uint8_t cardNo, uint8_t axis, uint32_t data);
+/* Packet 80 (8 bytes): starts a continuous move with the signed value data. */
+VELKOR_API void Velkor_CONTINUE_MOVE(uint8_t cardNo, uint8_t axis, int32_t data);
 
 /* ---- Vector interpolation -------------------------------------------- */
 
-/* (none yet) */
+/* Vector interpolation. Each call sends one packet (arcs: two, back to back
+ * under one hold of the card lock) and returns once the module has taken
+ * them. The profile values start at byte 2: no axis byte. */
+
+/* Packet 90 (8 bytes): the axes taking part in interpolation. */
+VELKOR_API void Velkor_AXIS_ASSIGN(uint8_t cardNo, uint8_t axis1, uint8_t axis2, uint8_t axis3);
+/* Packet 91 (4 bytes): the VECTOR_SPEED setting. */
+VELKOR_API void Velkor_VECTOR_SPEED(uint8_t cardNo, uint8_t data);
+/* Packet 92 (6 bytes): vector SV. */
+VELKOR_API void Velkor_SET_VSV(uint8_t cardNo, uint32_t data);
+/* Packet 93 (6 bytes): vector V. */
+VELKOR_API void Velkor_SET_VV(uint8_t cardNo, uint32_t data);
+/* Packet 94 (6 bytes): vector A. */
+VELKOR_API void Velkor_SET_VA(uint8_t cardNo, uint32_t data);
+/* Packet 95 (6 bytes): vector D. */
+VELKOR_API void Velkor_SET_VD(uint8_t cardNo, uint32_t data);
+/* Packet 96 (6 bytes): vector K. */
+VELKOR_API void Velkor_SET_VK(uint8_t cardNo, uint32_t data);
+/* Packet 97 (6 bytes): vector L. */
+VELKOR_API void Velkor_SET_VL(uint8_t cardNo, uint32_t data);
+/* Packet 98 (6 bytes): vector AO, signed. */
+VELKOR_API void Velkor_SET_VAO(uint8_t cardNo, int32_t data);
+/* Packet 99 (10 bytes): a two-axis straight line. */
+VELKOR_API void Velkor_LINE_2D(uint8_t cardNo, int32_t data1, int32_t data2);
+/* Packet 100 (14 bytes): a three-axis straight line. */
+VELKOR_API void Velkor_LINE_3D(uint8_t cardNo, int32_t data1, int32_t data2, int32_t data3);
+/* Packets 101 (data1, data2) then 102 (data3, data4), 10 bytes each: a clockwise arc. */
+VELKOR_API void Velkor_ARC_CW(uint8_t cardNo, int32_t data1, int32_t data2, int32_t data3, int32_t data4);
+/* Packets 103 (data1, data2) then 104 (data3, data4), 10 bytes each: a counter-clockwise arc. */
+VELKOR_API void Velkor_ARC_CCW(uint8_t cardNo, int32_t data1, int32_t data2, int32_t data3, int32_t data4);
+/* Packet 105 (10 bytes): a clockwise full circle. */
+VELKOR_API void Velkor_CIRCLE_CW(uint8_t cardNo, int32_t data1, int32_t data2);
+/* Packet 106 (10 bytes): a counter-clockwise full circle. */
+VELKOR_API void Velkor_CIRCLE_CCW(uint8_t cardNo, int32_t data1, int32_t data2);
 
 /* ---- Continuous and special interpolation ---------------------------- */
 
-/* (none yet) */
+/* Continuous and special interpolation. Each call sends its packets in order
+ * under one hold of the card lock (no other thread's packet falls between
+ * them) and returns once the module has taken the last. A packet dropped
+ * because of the stop flag does not stop the ones after it. The host keeps no
+ * path state: pairing INITIAL and CONTINUE calls is the caller's task. */
+
+/* Packets 120 (five bytes), 121 (three signed values), 122 and 123 (two unsigned values each): a rectangle. */
+VELKOR_API void Velkor_RECTANGLE(uint8_t cardNo, uint8_t data1, uint8_t data2, uint8_t data3, uint8_t data4, uint8_t data5, int32_t data6, int32_t data7, int32_t data8, uint32_t data9, uint32_t data10, uint32_t data11, uint32_t data12);
+/* Packets 124 (the two axes) and 125 (the three profile values): opens a two-axis line path. */
+VELKOR_API void Velkor_LINE_2D_INITIAL(uint8_t cardNo, uint8_t axis1, uint8_t axis2, uint32_t data1, uint32_t data2, uint32_t data3);
+/* Packet 126 (12 bytes): one segment of a two-axis line path; a nonzero endFlag ends the path. */
+VELKOR_API void Velkor_LINE_2D_CONTINUE(uint8_t cardNo, uint8_t endFlag, int32_t data1, int32_t data2);
+/* Packets 127 (the three axes) and 128 (the three profile values): opens a three-axis line path. */
+VELKOR_API void Velkor_LINE_3D_INITIAL(uint8_t cardNo, uint8_t axis1, uint8_t axis2, uint8_t axis3, uint32_t data1, uint32_t data2, uint32_t data3);
+/* Packet 129 (16 bytes): one segment of a three-axis line path; a nonzero endFlag ends the path. */
+VELKOR_API void Velkor_LINE_3D_CONTINUE(uint8_t cardNo, uint8_t endFlag, int32_t data1, int32_t data2, int32_t data3);
+/* Packets 130 (three bytes) and 131 (three unsigned values): opens a mixed two-axis path. */
+VELKOR_API void Velkor_MIX_2D_INITIAL(uint8_t cardNo, uint8_t data1, uint8_t data2, uint8_t data3, uint32_t data4, uint32_t data5, uint32_t data6);
+/* Packets 132 (two bytes, two signed values) and 133 (two signed values): one piece of a mixed two-axis path. */
+VELKOR_API void Velkor_MIX_2D_CONTINUE(uint8_t cardNo, uint8_t data1, uint8_t data2, int32_t data3, int32_t data4, int32_t data5, int32_t data6);
+/* Packet 134 (26 bytes): one general continuous interpolation segment. */
+VELKOR_API void Velkor_CONTINUE_INTP(uint8_t cardNo, uint8_t data1, uint8_t data2, uint8_t data3, uint8_t data4, uint32_t data5, uint32_t data6, uint32_t data7, uint32_t data8);
+/* One packet 135 (26 bytes: index, data1[i], data2[i]..data6[i]) per entry i from 0, up to and including the first entry whose data1 is 7, at most 100 entries (indexes 0..99); the arrays are read no further. Any null array: sends nothing and returns. */
+VELKOR_API void Velkor_CONTINUE_INTP_ARRAY(uint8_t cardNo, const uint8_t* data1, const int32_t* data2, const int32_t* data3, const int32_t* data4, const int32_t* data5, const int32_t* data6);
+/* Packets 136 (four bytes), 137 (one unsigned, two signed values) and 138 (two signed values): a three-axis helix. */
+VELKOR_API void Velkor_HELIX_3D(uint8_t cardNo, uint8_t data1, uint8_t data2, uint8_t data3, uint8_t data4, uint32_t data5, int32_t data6, int32_t data7, int32_t data8, int32_t data9);
+/* Packets 139 (data1, data2, data3, data4) and 140 (data5, data6, data7): opens a ratio move. */
+VELKOR_API void Velkor_RATIO_INITIAL(uint8_t cardNo, uint8_t data1, uint8_t data2, uint32_t data3, uint32_t data4, uint32_t data5, uint8_t data6, uint8_t data7);
+/* Packet 141 (10 bytes): a two-axis ratio move. */
+VELKOR_API void Velkor_RATIO_2D(uint8_t cardNo, uint8_t data1, int32_t data2, uint8_t data3);
 
 /* ---- Three-dimensional arcs ------------------------------------------ */
 
@@ -145,15 +372,75 @@ VELKOR_API uint16_t BtoW(uint8_t cardNo, uint8_t k);
 
 /* ---- Drive hold, start and stopping ---------------------------------- */
 
-/* (none yet) */
+/* Holds back / releases the start of motion on the axes: packet 180 / 181,
+ * axis at byte 2; 4 bytes. */
+VELKOR_API void Velkor_DRV_HOLD(uint8_t cardNo, uint8_t axis);
+VELKOR_API void Velkor_DRV_START(uint8_t cardNo, uint8_t axis);
+
+/* Ends an interpolation: packet 188, param at byte 2; 4 bytes. */
+VELKOR_API void Velkor_INTP_END(uint8_t cardNo, uint8_t param);
+
+/* The stops. Not recording: the code goes straight to the handshake register
+ * as a direct exchange (no sequence number; blocks until the module has taken
+ * it) and the card's stop flag is set. While the flag is set, a packet that
+ * meets a busy mailbox is dropped instead of waited for, GET_ERROR returns 1
+ * and GET_ERROR_CODE sets bit 8. While a macro program is recorded: a packet
+ * with the same code (4 bytes with the axis at byte 2, else 2 bytes) and the
+ * stop flag unchanged.
+ * STOP_SLOWLY / STOP_SUDDENLY (183 / 184): the axes, axis at 96 before the
+ * idle wait. VSTOP_SLOWLY / VSTOP_SUDDENLY (185 / 186): the interpolated
+ * motion; 96 is not written. */
+VELKOR_API void Velkor_STOP_SLOWLY(uint8_t cardNo, uint8_t axis);
+VELKOR_API void Velkor_STOP_SUDDENLY(uint8_t cardNo, uint8_t axis);
+VELKOR_API void Velkor_VSTOP_SLOWLY(uint8_t cardNo);
+VELKOR_API void Velkor_VSTOP_SUDDENLY(uint8_t cardNo);
+
+/* Clears the card's stop flag after a direct exchange with code 187, which
+ * leaves 31 in the sequence register until the next packet or exchange. While
+ * recording: packet 187, 2 bytes, and the flag unchanged. */
+VELKOR_API void Velkor_CLEAR_STOP(uint8_t cardNo);
+
+/* One poll of the axes' stop state: pauses 2 ms, then query 182 with axis at
+ * 96 before the idle wait, all under the card lock; returns reply byte 0 as
+ * the module gives it. Always queries, also while recording (the recorded
+ * counterpart is Velkor_MP_STOP_WAIT); never loops until a stop. */
+VELKOR_API uint8_t Velkor_STOP_WAIT(uint8_t cardNo, uint8_t axis);
 
 /* ---- Synchronous actions, compare, latch, preset and output ---------- */
 
-/* (none yet) */
+/* Sets up a synchronous action: packet 110 (param1 at byte 2, param2 at 4,
+ * param3 at 6..9; 10 bytes), then packet 111 (param4..param12 at the even
+ * bytes 2..18; 20 bytes; its odd bytes, 7 and 9 among them, go out as packet
+ * 110 left them), both under one hold of the card lock. */
+VELKOR_API void Velkor_SYNC_ACTION(uint8_t cardNo, uint8_t param1, uint8_t param2, uint32_t param3, uint8_t param4, uint8_t param5, uint8_t param6, uint8_t param7, uint8_t param8, uint8_t param9, uint8_t param10, uint8_t param11, uint8_t param12);
+
+/* Sets a compare: packet 112, param1..param3 at bytes 2, 4, 6, param4 at
+ * bytes 8..11; 12 bytes. */
+VELKOR_API void Velkor_SET_COMPARE(uint8_t cardNo, uint8_t param1, uint8_t param2, uint8_t param3, int32_t param4);
+
+/* The latched value of the axes: query 113 with axis at 96 before the idle
+ * wait; reply bytes 0..3 as a signed value; blocks until the module answers.
+ * While a macro program is recorded: packet 113, axis at byte 2, 4 bytes, and
+ * returns 0. */
+VELKOR_API int32_t Velkor_GET_LATCH(uint8_t cardNo, uint8_t axis);
+
+/* Sets a preset value: packet 114, param1 at byte 2, param2 at bytes 4..7;
+ * 8 bytes. */
+VELKOR_API void Velkor_SET_PRESET(uint8_t cardNo, uint8_t param1, int32_t param2);
+
+/* Sets an output: packet 115, param1..param3 at bytes 2, 4, 6; 8 bytes. */
+VELKOR_API void Velkor_SET_OUT(uint8_t cardNo, uint8_t param1, uint8_t param2, uint8_t param3);
 
 /* ---- Line scan ------------------------------------------------------- */
 
-/* (none yet) */
+/* Line scan. Calls return once the module has taken their packets. */
+
+/* Packet 144 (14 bytes): the line scan, four bytes and a signed value. */
+VELKOR_API void Velkor_LINE_SCAN(uint8_t cardNo, uint8_t data1, uint8_t data2, uint8_t data3, uint8_t data4, int32_t data5);
+/* Packet 145 (10 bytes): starts the line scan, two bytes and a signed value. */
+VELKOR_API void Velkor_LINE_SCAN_START(uint8_t cardNo, uint8_t data1, uint8_t data2, int32_t data3);
+/* Loads the count bytes of offsets as packets 146 of up to 20 bytes each (byte 2 the chunk's byte count, bytes 3..6 the table index of its first byte, then the bytes; length count + 7), in order under one hold of the card lock. count 0, or a null offsets: sends nothing and returns. */
+VELKOR_API void Velkor_LINE_SCAN_OFFSET(uint8_t cardNo, uint32_t count, const uint8_t* offsets);
 
 /* ---- Interrupts ------------------------------------------------------ */
 
@@ -161,7 +448,42 @@ VELKOR_API uint16_t BtoW(uint8_t cardNo, uint8_t k);
 
 /* ---- Macro program recording ----------------------------------------- */
 
-/* (none yet) */
+/* Macro program recording. Between Velkor_MP_CREATE and Velkor_MP_CLOSE every
+ * packet sent to the card becomes a step of the program, and the readers with
+ * a recording path post their code instead of asking the module (they return
+ * 0). Each call sends one packet, whether or not a program is being recorded,
+ * and returns once the module has taken it. */
+
+/* Packet 200 (2 bytes). */
+VELKOR_API void Velkor_LOAD_INITIAL(uint8_t cardNo);
+/* Sets the card's macro recording flag, then sends packet 201 (4 bytes) with the program number. */
+VELKOR_API void Velkor_MP_CREATE(uint8_t cardNo, uint8_t program);
+/* Clears the card's macro recording flag, then sends packet 202 (2 bytes), also when nothing was being recorded. */
+VELKOR_API void Velkor_MP_CLOSE(uint8_t cardNo);
+/* Packet 203 (4 bytes): runs a recorded program in the module. */
+VELKOR_API void Velkor_MP_CALL(uint8_t cardNo, uint8_t program);
+/* Packet 210 (10 bytes): a variable step. */
+VELKOR_API void Velkor_MP_SET_VAR(uint8_t cardNo, int32_t param1, int32_t param2);
+/* Packet 211 (6 bytes): an RVAR step. */
+VELKOR_API void Velkor_MP_SET_RVAR(uint8_t cardNo, int32_t param1);
+/* Packet 212 (16 bytes): an arithmetic step; param2 at byte 6. */
+VELKOR_API void Velkor_MP_VAR_CALCULATE(uint8_t cardNo, int32_t param1, uint8_t param2, int32_t param3, int32_t param4);
+/* Packet 213 (6 bytes): opens a loop. */
+VELKOR_API void Velkor_MP_FOR(uint8_t cardNo, int32_t param1);
+/* Packet 214 (2 bytes): closes a loop. */
+VELKOR_API void Velkor_MP_NEXT(uint8_t cardNo);
+/* Packet 215 (12 bytes): a condition. comparison is a character constant ('>' or '<='): two characters go out in reading order at bytes 6 and 7, a lone '=' as "==", a lone '!' as "!=", any other lone character followed by 0. */
+VELKOR_API void Velkor_MP_IF(uint8_t cardNo, int32_t param1, uint16_t comparison, int32_t param3);
+/* Packet 216 (2 bytes): the else branch of a condition. */
+VELKOR_API void Velkor_MP_ELSE(uint8_t cardNo);
+/* Packet 217 (2 bytes): ends a condition. */
+VELKOR_API void Velkor_MP_IF_END(uint8_t cardNo);
+/* Packet 218 (6 bytes): a timer step. */
+VELKOR_API void Velkor_MP_TIMER(uint8_t cardNo, int32_t param1);
+/* Packet 219 (4 bytes): a step that waits for the axis to stop. */
+VELKOR_API void Velkor_MP_STOP_WAIT(uint8_t cardNo, uint8_t axis);
+/* Packet 220 (2 bytes): a step that raises the host interrupt. */
+VELKOR_API void Velkor_MP_SET_RINT(uint8_t cardNo);
 
 /* ---- Macro debugging ------------------------------------------------- */
 

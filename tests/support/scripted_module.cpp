@@ -70,6 +70,10 @@ void ScriptedModule::Write(std::uint8_t offset, std::uint8_t value)
     }
     if (offset == kHandshake && value != 0) {
         scripted_ = false;
+        // The packet is what the window held when the handshake went to 1: a
+        // host that finds the module still busy writes the next sequence
+        // number before the module takes this packet.
+        posted_ = Packet{regs_[kSequence], written_};
         busyLeft_ = busyPolls_;
         if (busyLeft_ == 0) {
             TakeHandshake();
@@ -83,7 +87,7 @@ void ScriptedModule::TakeHandshake()
     if (scripted_) {
         scripted_ = false; // a value the script put there: nothing to record
     } else if (code == 1) {
-        packets_.push_back(Packet{regs_[kSequence], written_});
+        packets_.push_back(posted_);
     } else {
         codes_.push_back(code);
         auto reply = replies_.find(code);

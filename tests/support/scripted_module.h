@@ -85,6 +85,7 @@ private:
     bool scripted_ = false; // the pending handshake value came from SetPending
     std::map<std::uint8_t, std::vector<std::uint8_t>> replies_;
     std::vector<std::uint8_t> written_; // data bytes since the last handshake write
+    Packet posted_{};                   // the packet of the last handshake write of 1
     std::vector<BusAccess> accesses_;
     std::vector<Packet> packets_;
     std::vector<std::uint8_t> codes_;
