@@ -38,10 +38,10 @@ class VirtualModule::Impl {
 public:
     explicit Impl(const ModuleOptions& o) : options(o), firmware(o), latency(o.takeLatency)
     {
-        stepSeconds = std::chrono::duration<double>(options.step).count();
-        if (stepSeconds <= 0) {
-            stepSeconds = 0.001;
+        if (options.step.count() > 0) {
+            stepLength = options.step;
         }
+        stepSeconds = std::chrono::duration<double>(stepLength).count();
         thread = std::thread([this] { Run(); });
     }
 
@@ -87,12 +87,14 @@ public:
         }
     }
 
-    void StepFor(double seconds)
+    // Runs whole motion steps for the time given, keeping the rest for later.
+    // Time is counted in nanoseconds so that ten steps of 1 ms are exactly 10 ms.
+    void StepFor(std::chrono::nanoseconds time)
     {
-        debt += seconds;
-        while (debt >= stepSeconds) {
+        debt += time;
+        while (debt >= stepLength) {
             firmware.Step(stepSeconds);
-            debt -= stepSeconds;
+            debt -= stepLength;
         }
     }
 
@@ -131,14 +133,15 @@ public:
                 if (firmware.Moving()) {
                     if (ticking) {
                         const double elapsed = std::chrono::duration<double>(now - lastTick).count();
-                        StepFor(std::min(kMaxCatchUp, elapsed * options.timeScale));
+                        const double owed = std::min(kMaxCatchUp, elapsed * options.timeScale);
+                        StepFor(std::chrono::nanoseconds(static_cast<std::int64_t>(owed * 1e9)));
                     }
                     ticking = true;
                     lastTick = now;
                     deadline = std::min(deadline, now + kTick);
                 } else {
                     ticking = false;
-                    debt = 0;
+                    debt = std::chrono::nanoseconds(0);
                 }
                 if (RaisePending(hold)) {
                     continue; // the window may have changed meanwhile
@@ -166,7 +169,8 @@ public:
     bool quit = false;
     std::uint8_t slot = 0;
     double stepSeconds = 0.001;
-    double debt = 0; // simulated time owed to the motion model, below one step
+    std::chrono::nanoseconds stepLength{1000000};
+    std::chrono::nanoseconds debt{0}; // simulated time owed to the motion model, below one step
     bool ticking = false;
     SteadyClock::time_point lastTick;
     std::vector<LogEntry> log;
@@ -250,7 +254,7 @@ void VirtualModule::Advance(std::chrono::microseconds time)
 {
     WaitSettled();
     std::unique_lock<std::mutex> hold(impl_->mutex);
-    impl_->StepFor(std::chrono::duration<double>(time).count());
+    impl_->StepFor(time);
     impl_->RaisePending(hold);
 }
 
