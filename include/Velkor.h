@@ -444,7 +444,47 @@ VELKOR_API void Velkor_LINE_SCAN_OFFSET(uint8_t cardNo, uint32_t count, const ui
 
 /* ---- Interrupts ------------------------------------------------------ */
 
-/* (none yet) */
+/* Packet commands that switch the module's interrupt on (170) and off (171);
+ * they return once the module has the packet. */
+VELKOR_API void Velkor_ENABLE_INT(uint8_t cardNo);
+VELKOR_API void Velkor_DISABLE_INT(uint8_t cardNo);
+
+/* Packet commands that let interrupt factors raise the interrupt (172, bytes
+ * 2/4/6 = param1..3) or stop them (173, bytes 2/4 = param1..2); the module
+ * alone interprets the parameters. */
+VELKOR_API void Velkor_INTFACTOR_ENABLE(uint8_t cardNo, uint8_t param1, uint8_t param2, uint8_t param3);
+VELKOR_API void Velkor_INTFACTOR_DISABLE(uint8_t cardNo, uint8_t param1, uint8_t param2);
+
+/* Reads the module's interrupt code (bit i = factor i) directly from the
+ * window under the card lock, without the handshake: never waits for the
+ * module. Returns 0 for a card number above 7. */
+VELKOR_API uint8_t Velkor_INTERRUPT_RETURN_CODE(uint8_t cardNo);
+
+/* Starts serving the card's slot interrupts: clears the eight interrupt
+ * flags, reads the interrupt code once, registers the slot for interrupts
+ * and starts the card's service thread, then blocks 100 ms. Returns 1 when
+ * serving; 0 when a service is already running, the card was never
+ * registered (no slot-bus call then), the slot registration failed, or the
+ * thread could not be started (the registration is closed again). Takes no
+ * card lock; call it and Velkor_DISABLE_RINT for one card from one thread
+ * at a time. */
+VELKOR_API uint8_t Velkor_ENABLE_RINT(uint8_t cardNo);
+
+/* Tells the service thread to end and closes the slot's interrupt
+ * registration; returns the slot bus's result of the close (0 for a card
+ * number above 7). Does not wait for the thread; keeps the flags and the last
+ * code. Sends nothing to the module. */
+VELKOR_API int32_t Velkor_DISABLE_RINT(uint8_t cardNo);
+
+/* Waits for an interrupt flag selected by mask (bit i = flag i), checking
+ * every 2 ms, at most count ms rounded up to even (count 0: without end).
+ * Consumes the lowest matching flag and returns the last interrupt code
+ * (which may be 0); returns 0 on time-out (at once for a card number above
+ * 7). Takes no card lock. */
+VELKOR_API uint8_t Velkor_RINT_WAIT(uint8_t cardNo, uint8_t mask, uint32_t count);
+
+/* Clears the eight interrupt flags; the last interrupt code stays. */
+VELKOR_API void Velkor_CLEAR_RINT_FLAG(uint8_t cardNo);
 
 /* ---- Macro program recording ----------------------------------------- */
 
@@ -487,7 +527,31 @@ VELKOR_API void Velkor_MP_SET_RINT(uint8_t cardNo);
 
 /* ---- Macro debugging ------------------------------------------------- */
 
-/* (none yet) */
+/* Packet commands that start debugging a macro program (240) or an interrupt
+ * routine (241), byte 2 = param; recorded like any packet while a program is
+ * being recorded. */
+VELKOR_API void Velkor_MP_DEBUG(uint8_t cardNo, uint8_t param);
+VELKOR_API void Velkor_ISR_DEBUG(uint8_t cardNo, uint8_t param);
+
+/* Hand code 242 (continue) or 243 (stop) to the module through the handshake
+ * register under the card lock, waiting (1 ms polls, no time-out) for an idle
+ * mailbox before and for the module after. Never recorded. */
+VELKOR_API void Velkor_CONTINUE_DEBUG(uint8_t cardNo);
+VELKOR_API void Velkor_STOP_DEBUG(uint8_t cardNo);
+
+/* Waits like Velkor_RINT_WAIT for interrupt flag 5 (count in ms, 0 = without
+ * end; needs Velkor_ENABLE_RINT), then under the card lock reads the debug
+ * byte and word once the mailbox is idle; a consumed flag 5 always leads to
+ * the read, whatever the last interrupt code. On time-out stores 255 and 1
+ * and touches no register (likewise for a card number above 7). Null
+ * pointers are not written through. */
+VELKOR_API void Velkor_DEBUG_WAIT(uint8_t cardNo, uint32_t count, uint8_t* debugByte, uint16_t* debugWord);
+
+/* Reads the debug byte and word at once (after waiting for an idle mailbox),
+ * without the card lock: do not call it while another thread uses the card.
+ * Never writes the handshake register. Null pointers are not written
+ * through; a card number above 7 stores nothing. */
+VELKOR_API void Velkor_DEBUG_INFO(uint8_t cardNo, uint8_t* debugByte, uint16_t* debugWord);
 
 #ifdef __cplusplus
 }

@@ -26,10 +26,15 @@ struct CardRecord {
     std::uint8_t staging[kStagingSize] = {}; // the packet being built
     std::atomic<std::uint8_t> recording{0};  // a macro program is being recorded
     std::uint8_t packetLength = 0;
-    void* interruptEvent = nullptr;
+    std::atomic<void*> interruptEvent{nullptr}; // from Slot_Register_Interrupt
     std::atomic<std::uint8_t> interruptRun{0};
     std::atomic<std::uint8_t> interruptFlags[kInterruptFactors] = {};
     std::atomic<std::uint8_t> lastInterruptCode{0};
+    // Each start of an interrupt service thread takes the next generation; a
+    // thread serves only while the card's generation is still its own, so an
+    // older thread never serves a newer registration.
+    std::atomic<std::uint32_t> interruptGeneration{0};
+    std::atomic<std::uint8_t> interruptThreads{0}; // service threads not yet ended
     kernel::Lock lock;
     std::uint8_t moduleId = 0;
 };

@@ -17,6 +17,7 @@ struct Slot {
     SlotDevice* device = nullptr;
     std::mutex interrupts; // guards everything below
     KernelEvent* event = nullptr;
+    bool refuseRegistration = false;
     InterruptState state;
 };
 
@@ -89,6 +90,16 @@ bool RaiseInterrupt(std::uint8_t slot)
     return true;
 }
 
+void RefuseInterruptRegistration(std::uint8_t slot, bool refuse)
+{
+    if (!validSlot(slot)) {
+        return;
+    }
+    Slot& s = board().slots[slot];
+    std::lock_guard<std::mutex> hold(s.interrupts);
+    s.refuseRegistration = refuse;
+}
+
 InterruptState GetInterruptState(std::uint8_t slot)
 {
     if (!validSlot(slot)) {
@@ -124,6 +135,7 @@ void Reset()
         Slot& s = board().slots[slot];
         std::lock_guard<std::mutex> hold(s.interrupts);
         s.state = InterruptState{};
+        s.refuseRegistration = false;
     }
     SetTrace(false);
 }
@@ -179,6 +191,9 @@ void* Slot_Register_Interrupt(uint8_t slot)
     brelan::Backplane& b = brelan::board();
     brelan::Slot& s = b.slots[slot];
     std::lock_guard<std::mutex> hold(s.interrupts);
+    if (s.refuseRegistration) {
+        return nullptr;
+    }
     if (s.event != nullptr) {
         s.event->Close(); // a new registration replaces the old one
     }

@@ -38,6 +38,10 @@ BRELAN_API void Unplug(std::uint8_t slot);
 // interrupts. Returns whether an event was signalled.
 BRELAN_API bool RaiseInterrupt(std::uint8_t slot);
 
+// While set, Slot_Register_Interrupt for the slot fails (returns 0), as the
+// controller's library does when it cannot hand out an event. Reset clears it.
+BRELAN_API void RefuseInterruptRegistration(std::uint8_t slot, bool refuse);
+
 // Interrupt bookkeeping of one slot, for tests and tools.
 struct InterruptState {
     bool registered = false;
