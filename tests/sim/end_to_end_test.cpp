@@ -266,6 +266,23 @@ TEST_F(EndToEnd, MacroRecordingTurnsCallsIntoSteps)
     EXPECT_EQ(module.Unsimulated().at(203), 1u);
 }
 
+TEST_F(EndToEnd, DriveEndRaisesTheSlotInterruptTheHostWaitsFor)
+{
+    Velkor_INTFACTOR_ENABLE(kCard, 0x01, 0, 0); // factor 0: a drive has ended
+    Velkor_ENABLE_INT(kCard);
+    ASSERT_EQ(Velkor_ENABLE_RINT(kCard), 1);
+    Profile(1, 1000, 1000, 0);
+    Velkor_FIXED_MOVE(kCard, 1, 50);
+    EXPECT_EQ(Velkor_RINT_WAIT(kCard, 0x01, 20), 0); // still moving: time-out
+    ASSERT_TRUE(RunToStop(1));
+    EXPECT_EQ(Velkor_RINT_WAIT(kCard, 0x01, 2000), 0x01);
+    Velkor_MP_SET_RINT(kCard); // outside a program: factor 7 at once, not enabled
+    EXPECT_EQ(Velkor_RINT_WAIT(kCard, 0x80, 20), 0);
+    Velkor_DISABLE_RINT(kCard);
+    Velkor_DISABLE_INT(kCard);
+    EXPECT_EQ(brelan::GetInterruptState(kSlot).acknowledged, 1u);
+}
+
 TEST_F(EndToEnd, ResetAndBufferClearRestartNumberingWithoutGaps)
 {
     Velkor_SET_V(kCard, 1, 1000);
