@@ -60,7 +60,9 @@ int main(int argc, char** argv)
     velkor_tool::DemoOptions demo;
     CLI::App* demoCommand =
         app.add_subcommand("demo", "Run a short motion session on a virtual module in slot 3 and show it");
-    demoCommand->add_option("--svg", demo.svgFile, "Write a picture of the path driven to FILE")->type_name("FILE");
+    demoCommand->add_option("--svg", demo.svgFile, "Write a picture of the path driven to FILE")
+        ->type_name("FILE")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     demoCommand->add_flag("--trace", demo.trace, "Print every packet the module takes, decoded");
     demoCommand->add_flag("--fast", demo.fast, "Run the module's clock ten times faster than real time");
 
