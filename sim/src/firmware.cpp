@@ -229,13 +229,29 @@ void Firmware::Execute(const Bytes& p)
     case 37: longVars[U16(p, 2)] = I32(p, 6); break;
     case 39: md[U16(p, 2)] = U32(p, 6); break;
     case 40:
-        forAxes([&](AxisState& a) {
+        // A preset shifts the counter, and with it whatever is moving the axis.
+        for (int i = 0; i < kAxisCount; ++i) {
+            if (!(mask & (1u << i)) || mask > 0x0F) {
+                continue;
+            }
+            AxisState& a = axes[i];
             const std::int64_t delta = static_cast<std::int64_t>(I32(p, 4)) - a.lp;
             a.lp += delta;
             a.pos += static_cast<double>(delta);
             a.lastPos += static_cast<double>(delta);
             a.drive.start += delta;
-        });
+            if (pathRunning_) {
+                const Path& path = paths_.front();
+                for (int k = 0; k < path.dims; ++k) {
+                    if (path.axis[k] == i) {
+                        segmentStart_[k] += delta;
+                    }
+                }
+            }
+        }
+        if (mask == 0 || mask > 0x0F) {
+            Fault(error::kBadCommand);
+        }
         break;
     case 42: forAxes([&](AxisState& a) { a.ep = I32(p, 4); }); break;
     case 51: remoteOut[p[2]] = U32(p, 4); break;
@@ -384,6 +400,7 @@ void Firmware::Execute(const Bytes& p)
             a.held = false;
             if (a.pending.kind != Drive::Kind::None) {
                 a.drive = a.pending;
+                a.drive.start = a.lp;
                 a.pending = Drive{};
             }
         });

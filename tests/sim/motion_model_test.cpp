@@ -158,6 +158,17 @@ TEST_F(Motion, PresetCountersMoveFromTheNewPosition)
     EXPECT_EQ(host.Query(43, {{96, 1}}), 1010u);
 }
 
+TEST_F(Motion, PresetDuringAPathShiftsTheRestOfIt)
+{
+    host.Post(Pkt(127).U8(2, 1).U8(4, 2).U8(6, 4));
+    host.Post(Pkt(128).U32(2, 1000).U32(6, 1000).U32(10, 100000));
+    host.Post(Pkt(129).U8(2, 1).I32(4, 1000).I32(8, 0).I32(12, 0));
+    module.Advance(300ms);
+    host.Post(Pkt(40).U8(2, 1).I32(4, 0)); // X counts from 0 again
+    ASSERT_TRUE(RunToStop(7));
+    EXPECT_NEAR(host.Lp(1), 700, 2);
+}
+
 TEST_F(Motion, LinesEndExactlyOnTheirEndPoints)
 {
     host.Post(Pkt(90).U8(2, 1).U8(4, 2).U8(6, 4));
