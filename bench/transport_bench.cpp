@@ -1,48 +1,21 @@
 // Bus accesses and library time per packet and per query on the in-memory
 // backplane, against a module that takes every packet at once.
+#include "instant_module.h"
 #include "transport/card_table.h"
 
 #include <Velkor.h>
 #include <benchmark/benchmark.h>
-#include <brelan/backplane.h>
 
-#include <atomic>
 
 namespace {
 
-// The cheapest module: every access counted, the handshake always idle.
-class CountingModule : public brelan::SlotDevice {
-public:
-    std::uint8_t Read(std::uint8_t offset) override
-    {
-        ++accesses;
-        return offset == 0 ? 'D' : data[offset];
-    }
-    void Write(std::uint8_t offset, std::uint8_t value) override
-    {
-        ++accesses;
-        data[offset] = offset == 126 ? 0 : value;
-    }
-    std::uint64_t accesses = 0;
-    std::uint8_t data[brelan::kWindowSize] = {};
-};
-
-struct Bench {
-    Bench()
-    {
-        brelan::Reset();
-        brelan::Plug(3, &module);
-        Velkor_REGISTRATION(0, 3);
-    }
-    ~Bench() { brelan::Unplug(3); }
-    CountingModule module;
-};
+using velkor_bench::InstantCard;
 
 // A packet of n bytes on an idle module: the sequence number, one read of the
 // handshake register, the n bytes and the handshake write, nothing more.
 void BM_Packet(benchmark::State& state)
 {
-    Bench bench;
+    InstantCard bench;
     const auto length = static_cast<std::uint8_t>(state.range(0));
     velkor::CardRecord& card = *velkor::FindCard(0);
     const std::uint64_t before = bench.module.accesses;
@@ -64,7 +37,7 @@ BENCHMARK(BM_Packet)->Arg(2)->Arg(8)->Arg(16)->Arg(27);
 // the sequence number written back.
 void BM_QueryOf4ReplyBytes(benchmark::State& state)
 {
-    Bench bench;
+    InstantCard bench;
     const std::uint64_t before = bench.module.accesses;
     for (auto _ : state) {
         benchmark::DoNotOptimize(Velkor_GET_FW_VERSION(0));

@@ -368,7 +368,42 @@ VELKOR_API void Velkor_RATIO_2D(uint8_t cardNo, uint8_t data1, int32_t data2, ui
 
 /* ---- Three-dimensional arcs ------------------------------------------ */
 
-/* (none yet) */
+/* An arc is given by three points relative to where it starts: the middle
+ * point (any point of the arc between start and end) and the end point. The
+ * host cuts it into equal-angle chords whose distance from the arc stays
+ * below chordTolerance and sends one segment packet (129) per chord; the
+ * chords add up exactly to the end point. speed is in units per second.
+ * An arc function returns the time of its chords at speed in ms (saturated
+ * at INT32_MAX) or, when a chord would take under 0.2 ms, minus the highest
+ * speed at which it takes 0.2 ms (at most 2147483647); the chords are sent
+ * in either case, holding the card lock from the first packet to the last. */
+
+/* Returned, with nothing at all sent, for an arc that cannot be planned:
+ * a null point; collinear or coinciding points (an end point equal to the
+ * start: a full circle cannot be given); chordTolerance 0 or above twice the
+ * radius; speed 0 (for a mixed path: no Velkor_MIX_3D_INITIAL yet on the
+ * card); points whose angles tie or give no positive sweep; a radius so large
+ * that no chord angle fits the tolerance; more than 1048576 chords; a chord
+ * position or displacement beyond the signed 32-bit range; a card above 7. */
+#define VELKOR_ARC_DEGENERATE ((int32_t)INT32_MIN)
+
+/* A complete path of one arc: sends 127 (axes), 128 (speed, speed, 1000000)
+ * and the chords, the last with end flag 1. Blocks until the module has
+ * taken every packet. Returns as described above. */
+VELKOR_API int32_t Velkor_ARC_3D(uint8_t cardNo, uint8_t axis1, uint8_t axis2, uint8_t axis3, const POINT_3D* midPoint, const POINT_3D* endPoint, uint32_t chordTolerance, uint32_t speed);
+
+/* Opens a mixed path of lines and arcs: sends 127 (axes) and 128 (data1,
+ * data2, data3) and keeps data2 as the card's speed for the arcs of the path. */
+VELKOR_API void Velkor_MIX_3D_INITIAL(uint8_t cardNo, uint8_t axis1, uint8_t axis2, uint8_t axis3, uint32_t data1, uint32_t data2, uint32_t data3);
+
+/* One segment of a mixed path. isArc 0: sends one 129 with the endFlag byte
+ * unchanged and the displacement point1 (point2 and chordTolerance unread) and
+ * returns 0, or VELKOR_ARC_DEGENERATE without sending when point1 is null.
+ * isArc nonzero: sends the chords of the arc through point1 to point2, timed
+ * with the speed kept by the last Velkor_MIX_3D_INITIAL, the last chord with
+ * end flag 1 if endFlag is nonzero, and returns as described above. Blocks
+ * until the module has taken every packet. */
+VELKOR_API int32_t Velkor_MIX_3D_CONTINUE(uint8_t cardNo, uint8_t endFlag, uint8_t isArc, const POINT_3D* point1, const POINT_3D* point2, uint32_t chordTolerance);
 
 /* ---- Drive hold, start and stopping ---------------------------------- */
 

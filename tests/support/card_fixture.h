@@ -29,6 +29,7 @@ protected:
         card->sequence = 0;
         card->stopFlag = 0;
         card->recording = 0;
+        card->mixSpeed = 0;
         std::memset(card->staging, 0, sizeof card->staging);
         module.TakeAccesses();
         module.TakePackets();
