@@ -183,23 +183,35 @@ int RunDemo(const DemoOptions& options)
     session.Commanded(0, 0, 0, "3");
     session.WaitForStop(kXYZ, "circle");
 
-    std::printf("\n4. Line in space by (-6000, -4000, +3000)\n");
-    Velkor_LINE_3D(kCard, -6000, -4000, 3000);
-    session.Commanded(-6000, -4000, 3000, "4");
-    session.WaitForStop(kXYZ, "line 3-D");
+    std::printf("\n4. Arc in space from the start through (-3000, -1000, 3000) to (-6000, -4000, 0)\n");
+    const POINT_3D mid{-3000, -1000, 3000};
+    const POINT_3D end{-6000, -4000, 0};
+    Velkor_DRV_HOLD(kCard, kXYZ); // let all chords arrive before the axes set off
+    const std::int32_t estimate = Velkor_ARC_3D(kCard, kX, kY, kZ, &mid, &end, 2, 15000);
+    Velkor_DRV_START(kCard, kXYZ);
+    std::printf("   sent as chords of at most 2 pulses from the arc; %s %d\n",
+                estimate >= 0 ? "time estimate (ms)" : "speed limit (pulses/s)", estimate >= 0 ? estimate : -estimate);
+    session.Commanded(-6000, -4000, 0, "4");
+    session.WaitForStop(kXYZ, "arc 3-D");
 
-    std::printf("\n5. Continuous path of 12 segments, held until the whole path is in the module\n");
+    std::printf("\n5. Continuous path of lines and arcs in space, held until all of it is in the module\n");
     Velkor_DRV_HOLD(kCard, kXYZ);
-    Velkor_LINE_3D_INITIAL(kCard, kX, kY, kZ, 500, 12000, 100000);
-    // A square spiral going down: each pair of sides 1000 pulses longer.
-    const std::int32_t heading[4][2] = {{1, 0}, {0, 1}, {-1, 0}, {0, -1}};
-    for (int k = 0; k < 12; ++k) {
-        const std::int32_t length = 2000 + 1000 * (k / 2);
-        const std::int32_t dx = heading[k % 4][0] * length;
-        const std::int32_t dy = heading[k % 4][1] * length;
-        Velkor_LINE_3D_CONTINUE(kCard, k == 11 ? 1 : 0, dx, dy, -250);
-        session.Commanded(dx, dy, -250, k == 11 ? "5" : "");
-    }
+    Velkor_MIX_3D_INITIAL(kCard, kX, kY, kZ, 500, 12000, 100000);
+    const POINT_3D none{0, 0, 0};
+    const POINT_3D out{3000, 0, 0};
+    const POINT_3D bendMid{2000, -2000, 1500};
+    const POINT_3D bendEnd{0, -4000, 0};
+    const POINT_3D back{-3000, 0, -1000};
+    const POINT_3D turnMid{-2000, 2000, 0};
+    const POINT_3D turnEnd{0, 4000, 0};
+    Velkor_MIX_3D_CONTINUE(kCard, 0, 0, &out, &none, 0);
+    session.Commanded(3000, 0, 0, "");
+    Velkor_MIX_3D_CONTINUE(kCard, 0, 1, &bendMid, &bendEnd, 2);
+    session.Commanded(0, -4000, 0, "");
+    Velkor_MIX_3D_CONTINUE(kCard, 0, 0, &back, &none, 0);
+    session.Commanded(-3000, 0, -1000, "");
+    Velkor_MIX_3D_CONTINUE(kCard, 1, 1, &turnMid, &turnEnd, 2);
+    session.Commanded(0, 4000, 0, "5");
     Velkor_DRV_START(kCard, kXYZ);
     session.WaitForStop(kXYZ, "path");
 
