@@ -201,7 +201,8 @@ void Firmware::Execute(const Bytes& p)
         int picked[3];
         for (int k = 0; k < count; ++k) {
             picked[k] = SingleAxis(p[2 + 2 * k]);
-            if (picked[k] < 0) {
+            // Each interpolation axis must be one axis, and a different one.
+            if (picked[k] < 0 || (k > 0 && picked[k] == picked[0]) || (k > 1 && picked[k] == picked[1])) {
                 Fault(error::kBadCommand);
                 return false;
             }

@@ -2,6 +2,8 @@
 // an application would call them: card 0 registered on slot 3.
 #include "sim_fixture.h"
 
+#include "transport/card_table.h"
+
 #include <Velkor.h>
 
 #include <cmath>
@@ -281,6 +283,13 @@ TEST_F(EndToEnd, DriveEndRaisesTheSlotInterruptTheHostWaitsFor)
     Velkor_DISABLE_RINT(kCard);
     Velkor_DISABLE_INT(kCard);
     EXPECT_EQ(brelan::GetInterruptState(kSlot).acknowledged, 1u);
+    // The library does not join its service thread; wait until it has ended,
+    // so that nothing of it outlives the test.
+    const auto deadline = SteadyClock::now() + 5s;
+    while (velkor::FindCard(kCard)->interruptThreads.load() != 0 && SteadyClock::now() < deadline) {
+        std::this_thread::sleep_for(1ms);
+    }
+    EXPECT_EQ(velkor::FindCard(kCard)->interruptThreads.load(), 0);
 }
 
 TEST_F(EndToEnd, ResetAndBufferClearRestartNumberingWithoutGaps)

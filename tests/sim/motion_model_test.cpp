@@ -271,6 +271,9 @@ TEST_F(Motion, BadSelectorsAndHalfArcsAreReported)
     host.Post(Pkt(90).U8(2, 3).U8(4, 2).U8(6, 4)); // axis1 names two axes
     EXPECT_EQ(host.ErrorCode(1), error::kBadCommand);
     host.Query(187, {}, 0);
+    host.Post(Pkt(127).U8(2, 1).U8(4, 2).U8(6, 1)); // one axis twice
+    EXPECT_EQ(host.ErrorCode(1), error::kBadCommand);
+    host.Query(187, {}, 0);
     host.Post(Pkt(102).I32(2, 1).I32(6, 1)); // second half without the first
     EXPECT_EQ(host.ErrorCode(2), error::kBadCommand);
     host.Query(187, {}, 0);
