@@ -1,19 +1,105 @@
-// The velkor command-line tool: for now it reports the library's version and
-// the state of the virtual backplane.
-#include <Velkor.h>
-#include <brelan/backplane.h>
+// The velkor command-line tool:
+//   velkor demo [--svg FILE] [--trace] [--fast]
+//   velkor arc --mid X,Y,Z --end X,Y,Z --tolerance T --speed S [--svg FILE]
+// A bad argument prints what is wrong and the usage, and exits with 2.
+#include "arc_preview.h"
+#include "demo.h"
 
+#include <CLI/CLI.hpp>
+
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <limits>
+#include <string>
 
-int main()
+namespace {
+
+constexpr int kUsageError = 2;
+
+// Reads "X,Y,Z" as three signed 32-bit integers.
+bool ParsePoint(const std::string& text, std::array<std::int32_t, 3>& out)
 {
-    const unsigned version = Velkor_GET_VERSION();
-    std::printf("Velkor library version %u.%u.%u (%u)\n", version >> 8, (version >> 4) & 0xF, version & 0xF, version);
-    std::printf("virtual backplane, slots %u to %u:\n", unsigned(brelan::kFirstSlot), unsigned(brelan::kLastSlot));
-    for (unsigned slot = brelan::kFirstSlot; slot <= brelan::kLastSlot; ++slot) {
-        const std::uint8_t id = IoReadByte(GetSlotAddr(static_cast<std::uint8_t>(slot)));
-        std::printf("  slot %u: window at 0x%05X, %s\n", slot, GetSlotAddr(static_cast<std::uint8_t>(slot)),
-                    id == 0xFF ? "empty" : "module present");
+    const char* p = text.c_str();
+    for (int i = 0; i < 3; ++i) {
+        char* next = nullptr;
+        errno = 0;
+        const long long v = std::strtoll(p, &next, 10);
+        if (next == p || errno != 0 || v < std::numeric_limits<std::int32_t>::min() ||
+            v > std::numeric_limits<std::int32_t>::max()) {
+            return false;
+        }
+        out[i] = static_cast<std::int32_t>(v);
+        p = next;
+        if (i < 2) {
+            if (*p != ',') {
+                return false;
+            }
+            ++p;
+        }
     }
-    return 0;
+    return *p == '\0';
+}
+
+const CLI::Validator kPoint(
+    [](std::string& text) {
+        std::array<std::int32_t, 3> point{};
+        return ParsePoint(text, point) ? std::string() : "expected three integers X,Y,Z, got '" + text + "'";
+    },
+    "X,Y,Z");
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    CLI::App app{"velkor: the Velkor motion-module driver library on a virtual module"};
+    app.require_subcommand(1, 1);
+
+    velkor_tool::DemoOptions demo;
+    CLI::App* demoCommand =
+        app.add_subcommand("demo", "Run a short motion session on a virtual module in slot 3 and show it");
+    demoCommand->add_option("--svg", demo.svgFile, "Write a picture of the path driven to FILE")
+        ->type_name("FILE")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    demoCommand->add_flag("--trace", demo.trace, "Print every packet the module takes, decoded");
+    demoCommand->add_flag("--fast", demo.fast, "Run the module's clock ten times faster than real time");
+
+    velkor_tool::ArcOptions arc;
+    std::string mid, end;
+    std::uint64_t tolerance = 0, speed = 0;
+    CLI::App* arcCommand =
+        app.add_subcommand("arc", "Preview a three-point arc in space with the library's planner, without a card");
+    arcCommand->add_option("--mid", mid, "A point of the arc between start and end, relative to the start")
+        ->required()
+        ->check(kPoint);
+    arcCommand->add_option("--end", end, "The end point, relative to the start")->required()->check(kPoint);
+    arcCommand->add_option("--tolerance", tolerance, "Largest distance between a chord and the arc")
+        ->required()
+        ->check(CLI::Range(std::uint64_t{1}, std::uint64_t{std::numeric_limits<std::uint32_t>::max()}));
+    arcCommand->add_option("--speed", speed, "Path speed in units per second, for the time estimate")
+        ->required()
+        ->check(CLI::Range(std::uint64_t{1}, std::uint64_t{std::numeric_limits<std::uint32_t>::max()}));
+    arcCommand->add_option("--svg", arc.svgFile, "Write a picture of the chords to FILE")->type_name("FILE");
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        std::cerr << "velkor: " << e.what() << "\n\n" << app.help();
+        return kUsageError;
+    }
+
+    if (demoCommand->parsed()) {
+        return velkor_tool::RunDemo(demo);
+    }
+    ParsePoint(mid, arc.mid);
+    ParsePoint(end, arc.end);
+    arc.tolerance = static_cast<std::uint32_t>(tolerance);
+    arc.speed = static_cast<std::uint32_t>(speed);
+    return velkor_tool::RunArcPreview(arc);
 }

@@ -4,6 +4,7 @@
 #include "kernel_event.h"
 
 #include <array>
+#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -24,7 +25,9 @@ struct Slot {
 struct Backplane {
     std::array<Slot, kLastSlot + 1> slots; // index 0 unused
     std::mutex traceMutex;
-    bool tracing = false;
+    // Read on every access without the trace lock, so that untraced slots
+    // never contend with each other.
+    std::atomic<bool> tracing{false};
     std::vector<Access> trace;
     // Every event ever handed out stays alive until the process ends, so a
     // service thread still waiting on a closed event never touches freed memory.
@@ -43,8 +46,11 @@ bool validSlot(std::uint8_t slot) { return slot >= kFirstSlot && slot <= kLastSl
 void record(Access::Kind kind, std::uint8_t slot, std::uint32_t offset, std::uint8_t value)
 {
     Backplane& b = board();
+    if (!b.tracing.load(std::memory_order_acquire)) {
+        return;
+    }
     std::lock_guard<std::mutex> hold(b.traceMutex);
-    if (b.tracing) {
+    if (b.tracing.load(std::memory_order_relaxed)) {
         b.trace.push_back(Access{kind, slot, offset, value});
     }
 }
@@ -114,7 +120,7 @@ void SetTrace(bool on)
 {
     Backplane& b = board();
     std::lock_guard<std::mutex> hold(b.traceMutex);
-    b.tracing = on;
+    b.tracing.store(on, std::memory_order_release);
     b.trace.clear();
 }
 

@@ -1,0 +1,30 @@
+/* Setting up a virtual module from C: the few calls a C program needs to put
+ * a virtual module into a slot of the virtual backplane before it talks to it
+ * through Velkor.h, and to look at the module's packet counters afterwards.
+ * The module runs on the real-time clock. */
+#ifndef VELKOR_SIM_VELKOR_SIM_H
+#define VELKOR_SIM_VELKOR_SIM_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef struct VelkorSimModule VelkorSimModule;
+
+/* Makes a module, plugs it into slot (1..7) and starts its firmware; its
+ * clock runs time_scale times faster than real time. NULL on a bad slot. */
+VelkorSimModule* VelkorSim_Plug(uint8_t slot, double time_scale);
+/* Unplugs the module and ends its firmware. NULL is ignored. */
+void VelkorSim_Unplug(VelkorSimModule* module);
+/* Packets taken, packet numbers skipped, and packets the host gave up. */
+uint64_t VelkorSim_PacketsTaken(const VelkorSimModule* module);
+uint32_t VelkorSim_SequenceGaps(const VelkorSimModule* module);
+uint32_t VelkorSim_DroppedPackets(const VelkorSimModule* module);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,21 @@
+// The main job of the velkor tool: a motion session on a virtual module.
+#ifndef VELKOR_TOOLS_DEMO_H
+#define VELKOR_TOOLS_DEMO_H
+
+#include <string>
+
+namespace velkor_tool {
+
+struct DemoOptions {
+    std::string svgFile; // empty: no picture
+    bool trace = false;  // print every packet the module takes
+    bool fast = false;   // run the module's clock faster than real time
+};
+
+// Runs the session; the process exit code (0 when the module saw every
+// packet in order).
+int RunDemo(const DemoOptions& options);
+
+} // namespace velkor_tool
+
+#endif

@@ -1,0 +1,10 @@
+# Runs velkor with bad arguments (ARGS, separated by |) and expects exit code
+# 2 with a message and the usage.
+string(REPLACE "|" ";" args "${ARGS}")
+execute_process(COMMAND ${VELKOR} ${args} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 2)
+  message(FATAL_ERROR "velkor ${args}: exit code ${rc}, expected 2\n${out}${err}")
+endif()
+if(NOT err MATCHES "velkor: " OR NOT "${out}${err}" MATCHES "Usage")
+  message(FATAL_ERROR "velkor ${args}: no message or no usage\n${out}${err}")
+endif()
