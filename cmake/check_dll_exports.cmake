@@ -1,8 +1,9 @@
 # Checks Velkor.dll against its header: the export table holds exactly the
 # header's names, undecorated; the variables among them are data exports
 # (their import library entry has no call thunk) and the functions are code;
-# the version resource carries FILEVERSION and PRODUCTVERSION 0,7,1,1 and the
-# strings "0, 7, 1, 1".
+# the six slot-bus calls are imported from BrelanSDK.dll by name, as from the
+# controller's own library; the version resource carries FILEVERSION and
+# PRODUCTVERSION 0,7,1,1 and the strings "0, 7, 1, 1".
 # Usage: cmake -DHEADER=... -DDLL=... -DIMPORT_LIBRARY=... -DOBJDUMP=... -DNM=...
 #              -DWINDRES=... -P check_dll_exports.cmake
 cmake_minimum_required(VERSION 3.20)
@@ -36,6 +37,21 @@ set(extra "${actual}")
 list(REMOVE_ITEM extra ${expected})
 if(missing OR extra)
   string(APPEND problems "export table differs from the header's list\n missing: ${missing}\n not declared: ${extra}\n")
+endif()
+
+# The slot-bus calls come from BrelanSDK.dll, imported by name.
+string(FIND "${dump}" "DLL Name: BrelanSDK.dll" at)
+if(at EQUAL -1)
+  string(APPEND problems "does not import from BrelanSDK.dll\n")
+else()
+  string(SUBSTRING "${dump}" ${at} -1 imports)
+  string(FIND "${imports}" "\n\n" end)
+  string(SUBSTRING "${imports}" 0 ${end} imports)
+  foreach(fn GetSlotAddr IoReadByte IoWriteByte Slot_Register_Interrupt Slot_Interrupt_Done Slot_Interrupt_Close)
+    if(NOT imports MATCHES "[0-9]+  ${fn}\n" AND NOT imports MATCHES "[0-9]+  ${fn}$")
+      string(APPEND problems "${fn} is not imported from BrelanSDK.dll by name\n")
+    endif()
+  endforeach()
 endif()
 
 # An import library gives each function a call thunk named after it; a data
@@ -74,4 +90,4 @@ if(problems)
 endif()
 list(LENGTH expected count)
 list(LENGTH expected_data data_count)
-message(STATUS "${count} exports (${data_count} data), exactly the header's list; version 0, 7, 1, 1")
+message(STATUS "${count} exports (${data_count} data), exactly the header's list; the six slot-bus calls from BrelanSDK.dll; version 0, 7, 1, 1")
