@@ -75,6 +75,16 @@ cmake -DHEADER="$VELKOR_ROOT/include/Velkor.h" -DDLL="$dir/bin/Velkor.dll" \
   -DIMPORT_LIBRARY="$dir/src/libVelkor.dll.a" -DOBJDUMP="$objdump" -DNM="$(command -v $triple-nm)" \
   -DWINDRES="$(command -v $triple-windres)" -P "$VELKOR_ROOT/cmake/check_dll_exports.cmake"
 
+# A program that Wine cannot run may still end with 0 and print nothing, and
+# a test list read from nothing is empty: make sure the test program really
+# runs here before trusting CTest's verdict.
+smoke="$("$wine" "$dir/bin/velkor_tests.exe" --gtest_filter='KernelSeam.*' </dev/null 2>&1)" || true
+if ! grep -q '^\[  PASSED  \] [1-9]' <<<"$smoke"; then
+  echo "velkor_tests.exe does not run under $wine:" >&2
+  echo "$smoke" >&2
+  exit 1
+fi
+
 started=$SECONDS
 (cd "$dir" && ctest --output-on-failure -j "$VELKOR_JOBS" --timeout 600)
 echo "Windows tests under Wine in $((SECONDS - started)) s"
