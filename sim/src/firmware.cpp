@@ -198,7 +198,7 @@ void Firmware::Execute(const Bytes& p)
         }
     };
     auto takeAxes = [&](int count, int* out) {
-        int picked[3];
+        int picked[3] = {};
         for (int k = 0; k < count; ++k) {
             picked[k] = SingleAxis(p[2 + 2 * k]);
             // Each interpolation axis must be one axis, and a different one.
