@@ -1,7 +1,9 @@
 /* Setting up a virtual module from C: the few calls a C program needs to put
  * a virtual module into a slot of the virtual backplane before it talks to it
  * through Velkor.h, and to look at the module's packet counters afterwards.
- * The module runs on the real-time clock. */
+ * The module runs on the real-time clock, or on the fast clock, which lets
+ * simulated time run ahead while the program only polls (STOP_WAIT loops,
+ * RINT_WAIT), for test suites of applications. */
 #ifndef VELKOR_SIM_VELKOR_SIM_H
 #define VELKOR_SIM_VELKOR_SIM_H
 
@@ -16,6 +18,9 @@ typedef struct VelkorSimModule VelkorSimModule;
 /* Makes a module, plugs it into slot (1..7) and starts its firmware; its
  * clock runs time_scale times faster than real time. NULL on a bad slot. */
 VelkorSimModule* VelkorSim_Plug(uint8_t slot, double time_scale);
+/* The same on the fast clock: real time while the program commands, up to
+ * 1000 times faster while it only polls. NULL on a bad slot. */
+VelkorSimModule* VelkorSim_PlugFast(uint8_t slot);
 /* Unplugs the module and ends its firmware. NULL is ignored. */
 void VelkorSim_Unplug(VelkorSimModule* module);
 /* Packets taken, packet numbers skipped, and packets the host gave up. */

@@ -7,6 +7,20 @@ struct VelkorSimModule {
     explicit VelkorSimModule(const velkor_sim::ModuleOptions& options) : module(options) {}
 };
 
+namespace {
+
+VelkorSimModule* PlugWith(uint8_t slot, const velkor_sim::ModuleOptions& options)
+{
+    auto* handle = new VelkorSimModule(options);
+    if (!handle->module.PlugInto(slot)) {
+        delete handle;
+        return nullptr;
+    }
+    return handle;
+}
+
+} // namespace
+
 extern "C" {
 
 VelkorSimModule* VelkorSim_Plug(uint8_t slot, double time_scale)
@@ -14,12 +28,14 @@ VelkorSimModule* VelkorSim_Plug(uint8_t slot, double time_scale)
     velkor_sim::ModuleOptions options;
     options.clock = velkor_sim::ClockKind::RealTime;
     options.timeScale = time_scale > 0 ? time_scale : 1.0;
-    auto* handle = new VelkorSimModule(options);
-    if (!handle->module.PlugInto(slot)) {
-        delete handle;
-        return nullptr;
-    }
-    return handle;
+    return PlugWith(slot, options);
+}
+
+VelkorSimModule* VelkorSim_PlugFast(uint8_t slot)
+{
+    velkor_sim::ModuleOptions options;
+    options.clock = velkor_sim::ClockKind::Fast;
+    return PlugWith(slot, options);
 }
 
 void VelkorSim_Unplug(VelkorSimModule* module) { delete module; }

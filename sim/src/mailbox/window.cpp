@@ -2,6 +2,8 @@
 // and how the firmware takes a packet or answers a code.
 #include "module/module_impl.h"
 
+#include "decoder/decoder.h"
+
 namespace velkor_sim {
 namespace {
 
@@ -17,7 +19,9 @@ std::uint8_t VirtualModule::Impl::ReadRegister(std::uint8_t offset)
     }
     switch (offset) {
     case reg::kId: return options.id;
-    case reg::kInterruptCode: return firmware.interrupts.ReadCode();
+    case reg::kInterruptCode:
+        HostPolled();
+        return firmware.interrupts.ReadCode();
     default: return window[offset];
     }
 }
@@ -32,17 +36,43 @@ void VirtualModule::Impl::WriteRegister(std::uint8_t offset, std::uint8_t value)
         detail::SequenceWritten(firmware, value, window[reg::kHandshake] == kPacket, packetSequence);
     }
     window[offset] = value;
-    if (offset == reg::kHandshake && value != 0) {
-        if (value == kPacket) {
-            packetSequence = window[reg::kSequence];
-            for (int i = 0; i < kDataBytes; ++i) {
-                packet[i] = window[reg::kData + 2 * i];
-            }
-            detail::PacketArrived(firmware, packetSequence);
-        }
-        postedAt = SteadyClock::now();
-        wake.notify_one();
+    if (offset != reg::kHandshake || value == 0) {
+        return;
     }
+    const SteadyClock::time_point now = SteadyClock::now();
+    if (value == kPacket) {
+        packetSequence = window[reg::kSequence];
+        for (int i = 0; i < kDataBytes; ++i) {
+            packet[i] = window[reg::kData + 2 * i];
+        }
+        detail::PacketArrived(firmware, packetSequence);
+        HostCommanded(now);
+    } else {
+        const detail::ExchangeEntry* entry = detail::FindExchange(value);
+        if (entry != nullptr && entry->replyWidth > 0) {
+            HostPolled(); // a query that only reads
+        } else {
+            HostCommanded(now);
+        }
+    }
+    if (!busy && latency.count() == 0) {
+        TryService(); // at once, in the host's write
+        return;
+    }
+    postedAt = now;
+    wake.notify_one();
+}
+
+void VirtualModule::Impl::TryService()
+{
+    if (window[reg::kHandshake] == kPacket && !firmware.HasRoomFor(packet)) {
+        if (!heldForRoom) {
+            heldForRoom = true;
+            ++firmware.counters.packetsHeld;
+        }
+        return;
+    }
+    ServiceMailbox();
 }
 
 void VirtualModule::Impl::ServiceMailbox()
@@ -51,11 +81,13 @@ void VirtualModule::Impl::ServiceMailbox()
     LogEntry entry;
     if (code == kPacket) {
         firmware.TakePacket(packet);
-        entry.kind = LogEntry::Kind::Packet;
-        entry.sequence = packetSequence;
-        entry.code = packet[0];
-        entry.bytes = packet;
-    } else {
+        if (options.keepLog) {
+            entry.kind = LogEntry::Kind::Packet;
+            entry.sequence = packetSequence;
+            entry.code = packet[0];
+            entry.bytes = packet;
+        }
+    } else if (options.keepLog) {
         for (int i = 0; i < 10; ++i) {
             entry.registers[i] = window[96 + 2 * i];
         }
@@ -65,11 +97,27 @@ void VirtualModule::Impl::ServiceMailbox()
         for (int i = 0; i < kDataBytes; ++i) {
             entry.bytes[i] = window[reg::kData + 2 * i];
         }
+    } else {
+        firmware.Answer(code, window);
     }
     window[reg::kHandshake] = 0;
     if (options.keepLog && log.size() < kLogLimit) {
         entry.time = firmware.time;
         log.push_back(entry);
+    }
+    settled.notify_all();
+    WakeForMotion();
+}
+
+void VirtualModule::Impl::SignalInterrupt()
+{
+    if (!firmware.interrupts.TakeSignal()) {
+        return;
+    }
+    // Under the module's lock, so that the host cannot read the code between
+    // the line going up and the signal: every signal finds its code.
+    if (slot == 0 || !brelan::RaiseInterrupt(slot)) {
+        firmware.interrupts.NotDelivered();
     }
 }
 

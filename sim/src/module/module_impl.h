@@ -2,10 +2,14 @@
 // thread that runs it, under one mutex shared by the backplane's accesses,
 // the firmware thread and the simulator API.
 //
-//  - mailbox/window.cpp: the window side (register reads and writes, taking
-//    a packet and answering a code);
+//  - mailbox/window.cpp: the window side. With no take latency and the
+//    module not busy, a packet is taken and a code answered in the host's
+//    write of the handshake register itself; otherwise the firmware thread
+//    does it when the latency is over or the busy mode ends. A packet that
+//    finds the command buffer full stays in the mailbox (handshake 1) until
+//    the motion frees room.
 //  - clock/firmware_thread.cpp: the firmware thread and the clocks that
-//    decide when simulated time passes;
+//    decide when simulated time passes.
 //  - module/virtual_module.cpp: the simulator API.
 #ifndef VELKOR_SIM_MODULE_MODULE_IMPL_H
 #define VELKOR_SIM_MODULE_MODULE_IMPL_H
@@ -43,18 +47,37 @@ public:
     // Window side (mailbox/window.cpp), called with the mutex held.
     std::uint8_t ReadRegister(std::uint8_t offset);
     void WriteRegister(std::uint8_t offset, std::uint8_t value);
-    bool MailboxWaiting() const { return window[reg::kHandshake] != 0 && !busy; }
-    // Takes the packet or answers the code in the handshake register.
-    void ServiceMailbox();
+    // Something in the handshake register for the firmware thread to take.
+    bool MailboxWaiting() const { return window[reg::kHandshake] != 0 && !busy && !heldForRoom; }
+    // Takes the packet or answers the code in the handshake register, unless
+    // it is a packet the command buffer has no room for yet.
+    void TryService();
+    // After a motion step: takes the packet waiting for room, if there is room now.
+    void TakeHeldPacket()
+    {
+        if (heldForRoom && firmware.HasRoomFor(packet)) {
+            heldForRoom = false;
+            ServiceMailbox();
+        }
+    }
+    // Signals the slot interrupt when the firmware's interrupt line went up.
+    void SignalInterrupt();
 
     // Firmware thread and clocks (clock/firmware_thread.cpp).
     void Run();
-    // Runs whole motion steps for the time given, keeping the rest for later.
+    // Runs whole motion steps for the time given (manual clock), keeping the
+    // rest for later; a packet waiting for room is taken as soon as it fits.
     void StepFor(std::chrono::nanoseconds time);
-    // Signals the slot interrupt for factors the firmware raised, outside the
-    // module's lock (the backplane takes its own locks). Returns whether the
-    // lock was let go meanwhile.
-    bool RaisePending(std::unique_lock<std::mutex>& hold);
+    // One motion step, then the packet waiting for room.
+    void StepOnce()
+    {
+        firmware.Step(stepSeconds);
+        TakeHeldPacket();
+    }
+    // Host activity, for the fast clock: a poll lets time run ahead, a
+    // command brings it back to its pace.
+    void HostPolled();
+    void HostCommanded(SteadyClock::time_point now);
 
     ModuleOptions options;
     mutable std::mutex mutex;
@@ -67,15 +90,32 @@ public:
     SteadyClock::time_point postedAt;
     std::chrono::microseconds latency;
     bool busy = false;
+    bool heldForRoom = false;         // the packet posted waits for room in the command buffer
     bool quit = false;
     std::uint8_t slot = 0;
     double stepSeconds = 0.001;
     std::chrono::nanoseconds stepLength{1000000};
-    std::chrono::nanoseconds debt{0}; // simulated time owed to the motion model, below one step
+    std::chrono::nanoseconds owed{0}; // simulated time owed to the motion model
     bool ticking = false;
+    bool threadIdle = false;          // the firmware thread sleeps until woken
     SteadyClock::time_point lastTick;
+    // Fast clock: the host's last exchange was a poll, and when it last
+    // commanded something.
+    bool polling = false;
+    SteadyClock::time_point lastCommand;
     std::vector<LogEntry> log;
     std::thread thread;
+
+private:
+    void ServiceMailbox();
+    // The motion may have started: the firmware thread is to run the clock.
+    void WakeForMotion()
+    {
+        if (threadIdle && options.clock != ClockKind::Manual && firmware.Moving()) {
+            threadIdle = false;
+            wake.notify_one();
+        }
+    }
 };
 
 } // namespace velkor_sim

@@ -48,20 +48,21 @@ void VirtualModule::Write(std::uint8_t offset, std::uint8_t value)
 {
     std::lock_guard<std::mutex> hold(impl_->mutex);
     impl_->WriteRegister(offset, value);
+    impl_->SignalInterrupt();
 }
 
 void VirtualModule::Advance(std::chrono::microseconds time)
 {
     WaitSettled();
-    std::unique_lock<std::mutex> hold(impl_->mutex);
+    std::lock_guard<std::mutex> hold(impl_->mutex);
     impl_->StepFor(time);
-    impl_->RaisePending(hold);
+    impl_->SignalInterrupt();
 }
 
 bool VirtualModule::AdvanceUntilStopped(std::uint8_t axisMask, std::chrono::microseconds limit)
 {
     WaitSettled();
-    std::unique_lock<std::mutex> hold(impl_->mutex);
+    std::lock_guard<std::mutex> hold(impl_->mutex);
     Impl& m = *impl_;
     const double end = m.firmware.time + std::chrono::duration<double>(limit).count();
     for (;;) {
@@ -70,14 +71,15 @@ bool VirtualModule::AdvanceUntilStopped(std::uint8_t axisMask, std::chrono::micr
             driving = driving || ((axisMask & (1u << i)) && m.firmware.AxisDriving(i));
         }
         if (!driving) {
-            m.RaisePending(hold);
+            m.SignalInterrupt();
             return true;
         }
         if (m.firmware.time >= end) {
-            m.RaisePending(hold);
+            m.SignalInterrupt();
             return false;
         }
-        m.firmware.Step(m.stepSeconds);
+        m.StepOnce();
+        m.SignalInterrupt();
     }
 }
 
@@ -128,6 +130,12 @@ AxisStatus VirtualModule::Axis(int index) const
     s.errorCode = a.error;
     s.inputs = a.inputs;
     return s;
+}
+
+std::size_t VirtualModule::BufferedSegments() const
+{
+    std::lock_guard<std::mutex> hold(impl_->mutex);
+    return impl_->firmware.paths.queuedSegments;
 }
 
 Counters VirtualModule::GetCounters() const
@@ -203,9 +211,9 @@ std::size_t VirtualModule::MacroProgramSteps(std::uint8_t program) const
 
 void VirtualModule::RaiseInterrupt(std::uint8_t factors)
 {
-    std::unique_lock<std::mutex> hold(impl_->mutex);
+    std::lock_guard<std::mutex> hold(impl_->mutex);
     impl_->firmware.interrupts.Raise(factors);
-    impl_->RaisePending(hold);
+    impl_->SignalInterrupt();
 }
 
 std::vector<TrailPoint> VirtualModule::TakeTrail()
