@@ -26,9 +26,12 @@ constexpr std::chrono::milliseconds kTick{2};
 // Most motion steps run under the lock in one go; more are run after the
 // host had a chance to get in.
 constexpr int kChunkSteps = 64;
-// The clock never owes more simulated time than this: a thread that was kept
-// from running for long does not then run the motion without pause.
+// At its ordinary pace the clock never owes more simulated time than this: a
+// thread that was kept from running for long does not then run the motion
+// without pause. While the fast clock runs ahead, it may owe what its pace
+// makes of kSprintLead of real time.
 constexpr std::chrono::milliseconds kMaxOwed{250};
+constexpr double kSprintLead = 0.01;
 // Fast clock: silence this long, with the interrupt armed, counts as the
 // host waiting for it (its flag wait polls every 2 ms without the bus).
 constexpr std::chrono::milliseconds kQuiet{3};
@@ -80,10 +83,12 @@ void VirtualModule::Impl::HostPolled()
     }
 }
 
-void VirtualModule::Impl::HostCommanded(SteadyClock::time_point now)
+void VirtualModule::Impl::HostCommanded()
 {
     polling = false;
-    lastCommand = now;
+    if (options.clock == ClockKind::Fast) {
+        lastCommand = SteadyClock::now();
+    }
 }
 
 void VirtualModule::Impl::Run()
@@ -110,7 +115,11 @@ void VirtualModule::Impl::Run()
             if (ticking) {
                 const auto elapsed = std::chrono::duration<double, std::nano>(now - lastTick).count();
                 owed += std::chrono::nanoseconds(static_cast<std::int64_t>(elapsed * scale));
-                owed = std::min<std::chrono::nanoseconds>(owed, kMaxOwed);
+                const auto most = sprint ? std::max<std::chrono::nanoseconds>(
+                                               kMaxOwed, std::chrono::nanoseconds(static_cast<std::int64_t>(
+                                                             kSprintLead * scale * 1e9)))
+                                         : std::chrono::nanoseconds(kMaxOwed);
+                owed = std::min(owed, most);
             }
             ticking = true;
             lastTick = now;
@@ -122,9 +131,12 @@ void VirtualModule::Impl::Run()
             }
             SignalInterrupt();
             if (steps == kChunkSteps) {
-                // More is owed: let the host in, then go on.
+                // More is owed: go on, after the host's accesses waiting
+                // for the lock, if any.
                 hold.unlock();
-                std::this_thread::yield();
+                if (hostWaiting.load(std::memory_order_relaxed) > 0) {
+                    std::this_thread::yield();
+                }
                 hold.lock();
                 continue;
             }

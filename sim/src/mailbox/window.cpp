@@ -39,27 +39,26 @@ void VirtualModule::Impl::WriteRegister(std::uint8_t offset, std::uint8_t value)
     if (offset != reg::kHandshake || value == 0) {
         return;
     }
-    const SteadyClock::time_point now = SteadyClock::now();
     if (value == kPacket) {
         packetSequence = window[reg::kSequence];
         for (int i = 0; i < kDataBytes; ++i) {
             packet[i] = window[reg::kData + 2 * i];
         }
         detail::PacketArrived(firmware, packetSequence);
-        HostCommanded(now);
+        HostCommanded();
     } else {
         const detail::ExchangeEntry* entry = detail::FindExchange(value);
         if (entry != nullptr && entry->replyWidth > 0) {
             HostPolled(); // a query that only reads
         } else {
-            HostCommanded(now);
+            HostCommanded();
         }
     }
     if (!busy && latency.count() == 0) {
         TryService(); // at once, in the host's write
         return;
     }
-    postedAt = now;
+    postedAt = SteadyClock::now();
     wake.notify_one();
 }
 

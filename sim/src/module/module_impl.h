@@ -18,6 +18,7 @@
 
 #include "firmware/firmware.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -77,10 +78,13 @@ public:
     // Host activity, for the fast clock: a poll lets time run ahead, a
     // command brings it back to its pace.
     void HostPolled();
-    void HostCommanded(SteadyClock::time_point now);
+    void HostCommanded();
 
     ModuleOptions options;
     mutable std::mutex mutex;
+    // Host accesses waiting for the mutex: a firmware thread that runs ahead
+    // lets them in between its chunks of steps.
+    std::atomic<int> hostWaiting{0};
     std::condition_variable wake;    // the firmware thread has something to look at
     std::condition_variable settled; // the mailbox was emptied
     detail::Window window{};

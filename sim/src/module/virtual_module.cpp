@@ -38,15 +38,31 @@ void VirtualModule::Unplug()
     }
 }
 
+namespace {
+
+// Takes the module's lock for a host access, counted while it waits.
+std::unique_lock<std::mutex> HostLock(std::mutex& mutex, std::atomic<int>& waiting)
+{
+    std::unique_lock<std::mutex> hold(mutex, std::try_to_lock);
+    if (!hold.owns_lock()) {
+        waiting.fetch_add(1, std::memory_order_relaxed);
+        hold.lock();
+        waiting.fetch_sub(1, std::memory_order_relaxed);
+    }
+    return hold;
+}
+
+} // namespace
+
 std::uint8_t VirtualModule::Read(std::uint8_t offset)
 {
-    std::lock_guard<std::mutex> hold(impl_->mutex);
+    const auto hold = HostLock(impl_->mutex, impl_->hostWaiting);
     return impl_->ReadRegister(offset);
 }
 
 void VirtualModule::Write(std::uint8_t offset, std::uint8_t value)
 {
-    std::lock_guard<std::mutex> hold(impl_->mutex);
+    const auto hold = HostLock(impl_->mutex, impl_->hostWaiting);
     impl_->WriteRegister(offset, value);
     impl_->SignalInterrupt();
 }
