@@ -27,10 +27,11 @@ protected:
             module->Unplug();
         }
     }
-    void Plug(velkor_sim::ClockKind clock)
+    void Plug(velkor_sim::ClockKind clock, std::size_t bufferSegments = velkor_sim::kDefaultBufferSegments)
     {
         velkor_sim::ModuleOptions options;
         options.clock = clock;
+        options.bufferSegments = bufferSegments;
         module = std::make_unique<velkor_sim::VirtualModule>(options);
         ASSERT_TRUE(module->PlugInto(kFastSlot));
         ASSERT_EQ(Velkor_REGISTRATION(kCard, kFastSlot), 1);
@@ -111,6 +112,26 @@ TEST_F(FastClock, WaitingForTheDriveEndInterruptRunsAhead)
     while (velkor::FindCard(kCard)->interruptThreads.load() != 0 && SteadyClock::now() < deadline) {
         std::this_thread::sleep_for(1ms);
     }
+}
+
+TEST_F(FastClock, LongPathStreamsThroughAFullBufferAtTheMotionsPace)
+{
+    Plug(velkor_sim::ClockKind::Fast, 16);
+    const auto start = SteadyClock::now();
+    Velkor_LINE_2D_INITIAL(kCard, 1, 2, 1000, 1000, 0);
+    for (int i = 0; i < 1000; ++i) { // 10 s of motion at 1000 pulses per second
+        Velkor_LINE_2D_CONTINUE(kCard, i == 999 ? 1 : 0, 10, i % 2 == 0 ? 1 : -1);
+    }
+    while (Velkor_STOP_WAIT(kCard, 3) != 1) {
+    }
+    EXPECT_LT(SteadyClock::now() - start, 5s);
+    EXPECT_GE(module->Now(), 10.0);
+    EXPECT_EQ(Velkor_GET_LP(kCard, 1), 10000);
+    EXPECT_EQ(Velkor_GET_LP(kCard, 2), 0);
+    const auto c = module->GetCounters();
+    EXPECT_GT(c.packetsHeld, 0u);
+    EXPECT_EQ(c.packetsTaken, 1002u);
+    EXPECT_EQ(c.sequenceGaps + c.droppedPackets, 0u);
 }
 
 TEST_F(FastClock, FromC)

@@ -58,8 +58,8 @@ constexpr std::uint16_t kPacketMissing = 0x1000;  // a packet number was skipped
 // Manual: time passes only in Advance(). RealTime: simulated time follows the
 // wall clock times timeScale. Fast: as RealTime while the host commands; while
 // it only polls (its last exchange was a query that reads, or a read of the
-// interrupt code) or waits silently for an armed, registered interrupt, time
-// runs ahead at up to sprintScale.
+// interrupt code), waits for room in the command buffer, or waits silently
+// for an armed, registered interrupt, time runs ahead at up to sprintScale.
 enum class ClockKind : std::uint8_t { Manual, RealTime, Fast };
 
 // Path segments the command buffer holds unless told otherwise.

@@ -11,8 +11,8 @@
 //  - RealTime: simulated time follows the wall clock times timeScale.
 //  - Fast: like RealTime while the host commands; while the host only polls
 //    (its last exchange read something: STOP_WAIT, a counter, the interrupt
-//    code), or is silent while it waits for an armed interrupt, time runs
-//    ahead at up to sprintScale.
+//    code), waits for room in the command buffer, or is silent while it
+//    waits for an armed interrupt, time runs ahead at up to sprintScale.
 // In every clock, simulated time passes only while something moves.
 #include "module/module_impl.h"
 
@@ -109,7 +109,8 @@ void VirtualModule::Impl::Run()
         if (options.clock != ClockKind::Manual && firmware.Moving()) {
             const bool sprint =
                 options.clock == ClockKind::Fast &&
-                (polling || (firmware.interrupts.Armed() && !firmware.interrupts.Up() && now - lastCommand >= kQuiet &&
+                (polling || heldForRoom ||
+                 (firmware.interrupts.Armed() && !firmware.interrupts.Up() && now - lastCommand >= kQuiet &&
                              slot != 0 && brelan::GetInterruptState(slot).registered));
             const double scale = sprint ? options.sprintScale : options.timeScale;
             if (ticking) {

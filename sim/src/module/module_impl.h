@@ -56,7 +56,7 @@ public:
     // After a motion step: takes the packet waiting for room, if there is room now.
     void TakeHeldPacket()
     {
-        if (heldForRoom && firmware.HasRoomFor(packet)) {
+        if (heldForRoom && !busy && firmware.HasRoomFor(packet)) {
             heldForRoom = false;
             ServiceMailbox();
         }
