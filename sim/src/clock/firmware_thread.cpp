@@ -91,6 +91,30 @@ void VirtualModule::Impl::HostCommanded()
     }
 }
 
+// The fast clock runs ahead while the host only polls, waits for room in
+// the command buffer, or waits silently for an armed, registered interrupt.
+bool VirtualModule::Impl::RunningAhead(SteadyClock::time_point now) const
+{
+    if (options.clock != ClockKind::Fast) {
+        return false;
+    }
+    if (polling || heldForRoom) {
+        return true;
+    }
+    const detail::InterruptLine& line = firmware.interrupts;
+    return line.Armed() && !line.Up() && now - lastCommand >= kQuiet && slot != 0 &&
+           brelan::GetInterruptState(slot).registered;
+}
+
+std::chrono::nanoseconds VirtualModule::Impl::MostOwed(bool sprint, double scale)
+{
+    if (!sprint) {
+        return kMaxOwed;
+    }
+    return std::max<std::chrono::nanoseconds>(kMaxOwed,
+                                              std::chrono::nanoseconds(static_cast<std::int64_t>(kSprintLead * scale * 1e9)));
+}
+
 void VirtualModule::Impl::Run()
 {
     std::unique_lock<std::mutex> hold(mutex);
@@ -107,20 +131,12 @@ void VirtualModule::Impl::Run()
             deadline = due;
         }
         if (options.clock != ClockKind::Manual && firmware.Moving()) {
-            const bool sprint =
-                options.clock == ClockKind::Fast &&
-                (polling || heldForRoom ||
-                 (firmware.interrupts.Armed() && !firmware.interrupts.Up() && now - lastCommand >= kQuiet &&
-                             slot != 0 && brelan::GetInterruptState(slot).registered));
+            const bool sprint = RunningAhead(now);
             const double scale = sprint ? options.sprintScale : options.timeScale;
             if (ticking) {
                 const auto elapsed = std::chrono::duration<double, std::nano>(now - lastTick).count();
                 owed += std::chrono::nanoseconds(static_cast<std::int64_t>(elapsed * scale));
-                const auto most = sprint ? std::max<std::chrono::nanoseconds>(
-                                               kMaxOwed, std::chrono::nanoseconds(static_cast<std::int64_t>(
-                                                             kSprintLead * scale * 1e9)))
-                                         : std::chrono::nanoseconds(kMaxOwed);
-                owed = std::min(owed, most);
+                owed = std::min(owed, MostOwed(sprint, scale));
             }
             ticking = true;
             lastTick = now;

@@ -79,6 +79,8 @@ public:
     // command brings it back to its pace.
     void HostPolled();
     void HostCommanded();
+    bool RunningAhead(SteadyClock::time_point now) const;
+    static std::chrono::nanoseconds MostOwed(bool sprint, double scale);
 
     ModuleOptions options;
     mutable std::mutex mutex;
