@@ -63,7 +63,7 @@ TEST_F(CommandBuffer, FullBufferHoldsTheHostUntilTheMotionFreesRoom)
     });
     // Four segments fit; the fifth waits in the mailbox, and the host waits
     // with the sixth.
-    ASSERT_TRUE(Eventually([&] { return module->GetCounters().packetsHeld == 1; }));
+    ASSERT_TRUE(Eventually([&] { return module->GetCounters().packetsHeld == 1 && sent.load() == 5; }));
     std::this_thread::sleep_for(20ms);
     EXPECT_EQ(sent.load(), 5);
     EXPECT_EQ(module->BufferedSegments(), kCapacity);
