@@ -7,7 +7,8 @@
 //    on, checked for gaps, drops and end positions;
 //  - processor time of seven idle modules, and of seven modules moving four
 //    axes each at the ordinary pace;
-//  - a motion of ten simulated seconds on the fast clock.
+//  - a motion of ten simulated seconds on the fast clock;
+//  - the hand-over of a three-dimensional arc of about 10,000 chords.
 #include "instant_module.h"
 #include "transport/card_table.h"
 
@@ -285,5 +286,33 @@ void BM_FastClockTenSecondMove(benchmark::State& state)
     }
 }
 BENCHMARK(BM_FastClockTenSecondMove)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// An arc in space cut into about 10,000 chords, held with DRV_HOLD so that
+// it is handed over whole before it moves: the time ARC_3D takes.
+void BM_LongArcHandover(benchmark::State& state)
+{
+    for (auto _ : state) {
+        brelan::Reset();
+        velkor_sim::ModuleOptions options;
+        options.clock = velkor_sim::ClockKind::RealTime;
+        velkor_sim::VirtualModule module(options);
+        module.PlugInto(3);
+        Velkor_REGISTRATION(0, 3);
+        Velkor_DRV_HOLD(0, 7);
+        const std::uint64_t before = module.GetCounters().packetsTaken;
+        const POINT_3D mid{20000000, 20000000, 5000000};
+        const POINT_3D end{40000000, 0, 0};
+        const auto start = Clock::now();
+        benchmark::DoNotOptimize(Velkor_ARC_3D(0, 1, 2, 4, &mid, &end, 1, 8000000));
+        const double seconds = Seconds(Clock::now() - start);
+        const double chords = double(module.GetCounters().packetsTaken - before - 2);
+        state.counters["chords"] = chords;
+        state.counters["handover_ms"] = seconds * 1000;
+        state.counters["chords_per_s"] = chords / seconds;
+        Velkor_RESET_CARD(0);
+        module.Unplug();
+    }
+}
+BENCHMARK(BM_LongArcHandover)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
