@@ -106,14 +106,12 @@ BENCHMARK(BM_OneModuleAgainstInMemoryBus)->Iterations(1)->Unit(benchmark::kSecon
 // a continuous path over axes 1 and 2, a speed setting, a variable, and
 // MP_SET_RINT, which raises interrupt factor 7. Axes 3 and 4 make a fixed
 // move each at the start. The querier reads LP, an error code and a
-// variable over and over; with argument 1 it also asks STOP_WAIT each round,
-// as a status display would (the library sleeps 2 ms in each), with 0 it
-// queries flat out and takes the card lock from its sender as often as it
-// can.
+// variable flat out, taking the card lock from its sender as often as it
+// can. (Not STOP_WAIT: the library holds the card lock through the 2 ms
+// pause of each, which would measure that pause.)
 void BM_SevenCardLoad(benchmark::State& state)
 {
     constexpr int kPacketsPerCard = 20000;
-    const bool withStopWait = state.range(0) != 0;
     for (auto _ : state) {
         brelan::Reset();
         std::vector<std::unique_ptr<velkor_sim::VirtualModule>> modules;
@@ -168,17 +166,13 @@ void BM_SevenCardLoad(benchmark::State& state)
                 Velkor_INTP_END(card, 0); // the path ends even if the last packet was no segment
                 --sendersLeft;
             });
-            threads.emplace_back([card, withStopWait, &queries, &sendersLeft] {
+            threads.emplace_back([card, &queries, &sendersLeft] {
                 std::uint64_t n = 0;
                 while (sendersLeft.load(std::memory_order_relaxed) > 0) {
                     benchmark::DoNotOptimize(Velkor_GET_LP(card, 1));
                     benchmark::DoNotOptimize(Velkor_GET_ERROR_CODE(card, 4));
                     benchmark::DoNotOptimize(Velkor_READ_VAR(card, 7));
                     n += 3;
-                    if (withStopWait) {
-                        benchmark::DoNotOptimize(Velkor_STOP_WAIT(card, 3));
-                        ++n;
-                    }
                 }
                 queries[card] = n;
             });
@@ -194,6 +188,7 @@ void BM_SevenCardLoad(benchmark::State& state)
         std::uint32_t gaps = 0;
         std::uint32_t drops = 0;
         std::uint32_t interrupts = 0;
+        std::uint64_t held = 0;
         for (int c = 0; c < kCards; ++c) {
             const auto card = static_cast<std::uint8_t>(c);
             const auto deadline = Clock::now() + std::chrono::seconds(30);
@@ -206,6 +201,7 @@ void BM_SevenCardLoad(benchmark::State& state)
             taken += counters.packetsTaken - takenBefore[c];
             gaps += counters.sequenceGaps;
             drops += counters.droppedPackets;
+            held += counters.packetsHeld;
             allQueries += queries[c];
             interrupts += brelan::GetInterruptState(static_cast<std::uint8_t>(c + 1)).raised;
             Velkor_DISABLE_RINT(card);
@@ -220,6 +216,7 @@ void BM_SevenCardLoad(benchmark::State& state)
         state.counters["interrupts"] = interrupts;
         state.counters["sequence_gaps"] = gaps;
         state.counters["dropped"] = drops;
+        state.counters["held_for_room"] = double(held);
         state.counters["axes_on_sum"] = onSum ? 1 : 0;
         state.counters["seconds"] = seconds;
         if (gaps != 0 || drops != 0 || !onSum) {
@@ -227,7 +224,7 @@ void BM_SevenCardLoad(benchmark::State& state)
         }
     }
 }
-BENCHMARK(BM_SevenCardLoad)->ArgName("stop_wait")->Arg(1)->Arg(0)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_SevenCardLoad)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 // Processor time per real second of seven plugged modules: idle, then each
 // moving its four axes at the ordinary pace.

@@ -115,6 +115,31 @@ std::chrono::nanoseconds VirtualModule::Impl::MostOwed(bool sprint, double scale
                                               std::chrono::nanoseconds(static_cast<std::int64_t>(kSprintLead * scale * 1e9)));
 }
 
+void VirtualModule::Impl::Accrue(SteadyClock::time_point now, bool sprint)
+{
+    const double scale = sprint ? options.sprintScale : options.timeScale;
+    if (ticking) {
+        const auto elapsed = std::chrono::duration<double, std::nano>(now - lastTick).count();
+        owed += std::chrono::nanoseconds(static_cast<std::int64_t>(elapsed * scale));
+        owed = std::min(owed, MostOwed(sprint, scale));
+    }
+    ticking = true;
+    lastTick = now;
+}
+
+void VirtualModule::Impl::CatchUp()
+{
+    if (options.clock == ClockKind::Manual || !ticking || !firmware.Moving()) {
+        return;
+    }
+    const SteadyClock::time_point now = SteadyClock::now();
+    Accrue(now, RunningAhead(now));
+    for (int steps = 0; steps < kChunkSteps && owed >= stepLength && firmware.Moving(); ++steps) {
+        StepOnce();
+        owed -= stepLength;
+    }
+}
+
 void VirtualModule::Impl::Run()
 {
     std::unique_lock<std::mutex> hold(mutex);
@@ -133,13 +158,7 @@ void VirtualModule::Impl::Run()
         if (options.clock != ClockKind::Manual && firmware.Moving()) {
             const bool sprint = RunningAhead(now);
             const double scale = sprint ? options.sprintScale : options.timeScale;
-            if (ticking) {
-                const auto elapsed = std::chrono::duration<double, std::nano>(now - lastTick).count();
-                owed += std::chrono::nanoseconds(static_cast<std::int64_t>(elapsed * scale));
-                owed = std::min(owed, MostOwed(sprint, scale));
-            }
-            ticking = true;
-            lastTick = now;
+            Accrue(now, sprint);
             int steps = 0;
             while (owed >= stepLength && steps < kChunkSteps && firmware.Moving()) {
                 StepOnce();

@@ -18,13 +18,6 @@ void InterruptLine::Raise(std::uint8_t factors)
     }
 }
 
-bool InterruptLine::TakeSignal()
-{
-    const bool signal = toSignal_;
-    toSignal_ = false;
-    return signal;
-}
-
 std::uint8_t InterruptLine::ReadCode()
 {
     const std::uint8_t code = code_;

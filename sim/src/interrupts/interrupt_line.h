@@ -36,7 +36,12 @@ public:
     void Raise(std::uint8_t factors);
     // Whether the line went up since the last call: the slot interrupt is to
     // be signalled once.
-    bool TakeSignal();
+    bool TakeSignal()
+    {
+        const bool signal = toSignal_;
+        toSignal_ = false;
+        return signal;
+    }
     // The signal found no interrupt registration on the slot: the line counts
     // as down again, so the next factor signals anew.
     void NotDelivered() { up_ = false; }

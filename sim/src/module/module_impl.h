@@ -2,6 +2,14 @@
 // thread that runs it, under one mutex shared by the backplane's accesses,
 // the firmware thread and the simulator API.
 //
+// The window's bytes are atomics. Plain registers (the data area, the
+// parameter registers, reading the sequence register) are read and written
+// without the mutex; the handshake register, writes of the sequence
+// register and the interrupt code register take it, since they reach the
+// firmware. The protocol orders the rest: the host fills the data area
+// before it writes the handshake register and reads a reply after it found
+// the handshake register cleared, both under the mutex.
+//
 //  - mailbox/window.cpp: the window side. With no take latency and the
 //    module not busy, a packet is taken and a code answered in the host's
 //    write of the handshake register itself; otherwise the firmware thread
@@ -45,11 +53,18 @@ public:
     explicit Impl(const ModuleOptions& o);
     ~Impl();
 
-    // Window side (mailbox/window.cpp), called with the mutex held.
+    // Window side (mailbox/window.cpp). Plain registers need no mutex; the
+    // others are read and written with the mutex held.
+    static bool PlainRead(std::uint8_t offset) { return offset != reg::kInterruptCode && offset != reg::kHandshake; }
+    static bool PlainWrite(std::uint8_t offset) { return offset != reg::kSequence && offset != reg::kHandshake; }
+    std::uint8_t ReadPlain(std::uint8_t offset);
+    void WritePlain(std::uint8_t offset, std::uint8_t value);
     std::uint8_t ReadRegister(std::uint8_t offset);
     void WriteRegister(std::uint8_t offset, std::uint8_t value);
+    std::uint8_t Reg(int offset) const { return window[offset].load(std::memory_order_relaxed); }
+    void SetReg(int offset, std::uint8_t value) { window[offset].store(value, std::memory_order_relaxed); }
     // Something in the handshake register for the firmware thread to take.
-    bool MailboxWaiting() const { return window[reg::kHandshake] != 0 && !busy && !heldForRoom; }
+    bool MailboxWaiting() const { return Reg(reg::kHandshake) != 0 && !busy && !heldForRoom; }
     // Takes the packet or answers the code in the handshake register, unless
     // it is a packet the command buffer has no room for yet.
     void TryService();
@@ -62,7 +77,12 @@ public:
         }
     }
     // Signals the slot interrupt when the firmware's interrupt line went up.
-    void SignalInterrupt();
+    void SignalInterrupt()
+    {
+        if (firmware.interrupts.TakeSignal()) {
+            DeliverSignal();
+        }
+    }
 
     // Firmware thread and clocks (clock/firmware_thread.cpp).
     void Run();
@@ -80,6 +100,14 @@ public:
     void HostPolled();
     void HostCommanded();
     bool RunningAhead(SteadyClock::time_point now) const;
+    // Adds the simulated time that passed since the last tick to what the
+    // clock owes the motion.
+    void Accrue(SteadyClock::time_point now, bool sprint);
+    // Real-time and fast clocks: brings the motion up to the present (at most
+    // a chunk of steps) in the calling thread, for a packet that waits for
+    // room: the host is held until the motion frees room, not until the
+    // firmware thread is next scheduled.
+    void CatchUp();
     static std::chrono::nanoseconds MostOwed(bool sprint, double scale);
 
     ModuleOptions options;
@@ -89,7 +117,9 @@ public:
     std::atomic<int> hostWaiting{0};
     std::condition_variable wake;    // the firmware thread has something to look at
     std::condition_variable settled; // the mailbox was emptied
-    detail::Window window{};
+    std::array<std::atomic<std::uint8_t>, 128> window{};
+    std::atomic<std::uint64_t> busReads{0};
+    std::atomic<std::uint64_t> busWrites{0};
     detail::Firmware firmware;
     detail::Bytes packet{};           // the packet posted, as it was when posted
     std::uint8_t packetSequence = 0;  // the number it carried
@@ -114,6 +144,8 @@ public:
 
 private:
     void ServiceMailbox();
+    void Log(LogEntry& entry);
+    void DeliverSignal();
     // The motion may have started: the firmware thread is to run the clock.
     void WakeForMotion()
     {

@@ -56,12 +56,21 @@ std::unique_lock<std::mutex> HostLock(std::mutex& mutex, std::atomic<int>& waiti
 
 std::uint8_t VirtualModule::Read(std::uint8_t offset)
 {
+    if (Impl::PlainRead(offset)) {
+        return impl_->ReadPlain(offset);
+    }
     const auto hold = HostLock(impl_->mutex, impl_->hostWaiting);
-    return impl_->ReadRegister(offset);
+    const std::uint8_t value = impl_->ReadRegister(offset);
+    impl_->SignalInterrupt(); // a read of a held packet's handshake may run the motion
+    return value;
 }
 
 void VirtualModule::Write(std::uint8_t offset, std::uint8_t value)
 {
+    if (Impl::PlainWrite(offset)) {
+        impl_->WritePlain(offset, value);
+        return;
+    }
     const auto hold = HostLock(impl_->mutex, impl_->hostWaiting);
     impl_->WriteRegister(offset, value);
     impl_->SignalInterrupt();
@@ -157,7 +166,10 @@ std::size_t VirtualModule::BufferedSegments() const
 Counters VirtualModule::GetCounters() const
 {
     std::lock_guard<std::mutex> hold(impl_->mutex);
-    return impl_->firmware.counters;
+    Counters counters = impl_->firmware.counters;
+    counters.busReads = impl_->busReads.load(std::memory_order_relaxed);
+    counters.busWrites = impl_->busWrites.load(std::memory_order_relaxed);
+    return counters;
 }
 
 std::map<std::uint8_t, std::uint32_t> VirtualModule::Unsimulated() const
