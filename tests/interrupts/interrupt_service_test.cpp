@@ -66,7 +66,7 @@ TEST_F(InterruptService, EnableReturnsNoEarlierThan100msAfterTheThreadWasResumed
 {
     static std::atomic<Clock::rep> resumedAt{0};
     velkor::interrupt_seam::startThread = [](velkor::kernel::ThreadEntry entry, void* arg) {
-        const bool started = velkor::kernel::StartThread(entry, arg);
+        velkor::kernel::Thread* started = velkor::kernel::StartThread(entry, arg);
         resumedAt = Clock::now().time_since_epoch().count();
         return started;
     };
@@ -103,7 +103,9 @@ TEST_F(InterruptService, FailedRegistrationStillClearsFlagsAndReadsTheCode)
 
 TEST_F(InterruptService, ThreadThatCannotBeCreatedUndoesTheStart)
 {
-    velkor::interrupt_seam::startThread = [](velkor::kernel::ThreadEntry, void*) { return false; };
+    velkor::interrupt_seam::startThread = [](velkor::kernel::ThreadEntry, void*) -> velkor::kernel::Thread* {
+        return nullptr;
+    };
     brelan::SetTrace(true);
     EXPECT_EQ(Velkor_ENABLE_RINT(kCard), 0);
     EXPECT_EQ(brelan::TakeTrace(),

@@ -73,11 +73,11 @@ std::uint32_t probeEntry(void* arg)
 TEST(KernelSeam, StartedThreadRunsOnceWithItsArgument)
 {
     ThreadProbe probe;
-    ASSERT_TRUE(kernel::StartThread(probeEntry, &probe));
-    ASSERT_TRUE(eventually([&] { return probe.runs.load() == 1; }));
-    EXPECT_EQ(probe.seen.load(), &probe);
-    kernel::SleepMs(20); // no second run
+    kernel::Thread* thread = kernel::StartThread(probeEntry, &probe);
+    ASSERT_NE(thread, nullptr);
+    ASSERT_TRUE(kernel::JoinThread(thread, 5000));
     EXPECT_EQ(probe.runs.load(), 1);
+    EXPECT_EQ(probe.seen.load(), &probe);
 }
 
 TEST(KernelSeam, WaitWithoutHandleReturnsAtOnce)
