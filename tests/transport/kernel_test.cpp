@@ -1,7 +1,8 @@
 // The kernel seam on the platform at hand (POSIX on Linux, Win32 under Wine):
-// locks exclude, sleeps last, threads start with their argument, and a wait on
-// the slot bus's interrupt handle returns once per interrupt and for good
-// after the registration is closed.
+// locks exclude, sleeps last, threads start with their argument and are
+// joined within a bound, and a wait on the slot bus's interrupt handle returns
+// once per interrupt and, after the registration is closed, at once; the
+// stand-in hands out a new handle per registration or, switched, one per slot.
 #include "transport/kernel.h"
 
 #include <BrelanSDK.h>
