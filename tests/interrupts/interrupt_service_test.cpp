@@ -264,7 +264,7 @@ TEST_F(InterruptService, ThreadHeldUpBehindTheCardLockBoundsTheStop)
     const Clock::time_point stopping = Clock::now();
     EXPECT_EQ(Velkor_DISABLE_RINT(kCard), 1);
     const Clock::duration stop = Clock::now() - stopping;
-    EXPECT_GE(stop, milliseconds(200));
+    EXPECT_GE(stop, milliseconds(150)); // the bound, less a timer tick
     EXPECT_LT(stop, milliseconds(5000));
     EXPECT_EQ(Threads(kCard), 1);
     brelan::SetTrace(true);
