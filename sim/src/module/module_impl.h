@@ -146,10 +146,16 @@ private:
     void ServiceMailbox();
     void Log(LogEntry& entry);
     void DeliverSignal();
-    // The motion may have started: the firmware thread is to run the clock.
+    // The motion may have started: the clock runs from now on, and the
+    // firmware thread is to run it.
     void WakeForMotion()
     {
-        if (threadIdle && options.clock != ClockKind::Manual && firmware.Moving()) {
+        if (ticking || options.clock == ClockKind::Manual || !firmware.Moving()) {
+            return;
+        }
+        ticking = true;
+        lastTick = SteadyClock::now();
+        if (threadIdle) {
             threadIdle = false;
             wake.notify_one();
         }
