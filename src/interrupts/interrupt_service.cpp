@@ -26,8 +26,6 @@ std::atomic<SleepFn> pollSleep{&kernel::SleepMs};
 
 namespace {
 
-constexpr std::uint8_t kFirstSlot = 1;
-constexpr std::uint8_t kLastSlot = 7;
 // Gives the new service thread time to reach its wait before the caller
 // enables the module's interrupt.
 constexpr std::uint32_t kStartPauseMs = 100;
@@ -64,7 +62,7 @@ std::uint32_t ServiceThread(void* arg)
     const auto packed = reinterpret_cast<std::uintptr_t>(arg);
     const auto cardNo = static_cast<std::uint8_t>(packed & (kCardCount - 1));
     const std::uintptr_t generation = packed >> kCardBits;
-    CardRecord& card = *FindCard(cardNo);
+    CardRecord& card = *CardEntry(cardNo); // the card may lose its registration meanwhile
     // Read once: a restart stores a newer event, which belongs to the newer
     // thread. The event is published after the generation, so a thread that
     // sees a newer event also sees that it is no longer serving.
@@ -132,9 +130,6 @@ VELKOR_API std::uint8_t Velkor_ENABLE_RINT(std::uint8_t cardNo)
         return 0;
     }
     const std::uint8_t slot = card->slot;
-    if (slot < kFirstSlot || slot > kLastSlot) {
-        return 0; // never registered: no slot to ask for interrupts
-    }
     // From here on an older thread that is still waiting ends at its wake-up.
     const std::uint32_t generation = card->interruptGeneration.fetch_add(1, std::memory_order_relaxed) + 1;
     ClearFlags(*card);

@@ -8,9 +8,15 @@ CardRecord cards[kCardCount];
 
 } // namespace
 
-CardRecord* FindCard(std::uint8_t cardNo)
+CardRecord* CardEntry(std::uint8_t cardNo)
 {
     return cardNo < kCardCount ? &cards[cardNo] : nullptr;
+}
+
+CardRecord* FindCard(std::uint8_t cardNo)
+{
+    CardRecord* card = CardEntry(cardNo);
+    return card != nullptr && card->usable.load(std::memory_order_acquire) != 0 ? card : nullptr;
 }
 
 // Card locks come into being before any export can run, card 0 first, and go
