@@ -209,9 +209,11 @@ VELKOR_API int32_t Velkor_GET_EP(uint8_t cardNo, uint8_t axis);
 /* The CV / CA reading: query 44 / 45 and then the range query 255, each with
  * axis at 96 after the idle wait, in one exchange. Both replies are unsigned
  * 32-bit values; the result is, in single precision, 8000000 / range times
- * the reading, times 1 (CV) or 125 (CA), truncated toward zero. A range of 0
- * or a NaN gives 0; values beyond the int32 range saturate to INT32_MAX or
- * INT32_MIN. Always queries, also while recording. */
+ * the reading, times 1 (CV) or 125 (CA), truncated toward zero to an
+ * unsigned 32-bit number and returned as those 32 bits: cast the result to
+ * uint32_t to read values from 2^31 to 2^32 - 1. A value of 2^32 or more
+ * gives all bits set (4294967295 as unsigned, -1 as signed); a range of 0
+ * gives 0. Always queries, also while recording. */
 VELKOR_API int32_t Velkor_GET_CV(uint8_t cardNo, uint8_t axis);
 VELKOR_API int32_t Velkor_GET_CA(uint8_t cardNo, uint8_t axis);
 

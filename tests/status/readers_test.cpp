@@ -150,32 +150,38 @@ TEST_F(Readers, CvAndCaAskForTheReadingThenTheRangeInOneExchange)
     EXPECT_EQ(module.TakeCodes(), (std::vector<std::uint8_t>{44, 255, 45, 255}));
 }
 
+// The results are the 32 bits of an unsigned value: readings from 2^31 to
+// 2^32 - 1 come back whole, 2^32 and above give all bits set.
 TEST_F(Readers, CvAndCaScaling)
 {
-    constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+    constexpr std::uint32_t kAllBits = 0xFFFFFFFFu;
     struct Case {
         std::uint32_t raw, range;
-        std::int32_t cv, ca;
+        std::uint32_t cv, ca;
     };
     const Case cases[] = {
         {8, 8000000, 8, 1000},
         {3, 16000, 1500, 187500},
-        {29, 80000000, 2, 362},             // 2.9 and 362.5: the fraction is dropped
-        {1, 16000000, 0, 62},               // 0.5 and 62.5
-        {5, 3, 13333334, 1666666752},       // single precision, scale first (exact: 13333333.3)
+        {29, 80000000, 2, 362},                 // 2.9 and 362.5: the fraction is dropped
+        {1, 16000000, 0, 62},                   // 0.5 and 62.5
+        {5, 3, 13333334, 1666666752},           // single precision, scale first (exact: 13333333.3)
         {0, 1, 0, 0},
-        {5, 0, 0, 0},                       // no range: no reading
-        {0x80000000u, 8000000, kMax, kMax}, // the reading is unsigned; 2^31 saturates
-        {0x7FFFFF80u, 8000000, 0x7FFFFF80, kMax},
-        {0xFFFFFFFFu, 1, kMax, kMax},
+        {5, 0, 0, 0},                           // no range: no reading
+        {20000000, 8000000, 20000000, 2500000000u}, // CA between 2^31 and 2^32
+        {3000000000u, 8000000, 3000000000u, kAllBits},
+        {0x80000000u, 8000000, 0x80000000u, kAllBits},
+        {0x7FFFFF80u, 8000000, 0x7FFFFF80u, kAllBits},
+        {0xFFFFFF00u, 8000000, 0xFFFFFF00u, kAllBits}, // the largest float below 2^32
+        {0xFFFFFFFFu, 8000000, kAllBits, kAllBits},    // rounds to 2^32 as a float
+        {0xFFFFFFFFu, 1, kAllBits, kAllBits},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.raw << " / " << c.range);
         module.SetReply(44, Le(c.raw));
         module.SetReply(45, Le(c.raw));
         module.SetReply(255, Le(c.range));
-        EXPECT_EQ(Velkor_GET_CV(kCard, 0), c.cv);
-        EXPECT_EQ(Velkor_GET_CA(kCard, 0), c.ca);
+        EXPECT_EQ(static_cast<std::uint32_t>(Velkor_GET_CV(kCard, 0)), c.cv);
+        EXPECT_EQ(static_cast<std::uint32_t>(Velkor_GET_CA(kCard, 0)), c.ca);
     }
 }
 
