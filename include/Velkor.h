@@ -394,8 +394,10 @@ VELKOR_API void Velkor_RATIO_2D(uint8_t cardNo, uint8_t data1, int32_t data2, ui
  * radius; speed 0 (for a mixed path: no Velkor_MIX_3D_INITIAL yet on the
  * card); points whose angles tie or give no positive sweep; a radius so large
  * that no chord angle fits the tolerance; more than 1048576 chords; a chord
- * position or displacement beyond the signed 32-bit range; a card above 7
- * or not usable. */
+ * end (relative to the arc's start) or a chord displacement that could leave
+ * the signed 32-bit range, judged by the arc itself (how far it gets from its
+ * start, and its chords) plus the rounding of the chord walk, never by the
+ * size of its circle; a card above 7 or not usable. */
 #define VELKOR_ARC_DEGENERATE ((int32_t)INT32_MIN)
 
 /* A complete path of one arc: sends 127 (axes), 128 (speed, speed, 1000000)
