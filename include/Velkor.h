@@ -512,16 +512,17 @@ VELKOR_API uint8_t Velkor_INTERRUPT_RETURN_CODE(uint8_t cardNo);
  * flags, reads the interrupt code once, registers the slot for interrupts
  * and starts the card's service thread, then blocks 100 ms. Returns 1 when
  * serving; 0 when a service is already running, the card is not usable (no
- * slot-bus call then), the slot registration failed, or the
- * thread could not be started (the registration is closed again). Takes no
+ * slot-bus call then), the slot registration failed, or the thread could not
+ * be started (the registration is closed again). Takes no
  * card lock; call it and Velkor_DISABLE_RINT for one card from one thread
  * at a time. */
 VELKOR_API uint8_t Velkor_ENABLE_RINT(uint8_t cardNo);
 
 /* Tells the service thread to end and closes the slot's interrupt
  * registration; returns the slot bus's result of the close (0, with no
- * slot-bus call, for a card number above 7 or a card that is not usable). Does not wait for the thread; keeps the flags and the last
- * code. Sends nothing to the module. */
+ * slot-bus call, for a card number above 7 or a card that is not usable).
+ * Does not wait for the thread; keeps the flags and the last code. Sends
+ * nothing to the module. */
 VELKOR_API int32_t Velkor_DISABLE_RINT(uint8_t cardNo);
 
 /* Waits for an interrupt flag selected by mask (bit i = flag i), checking
@@ -592,8 +593,7 @@ VELKOR_API void Velkor_STOP_DEBUG(uint8_t cardNo);
  * byte and word once the mailbox is idle; a consumed flag 5 always leads to
  * the read, whatever the last interrupt code. On time-out stores 255 and 1
  * and touches no register (likewise, at once, for a card number above 7 or a
- * card that is not usable). Null
- * pointers are not written through. */
+ * card that is not usable). Null pointers are not written through. */
 VELKOR_API void Velkor_DEBUG_WAIT(uint8_t cardNo, uint32_t count, uint8_t* debugByte, uint16_t* debugWord);
 
 /* Reads the debug byte and word at once (after waiting for an idle mailbox),
