@@ -1,6 +1,7 @@
 #include "setup/axis_config.h"
 
 #include "firmware/firmware.h"
+#include "machine/machine.h"
 
 #include <algorithm>
 
@@ -10,8 +11,13 @@ namespace detail {
 bool CheckLimit(Firmware& fw, int index, int dir, std::int64_t& lp, bool& slow)
 {
     AxisState& a = fw.axes[index];
+    if (!StepAllowed(fw, index)) {
+        lp = a.lp; // the drive does not follow: stop at once
+        slow = false;
+        return true;
+    }
     if (!a.softLimits) {
-        return false;
+        return HardLimit(fw, index, dir, lp, slow);
     }
     if (dir > 0 && lp > a.limitPlus) {
         a.error |= error::kSoftLimitPlus;
@@ -20,9 +26,10 @@ bool CheckLimit(Firmware& fw, int index, int dir, std::int64_t& lp, bool& slow)
         a.error |= error::kSoftLimitMinus;
         lp = std::min<std::int64_t>(a.limitMinus, a.lp);
     } else {
-        return false;
+        return HardLimit(fw, index, dir, lp, slow);
     }
     slow = a.limitMode != 0;
+    RaiseLimit(fw, index);
     return true;
 }
 
