@@ -11,7 +11,7 @@
 namespace velkor_sim_test {
 
 class MachineTest : public SimTest {
-protected:
+public:
     static constexpr std::uint8_t kCard = 0;
     // Factor bits of the interrupt code.
     static constexpr std::uint8_t kDriveEnd = 0x01;
@@ -55,6 +55,7 @@ protected:
     }
     // Packets are taken after the library call returns: the module is set up
     // once it has carried out what was sent before.
+    velkor_sim::VirtualModule& Sim() { return module; }
     void Layout(int index, velkor_sim::MachineAxis m)
     {
         module.WaitSettled();

@@ -100,6 +100,27 @@ TEST_F(MachineTest, LimitStopModeDecidesBetweenStoppingAtOnceAndBraking)
     }
 }
 
+TEST_F(MachineTest, BrakingAtASoftLimitCountsTheOverrunInLp)
+{
+    // 1000 pulses per second braked to 100 with 10000 per second squared:
+    // 49.5 pulses past the limit.
+    Profile(1, 100, 1000, 10000);
+    Velkor_SET_SLMT(kCard, 1, 300, -300, 1);
+    EnableFactors(kLimitFactor);
+    Velkor_FIXED_MOVE(kCard, 1, 2000);
+    ASSERT_TRUE(RunToStop(1));
+    EXPECT_NEAR(Velkor_GET_LP(kCard, 1), 350, 2);
+    EXPECT_EQ(module.Axis(0).motor, module.Axis(0).lp);
+    EXPECT_EQ(Errors(1), err::kSoftLimitPlus);
+    EXPECT_EQ(Code(), kLimitFactor);
+    // The way back starts where the axis really is.
+    const std::int32_t at = Velkor_GET_LP(kCard, 1);
+    Velkor_FIXED_MOVE(kCard, 1, -100);
+    ASSERT_TRUE(RunToStop(1));
+    EXPECT_EQ(Velkor_GET_LP(kCard, 1), at - 100);
+    EXPECT_EQ(Velkor_GET_EP(kCard, 1), at - 100);
+}
+
 TEST_F(MachineTest, LimitSettingsSwitchTheInputsOffOrInvertTheirLevel)
 {
     Layout(0, PlusLimitAt(1000));
@@ -386,6 +407,51 @@ TEST_F(MachineTest, ExternalInputsDriveTheAxisInTheModeChosen)
     module.PressJog(0, 1);
     module.Advance(std::chrono::milliseconds(50));
     EXPECT_EQ(Velkor_GET_LP(kCard, 1), at);
+}
+
+TEST_F(MachineTest, EachMachineFactorIsRaisedOnlyWhenEnabledAndTheInterruptIsOn)
+{
+    struct Row {
+        const char* what;
+        std::uint8_t factor;
+        void (*cause)(MachineTest&);
+    };
+    const Row rows[] = {
+        {"limit", kLimitFactor, [](MachineTest& t) {
+             t.Layout(0, PlusLimitAt(t.Sim().Axis(0).machine + 50));
+             Velkor_FIXED_MOVE(kCard, 1, 100);
+             ASSERT_TRUE(t.RunToStop(1));
+             Velkor_FIXED_MOVE(kCard, 1, -100);
+             ASSERT_TRUE(t.RunToStop(1));
+         }},
+        {"alarm", kAlarmFactor, [](MachineTest& t) {
+             t.Sim().WaitSettled();
+             t.Sim().SetDriveAlarm(0, true);
+             t.Sim().SetDriveAlarm(0, false);
+         }},
+        {"homed", kHomedFactor, [](MachineTest& t) {
+             Velkor_SET_HOME_MODE(kCard, 1, 3, 1, 100, 0, 0); // index, towards +, creep = HV
+             Velkor_HOME_START(kCard, 1);
+             ASSERT_TRUE(t.RunToStop(1));
+         }},
+    };
+    Profile(1, 1000, 20000, 0);
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        const std::uint8_t others = static_cast<std::uint8_t>(0xFF & ~r.factor);
+        EnableFactors(others); // everything but this factor
+        r.cause(*this);
+        EXPECT_EQ(Code() & r.factor, 0);
+        Velkor_INTFACTOR_ENABLE(kCard, r.factor, 0, 0);
+        Velkor_DISABLE_INT(kCard); // enabled, but the interrupt is off
+        r.cause(*this);
+        EXPECT_EQ(Code(), 0);
+        Velkor_ENABLE_INT(kCard);
+        r.cause(*this);
+        EXPECT_EQ(Code() & r.factor, r.factor);
+        Velkor_INTFACTOR_DISABLE(kCard, 0xFF, 0);
+        Velkor_CLEAR_STOP(kCard);
+    }
 }
 
 TEST_F(MachineTest, SettingsOutsideTheirValuesAreRefusedWithTheBadCommandBit)

@@ -146,6 +146,7 @@ void PressJog(Firmware& fw, int index, int dir)
         if (d.kind == Drive::Kind::Continuous && s.externalValue != 0) {
             d.profile.v = static_cast<double>(s.externalValue);
             d.profile.sv = std::fmin(d.profile.sv, d.profile.v);
+            d.speed = d.profile.sv;
         }
     }
 }

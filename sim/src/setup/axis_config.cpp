@@ -19,16 +19,20 @@ bool CheckLimit(Firmware& fw, int index, int dir, std::int64_t& lp, bool& slow)
     if (!a.softLimits) {
         return HardLimit(fw, index, dir, lp, slow);
     }
+    std::int64_t stopAt;
     if (dir > 0 && lp > a.limitPlus) {
         a.error |= error::kSoftLimitPlus;
-        lp = std::max<std::int64_t>(a.limitPlus, a.lp);
+        stopAt = std::max<std::int64_t>(a.limitPlus, a.lp);
     } else if (dir < 0 && lp < a.limitMinus) {
         a.error |= error::kSoftLimitMinus;
-        lp = std::min<std::int64_t>(a.limitMinus, a.lp);
+        stopAt = std::min<std::int64_t>(a.limitMinus, a.lp);
     } else {
         return HardLimit(fw, index, dir, lp, slow);
     }
     slow = a.limitMode != 0;
+    if (!slow) {
+        lp = stopAt; // braking runs on past the limit, and LP counts it
+    }
     RaiseLimit(fw, index);
     return true;
 }
