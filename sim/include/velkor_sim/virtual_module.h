@@ -17,7 +17,8 @@
 //    positions pulses; all interpolation values are relative to the start of
 //    the segment;
 //  - the reply of STOP_WAIT is 1 when every selected axis has stopped and has
-//    no motion queued or held back, otherwise 0.
+//    no motion queued or held back (nor a homing running, nor a wait for
+//    its drive to be in position), otherwise 0.
 #ifndef VELKOR_SIM_VIRTUAL_MODULE_H
 #define VELKOR_SIM_VIRTUAL_MODULE_H
 
