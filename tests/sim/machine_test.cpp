@@ -543,8 +543,6 @@ TEST(MachineCApi, SetsTheMachineAndTheDriveOfAnAxis)
     VelkorSim_SetDriveAlarm(m, 2, 1);
     EXPECT_EQ(Velkor_GET_DI(1, 4, 5), 1);
     EXPECT_EQ(Velkor_GET_ERROR_CODE(1, 4), velkor_sim::error::kServoAlarm);
-    VelkorSim_SetInputs(m, 2, 0x0100);
-    EXPECT_EQ(Velkor_GET_DI(1, 4, 8), 1);
     EXPECT_EQ(VelkorSim_GetMachine(m, 4, &back), 0);
     EXPECT_EQ(VelkorSim_SetMachine(m, -1, &axis), 0);
     EXPECT_EQ(VelkorSim_GetMachine(nullptr, 0, &back), 0);

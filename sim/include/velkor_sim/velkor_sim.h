@@ -59,8 +59,6 @@ VELKOR_SIM_API int VelkorSim_GetMachine(const VelkorSimModule* module, int axis_
 VELKOR_SIM_API int VelkorSim_SetMachine(VelkorSimModule* module, int axis_index, const VelkorSimMachineAxis* machine);
 /* Switches the alarm output of an axis's servo drive on (non-zero) or off. */
 VELKOR_SIM_API void VelkorSim_SetDriveAlarm(VelkorSimModule* module, int axis_index, int on);
-/* Forces input terminals of an axis high (the bits of GET_DI_ALL). */
-VELKOR_SIM_API void VelkorSim_SetInputs(VelkorSimModule* module, int axis_index, uint16_t word);
 /* The external drive inputs: a jog button pressed towards +1 or -1, or
  * released (0); a handwheel turned by counts. */
 VELKOR_SIM_API void VelkorSim_PressJog(VelkorSimModule* module, int axis_index, int direction);

@@ -89,13 +89,6 @@ void VelkorSim_SetDriveAlarm(VelkorSimModule* module, int axis_index, int on)
     }
 }
 
-void VelkorSim_SetInputs(VelkorSimModule* module, int axis_index, uint16_t word)
-{
-    if (module != nullptr) {
-        module->module.SetInputs(axis_index, word);
-    }
-}
-
 void VelkorSim_PressJog(VelkorSimModule* module, int axis_index, int direction)
 {
     if (module != nullptr) {
