@@ -118,6 +118,29 @@ TEST_F(Homing, EachModeEndsOnItsOwnMark)
     }
 }
 
+TEST_F(Homing, SeveralAxesHomeAtOnceEachOnItsOwnSwitch)
+{
+    MachineAxis near;
+    near.homeFrom = -1500;
+    near.homeTo = -1000;
+    Layout(1, near);
+    Velkor_SET_HOME_MODE(kCard, 1 | 2, 0, 0, 10, 0, 5);
+    Velkor_HOME_START(kCard, 1 | 2);
+    // Axis 2's switch is nearer: it is done first, and the pair only then.
+    while (module.Axis(1).homing) {
+        EXPECT_EQ(Velkor_STOP_WAIT(kCard, 1 | 2), 0);
+        module.Advance(std::chrono::milliseconds(50));
+    }
+    EXPECT_TRUE(module.Axis(0).homing);
+    EXPECT_EQ(Velkor_STOP_WAIT(kCard, 2), 1);
+    EXPECT_EQ(Velkor_STOP_WAIT(kCard, 1 | 2), 0);
+    ASSERT_TRUE(RunToStop(1 | 2));
+    EXPECT_EQ(Velkor_GET_LP(kCard, 1), 5);
+    EXPECT_EQ(Velkor_GET_LP(kCard, 2), 5);
+    EXPECT_EQ(module.Axis(0).machine, -4000);
+    EXPECT_EQ(module.Axis(1).machine, -1000);
+}
+
 TEST_F(Homing, NearHomeSlowsTheSearchToCreepSpeed)
 {
     Velkor_SET_NHOME(kCard, 1, 1);
