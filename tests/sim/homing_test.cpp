@@ -2,7 +2,7 @@
 // manual clock. The default machine has its home switch from -5000 to -4000,
 // its near-home switch from -5000 to -2000 and an index pulse every 1000
 // pulses at 500 + k x 1000.
-#include "machine_fixture.h"
+#include "axes_fixture.h"
 
 namespace velkor_sim_test {
 namespace {
@@ -126,6 +126,7 @@ TEST_F(Homing, SeveralAxesHomeAtOnceEachOnItsOwnSwitch)
     Layout(1, near);
     Velkor_SET_HOME_MODE(kCard, 1 | 2, 0, 0, 10, 0, 5);
     Velkor_HOME_START(kCard, 1 | 2);
+    module.WaitSettled();
     // Axis 2's switch is nearer: it is done first, and the pair only then.
     while (module.Axis(1).homing) {
         EXPECT_EQ(Velkor_STOP_WAIT(kCard, 1 | 2), 0);

@@ -1,7 +1,7 @@
 // The machine around the axes, through the library's exports on the manual
 // clock: limit switches, servo, alarm, encoder, in-position, the input word
 // and the axis settings that shape the drive.
-#include "machine_fixture.h"
+#include "axes_fixture.h"
 
 #include <velkor_sim/velkor_sim.h>
 
@@ -250,8 +250,8 @@ TEST_F(MachineTest, EncoderFollowsTheMotorWithItsLagAndMultiplier)
     module.Advance(std::chrono::milliseconds(10));
     EXPECT_EQ(Velkor_GET_EP(kCard, 1), 0);
 
-    // Counting reversed, times 1.
-    Velkor_SET_ENCODER(kCard, 1, 0, 1, 1);
+    // Counting reversed, times 1 (0 is the plain count too).
+    Velkor_SET_ENCODER(kCard, 1, 0, 0, 1);
     Velkor_FIXED_MOVE(kCard, 1, 500);
     ASSERT_TRUE(RunToStop(1));
     module.Advance(std::chrono::milliseconds(200));

@@ -203,7 +203,7 @@ void SetEncoder(Firmware& fw, const Bytes& p)
 {
     ForIndexes(fw, p[2], [&](int i) {
         const std::uint8_t mode = p[4];
-        const std::uint8_t multiplier = p[6];
+        const std::uint8_t multiplier = p[6] == 0 ? 1 : p[6]; // 0: the plain count
         const bool valid = Flag(mode) && Flag(p[8]) &&
                            (mode == 0 ? (multiplier == 1 || multiplier == 2 || multiplier == 4) : multiplier == 1);
         if (!valid) {

@@ -1,8 +1,8 @@
 // Card 0 registered on a virtual module in slot 3 on the manual clock, with
 // the helpers the machine and homing tests share: a speed profile, running
 // until stopped, and the interrupt code with some factors enabled.
-#ifndef VELKOR_TESTS_SIM_MACHINE_FIXTURE_H
-#define VELKOR_TESTS_SIM_MACHINE_FIXTURE_H
+#ifndef VELKOR_TESTS_SIM_AXES_FIXTURE_H
+#define VELKOR_TESTS_SIM_AXES_FIXTURE_H
 
 #include "sim_fixture.h"
 
