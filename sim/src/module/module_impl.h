@@ -142,10 +142,6 @@ public:
     std::vector<LogEntry> log;
     std::thread thread;
 
-private:
-    void ServiceMailbox();
-    void Log(LogEntry& entry);
-    void DeliverSignal();
     // The motion may have started: the clock runs from now on, and the
     // firmware thread is to run it.
     void WakeForMotion()
@@ -160,6 +156,11 @@ private:
             wake.notify_one();
         }
     }
+
+private:
+    void ServiceMailbox();
+    void Log(LogEntry& entry);
+    void DeliverSignal();
 };
 
 } // namespace velkor_sim
