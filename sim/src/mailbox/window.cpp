@@ -17,6 +17,9 @@ std::uint8_t VirtualModule::Impl::ReadPlain(std::uint8_t offset)
     if (offset >= window.size()) {
         return 0xFF;
     }
+    if (offset == reg::kHandshake) {
+        return Handshake();
+    }
     return offset == reg::kId ? options.id : Reg(offset);
 }
 
@@ -39,18 +42,19 @@ std::uint8_t VirtualModule::Impl::ReadRegister(std::uint8_t offset)
     if (heldForRoom) {
         CatchUp(); // the host polls its held packet
     }
-    return Reg(reg::kHandshake);
+    return Handshake();
 }
 
 void VirtualModule::Impl::WriteRegister(std::uint8_t offset, std::uint8_t value)
 {
     busWrites.fetch_add(1, std::memory_order_relaxed);
     if (offset == reg::kSequence) {
-        detail::SequenceWritten(firmware, value, Reg(reg::kHandshake) == kPacket, packetSequence);
+        detail::SequenceWritten(firmware, value, Handshake() == kPacket, packetSequence);
+        announced.store(firmware.sequence.announced, std::memory_order_release);
         SetReg(offset, value);
         return;
     }
-    SetReg(reg::kHandshake, value);
+    SetHandshake(value);
     if (value == 0) {
         return;
     }
@@ -60,6 +64,7 @@ void VirtualModule::Impl::WriteRegister(std::uint8_t offset, std::uint8_t value)
             packet[i] = Reg(reg::kData + 2 * i);
         }
         detail::PacketArrived(firmware, packetSequence);
+        announced.store(false, std::memory_order_release);
         HostCommanded();
     } else {
         const detail::ExchangeEntry* entry = detail::FindExchange(value);
@@ -79,7 +84,7 @@ void VirtualModule::Impl::WriteRegister(std::uint8_t offset, std::uint8_t value)
 
 void VirtualModule::Impl::TryService()
 {
-    if (Reg(reg::kHandshake) == kPacket && !firmware.HasRoomFor(packet)) {
+    if (Handshake() == kPacket && !firmware.HasRoomFor(packet)) {
         CatchUp();
         if (firmware.HasRoomFor(packet)) {
             ServiceMailbox();
@@ -96,7 +101,7 @@ void VirtualModule::Impl::TryService()
 
 void VirtualModule::Impl::ServiceMailbox()
 {
-    const std::uint8_t code = Reg(reg::kHandshake);
+    const std::uint8_t code = Handshake();
     if (code == kPacket) {
         firmware.TakePacket(packet);
         if (options.keepLog) {
@@ -131,7 +136,7 @@ void VirtualModule::Impl::ServiceMailbox()
             Log(entry);
         }
     }
-    SetReg(reg::kHandshake, 0);
+    SetHandshake(0); // after the reply
     settled.notify_all();
     WakeForMotion();
 }

@@ -4,11 +4,14 @@
 //
 // The window's bytes are atomics. Plain registers (the data area, the
 // parameter registers, reading the sequence register) are read and written
-// without the mutex; the handshake register, writes of the sequence
-// register and the interrupt code register take it, since they reach the
-// firmware. The protocol orders the rest: the host fills the data area
-// before it writes the handshake register and reads a reply after it found
-// the handshake register cleared, both under the mutex.
+// without the mutex. So is the handshake register read, unless it holds a
+// packet (which may be waiting for room), and the sequence register written,
+// unless a packet is held or announced (the bookkeeping of dropped packets).
+// Writes of the handshake register and reads of the interrupt code register
+// take the mutex. The protocol orders the rest: the host fills the data area
+// before it writes the handshake register (under the mutex), and the module
+// clears the handshake register with release order after it put the reply in
+// the data area, which the host reads after it found the register cleared.
 //
 //  - mailbox/window.cpp: the window side. With no take latency and the
 //    module not busy, a packet is taken and a code answered in the host's
@@ -55,16 +58,26 @@ public:
 
     // Window side (mailbox/window.cpp). Plain registers need no mutex; the
     // others are read and written with the mutex held.
-    static bool PlainRead(std::uint8_t offset) { return offset != reg::kInterruptCode && offset != reg::kHandshake; }
-    static bool PlainWrite(std::uint8_t offset) { return offset != reg::kSequence && offset != reg::kHandshake; }
+    bool PlainRead(std::uint8_t offset) const
+    {
+        return offset != reg::kInterruptCode && (offset != reg::kHandshake || Handshake() != kPacket);
+    }
+    bool PlainWrite(std::uint8_t offset) const
+    {
+        return offset != reg::kHandshake &&
+               (offset != reg::kSequence ||
+                (Handshake() != kPacket && !announced.load(std::memory_order_acquire)));
+    }
     std::uint8_t ReadPlain(std::uint8_t offset);
     void WritePlain(std::uint8_t offset, std::uint8_t value);
     std::uint8_t ReadRegister(std::uint8_t offset);
     void WriteRegister(std::uint8_t offset, std::uint8_t value);
     std::uint8_t Reg(int offset) const { return window[offset].load(std::memory_order_relaxed); }
     void SetReg(int offset, std::uint8_t value) { window[offset].store(value, std::memory_order_relaxed); }
+    std::uint8_t Handshake() const { return window[reg::kHandshake].load(std::memory_order_acquire); }
+    void SetHandshake(std::uint8_t value) { window[reg::kHandshake].store(value, std::memory_order_release); }
     // Something in the handshake register for the firmware thread to take.
-    bool MailboxWaiting() const { return Reg(reg::kHandshake) != 0 && !busy && !heldForRoom; }
+    bool MailboxWaiting() const { return Handshake() != 0 && !busy && !heldForRoom; }
     // Takes the packet or answers the code in the handshake register, unless
     // it is a packet the command buffer has no room for yet.
     void TryService();
@@ -120,6 +133,9 @@ public:
     std::array<std::atomic<std::uint8_t>, 128> window{};
     std::atomic<std::uint64_t> busReads{0};
     std::atomic<std::uint64_t> busWrites{0};
+    // The next packet number was announced while a packet was held (a copy of
+    // the firmware's bookkeeping, for the sequence register's plain writes).
+    std::atomic<bool> announced{false};
     detail::Firmware firmware;
     detail::Bytes packet{};           // the packet posted, as it was when posted
     std::uint8_t packetSequence = 0;  // the number it carried

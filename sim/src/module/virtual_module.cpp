@@ -56,7 +56,7 @@ std::unique_lock<std::mutex> HostLock(std::mutex& mutex, std::atomic<int>& waiti
 
 std::uint8_t VirtualModule::Read(std::uint8_t offset)
 {
-    if (Impl::PlainRead(offset)) {
+    if (impl_->PlainRead(offset)) {
         return impl_->ReadPlain(offset);
     }
     const auto hold = HostLock(impl_->mutex, impl_->hostWaiting);
@@ -67,7 +67,7 @@ std::uint8_t VirtualModule::Read(std::uint8_t offset)
 
 void VirtualModule::Write(std::uint8_t offset, std::uint8_t value)
 {
-    if (Impl::PlainWrite(offset)) {
+    if (impl_->PlainWrite(offset)) {
         impl_->WritePlain(offset, value);
         return;
     }
