@@ -129,7 +129,7 @@ def find(library):
             candidate = folder / name
             searched.append(candidate)
             if candidate.is_file():
-                return candidate
+                return candidate.resolve()
         return None
 
     env_folders = environment_folders()
