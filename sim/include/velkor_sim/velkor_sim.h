@@ -7,6 +7,18 @@
 
 #include <stdint.h>
 
+/* The C calls are the exports of the shared virtual module (libvelkor_sim.so,
+ * velkor_sim.dll); its C++ internals stay hidden. */
+#if defined(_WIN32)
+#  if defined(VELKOR_SIM_BUILDING)
+#    define VELKOR_SIM_API __declspec(dllexport)
+#  else
+#    define VELKOR_SIM_API
+#  endif
+#else
+#  define VELKOR_SIM_API __attribute__((visibility("default")))
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -15,13 +27,13 @@ typedef struct VelkorSimModule VelkorSimModule;
 
 /* Makes a module, plugs it into slot (1..7) and starts its firmware; its
  * clock runs time_scale times faster than real time. NULL on a bad slot. */
-VelkorSimModule* VelkorSim_Plug(uint8_t slot, double time_scale);
+VELKOR_SIM_API VelkorSimModule* VelkorSim_Plug(uint8_t slot, double time_scale);
 /* Unplugs the module and ends its firmware. NULL is ignored. */
-void VelkorSim_Unplug(VelkorSimModule* module);
+VELKOR_SIM_API void VelkorSim_Unplug(VelkorSimModule* module);
 /* Packets taken, packet numbers skipped, and packets the host gave up. */
-uint64_t VelkorSim_PacketsTaken(const VelkorSimModule* module);
-uint32_t VelkorSim_SequenceGaps(const VelkorSimModule* module);
-uint32_t VelkorSim_DroppedPackets(const VelkorSimModule* module);
+VELKOR_SIM_API uint64_t VelkorSim_PacketsTaken(const VelkorSimModule* module);
+VELKOR_SIM_API uint32_t VelkorSim_SequenceGaps(const VelkorSimModule* module);
+VELKOR_SIM_API uint32_t VelkorSim_DroppedPackets(const VelkorSimModule* module);
 
 #ifdef __cplusplus
 }
