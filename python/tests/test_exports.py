@@ -13,11 +13,10 @@ from velkor import _exports, _sim_exports, header, raw
 
 @pytest.mark.parametrize("api, source, table", header.TABLES)
 def test_committed_table_is_generated_from_the_header(api, source, table):
-    text = (ROOT / source).read_text(encoding="utf-8")
-    functions, variables = header.parse_exports(text, api)
-    expected = header.render_table(functions, variables, source, header.opaque_types(text))
+    parsed = header.parse_header((ROOT / source).read_text(encoding="utf-8"), api)
+    expected = header.render_table(parsed, source)
     assert (ROOT / table).read_text(encoding="utf-8") == expected, \
-        "%s is out of date: run `cd python && python3 -m velkor.header --all`" % table
+        "%s is out of date: run `python3 python/velkor/header.py --all`" % table
 
 
 def test_the_table_has_all_150_exports():
@@ -33,11 +32,20 @@ def test_the_table_has_all_150_exports():
     assert table["StoB"][1][1] == ("value", "int16_t")
 
 
-def test_the_compiler_accepts_every_signature_of_the_table(compile_c, tmp_path):
+def test_the_compiler_accepts_every_signature_and_layout_of_the_tables(compile_c, tmp_path):
     # Each export assigned to a pointer of the table's type: any difference in
     # result, count or type of parameters is an incompatible pointer error.
-    lines = ["#include <Velkor.h>", "#include <velkor_sim/velkor_sim.h>"]
+    # Each structure's size and field offsets as ctypes lays them out: a
+    # difference makes an array of negative size.
+    lines = ["#include <stddef.h>", "#include <Velkor.h>", "#include <velkor_sim/velkor_sim.h>"]
     for tables in (_exports, _sim_exports):
+        for name, kind in raw.build_structs(tables).items():
+            lines.append("typedef char size_of_%s[sizeof(%s) == %d ? 1 : -1];" % (name, name, ctypes.sizeof(kind)))
+            for field, _ in kind._fields_:
+                lines.append("typedef char offset_of_%s_%s[offsetof(%s, %s) == %d ? 1 : -1];"
+                             % (name, field, name, field, getattr(kind, field).offset))
+        for name, value in getattr(tables, "CONSTANTS", ()):
+            lines.append("typedef char value_of_%s[%s == %d ? 1 : -1];" % (name, name, value))
         for number, (name, result, params) in enumerate(tables.FUNCTIONS):
             args = ", ".join(kind for _, kind in params) or "void"
             lines.append("%s (*const check_%s)(%s) = %s;" % (result, name, args, name))
@@ -45,7 +53,8 @@ def test_the_compiler_accepts_every_signature_of_the_table(compile_c, tmp_path):
             lines.append("%s* const check_%s = &%s;" % (kind, name, name))
     source = tmp_path / "signatures.c"
     source.write_text("\n".join(lines) + "\n")
-    compile_c(source, "signatures.o", ["-c", "-Werror=incompatible-pointer-types", "-Wno-unused-variable"])
+    compile_c(source, "signatures.o", ["-c", "-Werror=incompatible-pointer-types", "-Wno-unused-variable",
+                                       "-Wno-unused-local-typedefs"])
 
 
 @pytest.mark.parametrize("spelling, expected", [
@@ -95,11 +104,14 @@ def test_raw_calls_are_plain_ctypes():
 
 
 @pytest.mark.parametrize("line, message", [
-    ("VELKOR_API void Velkor_X(uint8_t cardNo, size_t n);", "unknown type"),
-    ("VELKOR_API void Velkor_X(uint8_t cardNo, POINT_3D p);", "unsupported type"),
+    ("VELKOR_API void Velkor_X(uint8_t cardNo, ssize_t n);", "unknown type"),
+    ("VELKOR_API void Velkor_X(uint8_t cardNo, POINT_4D* p);", "unknown type"),
+    ("typedef struct H H;\nVELKOR_API void Velkor_X(H h);", "unsupported type"),
+    ("typedef struct S { int a; double b[]; } S;", "cannot read field"),
+    ("enum { A = 1, B };", "without a plain value"),
     ("VELKOR_API void Velkor_X(uint8_t** p);", "unsupported type"),
     ("VELKOR_API void Velkor_X(uint8_t cardNo, ...);", "cannot read parameter"),
-    ("VELKOR_API int Velkor_X(void);", "unknown type"),
+    ("VELKOR_API unsigned Velkor_X(void);", "unknown type"),
     ("VELKOR_API void Velkor_X(void);\nVELKOR_API void Velkor_X(void);", "declared twice"),
 ])
 def test_the_parser_refuses_what_it_cannot_declare_exactly(line, message):
@@ -107,12 +119,24 @@ def test_the_parser_refuses_what_it_cannot_declare_exactly(line, message):
         header.parse_exports(line)
 
 
-def test_the_parser_reads_handles_and_other_api_macros():
+def test_the_parser_reads_handles_structures_constants_and_other_api_macros():
     text = ("typedef struct Thing Thing;\n"
+            "enum { THING_A = 0, /* first */ THING_B = 0x10 };\n"
+            "typedef struct Part {\n  uint32_t size; /* bytes */\n  int32_t lp[4];\n} Part;\n"
+            "typedef struct Whole { double time; Part parts[2]; } Whole;\n"
             "THING_API Thing* Thing_Make(double scale);\n"
-            "THING_API uint64_t Thing_Count(const Thing* thing);\n"
+            "THING_API size_t Thing_Take(Thing* thing, Whole* out, size_t capacity);\n"
+            "THING_API const char* Thing_Name(int code);\n"
             "VELKOR_API void Velkor_Other(void);\n")
-    functions, variables = header.parse_exports(text, "THING_API")
-    assert functions == (header.Export("Thing_Make", "Thing*", (("scale", "double"),)),
-                         header.Export("Thing_Count", "uint64_t", (("thing", "const Thing*"),)))
-    assert variables == ()
+    parsed = header.parse_header(text, "THING_API")
+    assert parsed.functions == (
+        header.Export("Thing_Make", "Thing*", (("scale", "double"),)),
+        header.Export("Thing_Take", "size_t", (("thing", "Thing*"), ("out", "Whole*"), ("capacity", "size_t"))),
+        header.Export("Thing_Name", "const char*", (("code", "int"),)))
+    assert parsed.structs == (("Part", (("size", "uint32_t", 0), ("lp", "int32_t", 4))),
+                              ("Whole", (("time", "double", 0), ("parts", "Part", 2))))
+    assert (parsed.opaque, parsed.constants, parsed.variables) == (("Thing",), (("THING_A", 0), ("THING_B", 16)), ())
+    structs = raw.build_structs(type("Table", (), {"STRUCTS": parsed.structs}))
+    whole = structs["Whole"](1.5, (structs["Part"](8, (1, 2, 3, 4)),))
+    assert whole.as_dict() == {"time": 1.5, "parts": [{"size": 8, "lp": [1, 2, 3, 4]}, {"size": 0, "lp": [0] * 4}]}
+    assert raw.ctype("const char*") is ctypes.c_char_p

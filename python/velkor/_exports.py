@@ -6,6 +6,15 @@ Generated from include/Velkor.h by velkor/header.py; do not edit by hand.
 # Handle types, passed as pointers only
 OPAQUE = ()
 
+# (name, ((field, type, array length or 0), ...)), in header order
+STRUCTS = (
+    ('POINT_3D', (('x', 'int32_t', 0), ('y', 'int32_t', 0), ('z', 'int32_t', 0))),
+)
+
+# (name, value) of the enumeration constants
+CONSTANTS = (
+)
+
 # (name, result type, ((parameter, type), ...))
 FUNCTIONS = (
     ('Velkor_REGISTRATION', 'uint8_t', (('cardNo', 'uint8_t'), ('slotNo', 'uint8_t'))),

@@ -6,6 +6,14 @@ Generated from sim/include/velkor_sim/velkor_sim.h by velkor/header.py; do not e
 # Handle types, passed as pointers only
 OPAQUE = ('VelkorSimModule',)
 
+# (name, ((field, type, array length or 0), ...)), in header order
+STRUCTS = (
+)
+
+# (name, value) of the enumeration constants
+CONSTANTS = (
+)
+
 # (name, result type, ((parameter, type), ...))
 FUNCTIONS = (
     ('VelkorSim_Plug', 'VelkorSimModule*', (('slot', 'uint8_t'), ('time_scale', 'double'))),

@@ -18,21 +18,33 @@ import threading
 
 from . import _exports, finding
 
-class POINT_3D(ctypes.Structure):
-    """A point relative to the start of a three-dimensional segment."""
-
-    _fields_ = [("x", ctypes.c_int32), ("y", ctypes.c_int32), ("z", ctypes.c_int32)]
+class Structure(ctypes.Structure):
+    """Base of the structures generated from a header: iterable over its
+    fields in order, printed with them, and convertible to a dict."""
 
     def __iter__(self):
-        return iter((self.x, self.y, self.z))
+        return (getattr(self, field[0]) for field in self._fields_)
+
+    def as_dict(self):
+        def plain(value):
+            if isinstance(value, Structure):
+                return value.as_dict()
+            if isinstance(value, ctypes.Array):
+                return [plain(item) for item in value]
+            return value
+        return {field[0]: plain(getattr(self, field[0])) for field in self._fields_}
 
     def __repr__(self):
-        return "POINT_3D(%d, %d, %d)" % (self.x, self.y, self.z)
+        return "%s(%s)" % (type(self).__name__,
+                           ", ".join("%s=%r" % (name, value) for name, value in self.as_dict().items()))
 
 
 SCALARS = {
     "void": None,
     "char": ctypes.c_char,
+    "int": ctypes.c_int,
+    "long": ctypes.c_long,
+    "size_t": ctypes.c_size_t,
     "uint8_t": ctypes.c_uint8,
     "int8_t": ctypes.c_int8,
     "uint16_t": ctypes.c_uint16,
@@ -43,23 +55,33 @@ SCALARS = {
     "int64_t": ctypes.c_int64,
     "float": ctypes.c_float,
     "double": ctypes.c_double,
-    "POINT_3D": POINT_3D,
 }
+
+
+def _integer_range(kind, signed):
+    bits = 8 * ctypes.sizeof(kind)
+    return (-(1 << (bits - 1)), (1 << (bits - 1)) - 1) if signed else (0, (1 << bits) - 1)
+
 
 # Integer limits of each C integer type, for the checks of the Pythonic layer.
-INTEGER_RANGES = {
-    "uint8_t": (0, 0xFF),
-    "int8_t": (-0x80, 0x7F),
-    "uint16_t": (0, 0xFFFF),
-    "int16_t": (-0x8000, 0x7FFF),
-    "uint32_t": (0, 0xFFFFFFFF),
-    "int32_t": (-0x80000000, 0x7FFFFFFF),
-    "uint64_t": (0, 0xFFFFFFFFFFFFFFFF),
-    "int64_t": (-0x8000000000000000, 0x7FFFFFFFFFFFFFFF),
-}
+INTEGER_RANGES = {name: _integer_range(SCALARS[name], not name.startswith(("uint", "size")))
+                  for name in ("int", "long", "size_t", "uint8_t", "int8_t", "uint16_t", "int16_t", "uint32_t",
+                               "int32_t", "uint64_t", "int64_t")}
 
 
-def ctype(spelling, opaque=()):
+def build_structs(table):
+    """The ctypes structures of a table, by name, in header order."""
+    structs = {}
+    for name, fields in getattr(table, "STRUCTS", ()):
+        layout = []
+        for field, kind, count in fields:
+            member = ctype(kind, structs=structs)
+            layout.append((field, member * count if count else member))
+        structs[name] = type(name, (Structure,), {"_fields_": layout, "__doc__": "The C structure %s." % name})
+    return structs
+
+
+def ctype(spelling, opaque=(), structs=None):
     """The ctypes type of a C type as the header spells it ('const POINT_3D*').
     A handle type is an untyped pointer; a char pointer a C string."""
     base = spelling.replace("const ", "")
@@ -69,10 +91,15 @@ def ctype(spelling, opaque=()):
         return ctypes.c_void_p
     if base == "char" and pointers == 1:
         return ctypes.c_char_p
-    kind = SCALARS[base]
+    kind = SCALARS[base] if base in SCALARS else (structs if structs is not None else STRUCTS)[base]
     for _ in range(pointers):
         kind = ctypes.POINTER(kind)
     return kind
+
+
+# The driver library's structures; POINT_3D is three int32 x, y, z.
+STRUCTS = build_structs(_exports)
+POINT_3D = STRUCTS["POINT_3D"]
 
 
 def load_slot_bus():
@@ -90,14 +117,17 @@ class Exports:
         self.table = table
         self.dll = ctypes.CDLL(self.path)
         self.signatures = {}
+        self.structs = STRUCTS if table is _exports else build_structs(table)
+        self.constants = dict(getattr(table, "CONSTANTS", ()))
         opaque = getattr(table, "OPAQUE", ())
         for name, result, params in table.FUNCTIONS:
             function = getattr(self.dll, name)
-            function.restype = ctype(result, opaque)
-            function.argtypes = [ctype(kind, opaque) for _, kind in params]
+            function.restype = ctype(result, opaque, self.structs)
+            function.argtypes = [ctype(kind, opaque, self.structs) for _, kind in params]
             self.signatures[name] = (result, params)
             setattr(self, name, function)
-        self._variables = {name: ctype(kind, opaque).in_dll(self.dll, name) for name, kind in table.VARIABLES}
+        self._variables = {name: ctype(kind, opaque, self.structs).in_dll(self.dll, name)
+                           for name, kind in table.VARIABLES}
 
     def names(self):
         """Every export name, functions then variables, in header order."""
