@@ -32,6 +32,8 @@ ALL_AXES = int(Axes.ALL)
 # The longest single Velkor_RINT_WAIT of a wait with a time limit, so that a
 # script stays interruptible (Ctrl-C) during long waits.
 _WAIT_SLICE_MS = 100
+# Simulated time a wait for an interrupt advances a manual clock per pass.
+_MANUAL_STEP_MS = 10
 
 
 def _check_integer(value, kind, name, function):
@@ -273,13 +275,17 @@ class Card:
     card on entry and tidies up on exit: a macro recording left open is
     closed, the interrupt service is ended (Velkor_DISABLE_RINT), and when
     the block ends with an exception every axis and the path are stopped at
-    once (``stop_on_error``)."""
+    once (``stop_on_error``). ``module``: the VirtualModule in the slot, when
+    the waits are to advance its manual clock."""
 
-    def __init__(self, number=0, slot=3, *, interrupts=None, stop_on_error=True, library=None):
+    def __init__(self, number=0, slot=3, *, interrupts=None, stop_on_error=True, module=None, library=None):
         self.number = _check_integer(number, "uint8_t", "number", "Card")
         self.slot = _check_integer(slot, "uint8_t", "slot", "Card")
         self.library = library if library is not None else raw.library()
         self.stop_on_error = stop_on_error
+        # A virtual module on the manual clock moves only when advanced: the
+        # waits advance it instead of waiting for real time to pass.
+        self.module = module
         self._interrupts_wanted = interrupts
         self._calls = {}
         self.registered = False
@@ -408,11 +414,20 @@ class Card:
         """One poll: True when every selected axis has stopped."""
         return self.call("Velkor_STOP_WAIT", _selector(axes)) == 1
 
+    def _manual_clock(self):
+        return self.module if self.module is not None and getattr(self.module, "manual", False) else None
+
     def wait_stopped(self, axes=ALL_AXES, timeout=30.0):
         """Polls until the axes have stopped; MotionTimeout after ``timeout``
-        seconds (None: no limit)."""
+        seconds (None: no limit). On a manual clock the time is simulated:
+        the module is advanced until the axes stop, at most ``timeout``."""
         mask = _selector(axes)
-        deadline = None if timeout is None else time.monotonic() + timeout
+        clock = self._manual_clock()
+        if clock is not None:
+            clock.advance_until_stopped(mask, 3600.0 if timeout is None else timeout)
+            deadline = time.monotonic()  # no time passes while only polling
+        else:
+            deadline = None if timeout is None else time.monotonic() + timeout
         while not self.stopped(mask):
             if deadline is not None and time.monotonic() >= deadline:
                 position = self.call("Velkor_GET_LP", mask)
@@ -532,16 +547,26 @@ class Card:
     def wait_interrupt(self, mask=InterruptFactor.ALL, timeout=5.0):
         """Waits for an interrupt flag in ``mask`` and returns the interrupt
         code as InterruptFactor bits; InterruptTimeout after ``timeout``
-        seconds (None: no limit)."""
+        seconds (None: no limit). On a manual clock the time is simulated:
+        the module is advanced in steps of 10 ms between short waits."""
         mask = _check_integer(int(mask), "uint8_t", "mask", "wait_interrupt")
         remaining = None if timeout is None else max(0, int(timeout * 1000 + 0.5))
+        clock = self._manual_clock()
         while True:
-            slice_ms = _WAIT_SLICE_MS if remaining is None else max(1, min(remaining, _WAIT_SLICE_MS))
-            code = self.library.Velkor_RINT_WAIT(self.number, mask, slice_ms)
+            if clock is not None:
+                # A short real wait lets the service thread raise the flag of
+                # an interrupt that the last step of motion caused.
+                spent = _MANUAL_STEP_MS
+                code = self.library.Velkor_RINT_WAIT(self.number, mask, 2)
+                if not code:
+                    clock.advance(spent / 1000.0)
+            else:
+                spent = _WAIT_SLICE_MS if remaining is None else max(1, min(remaining, _WAIT_SLICE_MS))
+                code = self.library.Velkor_RINT_WAIT(self.number, mask, spent)
             if code:
                 return InterruptFactor(code)
             if remaining is not None:
-                remaining -= slice_ms
+                remaining -= spent
                 if remaining <= 0:
                     raise InterruptTimeout("card %d: no interrupt of %s within %g s"
                                            % (self.number, InterruptFactor(mask), timeout))

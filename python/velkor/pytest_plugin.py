@@ -11,25 +11,35 @@ or with ``pytest -p velkor.pytest_plugin``; then a test of a move is:
 - ``virtual_module``: a fresh virtual module, plugged in for the test and
   unplugged after it.
 - ``virtual_card``: a ``velkor.Card`` registered on that module, tidied up
-  after the test (also when it fails).
+  after the test (also when it fails). Its waits (``wait_stopped``,
+  ``wait_interrupt``) advance the module's manual clock, so a test runs in
+  simulated time: as fast as the machine allows and the same on every run.
 
 The marker ``velkor`` sets them up: ``@pytest.mark.velkor(slot=5, card=1,
-time_scale=50, interrupts=velkor.InterruptFactor.DRIVE_END)``. Defaults: slot
-3, card 0, a clock 20 times faster than real time, interrupts off.
+clock="real_time", time_scale=50, interrupts=velkor.InterruptFactor.DRIVE_END,
+keep_trail=True)``. Defaults: slot 3, card 0, the manual clock (a real-time
+clock 20 times faster when the module's library has no manual clock),
+interrupts off, no trail, no log.
 """
 
 import pytest
 
 from .card import Card
-from .sim import VirtualModule
+from .sim import VirtualModule, load_library
 
-DEFAULTS = {"slot": 3, "card": 0, "time_scale": 20.0, "interrupts": None}
+DEFAULTS = {"slot": 3, "card": 0, "clock": "manual", "time_scale": 20.0, "interrupts": None, "keep_trail": False,
+            "keep_log": False}
 
 
 def pytest_configure(config):
     config.addinivalue_line(
-        "markers", "velkor(slot=3, card=0, time_scale=20.0, interrupts=None): "
-                   "how the virtual_module and virtual_card fixtures are set up")
+        "markers", "velkor(slot=3, card=0, clock='manual', time_scale=20.0, interrupts=None, keep_trail=False, "
+                   "keep_log=False): how the virtual_module and virtual_card fixtures are set up")
+
+
+def _marked(request):
+    marker = request.node.get_closest_marker("velkor")
+    return marker.kwargs if marker is not None else {}
 
 
 def velkor_options(request):
@@ -48,13 +58,18 @@ def velkor_options(request):
 @pytest.fixture
 def virtual_module(request):
     options = velkor_options(request)
-    with VirtualModule(options["slot"], options["time_scale"]) as module:
+    clock = options["clock"]
+    if clock == "manual" and "clock" not in _marked(request) and not load_library().signatures.get(
+            "VelkorSim_Create"):
+        clock = "real_time"  # a module library without the manual clock
+    with VirtualModule(options["slot"], options["time_scale"], clock=clock, keep_trail=options["keep_trail"],
+                       keep_log=options["keep_log"]) as module:
         yield module
 
 
 @pytest.fixture
 def virtual_card(request, virtual_module):
     options = velkor_options(request)
-    with Card(options["card"], slot=virtual_module.slot, interrupts=options["interrupts"]) as card:
-        card.module = virtual_module
+    with Card(options["card"], slot=virtual_module.slot, interrupts=options["interrupts"],
+              module=virtual_module) as card:
         yield card
