@@ -140,3 +140,9 @@ def test_the_parser_reads_handles_structures_constants_and_other_api_macros():
     whole = structs["Whole"](1.5, (structs["Part"](8, (1, 2, 3, 4)),))
     assert whole.as_dict() == {"time": 1.5, "parts": [{"size": 8, "lp": [1, 2, 3, 4]}, {"size": 0, "lp": [0] * 4}]}
     assert raw.ctype("const char*") is ctypes.c_char_p
+
+
+def test_a_library_without_a_declared_export_is_refused_by_name(library_paths):
+    table = type("Table", (), {"FUNCTIONS": (("Velkor_NOT_THERE", "void", ()),), "VARIABLES": ()})
+    with pytest.raises(OSError, match="has no Velkor_NOT_THERE, which its header declares"):
+        raw.Exports(library_paths["Velkor"], table)

@@ -121,7 +121,11 @@ class Exports:
         self.constants = dict(getattr(table, "CONSTANTS", ()))
         opaque = getattr(table, "OPAQUE", ())
         for name, result, params in table.FUNCTIONS:
-            function = getattr(self.dll, name)
+            try:
+                function = getattr(self.dll, name)
+            except AttributeError:
+                raise OSError("%s has no %s, which its header declares: the library and this package come "
+                              "from different versions" % (self.path, name)) from None
             function.restype = ctype(result, opaque, self.structs)
             function.argtypes = [ctype(kind, opaque, self.structs) for _, kind in params]
             self.signatures[name] = (result, params)
