@@ -63,6 +63,7 @@ void Firmware::Reset()
         ax.softLimits = false;
     }
     paths.Reset();
+    ResetMachine(*this);
     macros.recording = false;
     moduleError = 0;
     interrupts.Reset();

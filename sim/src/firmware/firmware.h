@@ -21,7 +21,9 @@
 #define VELKOR_SIM_FIRMWARE_FIRMWARE_H
 
 #include "firmware/fields.h"
+#include "homing/homing.h"
 #include "interrupts/interrupt_line.h"
+#include "machine/machine.h"
 #include "mailbox/sequence.h"
 #include "motion/axis.h"
 #include "motion/paths.h"
@@ -67,6 +69,8 @@ public:
     std::uint16_t moduleError = 0;
 
     std::array<AxisState, kAxisCount> axes;
+    std::array<MachineAxisState, kAxisCount> machine; // switches, drive, encoder
+    std::array<HomingAxis, kAxisCount> homing;
     PathState paths;
     Stores stores;
     MacroStore macros;
