@@ -14,7 +14,7 @@ Nothing is loaded at import: the libraries are found (``velkor.finding``)
 and loaded on first use.
 """
 
-from .bits import ARC_DEGENERATE, Axes, ErrorBits, InterruptFactor, axis_mask
+from .bits import ARC_DEGENERATE, Axes, ErrorBits, Inputs, InterruptFactor, axis_mask
 from .card import ArcPlan, Axis, Card, LinePath, MixPath
 from .errors import (ArcDegenerate, InterruptServiceError, InterruptTimeout, ModuleError, MotionTimeout,
                      RegistrationError, VelkorError)
@@ -24,6 +24,6 @@ from .sim import VirtualModule
 
 __all__ = [
     "ARC_DEGENERATE", "ArcDegenerate", "ArcPlan", "Axes", "Axis", "Card", "ErrorBits", "InterruptFactor",
-    "InterruptServiceError", "InterruptTimeout", "LibraryNotFound", "LinePath", "MixPath", "ModuleError",
+    "Inputs", "InterruptServiceError", "InterruptTimeout", "LibraryNotFound", "LinePath", "MixPath", "ModuleError",
     "MotionTimeout", "POINT_3D", "RegistrationError", "VelkorError", "VirtualModule", "axis_mask",
 ]

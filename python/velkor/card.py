@@ -23,7 +23,7 @@ import time
 from collections import namedtuple
 
 from . import raw
-from .bits import ARC_DEGENERATE, Axes, ErrorBits, InterruptFactor, axis_mask
+from .bits import ARC_DEGENERATE, Axes, ErrorBits, Inputs, InterruptFactor, axis_mask
 from .errors import (ArcDegenerate, InterruptServiceError, InterruptTimeout, MotionTimeout, RegistrationError,
                      VelkorError)
 
@@ -187,7 +187,8 @@ class Axis:
 
     @property
     def inputs(self):
-        return self._call("Velkor_GET_DI_ALL")
+        """The input word as Inputs bits (the virtual module's meanings)."""
+        return Inputs(self._call("Velkor_GET_DI_ALL"))
 
     def input(self, bit):
         return self._call("Velkor_GET_DI", bit)

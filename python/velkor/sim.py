@@ -219,6 +219,37 @@ class VirtualModule:
         self.call("GetAxis", _index(number), ctypes.byref(status))
         return status.as_dict()
 
+    def machine(self, axis):
+        """The machine around axis ``number`` (1..4) as a dict: where its
+        switches sit and how its drive and encoder behave."""
+        machine = self._struct("VelkorSimMachineAxis")
+        if self.call("GetMachine", _index(axis), ctypes.byref(machine)) != 1:
+            raise ModuleError("the module has no machine for axis %r" % (axis,))
+        return machine.as_dict()
+
+    def set_machine(self, axis, **fields):
+        """Changes the named fields of the machine around the axis (the
+        others stay): ``set_machine(1, home_from=-10, home_to=10)``."""
+        machine = self._struct("VelkorSimMachineAxis")
+        self.call("GetMachine", _index(axis), ctypes.byref(machine))
+        known = [name for name, _ in machine._fields_]
+        for name, value in fields.items():
+            if name not in known:
+                raise TypeError("the machine has no field %r (it has %s)" % (name, ", ".join(known)))
+            setattr(machine, name, value)
+        if self.call("SetMachine", _index(axis), ctypes.byref(machine)) != 1:
+            raise ModuleError("the module refused the machine for axis %r" % (axis,))
+
+    def set_drive_alarm(self, axis, on=True):
+        self.call("SetDriveAlarm", _index(axis), 1 if on else 0)
+
+    def press_jog(self, axis, direction):
+        """The axis's jog button pressed towards +1 or -1, or released (0)."""
+        self.call("PressJog", _index(axis), (direction > 0) - (direction < 0))
+
+    def turn_handwheel(self, axis, counts):
+        self.call("TurnHandwheel", _index(axis), counts)
+
     def set_inputs(self, axis, word):
         self.call("SetInputs", _index(axis), word)
 
