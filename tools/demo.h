@@ -9,6 +9,7 @@ namespace velkor_tool {
 struct DemoOptions {
     std::string svgFile; // empty: no picture
     bool trace = false;  // print every packet the module takes
+    bool traceQueries = false; // ... and every query it answers
     bool fast = false;   // run the module's clock faster than real time
 };
 

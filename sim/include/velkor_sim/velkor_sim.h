@@ -35,6 +35,16 @@ VELKOR_SIM_API uint64_t VelkorSim_PacketsTaken(const VelkorSimModule* module);
 VELKOR_SIM_API uint32_t VelkorSim_SequenceGaps(const VelkorSimModule* module);
 VELKOR_SIM_API uint32_t VelkorSim_DroppedPackets(const VelkorSimModule* module);
 
+/* Plugs the modules that the environment variable VELKOR_SIM_MODULES names
+ * ("3" or "3,speed=20;5,id=U"; see docs/virtual-module.md) and keeps them
+ * until the program ends, when their reports are written to the folder in
+ * VELKOR_SIM_REPORT. The slot-bus stand-in calls this when a program first
+ * asks for a slot's address, so that an unchanged program runs on virtual
+ * modules. Returns the number of modules plugged, 0 when the variable is
+ * not set, -1 when it cannot be read (the reason goes to stderr). Only the
+ * first call plugs; later calls return the first call's result. */
+VELKOR_SIM_API int VelkorSim_PlugFromEnvironment(void);
+
 #ifdef __cplusplus
 }
 #endif

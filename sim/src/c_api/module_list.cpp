@@ -1,0 +1,140 @@
+// Reading the text form of a list of virtual modules (velkor_sim/module_list.h).
+#include "velkor_sim/module_list.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+namespace velkor_sim {
+namespace {
+
+constexpr double kMostSpeed = 1000;
+constexpr long kMostLatency = 1000000; // microseconds
+
+std::vector<std::string> Split(const std::string& text, char separator)
+{
+    std::vector<std::string> parts;
+    std::string::size_type from = 0;
+    for (;;) {
+        const std::string::size_type at = text.find(separator, from);
+        parts.push_back(text.substr(from, at == std::string::npos ? std::string::npos : at - from));
+        if (at == std::string::npos) {
+            return parts;
+        }
+        from = at + 1;
+    }
+}
+
+// A whole decimal number in [low, high]; false for anything else.
+bool ReadInteger(const std::string& text, long low, long high, long& out)
+{
+    if (text.empty() || text.size() > 12) {
+        return false;
+    }
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(text.c_str(), &end, 10);
+    if (*end != '\0' || errno != 0 || value < low || value > high) {
+        return false;
+    }
+    out = value;
+    return true;
+}
+
+bool ReadOption(const std::string& option, ModuleOptions& options, std::string& error)
+{
+    const std::string::size_type eq = option.find('=');
+    const std::string key = option.substr(0, eq);
+    const std::string value = eq == std::string::npos ? std::string() : option.substr(eq + 1);
+    if (key == "id") {
+        if (value != "D" && value != "U") {
+            error = "id must be D or U, not '" + value + "'";
+            return false;
+        }
+        options.id = static_cast<std::uint8_t>(value[0]);
+        return true;
+    }
+    if (key == "speed") {
+        char* end = nullptr;
+        const double speed = std::strtod(value.c_str(), &end);
+        if (value.empty() || *end != '\0' || !std::isfinite(speed)) {
+            error = "speed must be a number, not '" + value + "'";
+            return false;
+        }
+        if (speed <= 0 || speed > kMostSpeed) {
+            error = "speed " + value + " is out of range: more than 0, at most 1000";
+            return false;
+        }
+        options.timeScale = speed;
+        return true;
+    }
+    if (key == "latency") {
+        long microseconds = 0;
+        if (!ReadInteger(value, 0, kMostLatency, microseconds)) {
+            error = "latency '" + value + "' is out of range 0 to 1000000 (microseconds)";
+            return false;
+        }
+        options.takeLatency = std::chrono::microseconds(microseconds);
+        return true;
+    }
+    if (key == "firmware") {
+        const std::vector<std::string> parts = Split(value, '.');
+        long v[3] = {0, 0, 0};
+        if (parts.size() != 3 || !ReadInteger(parts[0], 0, 255, v[0]) || !ReadInteger(parts[1], 0, 255, v[1]) ||
+            !ReadInteger(parts[2], 0, 255, v[2])) {
+            error = "firmware must be MAJOR.MINOR.PATCH, each 0 to 255, not '" + value + "'";
+            return false;
+        }
+        options.firmwareVersion = static_cast<std::uint32_t>(v[0] << 16 | v[1] << 8 | v[2]);
+        return true;
+    }
+    error = "unknown module option '" + option + "' (known: id=D|U, firmware=X.Y.Z, speed=F, latency=MICROSECONDS)";
+    return false;
+}
+
+} // namespace
+
+bool ParseModule(const std::string& text, std::vector<ModuleSpec>& out, std::string& error)
+{
+    const std::vector<std::string> parts = Split(text, ',');
+    long slot = 0;
+    if (!ReadInteger(parts[0], 1, 7, slot)) {
+        error = "module '" + text + "': slot '" + parts[0] + "' is out of range 1 to 7";
+        return false;
+    }
+    ModuleSpec spec;
+    spec.slot = static_cast<std::uint8_t>(slot);
+    spec.options.clock = ClockKind::RealTime;
+    for (std::size_t i = 1; i < parts.size(); ++i) {
+        std::string why;
+        if (!ReadOption(parts[i], spec.options, why)) {
+            error = "module '" + text + "': " + why;
+            return false;
+        }
+    }
+    for (const ModuleSpec& other : out) {
+        if (other.slot == spec.slot) {
+            error = "module '" + text + "': slot " + parts[0] + " already has a module";
+            return false;
+        }
+    }
+    out.push_back(spec);
+    return true;
+}
+
+bool ParseModuleList(const std::string& text, std::vector<ModuleSpec>& out, std::string& error)
+{
+    if (text.empty()) {
+        return true;
+    }
+    std::vector<ModuleSpec> modules = out;
+    for (const std::string& module : Split(text, ';')) {
+        if (!ParseModule(module, modules, error)) {
+            return false;
+        }
+    }
+    out.swap(modules);
+    return true;
+}
+
+} // namespace velkor_sim
