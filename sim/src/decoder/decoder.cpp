@@ -1,0 +1,229 @@
+// The decoder table: one row per command code and per handshake code, with
+// the family handler that carries it out. Adding a command is adding its row
+// (and its handler in the family's files).
+//
+// Rows without a handler are either kept (K: the settings arrive and have no
+// effect on the model) or not simulated (N: taken, counted in
+// Counters::unsimulated and listed by Unsimulated()).
+#include "decoder/decoder.h"
+
+#include "card/card.h"
+#include "interrupts/interrupt_line.h"
+#include "motion/drives.h"
+#include "motion/paths.h"
+#include "motion/stopping.h"
+#include "setup/axis_config.h"
+#include "status/status.h"
+#include "stores/macro_programs.h"
+#include "stores/variables.h"
+
+#include <array>
+
+namespace velkor_sim {
+namespace detail {
+namespace {
+
+using T = FieldType;
+constexpr Support S = Support::Simulated;
+constexpr Support K = Support::Kept;
+constexpr Support N = Support::NotSimulated;
+
+// Command packets. The byte 1 constant (10) is not listed.
+const PacketEntry kPackets[] = {
+    {12, "SET_PULSE_MODE", K, nullptr, {{"axis", 2, T::U8}, {"data", 4, T::U8}}},
+    {13, "SET_MAX_V", S, SetMaxV, {{"axis", 2, T::U8}, {"data", 4, T::U32}}},
+    {14, "SET_HLMT", K, nullptr, {{"axis", 2, T::U8}, {"data1", 4, T::U8}, {"data2", 6, T::U8}}},
+    {15, "LIMITSTOP_MODE", K, nullptr, {{"axis", 2, T::U8}, {"data", 4, T::U8}}},
+    {16, "SET_NHOME", K, nullptr, {{"axis", 2, T::U8}, {"data", 4, T::U8}}},
+    {17, "SET_HOME_EDGE", K, nullptr, {{"axis", 2, T::U8}, {"data", 4, T::U8}}},
+    {18, "SET_SLMT", S, SetSoftLimits, {{"axis", 2, T::U8}, {"plus", 4, T::I32}, {"minus", 8, T::I32}, {"mode", 12, T::U8}}},
+    {19, "CLEAR_SLMT", S, ClearSoftLimits, {{"axis", 2, T::U8}}},
+    {20, "SET_ENCODER", K, nullptr, {{"axis", 2, T::U8}, {"data1", 4, T::U8}, {"data2", 6, T::U8}, {"data3", 8, T::U8}}},
+    {21, "SERVO_ON", K, nullptr, {{"axis", 2, T::U8}}},
+    {22, "SERVO_OFF", K, nullptr, {{"axis", 2, T::U8}}},
+    {23, "SET_ALARM", K, nullptr, {{"axis", 2, T::U8}, {"data1", 4, T::U8}, {"data2", 6, T::U8}}},
+    {24, "SET_INPOS", K, nullptr, {{"axis", 2, T::U8}, {"data1", 4, T::U8}, {"data2", 6, T::U8}}},
+    {25, "SET_FILTER", K, nullptr, {{"axis", 2, T::U8}, {"data1", 4, T::U8}, {"data2", 6, T::U8}}},
+    {26, "VRING_ENABLE", K, nullptr, {{"axis", 2, T::U8}, {"data", 4, T::U32}}},
+    {27, "VRING_DISABLE", K, nullptr, {{"axis", 2, T::U8}}},
+    {28, "AVTRI_ENABLE", K, nullptr, {{"axis", 2, T::U8}}},
+    {29, "AVTRI_DISABLE", K, nullptr, {{"axis", 2, T::U8}}},
+    {30, "EXD_MP", K, nullptr, {{"axis", 2, T::U8}, {"data", 4, T::U32}}},
+    {31, "EXD_FP", K, nullptr, {{"axis", 2, T::U8}, {"data", 4, T::U32}}},
+    {32, "EXD_CP", K, nullptr, {{"axis", 2, T::U8}, {"data", 4, T::U32}}},
+    {33, "EXD_DISABLE", K, nullptr, {{"axis", 2, T::U8}}},
+    {35, "WRITE_bVAR", S, WriteByteVar, {{"index", 2, T::U8}, {"data", 4, T::U8}}},
+    {37, "WRITE_VAR", S, WriteVar, {{"index", 2, T::U16}, {"data", 6, T::I32}}},
+    {39, "WRITE_MD", S, WriteMd, {{"index", 2, T::U16}, {"value", 6, T::Raw32}}},
+    {40, "SET_LP", S, SetLp, {{"axis", 2, T::U8}, {"data", 4, T::I32}}},
+    {41, "GET_LP", N, nullptr, {{"axis", 2, T::U8}}},
+    {42, "SET_EP", S, SetEp, {{"axis", 2, T::U8}, {"data", 4, T::I32}}},
+    {43, "GET_EP", N, nullptr, {{"axis", 2, T::U8}}},
+    {46, "GET_DI", N, nullptr, {{"axis", 2, T::U8}, {"input", 4, T::U8}}},
+    {47, "GET_ERROR", N, nullptr, {}},
+    {48, "GET_ERROR_CODE", N, nullptr, {{"axis", 2, T::U8}}},
+    {49, "GET_DI_ALL", N, nullptr, {{"axis", 2, T::U8}}},
+    {50, "QUORL_IN", N, nullptr, {{"port", 2, T::U8}}},
+    {51, "QUORL_OUT", S, RemoteOut, {{"port", 2, T::U8}, {"data", 4, T::U32}}},
+    {60, "SET_HV", K, nullptr, {{"axis", 2, T::U8}, {"data", 4, T::U32}}},
+    {61, "HOME_LIMIT", K, nullptr, {{"axis", 2, T::U8}, {"data", 4, T::U8}}},
+    {62, "SET_HOME_MODE", K, nullptr, {{"axis", 2, T::U8}, {"data1", 4, T::U8}, {"data2", 6, T::U8}, {"data3", 8, T::U8}, {"data4", 10, T::U8}, {"data5", 12, T::I32}}},
+    {63, "HOME_START", N, nullptr, {{"axis", 2, T::U8}}},
+    {70, "NORMAL_SPEED", K, nullptr, {{"axis", 2, T::U8}, {"data", 4, T::U8}}},
+    {71, "SET_SV", S, SetProfileValue, {{"axis", 2, T::U8}, {"data", 4, T::U32}}},
+    {72, "SET_V", S, SetProfileValue, {{"axis", 2, T::U8}, {"data", 4, T::U32}}},
+    {73, "SET_A", S, SetProfileValue, {{"axis", 2, T::U8}, {"data", 4, T::U32}}},
+    {74, "SET_D", S, SetProfileValue, {{"axis", 2, T::U8}, {"data", 4, T::U32}}},
+    {75, "SET_K", K, SetProfileValue, {{"axis", 2, T::U8}, {"data", 4, T::U32}}},
+    {76, "SET_L", K, SetProfileValue, {{"axis", 2, T::U8}, {"data", 4, T::U32}}},
+    {77, "SET_AO", K, SetProfileValue, {{"axis", 2, T::U8}, {"data", 4, T::I32}}},
+    {78, "FIXED_MOVE", S, FixedMove, {{"axis", 2, T::U8}, {"data", 4, T::I32}}},
+    {79, "SET_PULSE", K, nullptr, {{"axis", 2, T::U8}, {"data", 4, T::U32}}},
+    {80, "CONTINUE_MOVE", S, ContinueMove, {{"axis", 2, T::U8}, {"data", 4, T::I32}}},
+    {90, "AXIS_ASSIGN", S, AxisAssign, {{"axis1", 2, T::U8}, {"axis2", 4, T::U8}, {"axis3", 6, T::U8}}},
+    {91, "VECTOR_SPEED", K, nullptr, {{"data", 2, T::U8}}},
+    {92, "SET_VSV", S, VectorProfile, {{"data", 2, T::U32}}},
+    {93, "SET_VV", S, VectorProfile, {{"data", 2, T::U32}}},
+    {94, "SET_VA", S, VectorProfile, {{"data", 2, T::U32}}},
+    {95, "SET_VD", S, VectorProfile, {{"data", 2, T::U32}}},
+    {96, "SET_VK", K, VectorProfile, {{"data", 2, T::U32}}},
+    {97, "SET_VL", K, VectorProfile, {{"data", 2, T::U32}}},
+    {98, "SET_VAO", K, VectorProfile, {{"data", 2, T::I32}}},
+    {99, "LINE_2D", S, Line, {{"x", 2, T::I32}, {"y", 6, T::I32}}},
+    {100, "LINE_3D", S, Line, {{"x", 2, T::I32}, {"y", 6, T::I32}, {"z", 10, T::I32}}},
+    {101, "ARC_CW", S, ArcCentre, {{"centre_x", 2, T::I32}, {"centre_y", 6, T::I32}}},
+    {102, "ARC_CW", S, ArcOrCircle, {{"end_x", 2, T::I32}, {"end_y", 6, T::I32}}},
+    {103, "ARC_CCW", S, ArcCentre, {{"centre_x", 2, T::I32}, {"centre_y", 6, T::I32}}},
+    {104, "ARC_CCW", S, ArcOrCircle, {{"end_x", 2, T::I32}, {"end_y", 6, T::I32}}},
+    {105, "CIRCLE_CW", S, ArcOrCircle, {{"centre_x", 2, T::I32}, {"centre_y", 6, T::I32}}},
+    {106, "CIRCLE_CCW", S, ArcOrCircle, {{"centre_x", 2, T::I32}, {"centre_y", 6, T::I32}}},
+    {110, "SYNC_ACTION", N, nullptr, {{"param1", 2, T::U8}, {"param2", 4, T::U8}, {"param3", 6, T::U32}}},
+    {111, "SYNC_ACTION", N, nullptr, {{"param4", 2, T::U8}, {"param5", 4, T::U8}, {"param6", 6, T::U8}, {"param7", 8, T::U8}, {"param8", 10, T::U8}, {"param9", 12, T::U8}, {"param10", 14, T::U8}, {"param11", 16, T::U8}, {"param12", 18, T::U8}}},
+    {112, "SET_COMPARE", N, nullptr, {{"param1", 2, T::U8}, {"param2", 4, T::U8}, {"param3", 6, T::U8}, {"param4", 8, T::I32}}},
+    {113, "GET_LATCH", N, nullptr, {{"axis", 2, T::U8}}},
+    {114, "SET_PRESET", N, nullptr, {{"param1", 2, T::U8}, {"param2", 4, T::I32}}},
+    {115, "SET_OUT", N, nullptr, {{"param1", 2, T::U8}, {"param2", 4, T::U8}, {"param3", 6, T::U8}}},
+    {120, "RECTANGLE", N, nullptr, {{"data1", 2, T::U8}, {"data2", 4, T::U8}, {"data3", 6, T::U8}, {"data4", 8, T::U8}, {"data5", 10, T::U8}}},
+    {121, "RECTANGLE", N, nullptr, {{"data6", 2, T::I32}, {"data7", 6, T::I32}, {"data8", 10, T::I32}}},
+    {122, "RECTANGLE", N, nullptr, {{"data9", 2, T::U32}, {"data10", 6, T::U32}}},
+    {123, "RECTANGLE", N, nullptr, {{"data11", 2, T::U32}, {"data12", 6, T::U32}}},
+    {124, "LINE_2D_INITIAL", S, ContinuousAxes, {{"axis1", 2, T::U8}, {"axis2", 4, T::U8}}},
+    {125, "LINE_2D_INITIAL", S, ContinuousProfile, {{"sv", 2, T::U32}, {"v", 6, T::U32}, {"a", 10, T::U32}}},
+    {126, "LINE_2D_CONTINUE", S, ContinuousLine, {{"end", 2, T::U8}, {"x", 4, T::I32}, {"y", 8, T::I32}}},
+    {127, "LINE_3D_INITIAL", S, ContinuousAxes, {{"axis1", 2, T::U8}, {"axis2", 4, T::U8}, {"axis3", 6, T::U8}}},
+    {128, "LINE_3D_INITIAL", S, ContinuousProfile, {{"sv", 2, T::U32}, {"v", 6, T::U32}, {"a", 10, T::U32}}},
+    {129, "LINE_3D_CONTINUE", S, ContinuousLine, {{"end", 2, T::U8}, {"x", 4, T::I32}, {"y", 8, T::I32}, {"z", 12, T::I32}}},
+    {130, "MIX_2D_INITIAL", N, nullptr, {{"data1", 2, T::U8}, {"data2", 4, T::U8}, {"data3", 6, T::U8}}},
+    {131, "MIX_2D_INITIAL", N, nullptr, {{"data4", 2, T::U32}, {"data5", 6, T::U32}, {"data6", 10, T::U32}}},
+    {132, "MIX_2D_CONTINUE", N, nullptr, {{"data1", 2, T::U8}, {"data2", 4, T::U8}, {"data3", 6, T::I32}, {"data4", 10, T::I32}}},
+    {133, "MIX_2D_CONTINUE", N, nullptr, {{"data5", 2, T::I32}, {"data6", 6, T::I32}}},
+    {134, "CONTINUE_INTP", N, nullptr, {{"data1", 2, T::U8}, {"data2", 4, T::U8}, {"data3", 6, T::U8}, {"data4", 8, T::U8}, {"data5", 10, T::U32}, {"data6", 14, T::U32}, {"data7", 18, T::U32}, {"data8", 22, T::U32}}},
+    {135, "CONTINUE_INTP_ARRAY", N, nullptr, {{"entry", 2, T::U8}, {"data1", 4, T::U8}, {"data2", 6, T::I32}, {"data3", 10, T::I32}, {"data4", 14, T::I32}, {"data5", 18, T::I32}, {"data6", 22, T::I32}}},
+    {136, "HELIX_3D", N, nullptr, {{"data1", 2, T::U8}, {"data2", 4, T::U8}, {"data3", 6, T::U8}, {"data4", 8, T::U8}}},
+    {137, "HELIX_3D", N, nullptr, {{"data5", 2, T::U32}, {"data6", 6, T::I32}, {"data7", 10, T::I32}}},
+    {138, "HELIX_3D", N, nullptr, {{"data8", 2, T::I32}, {"data9", 6, T::I32}}},
+    {139, "RATIO_INITIAL", N, nullptr, {{"data1", 2, T::U8}, {"data2", 4, T::U8}, {"data3", 6, T::U32}, {"data4", 10, T::U32}}},
+    {140, "RATIO_INITIAL", N, nullptr, {{"data5", 2, T::U32}, {"data6", 6, T::U8}, {"data7", 8, T::U8}}},
+    {141, "RATIO_2D", N, nullptr, {{"data1", 2, T::U8}, {"data2", 4, T::I32}, {"data3", 8, T::U8}}},
+    {144, "LINE_SCAN", N, nullptr, {{"data1", 2, T::U8}, {"data2", 4, T::U8}, {"data3", 6, T::U8}, {"data4", 8, T::U8}, {"data5", 10, T::I32}}},
+    {145, "LINE_SCAN_START", N, nullptr, {{"data1", 2, T::U8}, {"data2", 4, T::U8}, {"data3", 6, T::I32}}},
+    {146, "LINE_SCAN_OFFSET", N, nullptr, {{"count", 2, T::U8}, {"index", 3, T::I32}, {"offsets", 7, T::Chunk}}},
+    {170, "ENABLE_INT", S, EnableInt, {}},
+    {171, "DISABLE_INT", S, DisableInt, {}},
+    {172, "INTFACTOR_ENABLE", S, IntFactorEnable, {{"factors", 2, T::U8}, {"param2", 4, T::U8}, {"param3", 6, T::U8}}},
+    {173, "INTFACTOR_DISABLE", S, IntFactorDisable, {{"factors", 2, T::U8}, {"param2", 4, T::U8}}},
+    {180, "DRV_HOLD", S, DrvHold, {{"axis", 2, T::U8}}},
+    {181, "DRV_START", S, DrvStart, {{"axis", 2, T::U8}}},
+    {183, "STOP_SLOWLY", S, StopAxesPacket, {{"axis", 2, T::U8}}},
+    {184, "STOP_SUDDENLY", S, StopAxesPacket, {{"axis", 2, T::U8}}},
+    {185, "VSTOP_SLOWLY", S, StopPathsPacket, {}},
+    {186, "VSTOP_SUDDENLY", S, StopPathsPacket, {}},
+    {187, "CLEAR_STOP", S, ClearStopPacket, {}},
+    {188, "INTP_END", S, EndPath, {{"param", 2, T::U8}}},
+    {200, "LOAD_INITIAL", N, nullptr, {}},
+    {201, "MP_CREATE", S, MpCreate, {{"program", 2, T::U8}}},
+    {202, "MP_CLOSE", S, MpClose, {}},
+    {203, "MP_CALL", N, nullptr, {{"program", 2, T::U8}}},
+    {210, "MP_SET_VAR", N, nullptr, {{"param1", 2, T::I32}, {"param2", 6, T::I32}}},
+    {211, "MP_SET_RVAR", N, nullptr, {{"param1", 2, T::I32}}},
+    {212, "MP_VAR_CALCULATE", N, nullptr, {{"param1", 2, T::I32}, {"param2", 6, T::U8}, {"param3", 8, T::I32}, {"param4", 12, T::I32}}},
+    {213, "MP_FOR", N, nullptr, {{"param1", 2, T::I32}}},
+    {214, "MP_NEXT", N, nullptr, {}},
+    {215, "MP_IF", N, nullptr, {{"param1", 2, T::I32}, {"operator", 6, T::U16}, {"param3", 8, T::I32}}},
+    {216, "MP_ELSE", N, nullptr, {}},
+    {217, "MP_IF_END", N, nullptr, {}},
+    {218, "MP_TIMER", N, nullptr, {{"param1", 2, T::I32}}},
+    {219, "MP_STOP_WAIT", N, nullptr, {{"axis", 2, T::U8}}},
+    {220, "MP_SET_RINT", S, MpSetRint, {}},
+    {240, "MP_DEBUG", N, nullptr, {{"param", 2, T::U8}}},
+    {241, "ISR_DEBUG", N, nullptr, {{"param", 2, T::U8}}},
+};
+
+// Handshake codes other than 1. Field positions are parameter registers.
+const ExchangeEntry kExchanges[] = {
+    {10, "RESET_CARD", S, ResetCard, 0, {}},
+    {11, "CLEAR_CARD_BUFFER", S, ClearCardBuffer, 0, {}},
+    {34, "READ_bVAR", S, ReadByteVar, 1, {{"index+128", 104, T::U8}}},
+    {36, "READ_VAR", S, ReadVar, 4, {{"index_low", 104, T::U8}, {"index_high", 106, T::U8}}},
+    {38, "READ_MD", S, ReadMd, 4, {{"index_low", 112, T::U8}, {"index_high", 114, T::U8}}},
+    {41, "GET_LP", S, GetLp, 4, {{"axis", 96, T::U8}}},
+    {43, "GET_EP", S, GetEp, 4, {{"axis", 96, T::U8}}},
+    {44, "GET_CV", S, GetCv, 4, {{"axis", 96, T::U8}}},
+    {45, "GET_CA", S, GetCa, 4, {{"axis", 96, T::U8}}},
+    {46, "GET_DI", S, GetDi, 1, {{"axis", 96, T::U8}, {"input", 108, T::U8}}},
+    {47, "GET_ERROR", S, GetError, 1, {}},
+    {48, "GET_ERROR_CODE", S, GetErrorCode, 2, {{"axis", 96, T::U8}}},
+    {49, "GET_DI_ALL", S, GetDiAll, 2, {{"axis", 96, T::U8}}},
+    {50, "QUORL_IN", S, RemoteIn, 2, {{"port", 100, T::U8}}},
+    {113, "GET_LATCH", N, GetLatch, 4, {{"axis", 96, T::U8}}},
+    {182, "STOP_WAIT", S, StopWait, 1, {{"axis", 96, T::U8}}},
+    {183, "STOP_SLOWLY", S, StopSlowly, 0, {{"axis", 96, T::U8}}},
+    {184, "STOP_SUDDENLY", S, StopSuddenly, 0, {{"axis", 96, T::U8}}},
+    {185, "VSTOP_SLOWLY", S, VStopSlowly, 0, {}},
+    {186, "VSTOP_SUDDENLY", S, VStopSuddenly, 0, {}},
+    {187, "CLEAR_STOP", S, ClearStop, 0, {}},
+    {204, "GET_FW_VERSION", S, FirmwareVersion, 4, {}},
+    {242, "CONTINUE_DEBUG", N, nullptr, 0, {}},
+    {243, "STOP_DEBUG", N, nullptr, 0, {}},
+    {255, "RANGE", S, Range, 4, {{"axis", 96, T::U8}}},
+};
+
+// Code -> row, built once.
+template <typename Entry, std::size_t N>
+std::array<const Entry*, 256> Index(const Entry (&table)[N])
+{
+    std::array<const Entry*, 256> index{};
+    for (const Entry& e : table) {
+        index[e.code] = &e;
+    }
+    return index;
+}
+
+} // namespace
+
+const PacketEntry* FindPacket(std::uint8_t code)
+{
+    static const std::array<const PacketEntry*, 256> index = Index(kPackets);
+    return index[code];
+}
+
+const ExchangeEntry* FindExchange(std::uint8_t code)
+{
+    static const std::array<const ExchangeEntry*, 256> index = Index(kExchanges);
+    return index[code];
+}
+
+Support PacketSupport(std::uint8_t code)
+{
+    const PacketEntry* e = FindPacket(code);
+    return e == nullptr ? Support::NotSimulated : e->support;
+}
+
+Support ExchangeSupport(std::uint8_t code)
+{
+    const ExchangeEntry* e = FindExchange(code);
+    return e == nullptr ? Support::NotSimulated : e->support;
+}
+
+} // namespace detail
+} // namespace velkor_sim

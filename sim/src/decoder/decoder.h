@@ -1,0 +1,57 @@
+// The decoder table: for every command code (packet byte 0) and every
+// handshake code, its name, how far the module carries it out, the handler
+// of the family that does it, and its field layout for the trace.
+#ifndef VELKOR_SIM_DECODER_DECODER_H
+#define VELKOR_SIM_DECODER_DECODER_H
+
+#include "firmware/fields.h"
+
+#include <cstdint>
+
+namespace velkor_sim {
+namespace detail {
+
+class Firmware;
+
+// How far the firmware carries out a command.
+enum class Support : std::uint8_t { Simulated, Kept, NotSimulated };
+
+using PacketHandler = void (*)(Firmware&, const Bytes&);
+using ExchangeHandler = void (*)(Firmware&, Window&);
+
+enum class FieldType : std::uint8_t { End, U8, U16, U32, I32, Raw32, Chunk };
+
+struct Field {
+    const char* name;
+    std::uint8_t at; // packet byte, or parameter register for exchanges
+    FieldType type;
+};
+
+struct PacketEntry {
+    std::uint8_t code;
+    const char* name;
+    Support support;
+    PacketHandler run; // null: kept without effect, or not simulated
+    Field fields[10];
+};
+
+struct ExchangeEntry {
+    std::uint8_t code;
+    const char* name;
+    Support support;
+    ExchangeHandler run; // null: not simulated (the code is still cleared)
+    int replyWidth;      // reply bytes, for the trace
+    Field fields[4];
+};
+
+// The entry of a code, or null for a code the module does not know.
+const PacketEntry* FindPacket(std::uint8_t code);
+const ExchangeEntry* FindExchange(std::uint8_t code);
+
+Support PacketSupport(std::uint8_t code);
+Support ExchangeSupport(std::uint8_t code);
+
+} // namespace detail
+} // namespace velkor_sim
+
+#endif

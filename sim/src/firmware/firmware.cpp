@@ -1,0 +1,72 @@
+// Taking a packet and answering a code: the decoder table finds the family
+// handler; the firmware keeps what is common to all families.
+#include "firmware/firmware.h"
+
+#include "decoder/decoder.h"
+
+namespace velkor_sim {
+namespace detail {
+
+Firmware::Firmware(const ModuleOptions& options) : firmwareVersion(options.firmwareVersion), keepTrail(options.keepTrail) {}
+
+void Firmware::Unsimulated(std::uint8_t code)
+{
+    ++unsimulated[code];
+    ++counters.unsimulated;
+}
+
+void Firmware::TakePacket(const Bytes& bytes)
+{
+    ++counters.packetsTaken;
+    if (RecordStep(*this, bytes)) {
+        return;
+    }
+    ExecutePacket(bytes);
+}
+
+void Firmware::ExecutePacket(const Bytes& bytes)
+{
+    const std::uint8_t code = bytes[0];
+    CheckArcPair(*this, code);
+    const PacketEntry* entry = FindPacket(code);
+    if (entry == nullptr || entry->support == Support::NotSimulated) {
+        Unsimulated(code);
+        return;
+    }
+    if (entry->run != nullptr) {
+        entry->run(*this, bytes);
+    }
+}
+
+void Firmware::Answer(std::uint8_t code, Window& window)
+{
+    ++counters.exchangesAnswered;
+    const ExchangeEntry* entry = FindExchange(code);
+    if (entry == nullptr || entry->run == nullptr) {
+        Unsimulated(code);
+        return;
+    }
+    entry->run(*this, window);
+}
+
+void Firmware::Reset()
+{
+    for (AxisState& ax : axes) {
+        ax.drive = Drive{};
+        ax.pending = Drive{};
+        ax.held = false;
+        ax.speed = 0;
+        ax.acceleration = 0;
+        ax.error = 0;
+        ax.profile = ProfileValues{};
+        ax.maxV = kDefaultMaxV;
+        ax.softLimits = false;
+    }
+    paths.Reset();
+    macros.recording = false;
+    moduleError = 0;
+    interrupts.Reset();
+}
+
+} // namespace detail
+} // namespace velkor_sim

@@ -1,0 +1,102 @@
+// The module's firmware as a plain state machine. It knows nothing of threads
+// or clocks: the VirtualModule around it serializes every call and decides
+// when simulated time passes.
+//
+// The state is one member per family (axes, paths, stores, macro programs,
+// interrupt line, packet numbers); the families' handlers are free functions
+// taking the Firmware, registered by code in the decoder table
+// (decoder/decoder.cpp). A new family is a state member here, its files, and
+// its rows in that table.
+//
+// Where things take effect, for the families that hook in:
+//  - ExecutePacket(): a packet taken from the mailbox (and not recorded into
+//    a macro program) is decoded and its handler runs.
+//  - Answer(): a query or control code is decoded and its handler writes the
+//    reply into the window.
+//  - interrupts.Raise(factors): the one way an event reaches the interrupt
+//    code register and the slot interrupt.
+//  - Step(dt): one motion step of dt simulated seconds: drives first, then
+//    the front path, then the speed readings.
+#ifndef VELKOR_SIM_FIRMWARE_FIRMWARE_H
+#define VELKOR_SIM_FIRMWARE_FIRMWARE_H
+
+#include "firmware/fields.h"
+#include "interrupts/interrupt_line.h"
+#include "mailbox/sequence.h"
+#include "motion/axis.h"
+#include "motion/paths.h"
+#include "stores/macro_programs.h"
+#include "stores/variables.h"
+#include "velkor_sim/virtual_module.h"
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <vector>
+
+namespace velkor_sim {
+namespace detail {
+
+class Firmware {
+public:
+    explicit Firmware(const ModuleOptions& options);
+
+    // A packet taken from the mailbox: recorded into a macro program, or executed.
+    void TakePacket(const Bytes& bytes);
+    void ExecutePacket(const Bytes& bytes);
+    // A query or control code: reads the parameter registers of `window`
+    // and writes the reply into the data area of `window`.
+    void Answer(std::uint8_t code, Window& window);
+    // Runs the motion model for dt seconds of simulated time.
+    void Step(double dt);
+
+    bool Moving() const; // anything for the motion model to do
+    bool AxisDriving(int index) const;
+
+    // Error bits of the whole module, reported with every axis.
+    void Fault(std::uint16_t bits) { moduleError |= bits; }
+    // A command or code taken without being simulated.
+    void Unsimulated(std::uint8_t code);
+    // RESET_CARD: everything back to its start but positions and stores.
+    void Reset();
+
+    double time = 0; // simulated seconds
+    std::uint32_t firmwareVersion;
+    Counters counters;
+    std::map<std::uint8_t, std::uint32_t> unsimulated;
+    std::uint16_t moduleError = 0;
+
+    std::array<AxisState, kAxisCount> axes;
+    PathState paths;
+    Stores stores;
+    MacroStore macros;
+    InterruptLine interrupts;
+    SequenceBook sequence;
+
+    bool keepTrail = false;
+    std::vector<TrailPoint> trail;
+
+private:
+    void RecordTrail();
+};
+
+// Calls action(axis) for every axis the selector names; an invalid selector
+// sets the bad-command bit instead.
+template <typename Action>
+void ForAxes(Firmware& fw, std::uint8_t mask, Action&& action)
+{
+    if (!ValidSelector(mask)) {
+        fw.Fault(error::kBadCommand);
+        return;
+    }
+    for (int i = 0; i < kAxisCount; ++i) {
+        if (mask & (1u << i)) {
+            action(fw.axes[i]);
+        }
+    }
+}
+
+} // namespace detail
+} // namespace velkor_sim
+
+#endif

@@ -1,0 +1,43 @@
+#include "interrupts/interrupt_line.h"
+
+#include "firmware/firmware.h"
+
+namespace velkor_sim {
+namespace detail {
+
+void InterruptLine::Raise(std::uint8_t factors)
+{
+    if (on_ && (factors & enabled_) != 0) {
+        code_ |= factors & enabled_;
+        toSignal_ |= factors & enabled_;
+    }
+}
+
+std::uint8_t InterruptLine::TakeSignal()
+{
+    const std::uint8_t raised = toSignal_;
+    toSignal_ = 0;
+    return raised;
+}
+
+std::uint8_t InterruptLine::ReadCode()
+{
+    const std::uint8_t code = code_;
+    code_ = 0;
+    return code;
+}
+
+void InterruptLine::Reset()
+{
+    on_ = false;
+    enabled_ = 0;
+    code_ = 0;
+}
+
+void EnableInt(Firmware& fw, const Bytes&) { fw.interrupts.SwitchOn(true); }
+void DisableInt(Firmware& fw, const Bytes&) { fw.interrupts.SwitchOn(false); }
+void IntFactorEnable(Firmware& fw, const Bytes& p) { fw.interrupts.EnableFactors(p[2]); }
+void IntFactorDisable(Firmware& fw, const Bytes& p) { fw.interrupts.DisableFactors(p[2]); }
+
+} // namespace detail
+} // namespace velkor_sim

@@ -1,0 +1,49 @@
+#include "mailbox/sequence.h"
+
+#include "firmware/firmware.h"
+
+namespace velkor_sim {
+namespace detail {
+namespace {
+
+std::uint8_t Next(std::uint8_t n) { return n + 1 >= kSequenceRing ? 0 : n + 1; }
+
+} // namespace
+
+// The host writes the next number to the sequence register before it knows
+// whether the mailbox is free. While a packet is still held, that number is
+// an announcement: either the packet follows once the mailbox is free, or the
+// host gives up on it (its stop flag is set) and the next thing it writes to
+// the register is the same number again or the direct-exchange marker. A
+// probe that walks the numbers on (the host's sequence probe) is neither.
+void SequenceWritten(Firmware& fw, std::uint8_t value, bool packetHeld, std::uint8_t heldSequence)
+{
+    SequenceBook& book = fw.sequence;
+    if (book.announced) {
+        if (value == book.announcedSequence || value == kDirectSequence) {
+            ++fw.counters.droppedPackets;
+            fw.Fault(error::kPacketMissing);
+        }
+        book.announced = false;
+    }
+    if (packetHeld && value < kSequenceRing && value == Next(heldSequence)) {
+        book.announced = true;
+        book.announcedSequence = value;
+    }
+}
+
+void PacketArrived(Firmware& fw, std::uint8_t sequence)
+{
+    SequenceBook& book = fw.sequence;
+    book.announced = false;
+    if (book.known && sequence != Next(book.last)) {
+        const int skipped = (sequence + kSequenceRing - Next(book.last)) % kSequenceRing;
+        fw.counters.sequenceGaps += static_cast<std::uint32_t>(skipped);
+        fw.Fault(error::kPacketMissing);
+    }
+    book.known = true;
+    book.last = sequence;
+}
+
+} // namespace detail
+} // namespace velkor_sim

@@ -1,0 +1,227 @@
+// The simulator API of the virtual module: plugging in, the window calls of
+// the backplane, the manual clock, and the views into the firmware's state.
+#include "module/module_impl.h"
+
+namespace velkor_sim {
+
+VirtualModule::VirtualModule(const ModuleOptions& options) : impl_(new Impl(options)) {}
+
+VirtualModule::~VirtualModule()
+{
+    Unplug();
+    impl_.reset();
+}
+
+bool VirtualModule::PlugInto(std::uint8_t slot)
+{
+    Unplug();
+    if (!brelan::Plug(slot, this)) {
+        return false;
+    }
+    std::lock_guard<std::mutex> hold(impl_->mutex);
+    impl_->slot = slot;
+    return true;
+}
+
+void VirtualModule::Unplug()
+{
+    std::uint8_t slot;
+    {
+        std::lock_guard<std::mutex> hold(impl_->mutex);
+        slot = impl_->slot;
+        impl_->slot = 0;
+    }
+    // Not under the module's lock: the backplane waits for an access in
+    // progress, and that access may be waiting for the module's lock.
+    if (slot != 0) {
+        brelan::Unplug(slot);
+    }
+}
+
+std::uint8_t VirtualModule::Read(std::uint8_t offset)
+{
+    std::lock_guard<std::mutex> hold(impl_->mutex);
+    return impl_->ReadRegister(offset);
+}
+
+void VirtualModule::Write(std::uint8_t offset, std::uint8_t value)
+{
+    std::lock_guard<std::mutex> hold(impl_->mutex);
+    impl_->WriteRegister(offset, value);
+}
+
+void VirtualModule::Advance(std::chrono::microseconds time)
+{
+    WaitSettled();
+    std::unique_lock<std::mutex> hold(impl_->mutex);
+    impl_->StepFor(time);
+    impl_->RaisePending(hold);
+}
+
+bool VirtualModule::AdvanceUntilStopped(std::uint8_t axisMask, std::chrono::microseconds limit)
+{
+    WaitSettled();
+    std::unique_lock<std::mutex> hold(impl_->mutex);
+    Impl& m = *impl_;
+    const double end = m.firmware.time + std::chrono::duration<double>(limit).count();
+    for (;;) {
+        bool driving = false;
+        for (int i = 0; i < kAxisCount; ++i) {
+            driving = driving || ((axisMask & (1u << i)) && m.firmware.AxisDriving(i));
+        }
+        if (!driving) {
+            m.RaisePending(hold);
+            return true;
+        }
+        if (m.firmware.time >= end) {
+            m.RaisePending(hold);
+            return false;
+        }
+        m.firmware.Step(m.stepSeconds);
+    }
+}
+
+double VirtualModule::Now() const
+{
+    std::lock_guard<std::mutex> hold(impl_->mutex);
+    return impl_->firmware.time;
+}
+
+void VirtualModule::SetBusy(bool busy)
+{
+    {
+        std::lock_guard<std::mutex> hold(impl_->mutex);
+        impl_->busy = busy;
+    }
+    impl_->wake.notify_one();
+    impl_->settled.notify_all();
+}
+
+void VirtualModule::SetTakeLatency(std::chrono::microseconds latency)
+{
+    {
+        std::lock_guard<std::mutex> hold(impl_->mutex);
+        impl_->latency = latency;
+    }
+    impl_->wake.notify_one();
+}
+
+void VirtualModule::WaitSettled()
+{
+    std::unique_lock<std::mutex> hold(impl_->mutex);
+    impl_->settled.wait(hold, [this] { return !impl_->MailboxWaiting() || impl_->quit; });
+}
+
+AxisStatus VirtualModule::Axis(int index) const
+{
+    std::lock_guard<std::mutex> hold(impl_->mutex);
+    AxisStatus s;
+    if (index < 0 || index >= kAxisCount) {
+        return s;
+    }
+    const detail::AxisState& a = impl_->firmware.axes[index];
+    s.lp = static_cast<std::int32_t>(a.lp);
+    s.ep = static_cast<std::int32_t>(a.ep);
+    s.speed = a.speed;
+    s.acceleration = a.acceleration;
+    s.driving = impl_->firmware.AxisDriving(index);
+    s.errorCode = a.error;
+    s.inputs = a.inputs;
+    return s;
+}
+
+Counters VirtualModule::GetCounters() const
+{
+    std::lock_guard<std::mutex> hold(impl_->mutex);
+    return impl_->firmware.counters;
+}
+
+std::map<std::uint8_t, std::uint32_t> VirtualModule::Unsimulated() const
+{
+    std::lock_guard<std::mutex> hold(impl_->mutex);
+    return impl_->firmware.unsimulated;
+}
+
+void VirtualModule::SetInputs(int axisIndex, std::uint16_t word)
+{
+    std::lock_guard<std::mutex> hold(impl_->mutex);
+    if (axisIndex >= 0 && axisIndex < kAxisCount) {
+        impl_->firmware.axes[axisIndex].inputs = word;
+    }
+}
+
+void VirtualModule::SetRemoteInput(std::uint8_t port, std::uint16_t word)
+{
+    std::lock_guard<std::mutex> hold(impl_->mutex);
+    impl_->firmware.stores.remoteIn[port] = word;
+}
+
+std::uint32_t VirtualModule::RemoteOutput(std::uint8_t port) const
+{
+    std::lock_guard<std::mutex> hold(impl_->mutex);
+    return impl_->firmware.stores.remoteOut[port];
+}
+
+std::uint8_t VirtualModule::ByteVariable(std::uint8_t index) const
+{
+    std::lock_guard<std::mutex> hold(impl_->mutex);
+    return impl_->firmware.stores.byteVars[index];
+}
+
+std::int32_t VirtualModule::LongVariable(std::uint16_t index) const
+{
+    std::lock_guard<std::mutex> hold(impl_->mutex);
+    return impl_->firmware.stores.longVars[index];
+}
+
+std::uint32_t VirtualModule::MdWord(std::uint16_t index) const
+{
+    std::lock_guard<std::mutex> hold(impl_->mutex);
+    return impl_->firmware.stores.md[index];
+}
+
+void VirtualModule::SetLatch(int axisIndex, std::int32_t value)
+{
+    std::lock_guard<std::mutex> hold(impl_->mutex);
+    if (axisIndex >= 0 && axisIndex < kAxisCount) {
+        impl_->firmware.axes[axisIndex].latch = value;
+    }
+}
+
+void VirtualModule::SetFirmwareVersion(std::uint32_t version)
+{
+    std::lock_guard<std::mutex> hold(impl_->mutex);
+    impl_->firmware.firmwareVersion = version;
+}
+
+std::size_t VirtualModule::MacroProgramSteps(std::uint8_t program) const
+{
+    std::lock_guard<std::mutex> hold(impl_->mutex);
+    const auto found = impl_->firmware.macros.programs.find(program);
+    return found == impl_->firmware.macros.programs.end() ? 0 : found->second.size();
+}
+
+void VirtualModule::RaiseInterrupt(std::uint8_t factors)
+{
+    std::unique_lock<std::mutex> hold(impl_->mutex);
+    impl_->firmware.interrupts.Raise(factors);
+    impl_->RaisePending(hold);
+}
+
+std::vector<TrailPoint> VirtualModule::TakeTrail()
+{
+    std::lock_guard<std::mutex> hold(impl_->mutex);
+    std::vector<TrailPoint> out;
+    out.swap(impl_->firmware.trail);
+    return out;
+}
+
+std::vector<LogEntry> VirtualModule::TakeLog()
+{
+    std::lock_guard<std::mutex> hold(impl_->mutex);
+    std::vector<LogEntry> out;
+    out.swap(impl_->log);
+    return out;
+}
+
+} // namespace velkor_sim

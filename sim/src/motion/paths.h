@@ -1,0 +1,92 @@
+// Interpolated paths: straight and circular segments over two or three axes,
+// played along their length with a vector profile. Vector commands, arcs and
+// continuous paths queue here; the motion step runs the front path.
+#ifndef VELKOR_SIM_MOTION_PATHS_H
+#define VELKOR_SIM_MOTION_PATHS_H
+
+#include "firmware/fields.h"
+#include "motion/axis.h"
+
+#include <cstdint>
+#include <deque>
+
+namespace velkor_sim {
+namespace detail {
+
+class Firmware;
+
+// One straight or circular piece of an interpolated path, relative to its start.
+struct Segment {
+    bool arc = false;
+    std::int32_t d[3] = {0, 0, 0}; // displacement to the end point
+    double centre[2] = {0, 0};     // arcs: centre relative to the start
+    double r0 = 0, r1 = 0;         // arcs: radius at the start and at the end
+    double a0 = 0, sweep = 0;      // arcs: start angle and signed sweep, radians
+    double length = 0;
+};
+
+// An interpolated path: its axes, profile and the segments not yet started.
+struct Path {
+    int dims = 2;
+    int axis[3] = {0, 1, 2}; // axis indexes 0..3
+    Profile profile;
+    std::deque<Segment> segments;
+    double queuedLength = 0;
+    bool closed = false; // the segment that ends the path has arrived
+};
+
+struct PathState {
+    // Set-up of vector motion
+    int assigned[3] = {0, 1, 2}; // AXIS_ASSIGN; assigned[2] -1 for plane motion only
+    ProfileValues vector;
+    int lineAxes[3] = {0, 1, 2}; // axes of the continuous path being opened
+    int lineDims = 2;
+    std::int32_t arcCentre[2] = {0, 0};
+    std::uint8_t arcHalf = 0; // code of the first packet of an arc waiting for its second
+
+    // The queue and the path running
+    std::deque<Path> queue; // front: the path running or next to run
+    bool running = false;
+    bool haveSegment = false;
+    Segment segment;
+    double s = 0;
+    std::int64_t segmentStart[3] = {0, 0, 0};
+    double speed = 0;
+    bool slowStop = false;
+    bool discarding = false; // segments of a stopped path are dropped until a new path begins
+
+    void Reset();
+};
+
+// Whether axis `index` belongs to a path queued or running.
+bool AxisInPaths(const Firmware& fw, int index);
+// Whether the front path has anything to do without a new packet.
+bool PathsMoving(const Firmware& fw);
+// Stops the running path (slowly: decelerating along it) and drops the rest.
+void StopPaths(Firmware& fw, bool slowly);
+// CLEAR_CARD_BUFFER: queued paths that have not started are dropped; the one
+// running ends with the segments it already has.
+void TrimPaths(Firmware& fw);
+// A preset moved axis `index` by delta pulses: the running path follows it.
+void ShiftPathAxis(Firmware& fw, int index, std::int64_t delta);
+// One motion step of the front path.
+void StepPaths(Firmware& fw, double dt);
+// The second packet of a two-packet arc must follow its first directly:
+// called for every packet before it takes effect.
+void CheckArcPair(Firmware& fw, std::uint8_t code);
+
+// Packet handlers
+void AxisAssign(Firmware& fw, const Bytes& p);        // 90
+void VectorProfile(Firmware& fw, const Bytes& p);     // 92..98
+void Line(Firmware& fw, const Bytes& p);              // 99, 100
+void ArcCentre(Firmware& fw, const Bytes& p);         // 101, 103
+void ArcOrCircle(Firmware& fw, const Bytes& p);       // 102, 104, 105, 106
+void ContinuousAxes(Firmware& fw, const Bytes& p);    // 124, 127
+void ContinuousProfile(Firmware& fw, const Bytes& p); // 125, 128
+void ContinuousLine(Firmware& fw, const Bytes& p);    // 126, 129
+void EndPath(Firmware& fw, const Bytes& p);           // 188
+
+} // namespace detail
+} // namespace velkor_sim
+
+#endif

@@ -1,0 +1,40 @@
+// The module's stores the host reads and writes: byte and long variables,
+// the MD table and the remote I/O words. They survive RESET_CARD.
+#ifndef VELKOR_SIM_STORES_VARIABLES_H
+#define VELKOR_SIM_STORES_VARIABLES_H
+
+#include "firmware/fields.h"
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace velkor_sim {
+namespace detail {
+
+class Firmware;
+
+struct Stores {
+    std::array<std::uint8_t, 256> byteVars{};
+    std::vector<std::int32_t> longVars = std::vector<std::int32_t>(65536, 0);
+    std::vector<std::uint32_t> md = std::vector<std::uint32_t>(65536, 0);
+    std::array<std::uint32_t, 256> remoteOut{};
+    std::array<std::int32_t, 256> remoteIn; // -1: wired back to the output
+    Stores() { remoteIn.fill(-1); }
+};
+
+// Packet handlers
+void WriteByteVar(Firmware& fw, const Bytes& p);  // 35
+void WriteVar(Firmware& fw, const Bytes& p);      // 37
+void WriteMd(Firmware& fw, const Bytes& p);       // 39
+void RemoteOut(Firmware& fw, const Bytes& p);     // 51
+// Exchange handlers
+void ReadByteVar(Firmware& fw, Window& w);        // 34
+void ReadVar(Firmware& fw, Window& w);            // 36
+void ReadMd(Firmware& fw, Window& w);             // 38
+void RemoteIn(Firmware& fw, Window& w);           // 50
+
+} // namespace detail
+} // namespace velkor_sim
+
+#endif
