@@ -7,11 +7,13 @@
 #include "path_picture.h"
 
 #include <Velkor.h>
+#include <velkor_sim/module_list.h>
 #include <velkor_sim/virtual_module.h>
 
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <thread>
 #include <unistd.h>
 
@@ -99,6 +101,28 @@ public:
 
     std::vector<Mark>& marks() { return marks_; }
 
+    // The scope's samples so far, and what they show of one axis's last move:
+    // the highest speed and how long it moved.
+    void TakeScope() { for (const auto& s : module_.TakeScope()) { scope_.push_back(s); } }
+    const std::vector<velkor_sim::ScopeSample>& scope() const { return scope_; }
+    void ShowProfile(int axis, std::size_t from)
+    {
+        TakeScope();
+        double peak = 0, first = -1, last = -1;
+        for (std::size_t i = from; i < scope_.size(); ++i) {
+            const double v = scope_[i].axes[axis].speed;
+            peak = std::max(peak, v);
+            if (v > 0) {
+                last = scope_[i].time;
+                first = first < 0 ? scope_[i].time : first;
+            }
+        }
+        if (first >= 0) {
+            std::printf("   scope: up to %.0f pulses/s, moving for %.3f s of simulated time\n", peak,
+                        last - first + 0.001);
+        }
+    }
+
 private:
     // A trace line on a terminal goes above the status line being rewritten.
     void BreakStatusLine()
@@ -114,6 +138,7 @@ private:
     bool tty_;
     Point3 target_{{0, 0, 0}};
     std::vector<Mark> marks_;
+    std::vector<velkor_sim::ScopeSample> scope_;
     std::uint64_t packets_ = 0;
     std::string lastLine_;
     bool open_ = false; // a status line without its line end is on the terminal
@@ -163,6 +188,13 @@ int RunDemo(const DemoOptions& options)
     moduleOptions.keepTrail = true;
     moduleOptions.keepLog = options.trace || options.traceQueries;
     velkor_sim::VirtualModule module(moduleOptions);
+    velkor_sim::ScopeSettings scopeSettings;
+    std::string scopeError;
+    if (!velkor_sim::ParseScopeSettings(options.scopeSettings, scopeSettings, scopeError) ||
+        !module.StartScope(scopeSettings)) {
+        std::fprintf(stderr, "velkor: scope: %s\n", scopeError.c_str());
+        return 2;
+    }
     if (!module.PlugInto(kSlot)) {
         std::fprintf(stderr, "velkor: cannot plug the virtual module into slot %u\n", unsigned(kSlot));
         return 1;
@@ -189,6 +221,7 @@ int RunDemo(const DemoOptions& options)
     Velkor_FIXED_MOVE(kCard, kX, 20000);
     session.Commanded(20000, 0, 0, "1");
     session.WaitForStop(kX, "fixed");
+    session.ShowProfile(0, 0);
 
     std::printf("\n2. Line in the XY plane by (-10000, +15000)\n");
     Velkor_LINE_2D(kCard, -10000, 15000);
@@ -256,6 +289,18 @@ int RunDemo(const DemoOptions& options)
             return 1;
         }
         std::printf("\nPicture of the path written to %s\n", options.svgFile.c_str());
+    }
+    if (!options.scopeFile.empty()) {
+        session.TakeScope();
+        std::ofstream csv(options.scopeFile, std::ios::binary);
+        velkor_sim::WriteScopeCsv(csv, kSlot, session.scope(), true);
+        csv.close();
+        if (!csv) {
+            std::fprintf(stderr, "velkor: cannot write %s\n", options.scopeFile.c_str());
+            return 1;
+        }
+        std::printf("Scope samples written to %s (draw them with: velkor plot %s --svg FILE)\n",
+                    options.scopeFile.c_str(), options.scopeFile.c_str());
     }
     const velkor_sim::Counters c = module.GetCounters();
     return c.sequenceGaps == 0 && c.droppedPackets == 0 ? 0 : 1;

@@ -7,6 +7,7 @@
 
 #include "child_process.h"
 #include "module_report.h"
+#include "output_file.h"
 #include "path_picture.h"
 
 #include <velkor_sim/module_list.h>
@@ -185,6 +186,9 @@ int RunProgram(const RunOptions& options)
         {"VELKOR_SIM_EVENTS", eventsFile},
         {"VELKOR_SIM_RECORD", record},
     };
+    if (!options.scopeFile.empty()) {
+        environment.emplace_back("VELKOR_SIM_SCOPE", options.scopeSettings);
+    }
     const std::string library = FindSharedModule();
     if (!library.empty()) {
         environment.emplace_back("VELKOR_SIM_LIBRARY", library);
@@ -225,6 +229,7 @@ int RunProgram(const RunOptions& options)
     }
 
     int reported = 0;
+    std::string scopeText;
     Picture picture;
     picture.title = "velkor run: the paths the virtual modules drove";
     for (const velkor_sim::ModuleSpec& spec : specs) {
@@ -235,6 +240,19 @@ int RunProgram(const RunOptions& options)
         }
         ++reported;
         PrintModuleReport(stderr, report);
+        if (!options.scopeFile.empty()) {
+            // One CSV for all modules: the column names once, then each module's samples.
+            std::ifstream in(folder + "/scope-" + slot + ".csv", std::ios::binary);
+            std::string line;
+            if (std::getline(in, line)) {
+                if (scopeText.empty()) {
+                    scopeText = line + "\n";
+                }
+                while (std::getline(in, line)) {
+                    scopeText += line + "\n";
+                }
+            }
+        }
         std::vector<Point3> path;
         if (!options.svgFile.empty() && ReadTrail(folder + "/trail-" + slot + ".csv", path)) {
             picture.paths.push_back(PicturePath{"slot " + slot, std::move(path)});
@@ -249,6 +267,14 @@ int RunProgram(const RunOptions& options)
     if (!options.svgFile.empty() && !picture.paths.empty()) {
         if (WritePathPicture(options.svgFile, picture, error)) {
             std::fprintf(stderr, "velkor run: picture of the paths written to %s\n", options.svgFile.c_str());
+        } else {
+            std::fprintf(stderr, "velkor run: %s\n", error.c_str());
+        }
+    }
+    if (!options.scopeFile.empty() && !scopeText.empty()) {
+        if (WriteWholeFile(options.scopeFile, scopeText, error)) {
+            std::fprintf(stderr, "velkor run: scope samples written to %s (draw them with: velkor plot %s --svg FILE)\n",
+                         options.scopeFile.c_str(), options.scopeFile.c_str());
         } else {
             std::fprintf(stderr, "velkor run: %s\n", error.c_str());
         }

@@ -14,6 +14,7 @@ struct RunOptions {
     bool traceQueries = false;        // ... and every query they answer
     std::string svgFile;              // picture of the paths driven
     std::string scopeFile;            // scope samples as CSV
+    std::string scopeSettings;        // velkor_sim/module_list.h's text form
     double progressSeconds = 10;      // how often to show progress; 0: never
     std::vector<std::string> program; // the program and its arguments
 };

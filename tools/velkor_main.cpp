@@ -1,6 +1,8 @@
 // The velkor command-line tool:
-//   velkor demo [--svg FILE] [--trace] [--trace-queries] [--fast]
-//   velkor run [--module SLOT[,OPTIONS]]... [--speed F] [--trace] [--trace-queries] [--svg FILE] -- PROGRAM [ARGS...]
+//   velkor demo [--svg FILE] [--scope FILE.csv [--trigger SPEC]] [--trace] [--trace-queries] [--fast]
+//   velkor run [--module SLOT[,OPTIONS]]... [--speed F] [--trace] [--trace-queries] [--svg FILE]
+//              [--scope FILE.csv [--scope-period SECONDS] [--trigger SPEC]] -- PROGRAM [ARGS...]
+//   velkor plot FILE.csv --svg OUT
 //   velkor arc --mid X,Y,Z --end X,Y,Z --tolerance PULSES --speed PULSES/S [--svg FILE]
 //   velkor --version
 // A bad argument prints what is wrong and the usage, and exits with 2.
@@ -8,6 +10,7 @@
 #include "demo.h"
 #include "output_file.h"
 #include "run_command.h"
+#include "scope_plot.h"
 
 #include <Velkor.h>
 #include <velkor_sim/module_list.h>
@@ -26,7 +29,7 @@
 namespace {
 
 constexpr int kUsageError = 2;
-const char* const kCommands[] = {"demo", "run", "arc"};
+const char* const kCommands[] = {"demo", "run", "plot", "arc"};
 
 // A whole number in [low, high], or the reason why not.
 std::string CheckInteger(const std::string& text, long long low, long long high, long long& out)
@@ -116,6 +119,37 @@ const CLI::Validator kSpeed(
     },
     "");
 
+const CLI::Validator kTrigger(
+    [](std::string& text) {
+        velkor_sim::ScopeTrigger trigger;
+        std::string error;
+        return velkor_sim::ParseScopeTrigger(text, trigger, error) ? std::string() : error;
+    },
+    "");
+
+const CLI::Validator kPeriod(
+    [](std::string& text) {
+        char* end = nullptr;
+        const double v = std::strtod(text.c_str(), &end);
+        if (text.empty() || *end != '\0' || !std::isfinite(v)) {
+            return "expected a number of seconds, got '" + text + "'";
+        }
+        return v >= 0.000001 && v <= 3600 ? std::string() : text + " is out of range 0.000001 to 3600";
+    },
+    "");
+
+const char* const kTriggerHelp =
+    "Start the scope at a trigger: position:AXIS:PULSES, input:AXIS:BIT[:rising|falling|either] or "
+    "start[:AXIS[+AXIS]...] (axes 1 to 4)";
+
+// The scope's settings in the text form the virtual module reads.
+std::string ScopeSettingsText(double period, const std::string& trigger)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "period=%.9g", period);
+    return trigger.empty() ? std::string(text) : std::string(text) + ",trigger=" + trigger;
+}
+
 std::string VersionText()
 {
     const unsigned v = Velkor_GET_VERSION();
@@ -154,6 +188,12 @@ int main(int argc, char** argv)
     demoCommand->add_flag("--trace", demo.trace, "Print every packet the module takes, numbered, with its ring number");
     demoCommand->add_flag("--trace-queries", demo.traceQueries, "Print the queries it answers too");
     demoCommand->add_flag("--fast", demo.fast, "Run the module's clock ten times faster than real time");
+    demoCommand->add_option("--scope", demo.scopeFile, "Write the scope's samples (position and speed of each axis) "
+                                                       "to FILE.csv; draw them with velkor plot")
+        ->type_name("FILE.csv")
+        ->check(kWritable);
+    std::string demoTrigger;
+    demoCommand->add_option("--trigger", demoTrigger, kTriggerHelp)->type_name("SPEC")->check(kTrigger);
 
     velkor_tool::RunOptions run;
     CLI::App* runCommand = app.add_subcommand(
@@ -171,6 +211,16 @@ int main(int argc, char** argv)
     runCommand->add_option("--svg", run.svgFile, "Write a picture of the paths driven to FILE")
         ->type_name("FILE")
         ->check(kWritable);
+    runCommand->add_option("--scope", run.scopeFile, "Write the modules' scope samples (position and speed of each "
+                                                     "axis) to FILE.csv; draw them with velkor plot")
+        ->type_name("FILE.csv")
+        ->check(kWritable);
+    double scopePeriod = 0.001;
+    runCommand->add_option("--scope-period", scopePeriod, "Simulated time between scope samples (default 0.001)")
+        ->type_name("SECONDS")
+        ->check(kPeriod);
+    std::string runTrigger;
+    runCommand->add_option("--trigger", runTrigger, kTriggerHelp)->type_name("SPEC")->check(kTrigger);
     runCommand->add_option("--progress", run.progressSeconds,
                            "Show the modules' simulated time and packet counts every SECONDS (default 10; 0: never)")
         ->type_name("SECONDS")
@@ -187,6 +237,18 @@ int main(int argc, char** argv)
     runCommand->add_option("program", run.program, "The program and its arguments, after --")
         ->type_name("PROGRAM [ARGS...]")
         ->required();
+
+    velkor_tool::PlotOptions plot;
+    CLI::App* plotCommand =
+        app.add_subcommand("plot", "Draw scope samples as position and speed against time, per axis");
+    plotCommand->add_option("csv", plot.csvFile, "The samples, as velkor run --scope or velkor demo --scope wrote them")
+        ->type_name("FILE.csv")
+        ->required()
+        ->check(CLI::ExistingFile.description(""));
+    plotCommand->add_option("--svg", plot.svgFile, "Write the plot to OUT")
+        ->type_name("OUT")
+        ->required()
+        ->check(kWritable);
 
     velkor_tool::ArcOptions arc;
     std::string mid, end;
@@ -215,7 +277,7 @@ int main(int argc, char** argv)
 
     // A first word that is neither an option nor a command is named as such.
     if (argc > 1 && argv[1][0] != '-' && !KnownCommand(argv[1])) {
-        std::cerr << "velkor: unknown command '" << argv[1] << "'; the commands are demo, run and arc\n\n"
+        std::cerr << "velkor: unknown command '" << argv[1] << "'; the commands are demo, run, plot and arc\n\n"
                   << app.help();
         return kUsageError;
     }
@@ -234,10 +296,15 @@ int main(int argc, char** argv)
     }
 
     if (demoCommand->parsed()) {
+        demo.scopeSettings = ScopeSettingsText(0.001, demoTrigger);
         return velkor_tool::RunDemo(demo);
     }
     if (runCommand->parsed()) {
+        run.scopeSettings = ScopeSettingsText(scopePeriod, runTrigger);
         return velkor_tool::RunProgram(run);
+    }
+    if (plotCommand->parsed()) {
+        return velkor_tool::RunPlot(plot);
     }
     CheckPoint(mid, arc.mid);
     CheckPoint(end, arc.end);

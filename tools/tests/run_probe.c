@@ -4,7 +4,10 @@
  *             1000 pulses and exits with N when all got there (else 100)
  *   crash     the same, then ends by a signal (SIGSEGV)
  *   idle      exits with 0 without touching the slot bus
- *   wait MS   registers the card on the slot given and waits MS ms */
+ *   wait MS   registers the card on the slot given and waits MS ms
+ *   profile   registers the card on the slot given and moves axis 1 by 10000
+ *             pulses: from 100 up to 10000 pulses/s at 100000 pulses/s^2,
+ *             1.09801 s in all; exits with 0 when it got there */
 #include <Velkor.h>
 
 #include <signal.h>
@@ -63,6 +66,20 @@ int main(int argc, char** argv)
         sleep_ms(atol(argv[2]));
         return 0;
     }
-    fprintf(stderr, "usage: run_probe exit N SLOT... | crash SLOT... | idle | wait MS SLOT\n");
+    if (argc >= 3 && strcmp(argv[1], "profile") == 0) {
+        if (!Velkor_REGISTRATION(0, (uint8_t)atoi(argv[2]))) {
+            return 100;
+        }
+        Velkor_SET_LP(0, 1, 0);
+        Velkor_SET_SV(0, 1, 100);
+        Velkor_SET_V(0, 1, 10000);
+        Velkor_SET_A(0, 1, 100000);
+        Velkor_FIXED_MOVE(0, 1, 10000);
+        while (Velkor_STOP_WAIT(0, 1) != 1) {
+            sleep_ms(5);
+        }
+        return Velkor_GET_LP(0, 1) == 10000 ? 0 : 1;
+    }
+    fprintf(stderr, "usage: run_probe exit N SLOT... | crash SLOT... | idle | wait MS SLOT | profile SLOT\n");
     return 2;
 }

@@ -122,8 +122,9 @@ VELKOR_SIM_API uint32_t VelkorSim_RemoteOutput(const VelkorSimModule* module, ui
 
 /* ---- Interrupts -------------------------------------------------------- */
 
-/* Sets the factor bits in the interrupt code register and raises the slot
- * interrupt, as the firmware does for its own events. */
+/* Raises the factor bits as the firmware does for its own events: those the
+ * host has enabled (ENABLE_INT, INTFACTOR_ENABLE) go into the interrupt code
+ * register and raise the slot interrupt. */
 VELKOR_SIM_API void VelkorSim_RaiseInterrupt(VelkorSimModule* module, uint8_t factors);
 
 /* ---- Stores and version ------------------------------------------------ */
@@ -238,7 +239,7 @@ typedef struct VelkorSimScopeState {
     double trigger_time;  /* when it fired */
     uint64_t taken;       /* samples put into the ring since the start */
     uint64_t lost;        /* samples pushed out of a full ring unread */
-    uint64_t waiting;     /* samples in the ring now */
+    uint64_t waiting;     /* samples not yet taken */
 } VelkorSimScopeState;
 
 VELKOR_SIM_API void VelkorSim_DefaultScopeSettings(VelkorSimScopeSettings* settings);

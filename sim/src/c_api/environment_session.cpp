@@ -11,6 +11,9 @@
 //                       appended to while the program runs (optional)
 //   VELKOR_SIM_RECORD   what to record, a comma-separated list of: trail,
 //                       packets, queries
+//   VELKOR_SIM_SCOPE    when set, each module's scope runs with these
+//                       settings (velkor_sim/module_list.h; empty: the
+//                       defaults) and its samples go to the report folder
 //
 // The files in the report folder, per module in slot N:
 //   slot-N.txt   "key value" lines: slot, time (simulated seconds), packets,
@@ -18,6 +21,8 @@
 //                "unused CODE COUNT NAME" line per command the module could
 //                not use; one "axis I LP EP ERROR-CODE" line per axis
 //   trail-N.csv  time_s,lp1,lp2,lp3,lp4: the positions driven (with trail)
+//   scope-N.csv  the scope's samples as WriteScopeCsv writes them, added
+//                while the program runs (with VELKOR_SIM_SCOPE)
 // The events file has one line per event:
 //   trace SLOT packet TEXT   a packet taken, TEXT as Describe() gives it
 //   trace SLOT query TEXT    a query answered (with queries)
@@ -62,12 +67,13 @@ bool Listed(const std::string& list, const std::string& word)
 struct Plugged {
     std::uint8_t slot;
     std::unique_ptr<VirtualModule> module;
+    std::unique_ptr<std::ofstream> scope; // scope-N.csv, while the scope runs
 };
 
 class EnvironmentSession {
 public:
     EnvironmentSession(std::vector<ModuleSpec> specs, std::string reportFolder, std::string eventsFile,
-                       const std::string& record)
+                       const std::string& record, const ScopeSettings* scope)
         : reportFolder_(std::move(reportFolder)), eventsFile_(std::move(eventsFile)),
           keepTrail_(Listed(record, "trail")), tracePackets_(Listed(record, "packets") || Listed(record, "queries")),
           traceQueries_(Listed(record, "queries"))
@@ -75,13 +81,20 @@ public:
         for (ModuleSpec& spec : specs) {
             spec.options.keepTrail = keepTrail_ && !reportFolder_.empty();
             spec.options.keepLog = tracePackets_ && !eventsFile_.empty();
-            Plugged p{spec.slot, std::make_unique<VirtualModule>(spec.options)};
+            Plugged p{spec.slot, std::make_unique<VirtualModule>(spec.options), nullptr};
+            if (scope != nullptr && !reportFolder_.empty() && p.module->StartScope(*scope)) {
+                p.scope = std::make_unique<std::ofstream>(reportFolder_ + "/scope-" + std::to_string(spec.slot) +
+                                                          ".csv");
+                WriteScopeCsv(*p.scope, spec.slot, {}, true);
+            }
             if (p.module->PlugInto(spec.slot)) {
                 modules_.push_back(std::move(p));
             }
         }
         if (!eventsFile_.empty()) {
             events_.open(eventsFile_, std::ios::app);
+        }
+        if (!eventsFile_.empty() || scope != nullptr) {
             reporter_ = std::thread([this] { ReportEvents(); });
         }
     }
@@ -121,6 +134,12 @@ private:
 
     void WriteEvents(bool progress)
     {
+        for (Plugged& p : modules_) {
+            if (p.scope != nullptr) {
+                WriteScopeCsv(*p.scope, p.slot, p.module->TakeScope(), false);
+                p.scope->flush();
+            }
+        }
         if (!events_.is_open()) {
             return;
         }
@@ -220,8 +239,15 @@ extern "C" int VelkorSim_PlugFromEnvironment(void)
     if (specs.empty()) {
         return 0;
     }
+    ScopeSettings scope;
+    const char* scopeText = std::getenv("VELKOR_SIM_SCOPE");
+    if (scopeText != nullptr && !ParseScopeSettings(scopeText, scope, error)) {
+        std::fprintf(stderr, "velkor_sim: VELKOR_SIM_SCOPE: %s\n", error.c_str());
+        gResult = -1;
+        return gResult;
+    }
     gSession = new EnvironmentSession(std::move(specs), Variable("VELKOR_SIM_REPORT"), Variable("VELKOR_SIM_EVENTS"),
-                                      Variable("VELKOR_SIM_RECORD"));
+                                      Variable("VELKOR_SIM_RECORD"), scopeText != nullptr ? &scope : nullptr);
     gResult = gSession->Count();
     std::atexit(EndSession);
     return gResult;

@@ -92,7 +92,124 @@ bool ReadOption(const std::string& option, ModuleOptions& options, std::string& 
     return false;
 }
 
+bool ReadSeconds(const std::string& text, double low, double high, double& out)
+{
+    char* end = nullptr;
+    const double v = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || !std::isfinite(v) || v < low || v > high) {
+        return false;
+    }
+    out = v;
+    return true;
+}
+
 } // namespace
+
+bool ParseScopeTrigger(const std::string& text, ScopeTrigger& out, std::string& error)
+{
+    const std::vector<std::string> parts = Split(text, ':');
+    ScopeTrigger t;
+    long axis = 0, value = 0;
+    if (parts[0] == "position" && parts.size() == 3) {
+        if (!ReadInteger(parts[1], 1, 4, axis) ||
+            !ReadInteger(parts[2], -2147483647L - 1, 2147483647L, value)) {
+            error = "trigger '" + text + "': the axis must be 1 to 4 and the position a 32-bit number of pulses";
+            return false;
+        }
+        t.kind = TriggerKind::Position;
+        t.position = static_cast<std::int32_t>(value);
+    } else if (parts[0] == "input" && (parts.size() == 3 || parts.size() == 4)) {
+        if (!ReadInteger(parts[1], 1, 4, axis) || !ReadInteger(parts[2], 0, 15, value)) {
+            error = "trigger '" + text + "': the axis must be 1 to 4 and the input bit 0 to 15";
+            return false;
+        }
+        t.kind = TriggerKind::InputEdge;
+        t.input = static_cast<std::uint8_t>(value);
+        const std::string edge = parts.size() == 4 ? parts[3] : "rising";
+        if (edge == "rising") {
+            t.edge = Edge::Rising;
+        } else if (edge == "falling") {
+            t.edge = Edge::Falling;
+        } else if (edge == "either") {
+            t.edge = Edge::Either;
+        } else {
+            error = "trigger '" + text + "': the edge must be rising, falling or either";
+            return false;
+        }
+    } else if (parts[0] == "start" && parts.size() <= 2) {
+        t.kind = TriggerKind::DriveStart;
+        if (parts.size() == 2) {
+            t.axes = 0;
+            for (const std::string& one : Split(parts[1], '+')) {
+                long a = 0;
+                if (!ReadInteger(one, 1, 4, a)) {
+                    error = "trigger '" + text + "': axes are 1 to 4, joined by +";
+                    return false;
+                }
+                t.axes = static_cast<std::uint8_t>(t.axes | (1u << (a - 1)));
+            }
+        }
+        axis = 1;
+    } else {
+        error = "trigger '" + text +
+                "' is not position:AXIS:PULSES, input:AXIS:BIT[:rising|falling|either] or start[:AXIS[+AXIS]...]";
+        return false;
+    }
+    t.axis = static_cast<int>(axis) - 1;
+    out = t;
+    return true;
+}
+
+bool ParseScopeSettings(const std::string& text, ScopeSettings& out, std::string& error)
+{
+    ScopeSettings s = out;
+    if (!text.empty()) {
+        for (const std::string& item : Split(text, ',')) {
+            const std::string::size_type eq = item.find('=');
+            const std::string key = item.substr(0, eq);
+            const std::string value = eq == std::string::npos ? std::string() : item.substr(eq + 1);
+            long count = 0;
+            if (key == "period") {
+                if (!ReadSeconds(value, 0.000001, 3600, s.period)) {
+                    error = "scope period '" + value + "' is out of range 0.000001 to 3600 (seconds)";
+                    return false;
+                }
+            } else if (key == "duration") {
+                if (!ReadSeconds(value, 0, 1e9, s.duration)) {
+                    error = "scope duration '" + value + "' is out of range 0 to 1000000000 (seconds)";
+                    return false;
+                }
+            } else if (key == "capacity") {
+                if (!ReadInteger(value, 1, 4194304, count)) {
+                    error = "scope capacity '" + value + "' is out of range 1 to 4194304 (samples)";
+                    return false;
+                }
+                s.capacity = static_cast<std::size_t>(count);
+            } else if (key == "pretrigger") {
+                if (!ReadInteger(value, 0, 4194304, count)) {
+                    error = "scope pretrigger '" + value + "' is out of range 0 to 4194304 (samples)";
+                    return false;
+                }
+                s.pretrigger = static_cast<std::size_t>(count);
+            } else if (key == "trigger") {
+                if (!ParseScopeTrigger(value, s.trigger, error)) {
+                    return false;
+                }
+            } else {
+                error = "unknown scope setting '" + item +
+                        "' (known: period=SECONDS, duration=SECONDS, capacity=SAMPLES, pretrigger=SAMPLES, trigger=...)";
+                return false;
+            }
+        }
+    }
+    if (s.pretrigger > s.capacity) {
+        error = "scope pretrigger " + std::to_string(s.pretrigger) + " is more than its capacity " +
+                std::to_string(s.capacity);
+        return false;
+    }
+    out = s;
+    return true;
+}
 
 bool ParseModule(const std::string& text, std::vector<ModuleSpec>& out, std::string& error)
 {

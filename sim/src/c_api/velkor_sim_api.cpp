@@ -14,7 +14,7 @@
 
 struct VelkorSimModule {
     velkor_sim::VirtualModule module;
-    std::mutex leftovers; // guards the three queues below
+    mutable std::mutex leftovers; // guards the three queues below
     std::deque<velkor_sim::TrailPoint> trail;
     std::deque<velkor_sim::LogEntry> log;
     std::deque<velkor_sim::ScopeSample> scope;
@@ -427,8 +427,9 @@ void VelkorSim_GetScopeState(const VelkorSimModule* module, VelkorSimScopeState*
     *out = VelkorSimScopeState{};
     if (module != nullptr) {
         const velkor_sim::ScopeState s = module->module.GetScopeState();
+        std::lock_guard<std::mutex> hold(module->leftovers);
         *out = VelkorSimScopeState{static_cast<uint8_t>(s.running ? 1 : 0), static_cast<uint8_t>(s.triggered ? 1 : 0),
-                                   s.triggerTime, s.taken, s.lost, s.waiting};
+                                   s.triggerTime, s.taken, s.lost, s.waiting + module->scope.size()};
     }
 }
 
