@@ -59,8 +59,8 @@ bool ReadModuleReport(const std::string& file, ModuleReport& out)
             unsigned code = 0;
             std::uint32_t count = 0;
             std::string name;
-            if (words >> code >> count >> name) {
-                r.unused.emplace_back(name, count);
+            if (words >> code >> count && std::getline(words >> std::ws, name)) {
+                r.unused.emplace_back(name, count); // "HOME_START", or "code 250"
             }
         } else if (key == "axis") {
             int index = 0;

@@ -7,7 +7,10 @@
  *   wait MS   registers the card on the slot given and waits MS ms
  *   profile   registers the card on the slot given and moves axis 1 by 10000
  *             pulses: from 100 up to 10000 pulses/s at 100000 pulses/s^2,
- *             1.09801 s in all; exits with 0 when it got there */
+ *             1.09801 s in all; exits with 0 when it got there
+ *   unknown   registers the card on the slot given and posts a packet with
+ *             code 250, which no export sends, on the raw slot bus */
+#include <BrelanSDK.h>
 #include <Velkor.h>
 
 #include <signal.h>
@@ -80,6 +83,20 @@ int main(int argc, char** argv)
         }
         return Velkor_GET_LP(0, 1) == 10000 ? 0 : 1;
     }
-    fprintf(stderr, "usage: run_probe exit N SLOT... | crash SLOT... | idle | wait MS SLOT | profile SLOT\n");
+    if (argc >= 3 && strcmp(argv[1], "unknown") == 0) {
+        const uint32_t base = GetSlotAddr((uint8_t)atoi(argv[2]));
+        if (!Velkor_REGISTRATION(0, (uint8_t)atoi(argv[2]))) {
+            return 100;
+        }
+        IoWriteByte(base + 2, 0);
+        IoWriteByte(base + 64, 250);
+        IoWriteByte(base + 66, 10);
+        IoWriteByte(base + 126, 1);
+        while (IoReadByte(base + 126) != 0) {
+            sleep_ms(1);
+        }
+        return 0;
+    }
+    fprintf(stderr, "usage: run_probe exit N SLOT... | crash SLOT... | idle | wait MS SLOT | profile SLOT | unknown SLOT\n");
     return 2;
 }
