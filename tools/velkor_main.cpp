@@ -175,6 +175,8 @@ int main(int argc, char** argv)
 {
     CLI::App app{"velkor: the Velkor motion-module driver library on virtual modules"};
     app.require_subcommand(1, 1);
+    // Arguments starting with / are paths, also on Windows, never options.
+    app.allow_windows_style_options(false);
     app.set_version_flag("--version", VersionText(), "Show the version and exit");
     app.get_formatter()->column_width(34);
 
