@@ -83,9 +83,9 @@ def test_inputs_latch_remote_io_and_interrupts_reach_the_library(manual, card):
     assert (y.inputs & 0xF, y.input(1), y.input(2), y.latch) == (0b1010, 1, 0, -1234)
     assert (card.remote_in(7), manual.remote_output(8)) == (0xBEEF, 0x12345678)
     card.enable_interrupts(InterruptFactor.ALL)
-    manual.raise_interrupt(InterruptFactor.FACTOR4 | InterruptFactor.PROGRAM)
-    code = card.wait_interrupt(InterruptFactor.FACTOR4, timeout=1)
-    assert InterruptFactor.FACTOR4 in code
+    manual.raise_interrupt(InterruptFactor.HOMING | InterruptFactor.PROGRAM)
+    code = card.wait_interrupt(InterruptFactor.HOMING, timeout=1)
+    assert code == InterruptFactor.HOMING | InterruptFactor.PROGRAM
 
 
 def test_stores_and_version_as_the_module_keeps_them(manual, card):
