@@ -76,3 +76,25 @@ def test_the_package_imports_from_the_build_folder_without_settings():
     assert done.returncode == 0, done.stderr
     version, plugged, path = done.stdout.split()
     assert (version, plugged) == ("1809", "True") and path.startswith(str(ROOT / "build"))
+
+
+def test_the_installed_package_finds_the_installed_libraries(tmp_path):
+    # cmake --install into a prefix of its own; python3 with only the
+    # package's folder on its path, from elsewhere, no variable set.
+    build = os.environ.get("VELKOR_BUILD_DIR") or next(
+        (str(folder) for folder in finding.build_folders(ROOT) if (folder / "CMakeCache.txt").is_file()), None)
+    if build is None:
+        pytest.skip("no build folder to install from")
+    prefix = tmp_path / "prefix"
+    done = subprocess.run(["cmake", "--install", build, "--prefix", str(prefix)], capture_output=True, text=True)
+    assert done.returncode == 0, done.stdout + done.stderr
+    env = {k: v for k, v in os.environ.items() if k != finding.ENVIRONMENT_VARIABLE}
+    env["PYTHONPATH"] = str(prefix / "lib" / "python3" / "dist-packages")
+    program = ("import velkor; from velkor import raw, sim; "
+               "print(raw.Velkor_GET_VERSION(), velkor.VirtualModule(3).plugged, raw.library().path, "
+               "sim.load_library().path)")
+    done = subprocess.run([sys.executable, "-c", program], env=env, capture_output=True, text=True, cwd="/")
+    assert done.returncode == 0, done.stderr
+    version, plugged, driver, module = done.stdout.split()
+    assert (version, plugged) == ("1809", "True")
+    assert driver.startswith(str(prefix)) and module.startswith(str(prefix))
