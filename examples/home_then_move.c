@@ -3,7 +3,6 @@
  * -4000; the search runs towards - at the homing speed, backs off and finds
  * the switch's edge at creep speed. */
 #include <Velkor.h>
-#include <velkor_sim/velkor_sim.h>
 
 #include <stdio.h>
 #include <time.h>
@@ -66,9 +65,5 @@ static int run(void)
 
 int main(void)
 {
-    /* On the PC: a virtual module in slot 3, its clock 20 times faster. */
-    VelkorSimModule* module = VelkorSim_Plug(SLOT, 20.0);
-    const int result = run();
-    VelkorSim_Unplug(module);
-    return result;
+    return run();
 }

@@ -151,5 +151,40 @@ TEST_F(FastClock, FromC)
     VelkorSim_Unplug(fast);
 }
 
+TEST_F(FastClock, OptionsFromCAreCheckedAndReachTheModule)
+{
+    VelkorSimOptions options;
+    VelkorSim_DefaultOptions(&options);
+    EXPECT_EQ(options.sprint_scale, 1000.0);
+    EXPECT_EQ(options.buffer_segments, velkor_sim::kDefaultBufferSegments);
+    options.clock = VELKOR_SIM_CLOCK_FAST;
+    options.buffer_segments = 0;
+    EXPECT_EQ(VelkorSim_Create(&options), nullptr);
+    options.buffer_segments = 2;
+    options.time_scale = 10;
+    options.sprint_scale = 5; // below the ordinary pace
+    EXPECT_EQ(VelkorSim_Create(&options), nullptr);
+    options.sprint_scale = 100;
+    VelkorSimModule* fast = VelkorSim_Create(&options);
+    ASSERT_NE(fast, nullptr);
+    ASSERT_EQ(VelkorSim_PlugInto(fast, kFastSlot), 1);
+    ASSERT_EQ(Velkor_REGISTRATION(kCard, kFastSlot), 1);
+    Velkor_DRV_HOLD(kCard, 3); // the path waits, the buffer takes it whole
+    Velkor_LINE_2D_INITIAL(kCard, 1, 2, 1000, 1000, 0);
+    for (int i = 0; i < 3; ++i) {
+        Velkor_LINE_2D_CONTINUE(kCard, i == 2 ? 1 : 0, 10, 0);
+    }
+    EXPECT_EQ(VelkorSim_BufferedSegments(fast), 3u);
+    Velkor_DRV_START(kCard, 3);
+    while (Velkor_STOP_WAIT(kCard, 3) != 1) {
+    }
+    EXPECT_EQ(Velkor_GET_LP(kCard, 1), 30);
+    VelkorSimCounters counters;
+    VelkorSim_GetCounters(fast, &counters);
+    EXPECT_EQ(counters.packets_held, 0u);
+    EXPECT_EQ(counters.packets_taken, 7u);
+    VelkorSim_Unplug(fast);
+}
+
 } // namespace
 } // namespace velkor_sim_test

@@ -28,6 +28,7 @@
 #define VELKOR_SIM_VIRTUAL_MODULE_H
 
 #include <brelan/backplane.h>
+#include <velkor_sim/scope.h>
 
 #include <array>
 #include <chrono>
@@ -239,6 +240,13 @@ public:
 
     std::vector<TrailPoint> TakeTrail();
     std::vector<LogEntry> TakeLog();
+
+    // The scope (velkor_sim/scope.h). StartScope returns false, and changes
+    // nothing, for settings out of range.
+    bool StartScope(const ScopeSettings& settings);
+    void StopScope();
+    std::vector<ScopeSample> TakeScope();
+    ScopeState GetScopeState() const;
 
 private:
     class Impl;

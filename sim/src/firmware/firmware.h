@@ -16,7 +16,7 @@
 //  - interrupts.Raise(factors): the one way an event reaches the interrupt
 //    code register and the slot interrupt.
 //  - Step(dt): one motion step of dt simulated seconds: drives first, then
-//    the front path, then the speed readings.
+//    the front path, then the speed readings, then the scope's sample.
 #ifndef VELKOR_SIM_FIRMWARE_FIRMWARE_H
 #define VELKOR_SIM_FIRMWARE_FIRMWARE_H
 
@@ -27,6 +27,7 @@
 #include "mailbox/sequence.h"
 #include "motion/axis.h"
 #include "motion/paths.h"
+#include "scope/scope.h"
 #include "stores/macro_programs.h"
 #include "stores/variables.h"
 #include "velkor_sim/virtual_module.h"
@@ -82,6 +83,7 @@ public:
     MacroStore macros;
     InterruptLine interrupts;
     SequenceBook sequence;
+    Scope scope; // samples after every motion step
 
     bool keepTrail = false;
     std::vector<TrailPoint> trail;

@@ -52,6 +52,7 @@ void Firmware::Step(double dt)
     if (keepTrail) {
         RecordTrail();
     }
+    scope.AfterStep(*this);
 }
 
 void Firmware::RecordTrail()
