@@ -221,7 +221,7 @@ int main(int argc, char** argv)
     runCommand
         ->add_flag("--fast-as-possible", run.fastAsPossible,
                    "Put the modules on the fast clock (clock=fast): real time while the program commands, up to "
-                   "1000 times faster while it only polls or waits for an interrupt; not with --speed")
+                   "1000 times faster while it only polls or waits for an interrupt")
         ->excludes(runSpeed);
     runCommand->add_flag("--trace", run.trace, "Print every packet the modules take, numbered, with its ring number");
     runCommand->add_flag("--trace-queries", run.traceQueries, "Print the queries they answer too");
