@@ -160,7 +160,7 @@ TEST_F(Mailbox, ResetRestartsNumberingAtZero)
 TEST_F(Mailbox, UnsimulatedCodesAreTakenAndCounted)
 {
     ASSERT_TRUE(host.Post(Pkt(63).U8(2, 1)));      // HOME_START
-    ASSERT_TRUE(host.Post(Pkt(144).U8(2, 1)));     // LINE_SCAN
+    ASSERT_TRUE(host.Post(Pkt(144).U8(2, 1)));     // LINE_SCAN without a follow axis: refused
     ASSERT_TRUE(host.Post(Pkt(63).U8(2, 2)));
     ASSERT_TRUE(host.Post(Pkt(99 + 100).U8(2, 1))); // a code no command has
     EXPECT_EQ(host.Query(242, {}, 0), 0u);          // CONTINUE_DEBUG, answered

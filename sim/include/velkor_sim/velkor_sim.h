@@ -35,6 +35,18 @@ VELKOR_SIM_API uint64_t VelkorSim_PacketsTaken(const VelkorSimModule* module);
 VELKOR_SIM_API uint32_t VelkorSim_SequenceGaps(const VelkorSimModule* module);
 VELKOR_SIM_API uint32_t VelkorSim_DroppedPackets(const VelkorSimModule* module);
 
+/* Strict mode (1): a command the module cannot use (unknown, not simulated,
+ * or with a value it cannot use) prints its name to stderr and aborts the
+ * program, so that a test run cannot pass over it. 0: such commands set
+ * their error bit and are listed (see docs/virtual-module.md). */
+VELKOR_SIM_API void VelkorSim_SetStrict(VelkorSimModule* module, int strict);
+/* The eight output bits of axis 0..3 (SET_OUT, compares, synchronous
+ * actions); 0 for another index or a NULL module. */
+VELKOR_SIM_API uint8_t VelkorSim_Outputs(const VelkorSimModule* module, int axis_index);
+/* Remote I/O loopback (1): each port's input word reads its own output
+ * word's low 16 bits. Off by default. */
+VELKOR_SIM_API void VelkorSim_SetRemoteLoopback(VelkorSimModule* module, int on);
+
 #ifdef __cplusplus
 }
 #endif

@@ -39,4 +39,23 @@ uint32_t VelkorSim_DroppedPackets(const VelkorSimModule* module)
     return module != nullptr ? module->module.GetCounters().droppedPackets : 0;
 }
 
+void VelkorSim_SetStrict(VelkorSimModule* module, int strict)
+{
+    if (module != nullptr) {
+        module->module.SetStrict(strict != 0);
+    }
+}
+
+uint8_t VelkorSim_Outputs(const VelkorSimModule* module, int axis_index)
+{
+    return module != nullptr ? module->module.Outputs(axis_index) : 0;
+}
+
+void VelkorSim_SetRemoteLoopback(VelkorSimModule* module, int on)
+{
+    if (module != nullptr) {
+        module->module.SetRemoteLoopback(on != 0);
+    }
+}
+
 } // extern "C"

@@ -4,15 +4,36 @@
 
 #include "decoder/decoder.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace velkor_sim {
 namespace detail {
 
-Firmware::Firmware(const ModuleOptions& options) : firmwareVersion(options.firmwareVersion), keepTrail(options.keepTrail) {}
+Firmware::Firmware(const ModuleOptions& options)
+    : firmwareVersion(options.firmwareVersion), strict(options.strict), keepTrail(options.keepTrail)
+{
+}
 
 void Firmware::Unsimulated(std::uint8_t code)
 {
     ++unsimulated[code];
     ++counters.unsimulated;
+    if (strict) {
+        std::fprintf(stderr,
+                     "velkor_sim: strict mode: the module could not use %s (code %u); see the module's list of "
+                     "commands it could not use\n",
+                     CodeName(code, FindPacket(code) != nullptr ? LogEntry::Kind::Packet : LogEntry::Kind::Exchange).c_str(),
+                     unsigned(code));
+        std::fflush(stderr);
+        std::abort();
+    }
+}
+
+void Firmware::NotCarriedOut(std::uint8_t code)
+{
+    moduleError |= error::kNotSimulated;
+    Unsimulated(code);
 }
 
 void Firmware::TakePacket(const Bytes& bytes)
@@ -27,15 +48,27 @@ void Firmware::TakePacket(const Bytes& bytes)
 void Firmware::ExecutePacket(const Bytes& bytes)
 {
     const std::uint8_t code = bytes[0];
+    const std::uint8_t arcHalf = paths.arcHalf;
+    std::uint32_t refused = refusals;
     CheckArcPair(*this, code);
+    if (refusals != refused) {
+        Unsimulated(arcHalf); // an arc that lost its second half
+        refused = refusals;
+    }
     const PacketEntry* entry = FindPacket(code);
     if (entry == nullptr || entry->support == Support::NotSimulated) {
-        Unsimulated(code);
+        NotCarriedOut(code);
         return;
     }
     if (entry->run != nullptr) {
         entry->run(*this, bytes);
     }
+    if (entry->support == Support::Kept) {
+        NotCarriedOut(code);
+    } else if (refusals != refused) {
+        Unsimulated(code); // refused for a value it cannot use
+    }
+    WatchSync(*this);
 }
 
 void Firmware::Answer(std::uint8_t code, Window& window)
@@ -43,10 +76,15 @@ void Firmware::Answer(std::uint8_t code, Window& window)
     ++counters.exchangesAnswered;
     const ExchangeEntry* entry = FindExchange(code);
     if (entry == nullptr || entry->run == nullptr) {
-        Unsimulated(code);
+        NotCarriedOut(code);
         return;
     }
+    const std::uint32_t refused = refusals;
     entry->run(*this, window);
+    if (refusals != refused) {
+        Unsimulated(code);
+    }
+    WatchSync(*this);
 }
 
 void Firmware::Reset()
@@ -66,6 +104,8 @@ void Firmware::Reset()
     macros.recording = false;
     moduleError = 0;
     interrupts.Reset();
+    sync.Reset();
+    special.Reset();
 }
 
 } // namespace detail
