@@ -85,6 +85,9 @@ int main(void)
     int result;
     VelkorSim_SetStrict(module, 1);
     result = run(module);
+    if (VelkorSim_Unsimulated(module, NULL, 0) != 0) {
+        result = 1; /* unreachable in strict mode: the module would have ended the program */
+    }
     VelkorSim_Unplug(module);
     return result;
 }

@@ -2,6 +2,8 @@
 // to end through the exports on the manual clock.
 #include "machine_fixture.h"
 
+#include <velkor_sim/velkor_sim.h>
+
 #include <cstdlib>
 
 namespace velkor_sim_test {
@@ -71,10 +73,12 @@ TEST_F(CompareSync, CompareFactorOnlyWhenEnabled)
 {
     Velkor_ENABLE_INT(kCard);
     Velkor_SET_COMPARE(kCard, 2, 8, 2, -100); // axis 2, no output bit, downward
+    Sync(2, kOnCompare, 5, 8, kMove, 0, 0, 1);
     Velkor_FIXED_MOVE(kCard, 2, -300);
     ASSERT_TRUE(RunToStop());
-    EXPECT_EQ(Velkor_INTERRUPT_RETURN_CODE(kCard), 0);
+    EXPECT_EQ(Velkor_INTERRUPT_RETURN_CODE(kCard), 0); // neither the compare's nor the action's factor
     EXPECT_EQ(module->Outputs(1), 0);
+    EXPECT_EQ(Velkor_GET_LP(kCard, 8), 5);
     // Enabled now: back up and down again.
     Velkor_INTFACTOR_ENABLE(kCard, kCompareFactor, 0, 0);
     Velkor_FIXED_MOVE(kCard, 2, 300);
@@ -82,7 +86,8 @@ TEST_F(CompareSync, CompareFactorOnlyWhenEnabled)
     EXPECT_EQ(Velkor_INTERRUPT_RETURN_CODE(kCard), 0); // upward does not fire a downward compare
     Velkor_FIXED_MOVE(kCard, 2, -300);
     ASSERT_TRUE(RunToStop());
-    EXPECT_EQ(Velkor_INTERRUPT_RETURN_CODE(kCard), kCompareFactor);
+    EXPECT_EQ(Velkor_INTERRUPT_RETURN_CODE(kCard), kCompareFactor); // and not the action's
+    EXPECT_EQ(Velkor_GET_LP(kCard, 8), 10);
 }
 
 TEST_F(CompareSync, SyncActionStartsTheSecondAxisAtTheCompare)
@@ -272,6 +277,24 @@ TEST_F(CompareSync, ResetCardClearsComparesAndActionsButKeepsOutputs)
     ASSERT_TRUE(RunToStop());
     EXPECT_EQ(module->Outputs(0), 0x02);
     EXPECT_EQ(Velkor_GET_LP(kCard, 2), 0);
+}
+
+TEST(CompareSyncC, OutputsAndTheRemoteLoopbackFromC)
+{
+    brelan::Reset();
+    VelkorSimModule* m = VelkorSim_Plug(5, 50.0);
+    ASSERT_NE(m, nullptr);
+    ASSERT_EQ(Velkor_REGISTRATION(1, 5), 1);
+    Velkor_SET_OUT(1, 2, 6, 1);
+    Velkor_QUORL_OUT(1, 9, 0x00012345);
+    EXPECT_EQ(Velkor_QUORL_IN(1, 9), 0); // nothing wired
+    VelkorSim_SetRemoteLoopback(m, 1);
+    EXPECT_EQ(Velkor_QUORL_IN(1, 9), 0x2345);
+    EXPECT_EQ(VelkorSim_Outputs(m, 1), 0x40);
+    EXPECT_EQ(VelkorSim_Outputs(m, 4), 0);
+    EXPECT_EQ(VelkorSim_Outputs(nullptr, 1), 0);
+    VelkorSim_SetStrict(nullptr, 1); // ignored
+    VelkorSim_Unplug(m);
 }
 
 } // namespace

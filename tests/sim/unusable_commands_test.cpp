@@ -4,6 +4,8 @@
 // from the codes whose families are still to be simulated.
 #include "machine_fixture.h"
 
+#include <velkor_sim/velkor_sim.h>
+
 #include <set>
 #include <vector>
 
@@ -205,6 +207,30 @@ TEST_F(Unusable, UnknownCodeSetsItsBitAndIsListedUntilCleared)
     Velkor_CLEAR_STOP(kCard);
     EXPECT_EQ(Velkor_GET_ERROR(kCard), 0);
     EXPECT_EQ(Machine::Unusable().at(199), 1u); // the list keeps what came
+}
+
+TEST(UnusableC, CountAndNamesFromC)
+{
+    brelan::Reset();
+    VelkorSimModule* m = VelkorSim_Plug(6, 50.0);
+    ASSERT_NE(m, nullptr);
+    ASSERT_EQ(Velkor_REGISTRATION(2, 6), 1);
+    EXPECT_EQ(VelkorSim_Unsimulated(m, nullptr, 0), 0u);
+    Velkor_SET_OUT(2, 1, 9, 1);
+    Velkor_SET_OUT(2, 1, 9, 1);
+    Velkor_CONTINUE_DEBUG(2);
+    EXPECT_EQ(Velkor_GET_ERROR_CODE(2, 1), 0x0808);
+    VelkorSimCodeCount codes[4] = {};
+    ASSERT_EQ(VelkorSim_Unsimulated(m, codes, 1), 2u); // two codes, one asked for
+    EXPECT_EQ(codes[0].code, 115);
+    EXPECT_EQ(codes[0].count, 2u);
+    EXPECT_EQ(codes[1].code, 0);
+    ASSERT_EQ(VelkorSim_Unsimulated(m, codes, 4), 2u);
+    EXPECT_STREQ(VelkorSim_CodeName(codes[0].code), "SET_OUT");
+    EXPECT_STREQ(VelkorSim_CodeName(codes[1].code), "CONTINUE_DEBUG");
+    EXPECT_STREQ(VelkorSim_CodeName(199), "code 199");
+    EXPECT_EQ(VelkorSim_Unsimulated(nullptr, codes, 4), 0u);
+    VelkorSim_Unplug(m);
 }
 
 TEST_F(Unusable, RefusedValuesSetTheBadCommandBitNotTheNotSimulatedOne)

@@ -5,6 +5,7 @@
 #ifndef VELKOR_SIM_VELKOR_SIM_H
 #define VELKOR_SIM_VELKOR_SIM_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 /* The C calls are the exports of the shared virtual module (libvelkor_sim.so,
@@ -35,6 +36,18 @@ VELKOR_SIM_API uint64_t VelkorSim_PacketsTaken(const VelkorSimModule* module);
 VELKOR_SIM_API uint32_t VelkorSim_SequenceGaps(const VelkorSimModule* module);
 VELKOR_SIM_API uint32_t VelkorSim_DroppedPackets(const VelkorSimModule* module);
 
+typedef struct VelkorSimCodeCount {
+    uint8_t code;   /* command or handshake code */
+    uint32_t count; /* how often it came */
+} VelkorSimCodeCount;
+
+/* The codes the module took without being able to use them, lowest first:
+ * up to `capacity` of them into out (which may be NULL when capacity is 0).
+ * Returns how many different codes there are. */
+VELKOR_SIM_API size_t VelkorSim_Unsimulated(const VelkorSimModule* module, VelkorSimCodeCount* out, size_t capacity);
+/* The name of a command code ("SET_MAX_V"), or "code N"; the text stays
+ * valid until the program ends. */
+VELKOR_SIM_API const char* VelkorSim_CodeName(uint8_t code);
 /* Strict mode (1): a command the module cannot use (unknown, not simulated,
  * or with a value it cannot use) prints its name to stderr and aborts the
  * program, so that a test run cannot pass over it. 0: such commands set

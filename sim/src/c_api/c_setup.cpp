@@ -2,6 +2,9 @@
 #include "velkor_sim/velkor_sim.h"
 #include "velkor_sim/virtual_module.h"
 
+#include <array>
+#include <string>
+
 struct VelkorSimModule {
     velkor_sim::VirtualModule module;
     explicit VelkorSimModule(const velkor_sim::ModuleOptions& options) : module(options) {}
@@ -37,6 +40,40 @@ uint32_t VelkorSim_SequenceGaps(const VelkorSimModule* module)
 uint32_t VelkorSim_DroppedPackets(const VelkorSimModule* module)
 {
     return module != nullptr ? module->module.GetCounters().droppedPackets : 0;
+}
+
+size_t VelkorSim_Unsimulated(const VelkorSimModule* module, VelkorSimCodeCount* out, size_t capacity)
+{
+    if (module == nullptr) {
+        return 0;
+    }
+    const auto codes = module->module.Unsimulated();
+    size_t i = 0;
+    for (const auto& entry : codes) {
+        if (i < capacity && out != nullptr) {
+            out[i] = VelkorSimCodeCount{entry.first, entry.second};
+        }
+        ++i;
+    }
+    return codes.size();
+}
+
+const char* VelkorSim_CodeName(uint8_t code)
+{
+    // Made once, kept for the life of the program: the command's name, or the
+    // handshake code's for a code that is only a query or control code.
+    static const std::array<std::string, 256> names = [] {
+        std::array<std::string, 256> all;
+        for (int c = 0; c < 256; ++c) {
+            const auto u = static_cast<std::uint8_t>(c);
+            all[c] = velkor_sim::CodeName(u, velkor_sim::LogEntry::Kind::Packet);
+            if (all[c].compare(0, 5, "code ") == 0) {
+                all[c] = velkor_sim::CodeName(u, velkor_sim::LogEntry::Kind::Exchange);
+            }
+        }
+        return all;
+    }();
+    return names[code].c_str();
 }
 
 void VelkorSim_SetStrict(VelkorSimModule* module, int strict)

@@ -2,9 +2,9 @@
 // the family handler that carries it out. Adding a command is adding its row
 // (and its handler in the family's files).
 //
-// Rows without a handler are either kept (K: the settings arrive and have no
-// effect on the model) or not simulated (N: taken, counted in
-// Counters::unsimulated and listed by Unsimulated()).
+// Rows marked K (kept: the settings arrive and have no effect on the model)
+// and N (not simulated), like codes with no row, are listed by Unsimulated()
+// and set the not-simulated error bit: nothing is silently ignored.
 #include "decoder/decoder.h"
 
 #include "card/card.h"

@@ -99,6 +99,7 @@ void Firmware::Reset()
         ax.profile = ProfileValues{};
         ax.maxV = kDefaultMaxV;
         ax.softLimits = false;
+        ax.pulse = 0;
     }
     paths.Reset();
     macros.recording = false;
