@@ -164,11 +164,11 @@ TEST_F(CompareSync, LatchReturnsTheTriggerPosition)
 TEST_F(CompareSync, InputEdgeLatchesTheEncoderCounter)
 {
     Velkor_SET_EP(kCard, 1, 5000);
-    Sync(1, kOnRise, 0, 1, kLatchEp, 0, 0, 0, 3);
+    Sync(1, kOnRise, 0, 1, kLatchEp, 0, 0, 0, 9); // general input 9
     Velkor_CONTINUE_MOVE(kCard, 1, -1);
     Step(250);
     const std::int32_t before = Velkor_GET_EP(kCard, 1);
-    module->SetInputs(0, 0x0008);
+    module->SetInputs(0, 0x0200);
     Step();
     EXPECT_NEAR(Velkor_GET_LATCH(kCard, 1), before - 1, 1);
     Velkor_STOP_SUDDENLY(kCard, 1);
@@ -189,8 +189,8 @@ TEST_F(CompareSync, DriveEndAndDriveStartTriggers)
 
 TEST_F(CompareSync, InputFallStopsAnAxisAndDriveEndPresetsIt)
 {
-    module->SetInputs(2, 0x0001);
-    Sync(4, kOnFall, 0, 4, kStopSlowly, 0, 0, 0, 0);
+    module->SetInputs(2, 0x0100); // general input 8
+    Sync(4, kOnFall, 0, 4, kStopSlowly, 0, 0, 0, 8);
     Sync(4, kOnDriveEnd, 0, 4, kPreset);
     Velkor_CONTINUE_MOVE(kCard, 4, 1);
     Step(100);

@@ -12,11 +12,10 @@
 namespace velkor_sim_test {
 namespace {
 
-// Codes still listed until their families are simulated: axis configuration
-// and homing, macro program running and debugging.
-const std::set<std::uint8_t> kStillToCome = {12, 14,  15,  16,  17,  20,  21,  22,  23,  24,  25,  26,  27,  28,
-                                             29, 30,  31,  32,  33,  60,  61,  62,  63,  200, 203, 210, 211, 212,
-                                             213, 214, 215, 216, 217, 218, 219, 240, 241, 242, 243};
+// Codes still listed until their family is simulated: macro program running
+// and debugging.
+const std::set<std::uint8_t> kStillToCome = {200, 203, 210, 211, 212, 213, 214, 215, 216,
+                                             217, 218, 219, 240, 241, 242, 243};
 
 class Unusable : public Machine {
 protected:

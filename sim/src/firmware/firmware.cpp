@@ -102,6 +102,7 @@ void Firmware::Reset()
         ax.pulse = 0;
     }
     paths.Reset();
+    ResetMachine(*this);
     macros.recording = false;
     moduleError = 0;
     interrupts.Reset();

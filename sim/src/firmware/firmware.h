@@ -16,16 +16,19 @@
 //  - interrupts.Raise(factors): the one way an event reaches the interrupt
 //    code register and the slot interrupt.
 //  - Step(dt): one motion step of dt simulated seconds: drives first, then
-//    the front path, then the speed readings.
+//    the front path, then the speed readings, then the scope's sample.
 #ifndef VELKOR_SIM_FIRMWARE_FIRMWARE_H
 #define VELKOR_SIM_FIRMWARE_FIRMWARE_H
 
 #include "firmware/fields.h"
+#include "homing/homing.h"
 #include "interrupts/interrupt_line.h"
+#include "machine/machine.h"
 #include "mailbox/sequence.h"
 #include "motion/axis.h"
 #include "motion/paths.h"
 #include "motion/special_paths.h"
+#include "scope/scope.h"
 #include "stores/macro_programs.h"
 #include "stores/variables.h"
 #include "sync/sync.h"
@@ -82,6 +85,8 @@ public:
     bool strict = false;        // a command the module cannot use ends the session
 
     std::array<AxisState, kAxisCount> axes;
+    std::array<MachineAxisState, kAxisCount> machine; // switches, drive, encoder
+    std::array<HomingAxis, kAxisCount> homing;
     PathState paths;
     Stores stores;
     MacroStore macros;
@@ -89,6 +94,7 @@ public:
     SequenceBook sequence;
     SyncState sync;
     SpecialPaths special;
+    Scope scope; // samples after every motion step
 
     bool keepTrail = false;
     std::vector<TrailPoint> trail;

@@ -1,6 +1,7 @@
 #include "sync/sync.h"
 
 #include "firmware/firmware.h"
+#include "machine/machine.h"
 #include "motion/drives.h"
 #include "motion/paths.h"
 #include "status/status.h"
@@ -27,7 +28,7 @@ Snapshot Take(const Firmware& fw)
     for (int i = 0; i < kAxisCount; ++i) {
         s.lp[i] = fw.axes[i].lp;
         s.ep[i] = fw.axes[i].ep;
-        s.inputs[i] = fw.axes[i].inputs;
+        s.inputs[i] = InputWord(fw, i);
         s.driving[i] = fw.AxisDriving(i);
     }
     return s;
