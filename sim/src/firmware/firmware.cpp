@@ -11,8 +11,17 @@ namespace velkor_sim {
 namespace detail {
 
 Firmware::Firmware(const ModuleOptions& options)
-    : firmwareVersion(options.firmwareVersion), strict(options.strict), keepTrail(options.keepTrail)
+    : bufferCapacity(options.bufferSegments > 0 ? options.bufferSegments : 1), firmwareVersion(options.firmwareVersion),
+      strict(options.strict), keepTrail(options.keepTrail)
 {
+}
+
+bool Firmware::HasRoomFor(const Bytes& bytes) const
+{
+    if (macros.recording || !AddsSegment(bytes[0])) {
+        return true;
+    }
+    return paths.queuedSegments < bufferCapacity || !BufferDraining(*this);
 }
 
 void Firmware::Unsimulated(std::uint8_t code)
