@@ -160,7 +160,7 @@ def test_vector_moves(card):
     assert (card.axis(1).position, card.axis(2).position) == (300, -1600)
 
 
-def test_stores_and_remote_io(card):
+def test_stores_and_remote_io(module, card):
     card.write_byte_var(9, 250)
     card.write_var(70000, -5)  # low 16 bits of the index are sent
     card.write_md(10, -99)
@@ -168,7 +168,10 @@ def test_stores_and_remote_io(card):
     card.remote_out(2, 0xABCD1234)
     assert (card.read_byte_var(9), card.read_var(70000 - 65536), card.read_md(10), card.read_md(1500)) \
         == (250, -5, -99, 0.25)
+    assert card.remote_in(2) == 0  # nothing wired to the port's input
+    module.set_remote_input(2, 0x1234)
     assert card.remote_in(2) == 0x1234
+    assert module.remote_output(2) == 0xABCD1234
 
 
 def test_error_bits_have_names(card):

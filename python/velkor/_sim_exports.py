@@ -84,6 +84,9 @@ FUNCTIONS = (
     ('VelkorSim_SetDriveAlarm', 'void', (('module', 'VelkorSimModule*'), ('axis_index', 'int'), ('on', 'int'))),
     ('VelkorSim_PressJog', 'void', (('module', 'VelkorSimModule*'), ('axis_index', 'int'), ('direction', 'int'))),
     ('VelkorSim_TurnHandwheel', 'void', (('module', 'VelkorSimModule*'), ('axis_index', 'int'), ('counts', 'int32_t'))),
+    ('VelkorSim_SetStrict', 'void', (('module', 'VelkorSimModule*'), ('strict', 'int'))),
+    ('VelkorSim_Outputs', 'uint8_t', (('module', 'const VelkorSimModule*'), ('axis_index', 'int'))),
+    ('VelkorSim_SetRemoteLoopback', 'void', (('module', 'VelkorSimModule*'), ('on', 'int'))),
 )
 
 # (name, type)

@@ -162,11 +162,16 @@ TEST_F(EndToEnd, StoresRoundTripThroughTheLibrary)
     EXPECT_EQ(f, 2.5f);
     Velkor_READ_MD(kCard, 5000, &i, &f);
     EXPECT_EQ(f, -0.125f);
-    // Remote I/O: outputs are wired back to the inputs unless an input is set.
+    // Remote I/O: a port's input reads what is wired to it; the loopback,
+    // off by default, wires each output back to its own input.
     Velkor_QUORL_OUT(kCard, 2, 0x1234ABCD);
-    EXPECT_EQ(Velkor_QUORL_IN(kCard, 2), 0xABCD);
+    EXPECT_EQ(Velkor_QUORL_IN(kCard, 2), 0);
     EXPECT_EQ(module.RemoteOutput(2), 0x1234ABCDu);
     module.SetRemoteInput(2, 0x0F0F);
+    EXPECT_EQ(Velkor_QUORL_IN(kCard, 2), 0x0F0F);
+    module.SetRemoteLoopback(true);
+    EXPECT_EQ(Velkor_QUORL_IN(kCard, 2), 0xABCD);
+    module.SetRemoteLoopback(false);
     EXPECT_EQ(Velkor_QUORL_IN(kCard, 2), 0x0F0F);
     // Counters.
     Velkor_SET_LP(kCard, 8, -123456);

@@ -180,7 +180,7 @@ TEST_F(Mailbox, ResetRestartsNumberingAtZero)
 TEST_F(Mailbox, UnsimulatedCodesAreTakenAndCounted)
 {
     ASSERT_TRUE(host.Post(Pkt(197).U8(2, 1)));     // a code no command has
-    ASSERT_TRUE(host.Post(Pkt(144).U8(2, 1)));     // LINE_SCAN
+    ASSERT_TRUE(host.Post(Pkt(144).U8(2, 1)));     // LINE_SCAN without a follow axis: refused
     ASSERT_TRUE(host.Post(Pkt(197).U8(2, 2)));
     ASSERT_TRUE(host.Post(Pkt(99 + 100).U8(2, 1))); // a code no command has
     EXPECT_EQ(host.Query(242, {}, 0), 0u);          // CONTINUE_DEBUG, answered

@@ -299,6 +299,20 @@ VELKOR_SIM_API void VelkorSim_SetDriveAlarm(VelkorSimModule* module, int axis_in
 VELKOR_SIM_API void VelkorSim_PressJog(VelkorSimModule* module, int axis_index, int direction);
 VELKOR_SIM_API void VelkorSim_TurnHandwheel(VelkorSimModule* module, int axis_index, int32_t counts);
 
+/* ---- Output bits, remote I/O loopback, strict mode --------------------- */
+
+/* Strict mode (1): a command the module cannot use (unknown, not simulated,
+ * or with a value it cannot use) prints its name to stderr and aborts the
+ * program, so that a test run cannot pass over it. 0: such commands set
+ * their error bit and are listed (see docs/virtual-module.md). */
+VELKOR_SIM_API void VelkorSim_SetStrict(VelkorSimModule* module, int strict);
+/* The eight output bits of axis 0..3 (SET_OUT, compares, synchronous
+ * actions); 0 for another index or a NULL module. */
+VELKOR_SIM_API uint8_t VelkorSim_Outputs(const VelkorSimModule* module, int axis_index);
+/* Remote I/O loopback (1): each port's input word reads its own output
+ * word's low 16 bits. Off by default. */
+VELKOR_SIM_API void VelkorSim_SetRemoteLoopback(VelkorSimModule* module, int on);
+
 #ifdef __cplusplus
 }
 #endif

@@ -60,6 +60,7 @@ constexpr std::uint16_t kHardLimitMinus = 0x0020; // stopped at, or refused by, 
 constexpr std::uint16_t kServoAlarm = 0x0040;     // the servo drive's alarm stopped or refused motion
 constexpr std::uint16_t kServoOff = 0x0080;       // motion refused or stopped: the servo is off
 constexpr std::uint16_t kHomingFailed = 0x0200;   // homing ended without finding home
+constexpr std::uint16_t kNotSimulated = 0x0800;   // a command the module does not carry out (unknown, or not simulated)
 constexpr std::uint16_t kPacketMissing = 0x1000;  // a packet number was skipped or given up
 } // namespace error
 
@@ -84,6 +85,7 @@ struct ModuleOptions {
     std::uint32_t firmwareVersion = kDefaultFirmwareVersion;
     bool keepTrail = false;                         // record the positions driven (TakeTrail)
     bool keepLog = false;                           // record every packet and exchange (TakeLog)
+    bool strict = false;                            // a command the module cannot use aborts the program
 };
 
 // The machine around one axis, as the simulator sets it up: where its
@@ -142,7 +144,7 @@ struct Counters {
     std::uint64_t busWrites = 0;
     std::uint32_t sequenceGaps = 0;   // packet numbers skipped in the ring of 30
     std::uint32_t droppedPackets = 0; // packets announced by the host and then given up
-    std::uint32_t unsimulated = 0;    // commands and codes taken without being simulated
+    std::uint32_t unsimulated = 0;    // commands and codes the module could not use (Unsimulated())
     std::uint64_t packetsHeld = 0;    // packets that waited in the mailbox for room in the command buffer
 };
 
@@ -206,8 +208,14 @@ public:
 
     AxisStatus Axis(int index) const; // index 0..3
     Counters GetCounters() const;
-    // Codes taken without being simulated, with how often each came.
+    // Codes the module could not use, with how often each came: unknown
+    // codes, commands not simulated or kept without effect (error bit 0x0800),
+    // and commands refused for values the module cannot use (0x0008).
+    // CodeName() names them.
     std::map<std::uint8_t, std::uint32_t> Unsimulated() const;
+    // Strict mode: such a command prints its name to stderr and aborts the
+    // program, so that a test suite cannot pass over it.
+    void SetStrict(bool strict);
 
     // The machine around axis `axisIndex` (0..3): switch positions, drive and
     // encoder. Setting it takes effect from the next motion step.
@@ -230,6 +238,12 @@ public:
     std::int32_t LongVariable(std::uint16_t index) const;
     std::uint32_t MdWord(std::uint16_t index) const; // raw bits: integer or float
     void SetLatch(int axisIndex, std::int32_t value);
+    // The axis's eight output bits (SET_OUT, compares, synchronous actions).
+    std::uint8_t Outputs(int axisIndex) const;
+    // Remote I/O: with the loopback on, each port's input word reads the low
+    // 16 bits of its own output word; off (the default), it reads what
+    // SetRemoteInput put there.
+    void SetRemoteLoopback(bool on);
     void SetFirmwareVersion(std::uint32_t version);
     std::size_t MacroProgramSteps(std::uint8_t program) const;
 

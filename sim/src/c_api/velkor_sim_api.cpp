@@ -251,6 +251,25 @@ uint32_t VelkorSim_RemoteOutput(const VelkorSimModule* module, uint8_t port)
     return module != nullptr ? module->module.RemoteOutput(port) : 0;
 }
 
+void VelkorSim_SetRemoteLoopback(VelkorSimModule* module, int on)
+{
+    if (module != nullptr) {
+        module->module.SetRemoteLoopback(on != 0);
+    }
+}
+
+uint8_t VelkorSim_Outputs(const VelkorSimModule* module, int axis_index)
+{
+    return module != nullptr ? module->module.Outputs(axis_index) : 0;
+}
+
+void VelkorSim_SetStrict(VelkorSimModule* module, int strict)
+{
+    if (module != nullptr) {
+        module->module.SetStrict(strict != 0);
+    }
+}
+
 void VelkorSim_RaiseInterrupt(VelkorSimModule* module, uint8_t factors)
 {
     if (module != nullptr) {
@@ -333,11 +352,16 @@ size_t VelkorSim_Unsimulated(const VelkorSimModule* module, VelkorSimCodeCount* 
 
 const char* VelkorSim_CodeName(uint8_t code)
 {
-    // Made once, kept for the life of the program.
+    // Made once, kept for the life of the program: the command's name, or the
+    // handshake code's for a code that is only a query or control code.
     static const std::array<std::string, 256> names = [] {
         std::array<std::string, 256> all;
         for (int c = 0; c < 256; ++c) {
-            all[c] = velkor_sim::CodeName(static_cast<std::uint8_t>(c), velkor_sim::LogEntry::Kind::Packet);
+            const auto u = static_cast<std::uint8_t>(c);
+            all[c] = velkor_sim::CodeName(u, velkor_sim::LogEntry::Kind::Packet);
+            if (all[c].compare(0, 5, "code ") == 0) {
+                all[c] = velkor_sim::CodeName(u, velkor_sim::LogEntry::Kind::Exchange);
+            }
         }
         return all;
     }();

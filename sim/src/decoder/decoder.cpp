@@ -2,9 +2,9 @@
 // the family handler that carries it out. Adding a command is adding its row
 // (and its handler in the family's files).
 //
-// Rows without a handler are either kept (K: the settings arrive and have no
-// effect on the model) or not simulated (N: taken, counted in
-// Counters::unsimulated and listed by Unsimulated()).
+// Rows marked K (kept: the settings arrive and have no effect on the model)
+// and N (not simulated), like codes with no row, are listed by Unsimulated()
+// and set the not-simulated error bit: nothing is silently ignored.
 #include "decoder/decoder.h"
 
 #include "card/card.h"
@@ -13,11 +13,14 @@
 #include "machine/machine.h"
 #include "motion/drives.h"
 #include "motion/paths.h"
+#include "motion/special_paths.h"
+#include "motion/speed_shape.h"
 #include "motion/stopping.h"
 #include "setup/axis_config.h"
 #include "status/status.h"
 #include "stores/macro_programs.h"
 #include "stores/variables.h"
+#include "sync/sync.h"
 
 #include <array>
 
@@ -71,26 +74,26 @@ const PacketEntry kPackets[] = {
     {61, "HOME_LIMIT", S, HomeLimit, {{"axis", 2, T::U8}, {"data", 4, T::U8}}},
     {62, "SET_HOME_MODE", S, SetHomeMode, {{"axis", 2, T::U8}, {"data1", 4, T::U8}, {"data2", 6, T::U8}, {"data3", 8, T::U8}, {"data4", 10, T::U8}, {"data5", 12, T::I32}}},
     {63, "HOME_START", S, HomeStart, {{"axis", 2, T::U8}}},
-    {70, "NORMAL_SPEED", K, nullptr, {{"axis", 2, T::U8}, {"data", 4, T::U8}}},
+    {70, "NORMAL_SPEED", S, NormalSpeed, {{"axis", 2, T::U8}, {"data", 4, T::U8}}},
     {71, "SET_SV", S, SetProfileValue, {{"axis", 2, T::U8}, {"data", 4, T::U32}}},
     {72, "SET_V", S, SetProfileValue, {{"axis", 2, T::U8}, {"data", 4, T::U32}}},
     {73, "SET_A", S, SetProfileValue, {{"axis", 2, T::U8}, {"data", 4, T::U32}}},
     {74, "SET_D", S, SetProfileValue, {{"axis", 2, T::U8}, {"data", 4, T::U32}}},
-    {75, "SET_K", K, SetProfileValue, {{"axis", 2, T::U8}, {"data", 4, T::U32}}},
-    {76, "SET_L", K, SetProfileValue, {{"axis", 2, T::U8}, {"data", 4, T::U32}}},
-    {77, "SET_AO", K, SetProfileValue, {{"axis", 2, T::U8}, {"data", 4, T::I32}}},
+    {75, "SET_K", S, SetProfileValue, {{"axis", 2, T::U8}, {"data", 4, T::U32}}},
+    {76, "SET_L", S, SetProfileValue, {{"axis", 2, T::U8}, {"data", 4, T::U32}}},
+    {77, "SET_AO", S, SetProfileValue, {{"axis", 2, T::U8}, {"data", 4, T::I32}}},
     {78, "FIXED_MOVE", S, FixedMove, {{"axis", 2, T::U8}, {"data", 4, T::I32}}},
-    {79, "SET_PULSE", K, nullptr, {{"axis", 2, T::U8}, {"data", 4, T::U32}}},
+    {79, "SET_PULSE", S, SetPulse, {{"axis", 2, T::U8}, {"data", 4, T::U32}}},
     {80, "CONTINUE_MOVE", S, ContinueMove, {{"axis", 2, T::U8}, {"data", 4, T::I32}}},
     {90, "AXIS_ASSIGN", S, AxisAssign, {{"axis1", 2, T::U8}, {"axis2", 4, T::U8}, {"axis3", 6, T::U8}}},
-    {91, "VECTOR_SPEED", K, nullptr, {{"data", 2, T::U8}}},
+    {91, "VECTOR_SPEED", S, VectorSpeed, {{"data", 2, T::U8}}},
     {92, "SET_VSV", S, VectorProfile, {{"data", 2, T::U32}}},
     {93, "SET_VV", S, VectorProfile, {{"data", 2, T::U32}}},
     {94, "SET_VA", S, VectorProfile, {{"data", 2, T::U32}}},
     {95, "SET_VD", S, VectorProfile, {{"data", 2, T::U32}}},
-    {96, "SET_VK", K, VectorProfile, {{"data", 2, T::U32}}},
-    {97, "SET_VL", K, VectorProfile, {{"data", 2, T::U32}}},
-    {98, "SET_VAO", K, VectorProfile, {{"data", 2, T::I32}}},
+    {96, "SET_VK", S, VectorProfile, {{"data", 2, T::U32}}},
+    {97, "SET_VL", S, VectorProfile, {{"data", 2, T::U32}}},
+    {98, "SET_VAO", S, VectorProfile, {{"data", 2, T::I32}}},
     {99, "LINE_2D", S, Line, {{"x", 2, T::I32}, {"y", 6, T::I32}}},
     {100, "LINE_3D", S, Line, {{"x", 2, T::I32}, {"y", 6, T::I32}, {"z", 10, T::I32}}},
     {101, "ARC_CW", S, ArcCentre, {{"centre_x", 2, T::I32}, {"centre_y", 6, T::I32}}},
@@ -99,37 +102,37 @@ const PacketEntry kPackets[] = {
     {104, "ARC_CCW", S, ArcOrCircle, {{"end_x", 2, T::I32}, {"end_y", 6, T::I32}}},
     {105, "CIRCLE_CW", S, ArcOrCircle, {{"centre_x", 2, T::I32}, {"centre_y", 6, T::I32}}},
     {106, "CIRCLE_CCW", S, ArcOrCircle, {{"centre_x", 2, T::I32}, {"centre_y", 6, T::I32}}},
-    {110, "SYNC_ACTION", N, nullptr, {{"param1", 2, T::U8}, {"param2", 4, T::U8}, {"param3", 6, T::U32}}},
-    {111, "SYNC_ACTION", N, nullptr, {{"param4", 2, T::U8}, {"param5", 4, T::U8}, {"param6", 6, T::U8}, {"param7", 8, T::U8}, {"param8", 10, T::U8}, {"param9", 12, T::U8}, {"param10", 14, T::U8}, {"param11", 16, T::U8}, {"param12", 18, T::U8}}},
-    {112, "SET_COMPARE", N, nullptr, {{"param1", 2, T::U8}, {"param2", 4, T::U8}, {"param3", 6, T::U8}, {"param4", 8, T::I32}}},
+    {110, "SYNC_ACTION", S, SyncFirst, {{"source", 2, T::U8}, {"trigger", 4, T::U8}, {"value", 6, T::I32}}},
+    {111, "SYNC_ACTION", S, SyncSecond, {{"targets", 2, T::U8}, {"action", 4, T::U8}, {"output", 6, T::U8}, {"level", 8, T::U8}, {"repeat", 10, T::U8}, {"input", 12, T::U8}, {"param10", 14, T::U8}, {"param11", 16, T::U8}, {"param12", 18, T::U8}}},
+    {112, "SET_COMPARE", S, SetCompare, {{"axis", 2, T::U8}, {"output", 4, T::U8}, {"condition", 6, T::U8}, {"value", 8, T::I32}}},
     {113, "GET_LATCH", N, nullptr, {{"axis", 2, T::U8}}},
-    {114, "SET_PRESET", N, nullptr, {{"param1", 2, T::U8}, {"param2", 4, T::I32}}},
-    {115, "SET_OUT", N, nullptr, {{"param1", 2, T::U8}, {"param2", 4, T::U8}, {"param3", 6, T::U8}}},
-    {120, "RECTANGLE", N, nullptr, {{"data1", 2, T::U8}, {"data2", 4, T::U8}, {"data3", 6, T::U8}, {"data4", 8, T::U8}, {"data5", 10, T::U8}}},
-    {121, "RECTANGLE", N, nullptr, {{"data6", 2, T::I32}, {"data7", 6, T::I32}, {"data8", 10, T::I32}}},
-    {122, "RECTANGLE", N, nullptr, {{"data9", 2, T::U32}, {"data10", 6, T::U32}}},
-    {123, "RECTANGLE", N, nullptr, {{"data11", 2, T::U32}, {"data12", 6, T::U32}}},
+    {114, "SET_PRESET", S, SetPreset, {{"axes", 2, T::U8}, {"value", 4, T::I32}}},
+    {115, "SET_OUT", S, SetOut, {{"axis", 2, T::U8}, {"bit", 4, T::U8}, {"level", 6, T::U8}}},
+    {120, "RECTANGLE", S, Rectangle, {{"axis1", 2, T::U8}, {"axis2", 4, T::U8}, {"order", 6, T::U8}, {"rounds", 8, T::U8}, {"corner_stops", 10, T::U8}}},
+    {121, "RECTANGLE", S, Rectangle, {{"width", 2, T::I32}, {"height", 6, T::I32}, {"radius", 10, T::I32}}},
+    {122, "RECTANGLE", S, Rectangle, {{"sv", 2, T::U32}, {"v", 6, T::U32}}},
+    {123, "RECTANGLE", S, Rectangle, {{"a", 2, T::U32}, {"d", 6, T::U32}}},
     {124, "LINE_2D_INITIAL", S, ContinuousAxes, {{"axis1", 2, T::U8}, {"axis2", 4, T::U8}}},
     {125, "LINE_2D_INITIAL", S, ContinuousProfile, {{"sv", 2, T::U32}, {"v", 6, T::U32}, {"a", 10, T::U32}}},
     {126, "LINE_2D_CONTINUE", S, ContinuousLine, {{"end", 2, T::U8}, {"x", 4, T::I32}, {"y", 8, T::I32}}},
     {127, "LINE_3D_INITIAL", S, ContinuousAxes, {{"axis1", 2, T::U8}, {"axis2", 4, T::U8}, {"axis3", 6, T::U8}}},
     {128, "LINE_3D_INITIAL", S, ContinuousProfile, {{"sv", 2, T::U32}, {"v", 6, T::U32}, {"a", 10, T::U32}}},
     {129, "LINE_3D_CONTINUE", S, ContinuousLine, {{"end", 2, T::U8}, {"x", 4, T::I32}, {"y", 8, T::I32}, {"z", 12, T::I32}}},
-    {130, "MIX_2D_INITIAL", N, nullptr, {{"data1", 2, T::U8}, {"data2", 4, T::U8}, {"data3", 6, T::U8}}},
-    {131, "MIX_2D_INITIAL", N, nullptr, {{"data4", 2, T::U32}, {"data5", 6, T::U32}, {"data6", 10, T::U32}}},
-    {132, "MIX_2D_CONTINUE", N, nullptr, {{"data1", 2, T::U8}, {"data2", 4, T::U8}, {"data3", 6, T::I32}, {"data4", 10, T::I32}}},
-    {133, "MIX_2D_CONTINUE", N, nullptr, {{"data5", 2, T::I32}, {"data6", 6, T::I32}}},
-    {134, "CONTINUE_INTP", N, nullptr, {{"data1", 2, T::U8}, {"data2", 4, T::U8}, {"data3", 6, T::U8}, {"data4", 8, T::U8}, {"data5", 10, T::U32}, {"data6", 14, T::U32}, {"data7", 18, T::U32}, {"data8", 22, T::U32}}},
-    {135, "CONTINUE_INTP_ARRAY", N, nullptr, {{"entry", 2, T::U8}, {"data1", 4, T::U8}, {"data2", 6, T::I32}, {"data3", 10, T::I32}, {"data4", 14, T::I32}, {"data5", 18, T::I32}, {"data6", 22, T::I32}}},
-    {136, "HELIX_3D", N, nullptr, {{"data1", 2, T::U8}, {"data2", 4, T::U8}, {"data3", 6, T::U8}, {"data4", 8, T::U8}}},
-    {137, "HELIX_3D", N, nullptr, {{"data5", 2, T::U32}, {"data6", 6, T::I32}, {"data7", 10, T::I32}}},
-    {138, "HELIX_3D", N, nullptr, {{"data8", 2, T::I32}, {"data9", 6, T::I32}}},
-    {139, "RATIO_INITIAL", N, nullptr, {{"data1", 2, T::U8}, {"data2", 4, T::U8}, {"data3", 6, T::U32}, {"data4", 10, T::U32}}},
-    {140, "RATIO_INITIAL", N, nullptr, {{"data5", 2, T::U32}, {"data6", 6, T::U8}, {"data7", 8, T::U8}}},
-    {141, "RATIO_2D", N, nullptr, {{"data1", 2, T::U8}, {"data2", 4, T::I32}, {"data3", 8, T::U8}}},
-    {144, "LINE_SCAN", N, nullptr, {{"data1", 2, T::U8}, {"data2", 4, T::U8}, {"data3", 6, T::U8}, {"data4", 8, T::U8}, {"data5", 10, T::I32}}},
-    {145, "LINE_SCAN_START", N, nullptr, {{"data1", 2, T::U8}, {"data2", 4, T::U8}, {"data3", 6, T::I32}}},
-    {146, "LINE_SCAN_OFFSET", N, nullptr, {{"count", 2, T::U8}, {"index", 3, T::I32}, {"offsets", 7, T::Chunk}}},
+    {130, "MIX_2D_INITIAL", S, Mix2dInitial, {{"axis1", 2, T::U8}, {"axis2", 4, T::U8}, {"corner_stops", 6, T::U8}}},
+    {131, "MIX_2D_INITIAL", S, Mix2dInitial, {{"sv", 2, T::U32}, {"v", 6, T::U32}, {"a", 10, T::U32}}},
+    {132, "MIX_2D_CONTINUE", S, Mix2dContinue, {{"end", 2, T::U8}, {"kind", 4, T::U8}, {"x", 6, T::I32}, {"y", 10, T::I32}}},
+    {133, "MIX_2D_CONTINUE", S, Mix2dContinue, {{"centre_x", 2, T::I32}, {"centre_y", 6, T::I32}}},
+    {134, "CONTINUE_INTP", S, ContinueIntp, {{"kind", 2, T::U8}, {"axis1", 4, T::U8}, {"axis2", 6, T::U8}, {"new_path", 8, T::U8}, {"x", 10, T::I32}, {"y", 14, T::I32}, {"centre_x", 18, T::I32}, {"centre_y", 22, T::I32}}},
+    {135, "CONTINUE_INTP_ARRAY", S, ContinueIntpArray, {{"entry", 2, T::U8}, {"kind", 4, T::U8}, {"x", 6, T::I32}, {"y", 10, T::I32}, {"centre_x", 14, T::I32}, {"centre_y", 18, T::I32}, {"z", 22, T::I32}}},
+    {136, "HELIX_3D", S, Helix, {{"axis1", 2, T::U8}, {"axis2", 4, T::U8}, {"axis3", 6, T::U8}, {"direction", 8, T::U8}}},
+    {137, "HELIX_3D", S, Helix, {{"v", 2, T::U32}, {"centre_x", 6, T::I32}, {"centre_y", 10, T::I32}}},
+    {138, "HELIX_3D", S, Helix, {{"height", 2, T::I32}, {"sweep", 6, T::I32}}},
+    {139, "RATIO_INITIAL", S, RatioInitial, {{"master", 2, T::U8}, {"slave", 4, T::U8}, {"sv", 6, T::U32}, {"v", 10, T::U32}}},
+    {140, "RATIO_INITIAL", S, RatioInitial, {{"a", 2, T::U32}, {"numerator", 6, T::U8}, {"denominator", 8, T::U8}}},
+    {141, "RATIO_2D", S, Ratio2d, {{"end", 2, T::U8}, {"master", 4, T::I32}, {"opposite", 8, T::U8}}},
+    {144, "LINE_SCAN", S, LineScan, {{"scan_axis", 2, T::U8}, {"follow_axis", 4, T::U8}, {"scale", 6, T::U8}, {"mode", 8, T::U8}, {"pitch", 10, T::I32}}},
+    {145, "LINE_SCAN_START", S, LineScanStart, {{"first", 2, T::U8}, {"return", 4, T::U8}, {"count", 6, T::I32}}},
+    {146, "LINE_SCAN_OFFSET", S, LineScanOffset, {{"count", 2, T::U8}, {"index", 3, T::I32}, {"offsets", 7, T::Chunk}}},
     {170, "ENABLE_INT", S, EnableInt, {}},
     {171, "DISABLE_INT", S, DisableInt, {}},
     {172, "INTFACTOR_ENABLE", S, IntFactorEnable, {{"factors", 2, T::U8}, {"param2", 4, T::U8}, {"param3", 6, T::U8}}},
@@ -177,7 +180,7 @@ const ExchangeEntry kExchanges[] = {
     {48, "GET_ERROR_CODE", S, GetErrorCode, 2, {{"axis", 96, T::U8}}},
     {49, "GET_DI_ALL", S, GetDiAll, 2, {{"axis", 96, T::U8}}},
     {50, "QUORL_IN", S, RemoteIn, 2, {{"port", 100, T::U8}}},
-    {113, "GET_LATCH", N, GetLatch, 4, {{"axis", 96, T::U8}}},
+    {113, "GET_LATCH", S, GetLatch, 4, {{"axis", 96, T::U8}}},
     {182, "STOP_WAIT", S, StopWait, 1, {{"axis", 96, T::U8}}},
     {183, "STOP_SLOWLY", S, StopSlowly, 0, {{"axis", 96, T::U8}}},
     {184, "STOP_SUDDENLY", S, StopSuddenly, 0, {{"axis", 96, T::U8}}},

@@ -4,12 +4,15 @@
 
 #include "decoder/decoder.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 namespace velkor_sim {
 namespace detail {
 
 Firmware::Firmware(const ModuleOptions& options)
     : bufferCapacity(options.bufferSegments > 0 ? options.bufferSegments : 1), firmwareVersion(options.firmwareVersion),
-      keepTrail(options.keepTrail)
+      strict(options.strict), keepTrail(options.keepTrail)
 {
 }
 
@@ -25,6 +28,21 @@ void Firmware::Unsimulated(std::uint8_t code)
 {
     ++unsimulated[code];
     ++counters.unsimulated;
+    if (strict) {
+        std::fprintf(stderr,
+                     "velkor_sim: strict mode: the module could not use %s (code %u); see the module's list of "
+                     "commands it could not use\n",
+                     CodeName(code, FindPacket(code) != nullptr ? LogEntry::Kind::Packet : LogEntry::Kind::Exchange).c_str(),
+                     unsigned(code));
+        std::fflush(stderr);
+        std::abort();
+    }
+}
+
+void Firmware::NotCarriedOut(std::uint8_t code)
+{
+    moduleError |= error::kNotSimulated;
+    Unsimulated(code);
 }
 
 void Firmware::TakePacket(const Bytes& bytes)
@@ -39,15 +57,27 @@ void Firmware::TakePacket(const Bytes& bytes)
 void Firmware::ExecutePacket(const Bytes& bytes)
 {
     const std::uint8_t code = bytes[0];
+    const std::uint8_t arcHalf = paths.arcHalf;
+    std::uint32_t refused = refusals;
     CheckArcPair(*this, code);
+    if (refusals != refused) {
+        Unsimulated(arcHalf); // an arc that lost its second half
+        refused = refusals;
+    }
     const PacketEntry* entry = FindPacket(code);
     if (entry == nullptr || entry->support == Support::NotSimulated) {
-        Unsimulated(code);
+        NotCarriedOut(code);
         return;
     }
     if (entry->run != nullptr) {
         entry->run(*this, bytes);
     }
+    if (entry->support == Support::Kept) {
+        NotCarriedOut(code);
+    } else if (refusals != refused) {
+        Unsimulated(code); // refused for a value it cannot use
+    }
+    WatchSync(*this);
 }
 
 void Firmware::Answer(std::uint8_t code, Window& window)
@@ -55,10 +85,15 @@ void Firmware::Answer(std::uint8_t code, Window& window)
     ++counters.exchangesAnswered;
     const ExchangeEntry* entry = FindExchange(code);
     if (entry == nullptr || entry->run == nullptr) {
-        Unsimulated(code);
+        NotCarriedOut(code);
         return;
     }
+    const std::uint32_t refused = refusals;
     entry->run(*this, window);
+    if (refusals != refused) {
+        Unsimulated(code);
+    }
+    WatchSync(*this);
 }
 
 void Firmware::Reset()
@@ -73,12 +108,15 @@ void Firmware::Reset()
         ax.profile = ProfileValues{};
         ax.maxV = kDefaultMaxV;
         ax.softLimits = false;
+        ax.pulse = 0;
     }
     paths.Reset();
     ResetMachine(*this);
     macros.recording = false;
     moduleError = 0;
     interrupts.Reset();
+    sync.Reset();
+    special.Reset();
 }
 
 } // namespace detail

@@ -27,9 +27,11 @@
 #include "mailbox/sequence.h"
 #include "motion/axis.h"
 #include "motion/paths.h"
+#include "motion/special_paths.h"
 #include "scope/scope.h"
 #include "stores/macro_programs.h"
 #include "stores/variables.h"
+#include "sync/sync.h"
 #include "velkor_sim/virtual_module.h"
 
 #include <array>
@@ -62,10 +64,21 @@ public:
     bool Moving() const; // anything for the motion model to do
     bool AxisDriving(int index) const;
 
-    // Error bits of the whole module, reported with every axis.
-    void Fault(std::uint16_t bits) { moduleError |= bits; }
-    // A command or code taken without being simulated.
+    // Error bits of the whole module, reported with every axis. A bad-command
+    // bit also lists the command being carried out (Unsimulated).
+    void Fault(std::uint16_t bits)
+    {
+        moduleError |= bits;
+        if (bits & error::kBadCommand) {
+            ++refusals;
+        }
+    }
+    // A command or code the module could not use: listed, and in strict mode
+    // the end of the session.
     void Unsimulated(std::uint8_t code);
+    // A command or code not carried out at all (unknown, not simulated, or
+    // kept without effect): listed, and the not-simulated bit set.
+    void NotCarriedOut(std::uint8_t code);
     // RESET_CARD: everything back to its start but positions and stores.
     void Reset();
 
@@ -74,6 +87,8 @@ public:
     Counters counters;
     std::map<std::uint8_t, std::uint32_t> unsimulated;
     std::uint16_t moduleError = 0;
+    std::uint32_t refusals = 0; // bad-command faults so far
+    bool strict = false;        // a command the module cannot use ends the session
 
     std::array<AxisState, kAxisCount> axes;
     std::array<MachineAxisState, kAxisCount> machine; // switches, drive, encoder
@@ -83,6 +98,8 @@ public:
     MacroStore macros;
     InterruptLine interrupts;
     SequenceBook sequence;
+    SyncState sync;
+    SpecialPaths special;
     Scope scope; // samples after every motion step
 
     bool keepTrail = false;

@@ -182,6 +182,24 @@ std::map<std::uint8_t, std::uint32_t> VirtualModule::Unsimulated() const
     return impl_->firmware.unsimulated;
 }
 
+void VirtualModule::SetStrict(bool strict)
+{
+    std::lock_guard<std::mutex> hold(impl_->mutex);
+    impl_->firmware.strict = strict;
+}
+
+std::uint8_t VirtualModule::Outputs(int axisIndex) const
+{
+    std::lock_guard<std::mutex> hold(impl_->mutex);
+    return axisIndex >= 0 && axisIndex < kAxisCount ? impl_->firmware.sync.outputs[axisIndex] : 0;
+}
+
+void VirtualModule::SetRemoteLoopback(bool on)
+{
+    std::lock_guard<std::mutex> hold(impl_->mutex);
+    impl_->firmware.stores.remoteLoopback = on;
+}
+
 void VirtualModule::SetMachine(int axisIndex, const MachineAxis& machine)
 {
     std::unique_lock<std::mutex> hold(impl_->mutex);

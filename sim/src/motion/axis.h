@@ -14,6 +14,21 @@ struct Profile {
     double v = 0;  // drive speed
     double a = 0;  // acceleration
     double d = 0;  // deceleration
+    // Shaping (motion/speed_shape.h): jerk while accelerating and while
+    // decelerating (0: the acceleration changes at once), and the braking
+    // offset in pulses.
+    double k = 0;
+    double l = 0;
+    double ao = 0;
+};
+
+// The state of a shaped speed run: the acceleration reached, and the braking
+// ramp once it has begun.
+struct SpeedRun {
+    double acc = 0;
+    bool braking = false;
+    double brakeFrom = 0; // speed when braking began
+    double brakeTime = 0; // seconds since
 };
 
 // The profile values as the host set them.
@@ -25,6 +40,7 @@ struct ProfileValues {
     std::uint32_t k = 0;
     std::uint32_t l = 0;
     std::int32_t ao = 0;
+    std::uint8_t mode = 0; // NORMAL_SPEED / VECTOR_SPEED: 0 ramped, 1 constant speed
     Profile Resolve(std::uint32_t maxV) const;
 };
 
@@ -43,6 +59,7 @@ struct Drive {
     std::int64_t start = 0;
     Profile profile;
     double speed = 0;
+    SpeedRun run;
     bool slowStop = false;
 };
 
@@ -67,6 +84,7 @@ struct AxisState {
     std::uint16_t inputs = 0;
     std::uint16_t error = 0;
     std::int32_t latch = 0;
+    std::uint32_t pulse = 0; // SET_PULSE: the move a synchronous start action begins
 };
 
 } // namespace detail

@@ -10,6 +10,7 @@
 #include "homing/homing.h"
 #include "machine/machine.h"
 #include "motion/paths.h"
+#include "motion/speed_shape.h"
 #include "setup/axis_config.h"
 
 #include <algorithm>
@@ -31,6 +32,12 @@ Profile ProfileValues::Resolve(std::uint32_t maxV) const
     }
     p.a = a != 0 ? static_cast<double>(a) : 1e12; // 0: the drive speed at once
     p.d = d != 0 ? static_cast<double>(d) : p.a;
+    if (mode == 1) {
+        p.sv = p.v; // constant speed: no ramps at all
+    }
+    p.k = static_cast<double>(k);
+    p.l = static_cast<double>(l);
+    p.ao = static_cast<double>(ao);
     return p;
 }
 
@@ -127,7 +134,7 @@ void StepDrive(Firmware& fw, int index, double dt)
             ends = true;
         }
     } else {
-        v = NextSpeed(d.speed, d.profile, remaining, dt);
+        v = ShapedSpeed(d.run, d.speed, d.profile, remaining, dt);
     }
     double ds = 0.5 * (d.speed + v) * dt;
     if (fixed && ds >= remaining) {

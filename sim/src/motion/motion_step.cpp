@@ -39,6 +39,7 @@ void Firmware::Step(double dt)
     }
     StepPaths(*this, dt);
     StepMachine(*this, dt);
+    WatchSync(*this);
     for (int i = 0; i < kAxisCount; ++i) {
         AxisState& a = axes[i];
         const bool inPath = paths.running && AxisInPaths(*this, i);

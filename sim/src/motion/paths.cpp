@@ -7,6 +7,7 @@
 
 #include "firmware/firmware.h"
 #include "motion/drives.h"
+#include "motion/speed_shape.h"
 #include "setup/axis_config.h"
 
 #include <algorithm>
@@ -39,16 +40,69 @@ void SegmentOffset(const Segment& seg, double s, double out[3])
     const double r = seg.r0 + (seg.r1 - seg.r0) * t;
     out[0] = seg.centre[0] + r * std::cos(angle);
     out[1] = seg.centre[1] + r * std::sin(angle);
-    out[2] = 0;
+    out[2] = seg.d[2] * t; // a helix: the third axis moves evenly along the arc
 }
 
-// Reads `count` interpolation axes from packet bytes 2, 4, 6: each must be one
-// axis, and a different one.
+bool TryStartPath(Firmware& fw)
+{
+    PathState& ps = fw.paths;
+    Path& path = ps.queue.front();
+    for (int k = 0; k < path.dims; ++k) {
+        const AxisState& a = fw.axes[path.axis[k]];
+        if (a.held || a.drive.kind != Drive::Kind::None) {
+            return false;
+        }
+    }
+    ps.running = true;
+    ps.haveSegment = false;
+    ps.slowStop = false;
+    ps.s = 0;
+    ps.speed = path.profile.sv;
+    ps.run = SpeedRun{};
+    for (int k = 0; k < path.dims; ++k) {
+        ps.segmentStart[k] = fw.axes[path.axis[k]].lp;
+    }
+    return true;
+}
+
+void FinishPath(Firmware& fw)
+{
+    PathState& ps = fw.paths;
+    ps.queue.pop_front();
+    ps.running = false;
+    ps.haveSegment = false;
+    ps.slowStop = false;
+    ps.speed = 0;
+    DriveEnded(fw);
+}
+
+void PlacePathAxes(Firmware& fw)
+{
+    const PathState& ps = fw.paths;
+    const Path& path = ps.queue.front();
+    double off[3] = {0, 0, 0};
+    if (ps.haveSegment) {
+        SegmentOffset(ps.segment, ps.s, off);
+    }
+    for (int k = 0; k < path.dims; ++k) {
+        const std::int64_t whole = ps.segmentStart[k] + static_cast<std::int64_t>(std::llround(off[k]));
+        MoveAxisTo(fw, path.axis[k], static_cast<double>(ps.segmentStart[k]) + off[k], whole);
+    }
+}
+
+} // namespace
+
 bool TakeAxes(Firmware& fw, const Bytes& p, int count, int* out)
+{
+    const std::uint8_t selectors[3] = {p[2], p[4], p[6]};
+    return PickAxes(fw, selectors, count, out);
+}
+
+bool PickAxes(Firmware& fw, const std::uint8_t* selectors, int count, int* out)
 {
     int picked[3] = {};
     for (int k = 0; k < count; ++k) {
-        picked[k] = SingleAxis(p[2 + 2 * k]);
+        picked[k] = SingleAxis(selectors[k]);
         if (picked[k] < 0 || (k > 0 && picked[k] == picked[0]) || (k > 1 && picked[k] == picked[1])) {
             fw.Fault(error::kBadCommand);
             return false;
@@ -84,51 +138,44 @@ void AddSegment(Firmware& fw, const Segment& segment, bool last)
     ++fw.paths.queuedSegments;
 }
 
-bool TryStartPath(Firmware& fw)
+
+bool MakeArc(double cx, double cy, std::int32_t ex, std::int32_t ey, std::int32_t dz, bool clockwise, Segment& s)
 {
-    PathState& ps = fw.paths;
-    Path& path = ps.queue.front();
-    for (int k = 0; k < path.dims; ++k) {
-        const AxisState& a = fw.axes[path.axis[k]];
-        if (a.held || a.drive.kind != Drive::Kind::None) {
-            return false;
+    s = Segment{};
+    s.arc = true;
+    s.d[0] = ex;
+    s.d[1] = ey;
+    s.d[2] = dz;
+    s.centre[0] = cx;
+    s.centre[1] = cy;
+    s.r0 = std::hypot(cx, cy);
+    s.r1 = std::hypot(ex - cx, ey - cy);
+    if (s.r0 < 0.5 || s.r1 < 0.5) {
+        return false;
+    }
+    constexpr double kTwoPi = 6.283185307179586;
+    s.a0 = std::atan2(-cy, -cx);
+    double sweep = std::atan2(ey - cy, ex - cx) - s.a0;
+    // Counter-clockwise sweeps lie in (0, 2 pi], clockwise ones in [-2 pi, 0);
+    // an end point on the start makes a full circle.
+    while (sweep <= 1e-12) {
+        sweep += kTwoPi;
+    }
+    while (sweep > kTwoPi + 1e-12) {
+        sweep -= kTwoPi;
+    }
+    if (clockwise) {
+        sweep -= kTwoPi;
+        if (sweep > -1e-12) {
+            sweep = -kTwoPi;
         }
     }
-    ps.running = true;
-    ps.haveSegment = false;
-    ps.slowStop = false;
-    ps.s = 0;
-    ps.speed = path.profile.sv;
-    for (int k = 0; k < path.dims; ++k) {
-        ps.segmentStart[k] = fw.axes[path.axis[k]].lp;
-    }
+    s.sweep = sweep;
+    s.length = std::hypot(std::fabs(sweep) * 0.5 * (s.r0 + s.r1), static_cast<double>(dz));
     return true;
 }
 
-void FinishPath(Firmware& fw)
-{
-    PathState& ps = fw.paths;
-    ps.queue.pop_front();
-    ps.running = false;
-    ps.haveSegment = false;
-    ps.slowStop = false;
-    ps.speed = 0;
-    DriveEnded(fw);
-}
-
-void PlacePathAxes(Firmware& fw)
-{
-    const PathState& ps = fw.paths;
-    const Path& path = ps.queue.front();
-    double off[3] = {0, 0, 0};
-    if (ps.haveSegment) {
-        SegmentOffset(ps.segment, ps.s, off);
-    }
-    for (int k = 0; k < path.dims; ++k) {
-        const std::int64_t whole = ps.segmentStart[k] + static_cast<std::int64_t>(std::llround(off[k]));
-        MoveAxisTo(fw, path.axis[k], static_cast<double>(ps.segmentStart[k]) + off[k], whole);
-    }
-}
+namespace {
 
 // After paths or segments were dropped in bulk.
 void Recount(PathState& ps)
@@ -232,7 +279,8 @@ void TrimPaths(Firmware& fw)
 bool AddsSegment(std::uint8_t code)
 {
     switch (code) {
-    case 99: case 100: case 102: case 104: case 105: case 106: case 126: case 129: return true;
+    case 99: case 100: case 102: case 104: case 105: case 106: case 126: case 129:
+    case 123: case 133: case 134: case 135: case 138: case 141: case 145: return true;
     default: return false;
     }
 }
@@ -274,15 +322,17 @@ void StepPaths(Firmware& fw, double dt)
         ps.haveSegment = true;
         ps.s = 0;
         ps.speed = path.profile.sv;
+        ps.run = SpeedRun{};
     }
-    const double remaining = (ps.segment.length - ps.s) + path.queuedLength;
+    // A path that stops at its corners brakes for the end of every segment.
+    const double remaining = (ps.segment.length - ps.s) + (ps.segment.stopAtEnd ? 0.0 : path.queuedLength);
     double v;
     bool stopHere = false;
     if (ps.slowStop) {
         v = std::max(path.profile.sv, ps.speed - path.profile.d * dt);
         stopHere = v <= path.profile.sv;
     } else {
-        v = NextSpeed(ps.speed, path.profile, remaining, dt);
+        v = ShapedSpeed(ps.run, ps.speed, path.profile, remaining, dt);
     }
     double ds = 0.5 * (ps.speed + v) * dt;
     ps.speed = v;
@@ -295,6 +345,11 @@ void StepPaths(Firmware& fw, double dt)
         ds -= left;
         for (int k = 0; k < path.dims; ++k) {
             ps.segmentStart[k] += ps.segment.d[k];
+        }
+        if (ps.segment.stopAtEnd) {
+            ds = 0; // the next segment sets off from the start speed
+            ps.speed = path.profile.sv;
+            ps.run = SpeedRun{};
         }
         ps.haveSegment = false;
         ps.s = 0;
@@ -329,6 +384,7 @@ void StepPaths(Firmware& fw, double dt)
         FinishPath(fw);
     } else if (!ps.haveSegment) {
         ps.speed = path.profile.sv; // starved: resumes from the start speed
+        ps.run = SpeedRun{};
     }
 }
 
@@ -406,40 +462,13 @@ void ArcOrCircle(Firmware& fw, const Bytes& p)
     ps.arcHalf = 0;
     const double cx = circle ? I32(p, 2) : ps.arcCentre[0];
     const double cy = circle ? I32(p, 6) : ps.arcCentre[1];
-    const double ex = circle ? 0 : I32(p, 2);
-    const double ey = circle ? 0 : I32(p, 6);
-    const bool clockwise = code == 102 || code == 105;
+    const std::int32_t ex = circle ? 0 : I32(p, 2);
+    const std::int32_t ey = circle ? 0 : I32(p, 6);
     Segment s;
-    s.arc = true;
-    s.d[0] = static_cast<std::int32_t>(ex);
-    s.d[1] = static_cast<std::int32_t>(ey);
-    s.centre[0] = cx;
-    s.centre[1] = cy;
-    s.r0 = std::hypot(cx, cy);
-    s.r1 = std::hypot(ex - cx, ey - cy);
-    if (s.r0 < 0.5 || s.r1 < 0.5) {
+    if (!MakeArc(cx, cy, ex, ey, 0, code == 102 || code == 105, s)) {
         fw.Fault(error::kBadCommand); // no circle has its centre on its own start or end
         return;
     }
-    constexpr double kTwoPi = 6.283185307179586;
-    s.a0 = std::atan2(-cy, -cx);
-    double sweep = std::atan2(ey - cy, ex - cx) - s.a0;
-    // Counter-clockwise sweeps lie in (0, 2 pi], clockwise ones in [-2 pi, 0);
-    // an end point on the start makes a full circle.
-    while (sweep <= 1e-12) {
-        sweep += kTwoPi;
-    }
-    while (sweep > kTwoPi + 1e-12) {
-        sweep -= kTwoPi;
-    }
-    if (clockwise) {
-        sweep -= kTwoPi;
-        if (sweep > -1e-12) {
-            sweep = -kTwoPi;
-        }
-    }
-    s.sweep = sweep;
-    s.length = std::fabs(sweep) * 0.5 * (s.r0 + s.r1);
     BeginPath(fw, 2, ps.assigned, ps.vector.Resolve(fw.axes[ps.assigned[0]].maxV));
     AddSegment(fw, s, true);
 }
@@ -464,7 +493,9 @@ void ContinuousProfile(Firmware& fw, const Bytes& p)
         fw.Fault(error::kBadCommand);
         return;
     }
-    ProfileValues values;
+    // The vector set-up gives the shaping (K, L, AO, constant speed).
+    ProfileValues values = ps.vector;
+    values.d = 0;
     values.sv = U32(p, 2);
     values.v = U32(p, 6);
     values.a = U32(p, 10);

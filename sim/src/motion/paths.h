@@ -23,6 +23,7 @@ struct Segment {
     double r0 = 0, r1 = 0;         // arcs: radius at the start and at the end
     double a0 = 0, sweep = 0;      // arcs: start angle and signed sweep, radians
     double length = 0;
+    bool stopAtEnd = false;        // the path slows to its start speed at the end of this segment
 };
 
 // An interpolated path: its axes, profile and the segments not yet started.
@@ -52,6 +53,7 @@ struct PathState {
     double s = 0;
     std::int64_t segmentStart[3] = {0, 0, 0};
     double speed = 0;
+    SpeedRun run;
     bool slowStop = false;
     bool discarding = false; // segments of a stopped path are dropped until a new path begins
     // Segments queued and not yet started, in every path: the command buffer.
@@ -59,6 +61,22 @@ struct PathState {
 
     void Reset();
 };
+
+// Building paths, for the families that make them.
+// Opens a path over `dims` axes (indexes) with a profile, behind the paths queued.
+void BeginPath(Firmware& fw, int dims, const int* axis, const Profile& profile);
+// Adds a segment to the path opened last; `last` closes it.
+void AddSegment(Firmware& fw, const Segment& segment, bool last);
+double LineLength(const Segment& s);
+// An arc from the start about the centre (cx, cy) to the end (ex, ey), all
+// relative to the start, with the third axis moving by dz along it. False
+// (nothing made) when the centre lies on the start or the end.
+bool MakeArc(double cx, double cy, std::int32_t ex, std::int32_t ey, std::int32_t dz, bool clockwise, Segment& s);
+// Reads `count` interpolation axes from packet bytes 2, 4, 6 (or from the
+// selectors given): each must be one axis, and a different one; otherwise the
+// bad-command bit is set and false returned.
+bool TakeAxes(Firmware& fw, const Bytes& p, int count, int* out);
+bool PickAxes(Firmware& fw, const std::uint8_t* selectors, int count, int* out);
 
 // Whether axis `index` belongs to a path queued or running.
 bool AxisInPaths(const Firmware& fw, int index);

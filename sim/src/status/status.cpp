@@ -105,11 +105,9 @@ void GetDiAll(Firmware& fw, Window& w)
     PutReply(w, a ? InputWord(fw, AxisIndex(fw, a)) : 0, 2);
 }
 
-// No latch events are simulated: the reply is the latch store, and the query
-// is counted as unsimulated.
+// The value the axis's last latch action took (sync/sync.h).
 void GetLatch(Firmware& fw, Window& w)
 {
-    fw.Unsimulated(113);
     const AxisState* a = QueryAxis(fw, w);
     PutReply(w, a ? static_cast<std::uint32_t>(a->latch) : 0, 4);
 }

@@ -19,7 +19,7 @@ void RemoteIn(Firmware& fw, Window& w)
 {
     const std::uint8_t port = w[100];
     const Stores& s = fw.stores;
-    PutReply(w, s.remoteIn[port] >= 0 ? static_cast<std::uint32_t>(s.remoteIn[port]) : s.remoteOut[port] & 0xFFFFu, 2);
+    PutReply(w, s.remoteLoopback ? s.remoteOut[port] & 0xFFFFu : s.remoteIn[port], 2);
 }
 
 } // namespace detail

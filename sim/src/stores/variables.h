@@ -19,8 +19,8 @@ struct Stores {
     std::vector<std::int32_t> longVars = std::vector<std::int32_t>(65536, 0);
     std::vector<std::uint32_t> md = std::vector<std::uint32_t>(65536, 0);
     std::array<std::uint32_t, 256> remoteOut{};
-    std::array<std::int32_t, 256> remoteIn; // -1: wired back to the output
-    Stores() { remoteIn.fill(-1); }
+    std::array<std::uint16_t, 256> remoteIn{};
+    bool remoteLoopback = false; // each port's input reads its own output
 };
 
 // Packet handlers

@@ -1,0 +1,289 @@
+#include "sync/sync.h"
+
+#include "firmware/firmware.h"
+#include "machine/machine.h"
+#include "motion/drives.h"
+#include "motion/paths.h"
+#include "status/status.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace velkor_sim {
+namespace detail {
+namespace {
+
+// The counters of every axis at one look.
+struct Snapshot {
+    std::array<std::int64_t, kAxisCount> lp{};
+    std::array<std::int64_t, kAxisCount> ep{};
+    std::array<std::uint16_t, kAxisCount> inputs{};
+    std::array<bool, kAxisCount> driving{};
+};
+
+Snapshot Take(const Firmware& fw)
+{
+    Snapshot s;
+    for (int i = 0; i < kAxisCount; ++i) {
+        s.lp[i] = fw.axes[i].lp;
+        s.ep[i] = fw.axes[i].ep;
+        s.inputs[i] = InputWord(fw, i);
+        s.driving[i] = fw.AxisDriving(i);
+    }
+    return s;
+}
+
+// A counter at the fraction f of the way from the last look to this one.
+std::int32_t Between(std::int64_t from, std::int64_t to, double f)
+{
+    return static_cast<std::int32_t>(from + std::llround(f * static_cast<double>(to - from)));
+}
+
+Bytes AxisPacket(std::uint8_t code, std::uint8_t mask, std::int32_t value)
+{
+    Bytes b{};
+    b[0] = code;
+    b[1] = 10;
+    b[2] = mask;
+    for (int k = 0; k < 4; ++k) {
+        b[4 + k] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) >> (8 * k));
+    }
+    return b;
+}
+
+void Perform(Firmware& fw, const SyncAction& a, const Snapshot& now, double f)
+{
+    SyncState& sync = fw.sync;
+    switch (a.action) {
+    case sync_action::kStart:
+        for (int j = 0; j < kAxisCount; ++j) {
+            AxisState& ax = fw.axes[j];
+            if (!(a.targets & (1u << j))) {
+                continue;
+            }
+            const bool waiting = ax.pending.kind != Drive::Kind::None || (ax.held && AxisInPaths(fw, j));
+            ax.held = false;
+            if (ax.pending.kind != Drive::Kind::None) {
+                ax.drive = ax.pending;
+                ax.drive.start = ax.lp;
+                ax.pending = Drive{};
+            } else if (!waiting && ax.pulse != 0) {
+                const auto distance = static_cast<std::int32_t>(
+                    std::min<std::uint32_t>(ax.pulse, std::numeric_limits<std::int32_t>::max()));
+                StartMove(fw, static_cast<std::uint8_t>(1u << j), Drive::Kind::Fixed, distance);
+            }
+        }
+        break;
+    case sync_action::kStopSuddenly: StopAxes(fw, a.targets, false); break;
+    case sync_action::kStopSlowly: StopAxes(fw, a.targets, true); break;
+    case sync_action::kLatchLp:
+    case sync_action::kLatchEp:
+        for (int j = 0; j < kAxisCount; ++j) {
+            if (a.targets & (1u << j)) {
+                fw.axes[j].latch = a.action == sync_action::kLatchLp ? Between(sync.lastLp[j], now.lp[j], f)
+                                                                     : Between(sync.lastEp[j], now.ep[j], f);
+            }
+        }
+        break;
+    case sync_action::kOutput:
+        for (int j = 0; j < kAxisCount; ++j) {
+            if (a.targets & (1u << j)) {
+                const auto bit = static_cast<std::uint8_t>(1u << a.output);
+                sync.outputs[j] = static_cast<std::uint8_t>(a.level ? sync.outputs[j] | bit : sync.outputs[j] & ~bit);
+            }
+        }
+        break;
+    case sync_action::kMove: StartMove(fw, a.targets, Drive::Kind::Fixed, a.value); break;
+    case sync_action::kPreset: SetLp(fw, AxisPacket(40, a.targets, a.value)); break;
+    default: break;
+    }
+    ++sync.actionsDone;
+    fw.interrupts.Raise(factor::kSync);
+}
+
+// One action per axis, trigger, input bit and target axes: a new one takes
+// the place of the old.
+bool SameSlot(const SyncAction& x, const SyncAction& a)
+{
+    return x.source == a.source && x.trigger == a.trigger && x.input == a.input && x.targets == a.targets;
+}
+
+// Carries out the actions that wait for this trigger on this axis; one-shot
+// actions are done with afterwards.
+void Trigger(Firmware& fw, int axis, std::uint8_t trigger, std::uint16_t inputBits, const Snapshot& now, double f)
+{
+    std::vector<SyncAction>& list = fw.sync.actions;
+    // Actions run from a copy: an action may not change the list it is in.
+    const std::vector<SyncAction> due = list;
+    for (const SyncAction& a : due) {
+        const bool edge = trigger == sync_trigger::kInputRise || trigger == sync_trigger::kInputFall;
+        if (a.source != axis || a.trigger != trigger || (edge && !(inputBits & (1u << a.input)))) {
+            continue;
+        }
+        Perform(fw, a, now, f);
+        if (!a.repeat) {
+            list.erase(std::remove_if(list.begin(), list.end(), [&](const SyncAction& x) { return SameSlot(x, a); }),
+                       list.end());
+        }
+    }
+}
+
+// Whether the compare fires between two counter values, and where.
+bool Crossed(const Compare& c, std::int64_t from, std::int64_t to, double& f)
+{
+    const std::int64_t v = c.value;
+    const bool up = from < v && to >= v;
+    const bool down = from > v && to <= v;
+    const std::uint8_t dir = c.condition & 3;
+    if (!((dir & 1 && up) || (dir & 2 && down))) {
+        return false;
+    }
+    f = static_cast<double>(v - from) / static_cast<double>(to - from);
+    return true;
+}
+
+} // namespace
+
+void SyncState::Reset()
+{
+    compare = {};
+    actions.clear();
+    firstHalf = false;
+}
+
+void WatchSync(Firmware& fw)
+{
+    SyncState& sync = fw.sync;
+    const Snapshot now = Take(fw);
+    for (int i = 0; i < kAxisCount; ++i) {
+        Compare& c = sync.compare[i];
+        double f = 1;
+        const bool onEp = (c.condition & 4) != 0;
+        if ((c.condition & 3) != 0 &&
+            Crossed(c, onEp ? sync.lastEp[i] : sync.lastLp[i], onEp ? now.ep[i] : now.lp[i], f)) {
+            ++c.fired;
+            if (c.output < 8) {
+                sync.outputs[i] = static_cast<std::uint8_t>(sync.outputs[i] | 1u << c.output);
+            }
+            fw.interrupts.Raise(factor::kCompare);
+            Trigger(fw, i, sync_trigger::kCompare, 0, now, f);
+        }
+        if (sync.wasDriving[i] && !now.driving[i]) {
+            Trigger(fw, i, sync_trigger::kDriveEnd, 0, now, 1);
+        } else if (!sync.wasDriving[i] && now.driving[i]) {
+            Trigger(fw, i, sync_trigger::kDriveStart, 0, now, 1);
+        }
+        const auto rise = static_cast<std::uint16_t>(now.inputs[i] & ~sync.lastInputs[i]);
+        const auto fall = static_cast<std::uint16_t>(~now.inputs[i] & sync.lastInputs[i]);
+        if (rise != 0) {
+            Trigger(fw, i, sync_trigger::kInputRise, rise, now, 1);
+        }
+        if (fall != 0) {
+            Trigger(fw, i, sync_trigger::kInputFall, fall, now, 1);
+        }
+    }
+    // What the actions changed is seen at the next look.
+    sync.lastLp = now.lp;
+    sync.lastEp = now.ep;
+    sync.lastInputs = now.inputs;
+    sync.wasDriving = now.driving;
+}
+
+void SyncFirst(Firmware& fw, const Bytes& p)
+{
+    SyncState& sync = fw.sync;
+    sync.firstHalf = true;
+    sync.halfSource = p[2];
+    sync.halfTrigger = p[4];
+    sync.halfValue = U32(p, 6);
+}
+
+void SyncSecond(Firmware& fw, const Bytes& p)
+{
+    SyncState& sync = fw.sync;
+    if (!sync.firstHalf) {
+        fw.Fault(error::kBadCommand); // the first half was lost
+        return;
+    }
+    sync.firstHalf = false;
+    const int source = SingleAxis(sync.halfSource);
+    SyncAction a;
+    a.source = source;
+    a.trigger = sync.halfTrigger;
+    a.value = static_cast<std::int32_t>(sync.halfValue);
+    a.targets = p[2];
+    a.action = p[4];
+    a.output = p[6];
+    a.level = p[8];
+    a.repeat = p[10] != 0;
+    a.input = p[12];
+    const bool clear = a.trigger == sync_trigger::kClear;
+    const bool valid = source >= 0 && a.trigger <= sync_trigger::kLast &&
+                       (clear || (ValidSelector(a.targets) && a.action >= 1 && a.action <= sync_action::kLast)) &&
+                       a.output < 8 && a.level <= 1 && p[10] <= 1 && a.input < 16 && p[14] == 0 && p[16] == 0 &&
+                       p[18] == 0;
+    if (!valid) {
+        fw.Fault(error::kBadCommand);
+        return;
+    }
+    std::vector<SyncAction>& list = sync.actions;
+    list.erase(std::remove_if(list.begin(), list.end(),
+                              [&](const SyncAction& x) { return clear ? x.source == source : SameSlot(x, a); }),
+               list.end());
+    if (clear) {
+        return;
+    }
+    if (list.size() >= kMaxSyncActions) {
+        fw.Fault(error::kBadCommand);
+        return;
+    }
+    list.push_back(a);
+}
+
+void SetCompare(Firmware& fw, const Bytes& p)
+{
+    const int axis = SingleAxis(p[2]);
+    if (axis < 0 || p[4] > 8 || p[6] > 7 || ((p[6] & 3) == 0 && p[6] != 0)) {
+        fw.Fault(error::kBadCommand);
+        return;
+    }
+    Compare& c = fw.sync.compare[axis];
+    c.output = p[4];
+    c.condition = p[6];
+    c.value = I32(p, 8);
+}
+
+void SetPreset(Firmware& fw, const Bytes& p)
+{
+    const std::uint8_t axes = p[2] & 0x0F;
+    const std::uint8_t which = p[2] >> 4;
+    if (!ValidSelector(axes) || which > 3) {
+        fw.Fault(error::kBadCommand);
+        return;
+    }
+    if (which != 2) {
+        SetLp(fw, AxisPacket(40, axes, I32(p, 4)));
+    }
+    if (which >= 2) {
+        SetEp(fw, AxisPacket(42, axes, I32(p, 4)));
+    }
+}
+
+void SetOut(Firmware& fw, const Bytes& p)
+{
+    if (!ValidSelector(p[2]) || p[4] > 7 || p[6] > 1) {
+        fw.Fault(error::kBadCommand);
+        return;
+    }
+    for (int j = 0; j < kAxisCount; ++j) {
+        if (p[2] & (1u << j)) {
+            std::uint8_t& out = fw.sync.outputs[j];
+            const auto bit = static_cast<std::uint8_t>(1u << p[4]);
+            out = static_cast<std::uint8_t>(p[6] ? out | bit : out & ~bit);
+        }
+    }
+}
+
+} // namespace detail
+} // namespace velkor_sim
