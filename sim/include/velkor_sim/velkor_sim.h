@@ -35,6 +35,18 @@ VELKOR_SIM_API uint64_t VelkorSim_PacketsTaken(const VelkorSimModule* module);
 VELKOR_SIM_API uint32_t VelkorSim_SequenceGaps(const VelkorSimModule* module);
 VELKOR_SIM_API uint32_t VelkorSim_DroppedPackets(const VelkorSimModule* module);
 
+/* ---- Macro programs ---------------------------------------------------- */
+
+/* Steps of the closed program `program`; 0 for a number never closed. */
+VELKOR_SIM_API uint32_t VelkorSim_MacroProgramSteps(const VelkorSimModule* module, uint8_t program);
+/* Writes step `index` of a program, decoded ("MP_FOR count=3"), into text
+ * (at most size bytes, the ending 0 included). Returns 1, or 0 when there is
+ * no such step (text then holds an empty string when size > 0). */
+VELKOR_SIM_API int VelkorSim_DescribeMacroStep(const VelkorSimModule* module, uint8_t program, uint32_t index,
+                                               char* text, uint32_t size);
+/* 1 while a program run (debugged or not) is in progress, otherwise 0. */
+VELKOR_SIM_API int VelkorSim_MacroRunning(const VelkorSimModule* module);
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,11 +1,5 @@
 // The C setup calls over the VirtualModule.
-#include "velkor_sim/velkor_sim.h"
-#include "velkor_sim/virtual_module.h"
-
-struct VelkorSimModule {
-    velkor_sim::VirtualModule module;
-    explicit VelkorSimModule(const velkor_sim::ModuleOptions& options) : module(options) {}
-};
+#include "c_api/c_module.h"
 
 extern "C" {
 

@@ -18,10 +18,10 @@ void Firmware::Unsimulated(std::uint8_t code)
 void Firmware::TakePacket(const Bytes& bytes)
 {
     ++counters.packetsTaken;
-    if (RecordStep(*this, bytes)) {
-        return;
+    if (!RecordStep(*this, bytes)) {
+        ExecutePacket(bytes);
     }
-    ExecutePacket(bytes);
+    ProgramsAfterHost(*this, bytes[0], false);
 }
 
 void Firmware::ExecutePacket(const Bytes& bytes)
@@ -44,9 +44,10 @@ void Firmware::Answer(std::uint8_t code, Window& window)
     const ExchangeEntry* entry = FindExchange(code);
     if (entry == nullptr || entry->run == nullptr) {
         Unsimulated(code);
-        return;
+    } else {
+        entry->run(*this, window);
     }
-    entry->run(*this, window);
+    ProgramsAfterHost(*this, code, true);
 }
 
 void Firmware::Reset()
@@ -63,7 +64,7 @@ void Firmware::Reset()
         ax.softLimits = false;
     }
     paths.Reset();
-    macros.recording = false;
+    ClearPrograms(*this, true);
     moduleError = 0;
     interrupts.Reset();
 }

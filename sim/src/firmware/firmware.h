@@ -25,7 +25,7 @@
 #include "mailbox/sequence.h"
 #include "motion/axis.h"
 #include "motion/paths.h"
-#include "stores/macro_programs.h"
+#include "programs/macro_programs.h"
 #include "stores/variables.h"
 #include "velkor_sim/virtual_module.h"
 

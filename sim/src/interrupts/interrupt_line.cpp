@@ -7,6 +7,7 @@ namespace detail {
 
 void InterruptLine::Raise(std::uint8_t factors)
 {
+    seen_ |= factors;
     if (on_ && (factors & enabled_) != 0) {
         code_ |= factors & enabled_;
         toSignal_ |= factors & enabled_;
@@ -18,6 +19,13 @@ std::uint8_t InterruptLine::TakeSignal()
     const std::uint8_t raised = toSignal_;
     toSignal_ = 0;
     return raised;
+}
+
+std::uint8_t InterruptLine::TakeSeen()
+{
+    const std::uint8_t seen = seen_;
+    seen_ = 0;
+    return seen;
 }
 
 std::uint8_t InterruptLine::ReadCode()
@@ -32,6 +40,7 @@ void InterruptLine::Reset()
     on_ = false;
     enabled_ = 0;
     code_ = 0;
+    seen_ = 0;
 }
 
 void EnableInt(Firmware& fw, const Bytes&) { fw.interrupts.SwitchOn(true); }

@@ -32,6 +32,9 @@ public:
     // Factors raised since the last call (0 if none): the slot interrupt is
     // to be signalled when not 0.
     std::uint8_t TakeSignal();
+    // Factors raised since the last call, enabled or not: the events an
+    // armed interrupt routine starts on.
+    std::uint8_t TakeSeen();
     // The code register; reading it empties it.
     std::uint8_t ReadCode();
 
@@ -45,6 +48,7 @@ private:
     std::uint8_t enabled_ = 0;
     std::uint8_t code_ = 0;
     std::uint8_t toSignal_ = 0;
+    std::uint8_t seen_ = 0;
 };
 
 // Packet handlers

@@ -18,7 +18,10 @@ std::uint8_t VirtualModule::Impl::ReadRegister(std::uint8_t offset)
     switch (offset) {
     case reg::kId: return options.id;
     case reg::kInterruptCode: return firmware.interrupts.ReadCode();
-    default: return window[offset];
+    default: {
+        std::uint8_t debug = 0;
+        return detail::DebugRegister(firmware, offset, debug) ? debug : window[offset];
+    }
     }
 }
 

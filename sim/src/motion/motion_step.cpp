@@ -21,7 +21,7 @@ bool Firmware::Moving() const
             return true;
         }
     }
-    return PathsMoving(*this);
+    return PathsMoving(*this) || ProgramNeedsTime(*this);
 }
 
 void Firmware::Step(double dt)
@@ -47,6 +47,7 @@ void Firmware::Step(double dt)
     if (keepTrail) {
         RecordTrail();
     }
+    ProgramsAfterStep(*this, dt);
 }
 
 void Firmware::RecordTrail()
