@@ -1,9 +1,11 @@
 // The velkor command-line tool:
 //   velkor demo [--svg FILE] [--trace] [--fast]
 //   velkor arc --mid X,Y,Z --end X,Y,Z --tolerance T --speed S [--svg FILE]
+//   velkor macro [--program N] [--loops N] [--list]
 // A bad argument prints what is wrong and the usage, and exits with 2.
 #include "arc_preview.h"
 #include "demo.h"
+#include "macro_tool.h"
 
 #include <CLI/CLI.hpp>
 
@@ -83,6 +85,14 @@ int main(int argc, char** argv)
         ->check(CLI::Range(std::uint64_t{1}, std::uint64_t{std::numeric_limits<std::uint32_t>::max()}));
     arcCommand->add_option("--svg", arc.svgFile, "Write a picture of the chords to FILE")->type_name("FILE");
 
+    velkor_tool::MacroOptions macro;
+    CLI::App* macroCommand = app.add_subcommand(
+        "macro", "Record a sample macro program on a virtual module, list its steps, run it and debug it step by step");
+    macroCommand->add_option("--program", macro.program, "The program number to record under")
+        ->check(CLI::Range(0, 255));
+    macroCommand->add_option("--loops", macro.loops, "Back-and-forth moves of the sample")->check(CLI::Range(1, 100));
+    macroCommand->add_flag("--list", macro.listOnly, "Record and list the steps only");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -96,6 +106,9 @@ int main(int argc, char** argv)
 
     if (demoCommand->parsed()) {
         return velkor_tool::RunDemo(demo);
+    }
+    if (macroCommand->parsed()) {
+        return velkor_tool::RunMacro(macro);
     }
     ParsePoint(mid, arc.mid);
     ParsePoint(end, arc.end);

@@ -116,7 +116,7 @@ std::string Describe(const LogEntry& entry);
 
 // A macro program step as recorded (the packet's bytes).
 using MacroStep = std::array<std::uint8_t, kDataBytes>;
-// One step with its fields decoded: "MP_IF var_a=1 op=>= var_b=2".
+// One step with its fields decoded: MP_IF var_a=1 op=">=" var_b=2.
 std::string DescribeStep(const MacroStep& step);
 
 // Where the module's program runner stands.

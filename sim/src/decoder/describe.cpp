@@ -38,7 +38,7 @@ std::string Format(const char* name, const Field (&fields)[N], const Bytes& sour
             const bool printable = first >= 0x20 && first < 0x7F && (second == 0 || (second >= 0x20 && second < 0x7F));
             const char op[3] = {static_cast<char>(first), static_cast<char>(second), '\0'};
             if (printable) {
-                std::snprintf(text, sizeof text, " %s=%s", f.name, op);
+                std::snprintf(text, sizeof text, " %s=\"%s\"", f.name, op);
             } else {
                 std::snprintf(text, sizeof text, " %s=%u,%u", f.name, unsigned(first), unsigned(second));
             }
