@@ -16,7 +16,10 @@
 //  - interrupts.Raise(factors): the one way an event reaches the interrupt
 //    code register and the slot interrupt.
 //  - Step(dt): one motion step of dt simulated seconds: drives first, then
-//    the front path, then the speed readings.
+//    the front path, then the speed readings, then a running macro program.
+//  - ProgramsAfterHost(): after every packet and code from the host a macro
+//    program run goes on (programs/macro_programs.h); its steps take effect
+//    through ExecutePacket().
 #ifndef VELKOR_SIM_FIRMWARE_FIRMWARE_H
 #define VELKOR_SIM_FIRMWARE_FIRMWARE_H
 
