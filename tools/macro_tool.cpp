@@ -136,9 +136,9 @@ int RunMacro(const MacroOptions& o)
     // has taken the closing packet.
     module.WaitSettled();
     const std::vector<velkor_sim::MacroStep> steps = module.MacroProgram(o.program);
-    std::printf("\n2. The module keeps %zu steps\n   step  code  name and fields\n", steps.size());
+    std::printf("\n2. The module keeps %u steps\n   step  code  name and fields\n", unsigned(steps.size()));
     for (std::size_t i = 0; i < steps.size(); ++i) {
-        std::printf("   %4zu  %4u  %s\n", i, unsigned(steps[i][0]), velkor_sim::DescribeStep(steps[i]).c_str());
+        std::printf("   %4u  %4u  %s\n", unsigned(i), unsigned(steps[i][0]), velkor_sim::DescribeStep(steps[i]).c_str());
     }
     if (o.listOnly) {
         return steps.empty() ? 1 : 0;
