@@ -2,6 +2,8 @@
 // virtual module on the manual clock.
 #include "macro_fixture.h"
 
+#include <velkor_sim/velkor_sim.h>
+
 #include <functional>
 #include <string>
 
@@ -445,6 +447,35 @@ TEST_F(MacroPrograms, UnfinishedRecordingIsDropped)
     EXPECT_EQ(module.MacroProgramSteps(1), 1u);
     ASSERT_TRUE(RunProgram(1));
     EXPECT_EQ(Velkor_READ_VAR(kCard, 1), 1); // the program closed before
+}
+
+TEST(MacroCalls, ListAProgramFromC)
+{
+    brelan::Reset();
+    VelkorSimModule* m = VelkorSim_Plug(4, 1.0);
+    ASSERT_NE(m, nullptr);
+    ASSERT_EQ(Velkor_REGISTRATION(1, 4), 1);
+    Velkor_MP_CREATE(1, 7);
+    Velkor_MP_FOR(1, 3);
+    Velkor_MP_NEXT(1);
+    Velkor_MP_CLOSE(1);
+    EXPECT_EQ(Velkor_GET_ERROR(1), 0); // a query: every packet before it has been taken
+    EXPECT_EQ(VelkorSim_MacroProgramSteps(m, 7), 2u);
+    EXPECT_EQ(VelkorSim_MacroProgramSteps(m, 8), 0u);
+    char text[64];
+    EXPECT_EQ(VelkorSim_DescribeMacroStep(m, 7, 0, text, sizeof text), 1);
+    EXPECT_STREQ(text, "MP_FOR count=3");
+    char small[5];
+    EXPECT_EQ(VelkorSim_DescribeMacroStep(m, 7, 0, small, sizeof small), 1);
+    EXPECT_STREQ(small, "MP_F"); // cut to fit, always ended
+    EXPECT_EQ(VelkorSim_DescribeMacroStep(m, 7, 2, text, sizeof text), 0);
+    EXPECT_STREQ(text, "");
+    EXPECT_EQ(VelkorSim_DescribeMacroStep(m, 7, 1, nullptr, 0), 1);
+    EXPECT_EQ(VelkorSim_DescribeMacroStep(nullptr, 7, 0, text, sizeof text), 0);
+    EXPECT_EQ(VelkorSim_MacroRunning(m), 0);
+    EXPECT_EQ(VelkorSim_MacroProgramSteps(nullptr, 7), 0u);
+    VelkorSim_Unplug(m);
+    brelan::Reset();
 }
 
 } // namespace
