@@ -19,6 +19,27 @@
  *  - Calling any function but Velkor_REGISTRATION and Velkor_GET_VERSION on a
  *    card that was never registered is the caller's obligation to avoid; it
  *    is safe (nothing is sent to a slot) but does nothing useful.
+ *
+ * Unloading and the end of the program. The only things the library starts
+ * on its own are a card's interrupt service (a thread and the slot's
+ * interrupt registration, see Velkor_ENABLE_RINT), and it never leaves its
+ * code running once it is gone:
+ *  - POSIX (dlclose): the unload ends every service still running, closes
+ *    every slot registration a card still holds and waits for the threads
+ *    (each at most 1 s; see Velkor_DISABLE_RINT for a thread held up behind
+ *    a card lock).
+ *  - Windows (FreeLibrary): a running service thread holds a reference to
+ *    Velkor.dll, so FreeLibrary while a card is served leaves the library
+ *    loaded and serving, until the process ends or until the application
+ *    loads it again and calls Velkor_DISABLE_RINT. Once no service runs, the
+ *    last FreeLibrary unloads it and closes any registration still held.
+ *  - A program that returns from main (or calls exit) while services run
+ *    ends at once; the services end with it.
+ * The application's duty: no call may be in progress in another thread when
+ * it unloads the library (a thread blocked in a wait without end, such as a
+ * command to a module that never takes its packet or Velkor_RINT_WAIT with
+ * count 0, is such a call); and it calls Velkor_DISABLE_RINT for every card
+ * it served before FreeLibrary, if the library is to leave memory.
  */
 #ifndef VELKOR_H
 #define VELKOR_H
@@ -500,15 +521,32 @@ VELKOR_API uint8_t Velkor_INTERRUPT_RETURN_CODE(uint8_t cardNo);
  * and starts the card's service thread, then blocks 100 ms. Returns 1 when
  * serving; 0 when a service is already running, the card was never
  * registered (no slot-bus call then), the slot registration failed, or the
- * thread could not be started (the registration is closed again). Takes no
- * card lock; call it and Velkor_DISABLE_RINT for one card from one thread
- * at a time. */
+ * thread could not be started (the registration is closed again).
+ * Velkor_REGISTRATION and Velkor_RESET_CARD end a service without closing
+ * its slot registration (its thread ends at its next wake-up, without
+ * reading or acknowledging); this call first closes such a registration and
+ * waits for that thread, so that never two threads serve one card and no
+ * interrupt meant for the new service wakes the old thread. It returns 0 if
+ * an earlier service thread has still not ended after 1 s (held up behind
+ * the card lock, see Velkor_DISABLE_RINT); it can be called again later.
+ * Takes no card lock; call it and Velkor_DISABLE_RINT for one card from one
+ * thread at a time. */
 VELKOR_API uint8_t Velkor_ENABLE_RINT(uint8_t cardNo);
 
-/* Tells the service thread to end and closes the slot's interrupt
- * registration; returns the slot bus's result of the close (0 for a card
- * number above 7). Does not wait for the thread; keeps the flags and the last
- * code. Sends nothing to the module. */
+/* Stops serving the card's interrupts: tells the service thread to end,
+ * closes the slot's interrupt registration (and also one the card still
+ * holds for the slot it was registered to before) and waits until the thread
+ * has ended, so that no service thread of the card is left when it returns.
+ * Returns the slot bus's result of closing the card's slot (0 for a card
+ * number above 7). Keeps the flags and the last code; sends nothing to the
+ * module.
+ * The wait is bounded by 1 s. A thread that an interrupt woke just before
+ * needs the card lock to read the code; if another thread keeps that lock
+ * longer (for example a command waiting for a module that never takes its
+ * packet), this returns after 1 s with the thread still there. That thread
+ * then serves its interrupt once it has the lock (reads the code,
+ * acknowledges it, raises the flags) and ends; until it has,
+ * Velkor_ENABLE_RINT for the card returns 0. */
 VELKOR_API int32_t Velkor_DISABLE_RINT(uint8_t cardNo);
 
 /* Waits for an interrupt flag selected by mask (bit i = flag i), checking

@@ -1,5 +1,6 @@
 // Switching the module's interrupt and its factors on and off, and reading
 // the interrupt code the module presents with each interrupt.
+#include "interrupts/interrupt_service.h"
 #include "transport/command.h"
 #include "transport/mailbox.h"
 
@@ -8,6 +9,19 @@
 #include <cstdint>
 
 namespace velkor {
+
+// The code register is read without the handshake, so the read neither waits
+// for a pending packet nor disturbs one; the card lock still keeps the
+// sequence register's 31 from interleaving with another exchange.
+std::uint8_t ReadInterruptCode(CardRecord& card)
+{
+    CardLockHold hold(card);
+    DirectExchange exchange(card);
+    const std::uint8_t code = exchange.Register(reg::kInterruptCode);
+    exchange.Finish();
+    return code;
+}
+
 namespace {
 
 constexpr std::uint8_t kEnableInt = 170;
@@ -36,20 +50,10 @@ VELKOR_API void Velkor_INTFACTOR_DISABLE(std::uint8_t cardNo, std::uint8_t param
     Command(cardNo).Packet(kIntFactorDisable).Byte(2, param1).Byte(4, param2).Send(6);
 }
 
-// The code register is read without the handshake, so the read neither waits
-// for a pending packet nor disturbs one; the card lock still keeps the
-// sequence register's 31 from interleaving with another exchange.
 VELKOR_API std::uint8_t Velkor_INTERRUPT_RETURN_CODE(std::uint8_t cardNo)
 {
     CardRecord* card = FindCard(cardNo);
-    if (card == nullptr) {
-        return 0;
-    }
-    CardLockHold hold(*card);
-    DirectExchange exchange(*card);
-    const std::uint8_t code = exchange.Register(reg::kInterruptCode);
-    exchange.Finish();
-    return code;
+    return card != nullptr ? ReadInterruptCode(*card) : 0;
 }
 
 } // extern "C"

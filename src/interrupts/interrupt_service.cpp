@@ -22,6 +22,7 @@ namespace velkor {
 namespace interrupt_seam {
 std::atomic<StartThreadFn> startThread{&kernel::StartThread};
 std::atomic<SleepFn> pollSleep{&kernel::SleepMs};
+std::atomic<std::uint32_t> endWaitMs{kServiceEndWaitMs};
 } // namespace interrupt_seam
 
 namespace {
@@ -32,25 +33,7 @@ constexpr std::uint8_t kLastSlot = 7;
 // enables the module's interrupt.
 constexpr std::uint32_t kStartPauseMs = 100;
 
-// The service thread's argument carries the card number and the generation
-// of the start that created it, so that the thread never has to read its
-// generation from the card, where a quicker restart may already have changed it.
-constexpr unsigned kCardBits = 3;
-static_assert(kCardCount == 1u << kCardBits, "the card number fills the low bits of the thread argument");
-constexpr std::uintptr_t kGenerationMask = ~std::uintptr_t{0} >> kCardBits;
-
-void* ThreadArgument(std::uint8_t cardNo, std::uint32_t generation)
-{
-    return reinterpret_cast<void*>((std::uintptr_t{generation} & kGenerationMask) << kCardBits | cardNo);
-}
-
-// The thread of `generation` keeps serving while the run flag is set and no
-// later start has taken over the card.
-bool Serving(const CardRecord& card, std::uintptr_t generation)
-{
-    return card.interruptRun.load(std::memory_order_acquire) != 0 &&
-           (card.interruptGeneration.load(std::memory_order_acquire) & kGenerationMask) == generation;
-}
+bool Serving(const CardRecord& card) { return card.interruptRun.load(std::memory_order_acquire) != 0; }
 
 void ClearFlags(CardRecord& card)
 {
@@ -59,26 +42,25 @@ void ClearFlags(CardRecord& card)
     }
 }
 
+// The card's one service thread; its argument is the card's record. The event
+// and the slot are read once: a new start stores new ones only after this
+// thread has ended.
 std::uint32_t ServiceThread(void* arg)
 {
-    const auto packed = reinterpret_cast<std::uintptr_t>(arg);
-    const auto cardNo = static_cast<std::uint8_t>(packed & (kCardCount - 1));
-    const std::uintptr_t generation = packed >> kCardBits;
-    CardRecord& card = *FindCard(cardNo);
-    // Read once: a restart stores a newer event, which belongs to the newer
-    // thread. The event is published after the generation, so a thread that
-    // sees a newer event also sees that it is no longer serving.
+    CardRecord& card = *static_cast<CardRecord*>(arg);
     void* const event = card.interruptEvent.load(std::memory_order_acquire);
-    const std::uint8_t slot = card.slot;
-    if (Serving(card, generation)) {
+    const std::uint8_t slot = card.interruptSlot.load(std::memory_order_acquire);
+    // A thread that only starts to run after the service was stopped again
+    // leaves the flags alone: they belong to the application by then.
+    if (Serving(card)) {
         ClearFlags(card);
-        while (Serving(card, generation)) {
+        while (Serving(card)) {
             kernel::WaitEvent(event);
             // A wake-up after the service was stopped (the registration
             // closed, the card registered again or reset) neither reads the
             // code nor acknowledges.
-            if (Serving(card, generation)) {
-                const std::uint8_t code = Velkor_INTERRUPT_RETURN_CODE(cardNo);
+            if (Serving(card)) {
+                const std::uint8_t code = ReadInterruptCode(card);
                 Slot_Interrupt_Done(slot);
                 card.lastInterruptCode.store(code, std::memory_order_relaxed);
                 for (std::uint8_t i = 0; i < kInterruptFactors; ++i) {
@@ -131,43 +113,62 @@ VELKOR_API std::uint8_t Velkor_ENABLE_RINT(std::uint8_t cardNo)
     if (card == nullptr || card->interruptRun.load(std::memory_order_acquire) != 0) {
         return 0;
     }
-    const std::uint8_t slot = card->slot;
+    const std::uint8_t slot = card->slot.load(std::memory_order_relaxed);
     if (slot < kFirstSlot || slot > kLastSlot) {
         return 0; // never registered: no slot to ask for interrupts
     }
-    // From here on an older thread that is still waiting ends at its wake-up.
-    const std::uint32_t generation = card->interruptGeneration.fetch_add(1, std::memory_order_relaxed) + 1;
+    // What an earlier service left goes first: a registration that a card
+    // registration or reset ended without closing is closed now, which lets
+    // its thread's wait return, and that thread is waited for. If it cannot
+    // end in time (held up behind the card lock), the start is refused, so
+    // that never two threads serve the card and never one serves a wake-up
+    // meant for the other.
+    StopInterruptService(*card);
+    if (!AwaitInterruptServiceEnd(*card, interrupt_seam::endWaitMs.load(std::memory_order_relaxed))) {
+        return 0;
+    }
     ClearFlags(*card);
-    Velkor_INTERRUPT_RETURN_CODE(cardNo); // the code of an interrupt from before is of no interest
+    ReadInterruptCode(*card); // the code of an interrupt from before is of no interest
     void* const event = Slot_Register_Interrupt(slot);
     card->interruptEvent.store(event, std::memory_order_release);
     if (event == nullptr) {
         return 0;
     }
+    card->interruptSlot.store(slot, std::memory_order_release);
     card->interruptRun.store(1, std::memory_order_release);
     card->interruptThreads.fetch_add(1, std::memory_order_relaxed);
     const interrupt_seam::StartThreadFn start = interrupt_seam::startThread.load(std::memory_order_relaxed);
-    if (!start(ServiceThread, ThreadArgument(cardNo, generation))) {
+    kernel::Thread* const thread = start(ServiceThread, card);
+    if (thread == nullptr) {
         // Without a thread nobody would serve the registration: undo it, so
         // that the caller sees the failure and can try again.
         card->interruptThreads.fetch_sub(1, std::memory_order_relaxed);
-        card->interruptRun.store(0, std::memory_order_release);
-        Slot_Interrupt_Close(slot);
+        StopInterruptService(*card);
         return 0;
     }
+    card->interruptThread = thread;
     kernel::SleepMs(kStartPauseMs);
     return 1;
 }
 
+// The run flag goes first, so that the wake-up the close causes ends the
+// thread; then the thread is waited for, so that none is left once this
+// returns (unless it is held up behind the card lock past the bound).
 VELKOR_API std::int32_t Velkor_DISABLE_RINT(std::uint8_t cardNo)
 {
     CardRecord* card = FindCard(cardNo);
     if (card == nullptr) {
         return 0;
     }
-    // The run flag goes first, so that the wake-up the close causes ends the thread.
     card->interruptRun.store(0, std::memory_order_release);
-    return Slot_Interrupt_Close(card->slot);
+    const std::uint8_t slot = card->slot.load(std::memory_order_relaxed);
+    const std::uint8_t held = card->interruptSlot.exchange(0, std::memory_order_acq_rel);
+    if (held != 0 && held != slot) {
+        Slot_Interrupt_Close(held); // the card was registered to another slot since
+    }
+    const std::int32_t closed = Slot_Interrupt_Close(slot);
+    AwaitInterruptServiceEnd(*card, interrupt_seam::endWaitMs.load(std::memory_order_relaxed));
+    return closed;
 }
 
 // A consumed flag whose interrupt came with code 0 (or was followed by one)

@@ -18,9 +18,9 @@ constexpr std::uint8_t kInterruptFactors = 8;
 // thread) and read elsewhere are atomics; the rest is read and written under
 // the card lock, or only by registration.
 struct CardRecord {
-    std::uint8_t sequence = 0;      // number of the last packet posted, 0..29
-    std::uint32_t windowBase = 0;   // I/O address of the mailbox window
-    std::uint8_t slot = 0;          // backplane slot, 1..7; 0 while unregistered
+    std::uint8_t sequence = 0;                 // number of the last packet posted, 0..29
+    std::atomic<std::uint32_t> windowBase{0};  // I/O address of the mailbox window
+    std::atomic<std::uint8_t> slot{0};         // backplane slot, 1..7; 0 while unregistered
     std::uint32_t mixSpeed = 0;     // speed kept for three-dimensional mixed paths
     std::atomic<std::uint8_t> stopFlag{0};
     std::uint8_t staging[kStagingSize] = {}; // the packet being built
@@ -30,14 +30,34 @@ struct CardRecord {
     std::atomic<std::uint8_t> interruptRun{0};
     std::atomic<std::uint8_t> interruptFlags[kInterruptFactors] = {};
     std::atomic<std::uint8_t> lastInterruptCode{0};
-    // Each start of an interrupt service thread takes the next generation; a
-    // thread serves only while the card's generation is still its own, so an
-    // older thread never serves a newer registration.
-    std::atomic<std::uint32_t> interruptGeneration{0};
+    // The slot whose interrupt registration the card holds, 0 for none. Set
+    // when Slot_Register_Interrupt succeeds, 0 once the library has closed
+    // the registration. Registration and reset end the service without
+    // closing it; the next start, the stop or the unload closes it.
+    std::atomic<std::uint8_t> interruptSlot{0};
+    // The service thread not yet waited for. Only the interrupt start and
+    // stop (one application thread per card at a time) and the unload hook
+    // touch it, so at most one service thread per card exists.
+    kernel::Thread* interruptThread = nullptr;
     std::atomic<std::uint8_t> interruptThreads{0}; // service threads not yet ended
     kernel::Lock lock;
     std::uint8_t moduleId = 0;
 };
+
+// How long stopping a card's interrupt service waits for its thread to end.
+// A thread ends within moments of being told, unless it is held up behind the
+// card lock (it takes the lock to read the interrupt code) by a thread that
+// keeps the lock for long, for example waiting for a module that never takes
+// its packet; then the stop returns after this bound and the thread ends on
+// its own once it has the lock.
+constexpr std::uint32_t kServiceEndWaitMs = 1000;
+
+// Tells the card's interrupt service to end (run flag 0) and closes the slot
+// registration the card still holds, which makes the thread's wait return.
+void StopInterruptService(CardRecord& card);
+// Waits up to `ms` for the card's service thread to end; true when no service
+// thread of the card is left.
+bool AwaitInterruptServiceEnd(CardRecord& card, std::uint32_t ms);
 
 // The card guard: the record of a card number, or nullptr for a number that
 // lies outside the table. Every export looks its card up here and nowhere else.

@@ -1,18 +1,38 @@
 // POSIX implementation of the kernel seam: pthread mutexes for the card locks,
-// nanosleep, a pthread started behind a gate (created suspended, then
-// resumed), the stand-in kernel event, and ELF constructor/destructor hooks
-// for library load and unload.
+// nanosleep, a thread started behind a gate (created suspended, then
+// resumed) and joined with a bound, the stand-in kernel event, and ELF
+// constructor/destructor hooks for library load and unload.
 #include "transport/kernel.h"
 
 #include "kernel_event.h"
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <ctime>
+#include <mutex>
 #include <new>
 #include <pthread.h>
+#include <system_error>
+#include <thread>
 
 namespace velkor {
 namespace kernel {
+
+// One started thread. The record outlives the thread: only JoinThread, after
+// the thread has ended, destroys it, so the gate and the end signal are never
+// destroyed while the thread may still be inside one of their calls.
+struct Thread {
+    Thread(ThreadEntry e, void* a) : entry(e), arg(a) {}
+    ThreadEntry entry;
+    void* arg;
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool resumed = false; // the gate: the thread waits here until resumed
+    bool ended = false;   // entry has returned
+    std::thread thread;
+};
+
 namespace {
 
 static_assert(sizeof(pthread_mutex_t) <= sizeof(Lock::storage), "pthread_mutex_t must fit a Lock");
@@ -20,31 +40,18 @@ static_assert(alignof(pthread_mutex_t) <= alignof(Lock), "Lock must be aligned f
 
 pthread_mutex_t* native(Lock& lock) { return reinterpret_cast<pthread_mutex_t*>(lock.storage); }
 
-// A new thread waits behind this gate until it is resumed, as a thread
-// created suspended does.
-struct ThreadStart {
-    ThreadEntry entry;
-    void* arg;
-    pthread_mutex_t gate;
-    pthread_cond_t opened;
-    bool resumed;
-};
-
-void* threadMain(void* raw)
+void threadMain(Thread* self)
 {
-    ThreadStart* start = static_cast<ThreadStart*>(raw);
-    pthread_mutex_lock(&start->gate);
-    while (!start->resumed) {
-        pthread_cond_wait(&start->opened, &start->gate);
+    {
+        std::unique_lock<std::mutex> hold(self->mutex);
+        self->changed.wait(hold, [self] { return self->resumed; });
     }
-    pthread_mutex_unlock(&start->gate);
-    const ThreadEntry entry = start->entry;
-    void* arg = start->arg;
-    pthread_cond_destroy(&start->opened);
-    pthread_mutex_destroy(&start->gate);
-    delete start;
-    entry(arg);
-    return nullptr;
+    self->entry(self->arg);
+    {
+        std::lock_guard<std::mutex> hold(self->mutex);
+        self->ended = true;
+    }
+    self->changed.notify_all();
 }
 
 } // namespace
@@ -61,22 +68,37 @@ void SleepMs(std::uint32_t ms)
     }
 }
 
-bool StartThread(ThreadEntry entry, void* arg)
+Thread* StartThread(ThreadEntry entry, void* arg)
 {
-    ThreadStart* start = new (std::nothrow) ThreadStart{entry, arg, PTHREAD_MUTEX_INITIALIZER, PTHREAD_COND_INITIALIZER, false};
-    if (start == nullptr) {
-        return false;
+    Thread* thread = new (std::nothrow) Thread(entry, arg);
+    if (thread == nullptr) {
+        return nullptr;
     }
-    pthread_t thread;
-    if (pthread_create(&thread, nullptr, threadMain, start) != 0) {
-        delete start;
-        return false;
+    try {
+        thread->thread = std::thread(threadMain, thread);
+    } catch (const std::system_error&) {
+        delete thread;
+        return nullptr;
     }
-    pthread_detach(thread);
-    pthread_mutex_lock(&start->gate); // resume
-    start->resumed = true;
-    pthread_cond_signal(&start->opened);
-    pthread_mutex_unlock(&start->gate);
+    {
+        std::lock_guard<std::mutex> hold(thread->mutex); // resume
+        thread->resumed = true;
+    }
+    thread->changed.notify_all();
+    return thread;
+}
+
+bool JoinThread(Thread* thread, std::uint32_t ms)
+{
+    {
+        std::unique_lock<std::mutex> hold(thread->mutex);
+        if (!thread->changed.wait_for(hold, std::chrono::milliseconds(ms), [thread] { return thread->ended; })) {
+            return false;
+        }
+    }
+    // It has left its entry; join waits the few instructions until it is gone.
+    thread->thread.join();
+    delete thread;
     return true;
 }
 

@@ -17,7 +17,8 @@ struct Slot {
     std::mutex access; // serializes the device's register accesses
     SlotDevice* device = nullptr;
     std::mutex interrupts; // guards everything below
-    KernelEvent* event = nullptr;
+    KernelEvent* event = nullptr; // of the open registration; null while none is open
+    KernelEvent* own = nullptr;   // the slot's one event while events are reused
     bool refuseRegistration = false;
     InterruptState state;
 };
@@ -29,16 +30,30 @@ struct Backplane {
     // never contend with each other.
     std::atomic<bool> tracing{false};
     std::vector<Access> trace;
+    std::atomic<bool> reuseEvents{false};
     // Every event ever handed out stays alive until the process ends, so a
     // service thread still waiting on a closed event never touches freed memory.
     std::mutex eventsMutex;
     std::vector<std::unique_ptr<KernelEvent>> events;
 };
 
+// Never destroyed: a program may end while a thread still waits on one of the
+// events, and destroying an event under a waiter is undefined (a condition
+// variable's destruction even waits for its waiters, so the program would
+// never end). The process's end takes the memory back.
 Backplane& board()
 {
-    static Backplane instance;
-    return instance;
+    static Backplane* const instance = new Backplane;
+    return *instance;
+}
+
+KernelEvent* newEvent(Backplane& b)
+{
+    auto event = std::make_unique<KernelEvent>();
+    KernelEvent* const raw = event.get();
+    std::lock_guard<std::mutex> keep(b.eventsMutex);
+    b.events.push_back(std::move(event));
+    return raw;
 }
 
 bool validSlot(std::uint8_t slot) { return slot >= kFirstSlot && slot <= kLastSlot; }
@@ -96,6 +111,8 @@ bool RaiseInterrupt(std::uint8_t slot)
     return true;
 }
 
+void ReuseInterruptEvents(bool on) { board().reuseEvents.store(on, std::memory_order_relaxed); }
+
 void RefuseInterruptRegistration(std::uint8_t slot, bool refuse)
 {
     if (!validSlot(slot)) {
@@ -143,6 +160,7 @@ void Reset()
         s.state = InterruptState{};
         s.refuseRegistration = false;
     }
+    ReuseInterruptEvents(false);
     SetTrace(false);
 }
 
@@ -200,14 +218,24 @@ void* Slot_Register_Interrupt(uint8_t slot)
     if (s.refuseRegistration) {
         return nullptr;
     }
-    if (s.event != nullptr) {
-        s.event->Close(); // a new registration replaces the old one
-    }
-    auto event = std::make_unique<kernel_standin::KernelEvent>();
-    s.event = event.get();
-    {
-        std::lock_guard<std::mutex> keep(b.eventsMutex);
-        b.events.push_back(std::move(event));
+    if (b.reuseEvents.load(std::memory_order_relaxed)) {
+        // One event per slot: a registration over one still open gets it as
+        // it is, with whatever is pending; after a close it is opened again.
+        if (s.event != nullptr && s.event != s.own) {
+            s.event->Close(); // handed out before events were reused
+            s.event = nullptr;
+        }
+        if (s.own == nullptr) {
+            s.own = brelan::newEvent(b);
+        } else if (s.event == nullptr) {
+            s.own->Reopen();
+        }
+        s.event = s.own;
+    } else {
+        if (s.event != nullptr) {
+            s.event->Close(); // a new registration replaces the old one
+        }
+        s.event = brelan::newEvent(b);
     }
     s.state.registered = true;
     ++s.state.registrations;

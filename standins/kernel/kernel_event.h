@@ -15,7 +15,8 @@
 namespace kernel_standin {
 
 // An auto-reset event that counts signals: every Signal() releases exactly
-// one Wait(). Close() releases every present and future Wait() at once.
+// one Wait(). Close() releases every present and future Wait() at once, until
+// Reopen() makes it an event with nothing pending again.
 class KernelEvent {
 public:
     void Signal()
@@ -32,16 +33,29 @@ public:
         {
             std::lock_guard<std::mutex> hold(mutex_);
             closed_ = true;
+            ++closes_;
         }
         changed_.notify_all();
+    }
+
+    // A wait that began before the reopening still returns, as the close
+    // promised it.
+    void Reopen()
+    {
+        std::lock_guard<std::mutex> hold(mutex_);
+        if (closed_) {
+            closed_ = false;
+            pending_ = 0;
+        }
     }
 
     // Blocks until a signal is pending (and consumes it) or the event is closed.
     void Wait()
     {
         std::unique_lock<std::mutex> hold(mutex_);
-        changed_.wait(hold, [this] { return closed_ || pending_ > 0; });
-        if (pending_ > 0) {
+        const std::uint32_t closes = closes_;
+        changed_.wait(hold, [this, closes] { return closed_ || closes_ != closes || pending_ > 0; });
+        if (closes_ == closes && pending_ > 0) {
             --pending_;
         }
     }
@@ -59,6 +73,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::uint32_t pending_ = 0;
+    std::uint32_t closes_ = 0;
     bool closed_ = false;
 };
 

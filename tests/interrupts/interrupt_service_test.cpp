@@ -66,7 +66,7 @@ TEST_F(InterruptService, EnableReturnsNoEarlierThan100msAfterTheThreadWasResumed
 {
     static std::atomic<Clock::rep> resumedAt{0};
     velkor::interrupt_seam::startThread = [](velkor::kernel::ThreadEntry entry, void* arg) {
-        const bool started = velkor::kernel::StartThread(entry, arg);
+        velkor::kernel::Thread* started = velkor::kernel::StartThread(entry, arg);
         resumedAt = Clock::now().time_since_epoch().count();
         return started;
     };
@@ -103,7 +103,9 @@ TEST_F(InterruptService, FailedRegistrationStillClearsFlagsAndReadsTheCode)
 
 TEST_F(InterruptService, ThreadThatCannotBeCreatedUndoesTheStart)
 {
-    velkor::interrupt_seam::startThread = [](velkor::kernel::ThreadEntry, void*) { return false; };
+    velkor::interrupt_seam::startThread = [](velkor::kernel::ThreadEntry, void*) -> velkor::kernel::Thread* {
+        return nullptr;
+    };
     brelan::SetTrace(true);
     EXPECT_EQ(Velkor_ENABLE_RINT(kCard), 0);
     EXPECT_EQ(brelan::TakeTrace(),
@@ -144,7 +146,7 @@ TEST_F(InterruptService, DisableEndsTheThreadAndKeepsFlagsAndCode)
     module.TakeAccesses();
     brelan::SetTrace(true);
     EXPECT_EQ(Velkor_DISABLE_RINT(kCard), 1); // the slot bus's result of the close
-    EXPECT_TRUE(WaitUntil([] { return Threads(kCard) == 0; }));
+    EXPECT_EQ(Threads(kCard), 0);              // the thread has ended when it returns
     EXPECT_EQ(brelan::TakeTrace(), std::vector<brelan::Access>{SlotCall(Kind::InterruptClose)});
     EXPECT_TRUE(module.TakeAccesses().empty());
     EXPECT_EQ(Slot().acknowledged, acknowledged);
@@ -219,6 +221,7 @@ TEST_F(InterruptService, QuickDisableEnableCyclesLeaveExactlyOneThread)
     });
     for (int cycle = 0; cycle < 30; ++cycle) {
         Velkor_DISABLE_RINT(kCard);
+        ASSERT_EQ(Threads(kCard), 0) << "cycle " << cycle;
         ASSERT_EQ(Velkor_ENABLE_RINT(kCard), 1) << "cycle " << cycle;
     }
     cycling = false;
@@ -240,6 +243,45 @@ TEST_F(InterruptService, QuickDisableEnableCyclesLeaveExactlyOneThread)
     std::this_thread::sleep_for(milliseconds(20));
     EXPECT_EQ(Slot().acknowledged, acknowledged + 20);
     EXPECT_EQ(Threads(kCard), 1);
+}
+
+// A thread woken by an interrupt while another thread holds the card lock
+// without end (here: a packet the module never takes) cannot end before it
+// has read the code. The stop waits for it only up to the bound; a new start
+// is refused while it lives; once the lock is free, it serves that interrupt,
+// once, and ends.
+TEST_F(InterruptService, ThreadHeldUpBehindTheCardLockBoundsTheStop)
+{
+    velkor::interrupt_seam::endWaitMs = 200;
+    ASSERT_EQ(Velkor_ENABLE_RINT(kCard), 1);
+    const std::uint32_t acknowledged = Slot().acknowledged;
+    module.SetPending(1, kForever);
+    std::thread sender([] { Velkor_ENABLE_INT(kCard); }); // keeps the card lock while it polls
+    ASSERT_TRUE(WaitUntil([&] { return module.RegisterValue(2) == 1; })); // the sender holds the lock
+    ASSERT_TRUE(module.RaiseInterrupt(0x24));
+    std::this_thread::sleep_for(milliseconds(300)); // the woken thread reaches the lock
+
+    const Clock::time_point stopping = Clock::now();
+    EXPECT_EQ(Velkor_DISABLE_RINT(kCard), 1);
+    const Clock::duration stop = Clock::now() - stopping;
+    EXPECT_GE(stop, milliseconds(150)); // the bound, less a timer tick
+    EXPECT_LT(stop, milliseconds(5000));
+    EXPECT_EQ(Threads(kCard), 1);
+    brelan::SetTrace(true);
+    EXPECT_EQ(Velkor_ENABLE_RINT(kCard), 0);
+    for (const brelan::Access& a : brelan::TakeTrace()) { // only the sender's polls
+        EXPECT_EQ(a, SlotRead(126, 1));
+    }
+
+    module.Release();
+    sender.join();
+    ASSERT_TRUE(WaitUntil([] { return Threads(kCard) == 0; }));
+    EXPECT_EQ(Slot().acknowledged, acknowledged + 1);
+    EXPECT_EQ(card->lastInterruptCode, 0x24);
+    EXPECT_EQ(Flags(), (std::vector<int>{0, 0, 1, 0, 0, 1, 0, 0}));
+    velkor::interrupt_seam::endWaitMs = velkor::kServiceEndWaitMs;
+    EXPECT_EQ(Velkor_ENABLE_RINT(kCard), 1);
+    Serve(0x01);
 }
 
 // --- Waiting ------------------------------------------------------------------

@@ -79,6 +79,7 @@ protected:
         StopService(kCard);
         SleepScript::Restore();
         velkor::interrupt_seam::startThread = &velkor::kernel::StartThread;
+        velkor::interrupt_seam::endWaitMs = velkor::kServiceEndWaitMs;
     }
 
     brelan::InterruptState Slot() const { return brelan::GetInterruptState(kSlot); }

@@ -1,7 +1,8 @@
 // The kernel seam on the platform at hand (POSIX on Linux, Win32 under Wine):
-// locks exclude, sleeps last, threads start with their argument, and a wait on
-// the slot bus's interrupt handle returns once per interrupt and for good
-// after the registration is closed.
+// locks exclude, sleeps last, threads start with their argument and are
+// joined within a bound, and a wait on the slot bus's interrupt handle returns
+// once per interrupt and, after the registration is closed, at once; the
+// stand-in hands out a new handle per registration or, switched, one per slot.
 #include "transport/kernel.h"
 
 #include <BrelanSDK.h>
@@ -73,11 +74,30 @@ std::uint32_t probeEntry(void* arg)
 TEST(KernelSeam, StartedThreadRunsOnceWithItsArgument)
 {
     ThreadProbe probe;
-    ASSERT_TRUE(kernel::StartThread(probeEntry, &probe));
-    ASSERT_TRUE(eventually([&] { return probe.runs.load() == 1; }));
-    EXPECT_EQ(probe.seen.load(), &probe);
-    kernel::SleepMs(20); // no second run
+    kernel::Thread* thread = kernel::StartThread(probeEntry, &probe);
+    ASSERT_NE(thread, nullptr);
+    ASSERT_TRUE(kernel::JoinThread(thread, 5000));
     EXPECT_EQ(probe.runs.load(), 1);
+    EXPECT_EQ(probe.seen.load(), &probe);
+}
+
+TEST(KernelSeam, JoinWaitsNoLongerThanItsBoundAndCanBeRepeated)
+{
+    std::atomic<bool> release{false};
+    kernel::Thread* thread = kernel::StartThread(
+        [](void* arg) {
+            while (!static_cast<std::atomic<bool>*>(arg)->load()) {
+                kernel::SleepMs(1);
+            }
+            return std::uint32_t{0};
+        },
+        &release);
+    ASSERT_NE(thread, nullptr);
+    const auto start = Clock::now();
+    EXPECT_FALSE(kernel::JoinThread(thread, 50));
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(50));
+    release = true;
+    EXPECT_TRUE(kernel::JoinThread(thread, 5000));
 }
 
 TEST(KernelSeam, WaitWithoutHandleReturnsAtOnce)
@@ -148,6 +168,46 @@ TEST_F(KernelEventTest, CloseReleasesPendingAndLaterWaits)
     // A closed event lets later waits return too; this waiter's own close at
     // its end finds nothing registered, so only the event itself can free it.
     Waiter late(kSlot, handle, 2);
+}
+
+TEST_F(KernelEventTest, EachRegistrationGetsANewEventUnlessEventsAreReused)
+{
+    void* second = Slot_Register_Interrupt(kSlot);
+    EXPECT_NE(second, handle);
+    {
+        Waiter replaced(kSlot, handle, 1); // the replaced event was closed
+        ASSERT_TRUE(eventually([&] { return replaced.returned() == 1; }));
+    }
+    brelan::ReuseInterruptEvents(true);
+    void* own = Slot_Register_Interrupt(kSlot);
+    ASSERT_NE(own, nullptr);
+    EXPECT_EQ(Slot_Register_Interrupt(kSlot), own);
+    Slot_Interrupt_Close(kSlot);
+    EXPECT_EQ(Slot_Register_Interrupt(kSlot), own);
+}
+
+// With one event per slot, a registration over an open one keeps what is
+// pending; one after a close starts with nothing pending, and the close's
+// release of waits does not carry over to it.
+TEST_F(KernelEventTest, ReusedEventIsOpenedAgainWithNothingPending)
+{
+    brelan::ReuseInterruptEvents(true);
+    void* own = Slot_Register_Interrupt(kSlot);
+    ASSERT_TRUE(brelan::RaiseInterrupt(kSlot));
+    ASSERT_EQ(Slot_Register_Interrupt(kSlot), own);
+    {
+        Waiter pending(kSlot, own, 1);
+        ASSERT_TRUE(eventually([&] { return pending.returned() == 1; }));
+    } // closes the registration
+    ASSERT_TRUE(brelan::RaiseInterrupt(kSlot) == false);
+    ASSERT_EQ(Slot_Register_Interrupt(kSlot), own);
+    Waiter fresh(kSlot, own, 2);
+    kernel::SleepMs(20);
+    EXPECT_EQ(fresh.returned(), 0);
+    ASSERT_TRUE(brelan::RaiseInterrupt(kSlot));
+    ASSERT_TRUE(eventually([&] { return fresh.returned() == 1; }));
+    kernel::SleepMs(20);
+    EXPECT_EQ(fresh.returned(), 1);
 }
 
 } // namespace

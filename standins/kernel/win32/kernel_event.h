@@ -5,10 +5,12 @@
 // rather than an auto-reset event because interrupts must not merge: every
 // Signal() lets exactly one wait return, as on the controller, where a slot
 // interrupt raised before the previous one was acknowledged is held back, not
-// lost. Close() lets every present and future wait return (the semaphore is
-// released up to its maximum), so that a service thread told to end is never
-// left blocked. The same class shape as the POSIX stand-in keeps the
-// backplane's code identical on both platforms.
+// lost. Close() lets present and later waits return (the semaphore is
+// released kWaitsReleasedByClose times, far more than ever wait on one slot),
+// so that a service thread told to end is never left blocked; Reopen() takes
+// back whatever is left of that, and every signal still pending, so that the
+// same handle serves a new registration. The same class shape as the POSIX
+// stand-in keeps the backplane's code identical on both platforms.
 #ifndef VELKOR_STANDINS_KERNEL_EVENT_H
 #define VELKOR_STANDINS_KERNEL_EVENT_H
 
@@ -21,6 +23,8 @@ namespace kernel_standin {
 
 class KernelEvent {
 public:
+    static constexpr LONG kWaitsReleasedByClose = 64;
+
     KernelEvent() : handle_(CreateSemaphoreW(nullptr, 0, LONG_MAX, nullptr)) {}
     ~KernelEvent()
     {
@@ -34,8 +38,8 @@ public:
     void Signal()
     {
         std::lock_guard<std::mutex> hold(mutex_);
-        if (!closed_ && ReleaseSemaphore(handle_, 1, nullptr)) {
-            ++signals_;
+        if (!closed_) {
+            ReleaseSemaphore(handle_, 1, nullptr);
         }
     }
 
@@ -44,9 +48,17 @@ public:
         std::lock_guard<std::mutex> hold(mutex_);
         if (!closed_) {
             closed_ = true;
-            // The count can never exceed the signals given so far, so this
-            // release stays within the maximum and always succeeds.
-            ReleaseSemaphore(handle_, LONG_MAX - signals_, nullptr);
+            ReleaseSemaphore(handle_, kWaitsReleasedByClose, nullptr);
+        }
+    }
+
+    void Reopen()
+    {
+        std::lock_guard<std::mutex> hold(mutex_);
+        if (closed_) {
+            closed_ = false;
+            while (WaitForSingleObject(handle_, 0) == WAIT_OBJECT_0) {
+            }
         }
     }
 
@@ -66,7 +78,6 @@ public:
 private:
     mutable std::mutex mutex_;
     HANDLE handle_;
-    LONG signals_ = 0;
     bool closed_ = false;
 };
 

@@ -42,6 +42,13 @@ BRELAN_API bool RaiseInterrupt(std::uint8_t slot);
 // controller's library does when it cannot hand out an event. Reset clears it.
 BRELAN_API void RefuseInterruptRegistration(std::uint8_t slot, bool refuse);
 
+// How Slot_Register_Interrupt hands out events. Off (the default; Reset turns
+// it off): every registration gets a new event, and one still open for the
+// slot is closed. On: each slot has one event for good, as a kernel event per
+// slot would; a registration while one is open returns it as it is (signals
+// pending included), one after a close opens it again with nothing pending.
+BRELAN_API void ReuseInterruptEvents(bool on);
+
 // Interrupt bookkeeping of one slot, for tests and tools.
 struct InterruptState {
     bool registered = false;
