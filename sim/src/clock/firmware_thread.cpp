@@ -53,6 +53,7 @@ void VirtualModule::Impl::StepFor(std::chrono::nanoseconds time)
 
 bool VirtualModule::Impl::RaisePending(std::unique_lock<std::mutex>& hold)
 {
+    PlaceDebugRegister(); // before the host hears of a debug event
     if (firmware.interrupts.TakeSignal() == 0 || slot == 0) {
         return false;
     }

@@ -18,10 +18,7 @@ std::uint8_t VirtualModule::Impl::ReadRegister(std::uint8_t offset)
     switch (offset) {
     case reg::kId: return options.id;
     case reg::kInterruptCode: return firmware.interrupts.ReadCode();
-    default: {
-        std::uint8_t debug = 0;
-        return detail::DebugRegister(firmware, offset, debug) ? debug : window[offset];
-    }
+    default: return window[offset];
     }
 }
 
@@ -69,6 +66,7 @@ void VirtualModule::Impl::ServiceMailbox()
             entry.bytes[i] = window[reg::kData + 2 * i];
         }
     }
+    PlaceDebugRegister(); // before the host can see the code cleared
     window[reg::kHandshake] = 0;
     if (options.keepLog && log.size() < kLogLimit) {
         entry.time = firmware.time;

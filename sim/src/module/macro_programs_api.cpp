@@ -1,5 +1,6 @@
 // The simulator API of the macro programs: the store as recorded, where the
-// runner stands, and the manual clock run until a program ends.
+// runner stands, and the manual clock run until a program ends; and the
+// debug register placed into the window.
 #include "module/module_impl.h"
 
 namespace velkor_sim {
@@ -34,6 +35,16 @@ MacroRunStatus VirtualModule::MacroRun() const
     }
     s.routineArmed = m.isrArmed;
     return s;
+}
+
+void VirtualModule::Impl::PlaceDebugRegister()
+{
+    const detail::MacroStore& m = firmware.macros;
+    if (m.debugLive) {
+        window[detail::kDebugWordLow] = static_cast<std::uint8_t>(m.debugWord);
+        window[detail::kDebugWordHigh] = static_cast<std::uint8_t>(m.debugWord >> 8);
+        window[detail::kDebugByte] = m.debugByte;
+    }
 }
 
 bool VirtualModule::AdvanceUntilProgramEnds(std::chrono::microseconds limit)

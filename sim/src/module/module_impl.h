@@ -46,6 +46,9 @@ public:
     bool MailboxWaiting() const { return window[reg::kHandshake] != 0 && !busy; }
     // Takes the packet or answers the code in the handshake register.
     void ServiceMailbox();
+    // Writes the macro debugger's byte and word to window offsets 76, 72 and
+    // 74 once a program has run (module/macro_programs_api.cpp).
+    void PlaceDebugRegister();
 
     // Firmware thread and clocks (clock/firmware_thread.cpp).
     void Run();

@@ -8,7 +8,8 @@
 //
 // The debug register is window offset 76 (the byte) and offsets 72 and 74
 // (the word, low byte first): reply bytes 6, 4 and 5. Once a program has run
-// they show the runner's state, whatever the host writes to the data area.
+// the module writes the runner's state there after every packet or code it
+// takes and every motion step, whatever the host wrote to the data area.
 #include "programs/macro_programs.h"
 
 #include "firmware/firmware.h"
@@ -16,10 +17,6 @@
 namespace velkor_sim {
 namespace detail {
 namespace {
-
-constexpr std::uint8_t kWordLow = 72;
-constexpr std::uint8_t kWordHigh = 74;
-constexpr std::uint8_t kByte = 76;
 
 // Debug events reach the host only as factor 5 of the slot interrupt, so a
 // debugging session switches the interrupt and that factor on (they stay on).
@@ -37,20 +34,6 @@ void ShowDebug(Firmware& fw, std::uint8_t byte, std::uint16_t word)
     m.debugLive = true;
     m.debugByte = byte;
     m.debugWord = word;
-}
-
-bool DebugRegister(const Firmware& fw, std::uint8_t offset, std::uint8_t& value)
-{
-    const MacroStore& m = fw.macros;
-    if (!m.debugLive) {
-        return false;
-    }
-    switch (offset) {
-    case kWordLow: value = static_cast<std::uint8_t>(m.debugWord); return true;
-    case kWordHigh: value = static_cast<std::uint8_t>(m.debugWord >> 8); return true;
-    case kByte: value = m.debugByte; return true;
-    default: return false;
-    }
 }
 
 void MpDebug(Firmware& fw, const Bytes& p)

@@ -118,7 +118,7 @@ struct MacroStore {
     std::uint16_t readerVariable = 0; // where the recorded readers load their value
     bool isrArmed = false;
     std::uint8_t isrProgram = 0;
-    bool debugLive = false; // the debug register shows debugByte and debugWord
+    bool debugLive = false; // the module writes debugByte and debugWord to the window
     std::uint8_t debugByte = 0;
     std::uint16_t debugWord = 0;
 };
@@ -148,10 +148,11 @@ bool ProgramNeedsTime(const Firmware& fw);
 // routine is dropped; RESET_CARD also puts the reader variable back to 0.
 void ClearPrograms(Firmware& fw, bool reset);
 
-// Debug register (debugger.cpp): the value of window offset 72, 74 or 76
-// while it shows the debugger's state. Returns false for other offsets.
-bool DebugRegister(const Firmware& fw, std::uint8_t offset, std::uint8_t& value);
-// Shows a step (or an end) in the debug register.
+// Window offsets of the debug register: the word low and high, the byte.
+constexpr int kDebugWordLow = 72;
+constexpr int kDebugWordHigh = 74;
+constexpr int kDebugByte = 76;
+// Shows a step (or an end) in the debug register (debugger.cpp).
 void ShowDebug(Firmware& fw, std::uint8_t byte, std::uint16_t word);
 
 // Packet handlers
