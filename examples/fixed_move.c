@@ -1,7 +1,6 @@
 /* Fixed moves: register the card, give two axes a speed profile, move them,
  * wait until they have stopped and read their positions. */
 #include <Velkor.h>
-#include <velkor_sim/velkor_sim.h>
 
 #include <stdio.h>
 #include <time.h>
@@ -17,7 +16,7 @@ static void sleep_ms(long ms)
     nanosleep(&t, NULL);
 }
 
-static int run(void)
+int main(void)
 {
     if (!Velkor_REGISTRATION(CARD, SLOT)) {
         fprintf(stderr, "no module in slot %d\n", SLOT);
@@ -38,13 +37,4 @@ static int run(void)
     printf("stopped at X %d, Y %d\n", Velkor_GET_LP(CARD, AXIS_X), Velkor_GET_LP(CARD, AXIS_Y));
     return Velkor_GET_LP(CARD, AXIS_X) == 5000 && Velkor_GET_LP(CARD, AXIS_Y) == -3000 && !Velkor_GET_ERROR(CARD)
                ? 0 : 1;
-}
-
-int main(void)
-{
-    /* On the PC: a virtual module in slot 3, its clock 20 times faster. */
-    VelkorSimModule* module = VelkorSim_Plug(SLOT, 20.0);
-    const int result = run();
-    VelkorSim_Unplug(module);
-    return result;
 }

@@ -1,7 +1,6 @@
 /* The module's stores and status: variables, the MD table, the firmware
  * version, and the error code after a soft-limit stop. */
 #include <Velkor.h>
-#include <velkor_sim/velkor_sim.h>
 
 #include <stdio.h>
 #include <time.h>
@@ -10,7 +9,7 @@
 #define SLOT 3
 #define AXIS_X 1
 
-static int run(void)
+int main(void)
 {
     const struct timespec t = {0, 10000000L};
     int32_t count = 0;
@@ -47,13 +46,4 @@ static int run(void)
     Velkor_CLEAR_STOP(CARD);
     Velkor_CLEAR_SLMT(CARD, AXIS_X);
     return Velkor_GET_ERROR(CARD) == 0 ? 0 : 1;
-}
-
-int main(void)
-{
-    /* On the PC: a virtual module in slot 3, its clock 20 times faster. */
-    VelkorSimModule* module = VelkorSim_Plug(SLOT, 20.0);
-    const int result = run();
-    VelkorSim_Unplug(module);
-    return result;
 }

@@ -2,7 +2,6 @@
  * continuous path of short lines; the axes end exactly where the relative
  * moves add up to. */
 #include <Velkor.h>
-#include <velkor_sim/velkor_sim.h>
 
 #include <stdio.h>
 #include <time.h>
@@ -21,7 +20,7 @@ static void wait_for_stop(unsigned char axes)
     }
 }
 
-static int run(void)
+int main(void)
 {
     int k;
     if (!Velkor_REGISTRATION(CARD, SLOT)) {
@@ -46,16 +45,4 @@ static int run(void)
     wait_for_stop(AXIS_X | AXIS_Y);
     printf("after the path: X %d, Y %d\n", Velkor_GET_LP(CARD, AXIS_X), Velkor_GET_LP(CARD, AXIS_Y));
     return Velkor_GET_LP(CARD, AXIS_X) == 0 && Velkor_GET_LP(CARD, AXIS_Y) == 0 ? 0 : 1;
-}
-
-int main(void)
-{
-    /* On the PC: a virtual module in slot 3, its clock 20 times faster. */
-    VelkorSimModule* module = VelkorSim_Plug(SLOT, 20.0);
-    int result = run();
-    if (VelkorSim_SequenceGaps(module) != 0 || VelkorSim_DroppedPackets(module) != 0) {
-        result = 1;
-    }
-    VelkorSim_Unplug(module);
-    return result;
 }

@@ -3,6 +3,7 @@
 // exactly its end point with the documented count, flags and result.
 #include "motion/arc_geometry.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -74,6 +75,15 @@ void CheckPlan(Input& in)
     Require(plan.speedLimited ? plan.result <= 0 : plan.result >= 0);
     Require(plan.sweepDegrees > 0.0 && plan.sweepDegrees < 360.0 + 1e-6);
 
+    // Every chord end before the last lies where the start offset turned by
+    // k steps about the normal puts it, to within the drift the planner's
+    // range check allows for: the check is only sound if the walk keeps to it.
+    const double* u = plan.startOffset;
+    const double* n = plan.normal;
+    const double along = (n[0] * u[0] + n[1] * u[1]) + n[2] * u[2];
+    const double ahead[3] = {n[1] * u[2] - n[2] * u[1], n[2] * u[0] - n[0] * u[2], n[0] * u[1] - n[1] * u[0]};
+    const double drift = plan.radius * ((plan.chords + 2.0) * 64.0 * 2.220446049250313e-16) + 2.0;
+
     velkor::ChordWalker walker(plan);
     velkor::Chord chord;
     std::int64_t sum[3] = {0, 0, 0};
@@ -87,6 +97,15 @@ void CheckPlan(Input& in)
         sum[2] += chord.z;
         for (std::int64_t s : sum) {
             Require(s >= INT32_MIN && s <= INT32_MAX);
+        }
+        if (count < plan.chords) {
+            const double t = plan.step * count;
+            const double c = std::cos(t) - 1.0;
+            const double s = std::sin(t);
+            for (int k = 0; k < 3; ++k) {
+                const double exact = (u[k] - along * n[k]) * c + ahead[k] * s;
+                Require(std::fabs(static_cast<double>(sum[k]) - exact) <= drift);
+            }
         }
     }
     Require(count == plan.chords);

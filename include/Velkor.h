@@ -13,12 +13,18 @@
  * Bad input, for every function:
  *  - A card number above 7 is never used as an index: command functions then
  *    send nothing, readers return 0 and send nothing, WRITE_DATA returns 1.
+ *  - A card is usable from a Velkor_REGISTRATION that returned 1 until the
+ *    next registration attempt that gets past the card and slot checks. A
+ *    card that was never registered, or whose latest registration was refused
+ *    (no module in the slot, a wrong module ID, a data area that does not read
+ *    back), is treated by every function but Velkor_REGISTRATION and
+ *    Velkor_GET_VERSION exactly like a card number above 7: no slot-bus call
+ *    at all, readers return 0 at once, nothing waits, no flag of the card
+ *    changes. A registration refused for its slot or card number (slot
+ *    outside 1..7, card above 7) changes nothing, so a usable card stays so.
  *  - A packer whose byte offset k would reach past the 32-byte staging area,
  *    or a reader whose k would reach past the reply area, does nothing and
  *    returns 0.
- *  - Calling any function but Velkor_REGISTRATION and Velkor_GET_VERSION on a
- *    card that was never registered is the caller's obligation to avoid; it
- *    is safe (nothing is sent to a slot) but does nothing useful.
  *
  * Unloading and the end of the program. The only things the library starts
  * on its own are a card's interrupt service (a thread and the slot's
@@ -75,8 +81,10 @@ VELKOR_API extern int32_t nVelkor;
 
 /* Binds card cardNo (0..7) to backplane slot slotNo (1..7): checks the module
  * ID ('D' or 'U') and a data-area read-back, and clears the card's stop, macro
- * recording and interrupt run flags. Returns 1 registered, 0 refused. Takes no
- * card lock: do not call it while another thread uses the card. */
+ * recording and interrupt run flags. Returns 1 registered (the card is usable),
+ * 0 refused. A refusal after the slot and card checks keeps the new slot but
+ * leaves the card unusable until a registration succeeds. Takes no card lock:
+ * do not call it while another thread uses the card. */
 VELKOR_API uint8_t Velkor_REGISTRATION(uint8_t cardNo, uint8_t slotNo);
 
 /* The library's version, 1809 (0x711, version 7.1.1). Touches nothing. */
@@ -222,9 +230,11 @@ VELKOR_API int32_t Velkor_GET_EP(uint8_t cardNo, uint8_t axis);
 /* The CV / CA reading: query 44 / 45 and then the range query 255, each with
  * axis at 96 after the idle wait, in one exchange. Both replies are unsigned
  * 32-bit values; the result is, in single precision, 8000000 / range times
- * the reading, times 1 (CV) or 125 (CA), truncated toward zero. A range of 0
- * or a NaN gives 0; values beyond the int32 range saturate to INT32_MAX or
- * INT32_MIN. Always queries, also while recording. */
+ * the reading, times 1 (CV) or 125 (CA), truncated toward zero to an
+ * unsigned 32-bit number and returned as those 32 bits: cast the result to
+ * uint32_t to read values from 2^31 to 2^32 - 1. A value of 2^32 or more
+ * gives all bits set (4294967295 as unsigned, -1 as signed); a range of 0
+ * gives 0. Always queries, also while recording. */
 VELKOR_API int32_t Velkor_GET_CV(uint8_t cardNo, uint8_t axis);
 VELKOR_API int32_t Velkor_GET_CA(uint8_t cardNo, uint8_t axis);
 
@@ -405,7 +415,10 @@ VELKOR_API void Velkor_RATIO_2D(uint8_t cardNo, uint8_t data1, int32_t data2, ui
  * radius; speed 0 (for a mixed path: no Velkor_MIX_3D_INITIAL yet on the
  * card); points whose angles tie or give no positive sweep; a radius so large
  * that no chord angle fits the tolerance; more than 1048576 chords; a chord
- * position or displacement beyond the signed 32-bit range; a card above 7. */
+ * end (relative to the arc's start) or a chord displacement that could leave
+ * the signed 32-bit range, judged by the arc itself (how far it gets from its
+ * start, and its chords) plus the rounding of the chord walk, never by the
+ * size of its circle; a card above 7 or not usable. */
 #define VELKOR_ARC_DEGENERATE ((int32_t)INT32_MIN)
 
 /* A complete path of one arc: sends 127 (axes), 128 (speed, speed, 1000000)
@@ -495,7 +508,7 @@ VELKOR_API void Velkor_SET_OUT(uint8_t cardNo, uint8_t param1, uint8_t param2, u
 VELKOR_API void Velkor_LINE_SCAN(uint8_t cardNo, uint8_t data1, uint8_t data2, uint8_t data3, uint8_t data4, int32_t data5);
 /* Packet 145 (10 bytes): starts the line scan, two bytes and a signed value. */
 VELKOR_API void Velkor_LINE_SCAN_START(uint8_t cardNo, uint8_t data1, uint8_t data2, int32_t data3);
-/* Loads the count bytes of offsets as packets 146 of up to 20 bytes each (byte 2 the chunk's byte count, bytes 3..6 the table index of its first byte, then the bytes; length count + 7), in order under one hold of the card lock. count 0, or a null offsets: sends nothing and returns. */
+/* Loads the count bytes of offsets as packets 146 of up to 20 bytes each (byte 2 the chunk's byte count, bytes 3..6 the table index of its first byte, then the bytes; length n + 7 for a chunk of n bytes, n at most 20), in order under one hold of the card lock. count 0, or a null offsets: sends nothing and returns. */
 VELKOR_API void Velkor_LINE_SCAN_OFFSET(uint8_t cardNo, uint32_t count, const uint8_t* offsets);
 
 /* ---- Interrupts ------------------------------------------------------ */
@@ -513,15 +526,15 @@ VELKOR_API void Velkor_INTFACTOR_DISABLE(uint8_t cardNo, uint8_t param1, uint8_t
 
 /* Reads the module's interrupt code (bit i = factor i) directly from the
  * window under the card lock, without the handshake: never waits for the
- * module. Returns 0 for a card number above 7. */
+ * module. Returns 0 for a card number above 7 or a card that is not usable. */
 VELKOR_API uint8_t Velkor_INTERRUPT_RETURN_CODE(uint8_t cardNo);
 
 /* Starts serving the card's slot interrupts: clears the eight interrupt
  * flags, reads the interrupt code once, registers the slot for interrupts
  * and starts the card's service thread, then blocks 100 ms. Returns 1 when
- * serving; 0 when a service is already running, the card was never
- * registered (no slot-bus call then), the slot registration failed, or the
- * thread could not be started (the registration is closed again).
+ * serving; 0 when a service is already running, the card is not usable (no
+ * slot-bus call then), the slot registration failed, or the thread could not
+ * be started (the registration is closed again).
  * Velkor_REGISTRATION and Velkor_RESET_CARD end a service without closing
  * its slot registration (its thread ends at its next wake-up, without
  * reading or acknowledging); this call first closes such a registration and
@@ -538,8 +551,10 @@ VELKOR_API uint8_t Velkor_ENABLE_RINT(uint8_t cardNo);
  * holds for the slot it was registered to before) and waits until the thread
  * has ended, so that no service thread of the card is left when it returns.
  * Returns the slot bus's result of closing the card's slot (0 for a card
- * number above 7). Keeps the flags and the last code; sends nothing to the
- * module.
+ * number above 7 or a card that is not usable, with no slot-bus call unless
+ * the card lost its registration while it was served: then its old service
+ * is ended and the old slot's registration closed all the same). Keeps the
+ * flags and the last code; sends nothing to the module.
  * The wait is bounded by 1 s. A thread that an interrupt woke just before
  * needs the card lock to read the code; if another thread keeps that lock
  * longer (for example a command waiting for a module that never takes its
@@ -553,7 +568,7 @@ VELKOR_API int32_t Velkor_DISABLE_RINT(uint8_t cardNo);
  * every 2 ms, at most count ms rounded up to even (count 0: without end).
  * Consumes the lowest matching flag and returns the last interrupt code
  * (which may be 0); returns 0 on time-out (at once for a card number above
- * 7). Takes no card lock. */
+ * 7 or a card that is not usable). Takes no card lock. */
 VELKOR_API uint8_t Velkor_RINT_WAIT(uint8_t cardNo, uint8_t mask, uint32_t count);
 
 /* Clears the eight interrupt flags; the last interrupt code stays. */
@@ -616,14 +631,14 @@ VELKOR_API void Velkor_STOP_DEBUG(uint8_t cardNo);
  * end; needs Velkor_ENABLE_RINT), then under the card lock reads the debug
  * byte and word once the mailbox is idle; a consumed flag 5 always leads to
  * the read, whatever the last interrupt code. On time-out stores 255 and 1
- * and touches no register (likewise for a card number above 7). Null
- * pointers are not written through. */
+ * and touches no register (likewise, at once, for a card number above 7 or a
+ * card that is not usable). Null pointers are not written through. */
 VELKOR_API void Velkor_DEBUG_WAIT(uint8_t cardNo, uint32_t count, uint8_t* debugByte, uint16_t* debugWord);
 
 /* Reads the debug byte and word at once (after waiting for an idle mailbox),
  * without the card lock: do not call it while another thread uses the card.
  * Never writes the handshake register. Null pointers are not written
- * through; a card number above 7 stores nothing. */
+ * through; a card number above 7 or a card that is not usable stores nothing. */
 VELKOR_API void Velkor_DEBUG_INFO(uint8_t cardNo, uint8_t* debugByte, uint16_t* debugWord);
 
 #ifdef __cplusplus

@@ -2,10 +2,11 @@
 // and shows what they would send, without a card.
 #include "arc_preview.h"
 
-#include "svg.h"
+#include "path_picture.h"
 
 #include "motion/arc_geometry.h"
 
+#include <cmath>
 #include <cstdio>
 #include <vector>
 
@@ -78,14 +79,29 @@ int RunArcPreview(const ArcOptions& o)
     }
     if (!o.svgFile.empty()) {
         Picture picture;
-        picture.title = "velkor arc: the chords the arc functions would send";
-        picture.paths.push_back(std::move(path));
-        picture.marks.push_back(Mark{Point3{{0, 0, 0}}, "start"});
+        picture.title = "velkor arc: the chords the library would send for this arc";
+        picture.pathMeaning = "the chords the arc functions would send";
+        picture.markMeaning = "the middle and end points given, and the arc's centre";
+        picture.paths.push_back(PicturePath{"arc", std::move(path)});
         picture.marks.push_back(Mark{Point3{{double(mid.x), double(mid.y), double(mid.z)}}, "mid"});
         picture.marks.push_back(Mark{Point3{{double(end.x), double(end.y), double(end.z)}}, "end"});
         picture.marks.push_back(Mark{Point3{{plan.centre[0], plan.centre[1], plan.centre[2]}}, "centre"});
+        // The arc's own plane: u from the centre towards the start, v a
+        // quarter turn further in the arc's direction (normal x u).
+        PlaneView plane;
+        plane.origin = Point3{{plan.centre[0], plan.centre[1], plan.centre[2]}};
+        const double r = std::sqrt(plan.centre[0] * plan.centre[0] + plan.centre[1] * plan.centre[1] +
+                                   plan.centre[2] * plan.centre[2]);
+        plane.u = Point3{{-plan.centre[0] / r, -plan.centre[1] / r, -plan.centre[2] / r}};
+        const auto& n = plan.normal;
+        plane.v = Point3{{n[1] * plane.u[2] - n[2] * plane.u[1], n[2] * plane.u[0] - n[0] * plane.u[2],
+                          n[0] * plane.u[1] - n[1] * plane.u[0]}};
+        plane.caption = "In the arc's own plane, seen along its normal";
+        plane.uName = "u: centre to start";
+        plane.vName = "v: a quarter turn on";
+        picture.plane = plane;
         std::string error;
-        if (!WriteSvg(o.svgFile, picture, error)) {
+        if (!WritePathPicture(o.svgFile, picture, error)) {
             std::fprintf(stderr, "velkor: %s\n", error.c_str());
             return 1;
         }

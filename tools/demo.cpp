@@ -3,14 +3,17 @@
 // itself goes through the simulator's API.
 #include "demo.h"
 
-#include "svg.h"
+#include "module_report.h"
+#include "path_picture.h"
 
 #include <Velkor.h>
+#include <velkor_sim/module_list.h>
 #include <velkor_sim/virtual_module.h>
 
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <thread>
 #include <unistd.h>
 
@@ -61,13 +64,22 @@ public:
 
     void PrintTrace()
     {
+        module_.WaitSettled(); // what the host has handed over is in the log
         for (const velkor_sim::LogEntry& e : module_.TakeLog()) {
             if (options_.trace && e.kind == velkor_sim::LogEntry::Kind::Packet) {
-                std::printf("%s   trace %s\n", tty_ ? "\r\033[K" : "", velkor_sim::Describe(e).c_str());
+                BreakStatusLine();
+                std::printf("   trace packet %-5llu %s\n", static_cast<unsigned long long>(++packets_),
+                            velkor_sim::Describe(e).c_str());
+            } else if (options_.traceQueries && e.kind == velkor_sim::LogEntry::Kind::Exchange) {
+                BreakStatusLine();
+                std::printf("   trace query        %s\n", velkor_sim::Describe(e).substr(6).c_str());
             }
         }
     }
 
+    // One line of the axes' positions and path speed. The same line is never
+    // printed twice: on a terminal it is rewritten in place, elsewhere a line
+    // that says nothing new is left out (a full circle ends where it began).
     void StatusLine(const char* what, bool final)
     {
         const std::int32_t x = Velkor_GET_LP(kCard, kX);
@@ -75,20 +87,61 @@ public:
         const std::int32_t z = Velkor_GET_LP(kCard, kZ);
         const double vx = Velkor_GET_CV(kCard, kX), vy = Velkor_GET_CV(kCard, kY), vz = Velkor_GET_CV(kCard, kZ);
         const double speed = std::sqrt(vx * vx + vy * vy + vz * vz);
-        std::printf("%s   %-10s X %8d  Y %8d  Z %8d   speed %7.0f pulses/s", tty_ ? "\r\033[K" : "", what, x, y, z,
-                    speed);
-        std::printf(tty_ && !final ? "" : "\n");
+        char line[160];
+        std::snprintf(line, sizeof line, "   %-10s X %8d  Y %8d  Z %8d   speed %7.0f pulses/s", what, x, y, z, speed);
+        if (tty_) {
+            std::printf("\r\033[K%s%s", line, final ? "\n" : "");
+            open_ = !final;
+        } else if (line != lastLine_) {
+            std::printf("%s\n", line);
+        }
+        lastLine_ = final ? std::string() : line;
         std::fflush(stdout);
     }
 
     std::vector<Mark>& marks() { return marks_; }
 
+    // The scope's samples so far, and what they show of one axis's last move:
+    // the highest speed and how long it moved.
+    void TakeScope() { for (const auto& s : module_.TakeScope()) { scope_.push_back(s); } }
+    const std::vector<velkor_sim::ScopeSample>& scope() const { return scope_; }
+    void ShowProfile(int axis, std::size_t from)
+    {
+        TakeScope();
+        double peak = 0, first = -1, last = -1;
+        for (std::size_t i = from; i < scope_.size(); ++i) {
+            const double v = scope_[i].axes[axis].speed;
+            peak = std::max(peak, v);
+            if (v > 0) {
+                last = scope_[i].time;
+                first = first < 0 ? scope_[i].time : first;
+            }
+        }
+        if (first >= 0) {
+            std::printf("   scope: up to %.0f pulses/s, moving for %.3f s of simulated time\n", peak,
+                        last - first + 0.001);
+        }
+    }
+
 private:
+    // A trace line on a terminal goes above the status line being rewritten.
+    void BreakStatusLine()
+    {
+        if (open_) {
+            std::printf("\n");
+            open_ = false;
+        }
+    }
+
     const DemoOptions& options_;
     velkor_sim::VirtualModule& module_;
     bool tty_;
     Point3 target_{{0, 0, 0}};
     std::vector<Mark> marks_;
+    std::vector<velkor_sim::ScopeSample> scope_;
+    std::uint64_t packets_ = 0;
+    std::string lastLine_;
+    bool open_ = false; // a status line without its line end is on the terminal
 };
 
 void Configure()
@@ -120,20 +173,9 @@ void Summary(velkor_sim::VirtualModule& module)
         std::printf("  %4u  %8d  %8d       0x%04X\n", unsigned(i + 1), Velkor_GET_LP(kCard, axis),
                     Velkor_GET_EP(kCard, axis), unsigned(Velkor_GET_ERROR_CODE(kCard, axis)));
     }
-    const velkor_sim::Counters c = module.GetCounters();
-    std::printf("\nModule\n");
-    std::printf("  packets taken        %llu\n", static_cast<unsigned long long>(c.packetsTaken));
-    std::printf("  queries answered     %llu\n", static_cast<unsigned long long>(c.exchangesAnswered));
-    std::printf("  bus accesses         %llu (%llu reads, %llu writes)\n",
-                static_cast<unsigned long long>(c.busReads + c.busWrites), static_cast<unsigned long long>(c.busReads),
-                static_cast<unsigned long long>(c.busWrites));
-    std::printf("  sequence gaps        %u\n", c.sequenceGaps);
-    std::printf("  dropped packets      %u\n", c.droppedPackets);
-    std::printf("  unsimulated commands %u\n", c.unsimulated);
-    for (const auto& entry : module.Unsimulated()) {
-        std::printf("    %s: %u\n", velkor_sim::CodeName(entry.first, velkor_sim::LogEntry::Kind::Packet).c_str(),
-                    entry.second);
-    }
+    std::printf("\n");
+    std::fflush(stdout);
+    PrintModuleReport(stdout, ReportOf(module, kSlot));
 }
 
 } // namespace
@@ -144,8 +186,15 @@ int RunDemo(const DemoOptions& options)
     moduleOptions.clock = velkor_sim::ClockKind::RealTime;
     moduleOptions.timeScale = options.fast ? kFastScale : 1.0;
     moduleOptions.keepTrail = true;
-    moduleOptions.keepLog = options.trace;
+    moduleOptions.keepLog = options.trace || options.traceQueries;
     velkor_sim::VirtualModule module(moduleOptions);
+    velkor_sim::ScopeSettings scopeSettings;
+    std::string scopeError;
+    if (!velkor_sim::ParseScopeSettings(options.scopeSettings, scopeSettings, scopeError) ||
+        !module.StartScope(scopeSettings)) {
+        std::fprintf(stderr, "velkor: scope: %s\n", scopeError.c_str());
+        return 2;
+    }
     if (!module.PlugInto(kSlot)) {
         std::fprintf(stderr, "velkor: cannot plug the virtual module into slot %u\n", unsigned(kSlot));
         return 1;
@@ -172,6 +221,7 @@ int RunDemo(const DemoOptions& options)
     Velkor_FIXED_MOVE(kCard, kX, 20000);
     session.Commanded(20000, 0, 0, "1");
     session.WaitForStop(kX, "fixed");
+    session.ShowProfile(0, 0);
 
     std::printf("\n2. Line in the XY plane by (-10000, +15000)\n");
     Velkor_LINE_2D(kCard, -10000, 15000);
@@ -221,9 +271,11 @@ int RunDemo(const DemoOptions& options)
     if (!options.svgFile.empty()) {
         Picture picture;
         picture.title = "velkor demo: the path the virtual module drove";
-        std::vector<Point3> path;
+        picture.pathMeaning = "the path the virtual module drove (LP of X, Y and Z)";
+        picture.markMeaning = "commanded end points of steps 1 to 5";
+        PicturePath path{"slot 3", {}};
         for (const velkor_sim::TrailPoint& p : module.TakeTrail()) {
-            path.push_back(Point3{{double(p.lp[0]), double(p.lp[1]), double(p.lp[2])}});
+            path.points.push_back(Point3{{double(p.lp[0]), double(p.lp[1]), double(p.lp[2])}});
         }
         picture.paths.push_back(std::move(path));
         for (const Mark& m : session.marks()) {
@@ -232,11 +284,23 @@ int RunDemo(const DemoOptions& options)
             }
         }
         std::string error;
-        if (!WriteSvg(options.svgFile, picture, error)) {
+        if (!WritePathPicture(options.svgFile, picture, error)) {
             std::fprintf(stderr, "velkor: %s\n", error.c_str());
             return 1;
         }
         std::printf("\nPicture of the path written to %s\n", options.svgFile.c_str());
+    }
+    if (!options.scopeFile.empty()) {
+        session.TakeScope();
+        std::ofstream csv(options.scopeFile, std::ios::binary);
+        velkor_sim::WriteScopeCsv(csv, kSlot, session.scope(), true);
+        csv.close();
+        if (!csv) {
+            std::fprintf(stderr, "velkor: cannot write %s\n", options.scopeFile.c_str());
+            return 1;
+        }
+        std::printf("Scope samples written to %s (draw them with: velkor plot %s --svg FILE)\n",
+                    options.scopeFile.c_str(), options.scopeFile.c_str());
     }
     const velkor_sim::Counters c = module.GetCounters();
     return c.sequenceGaps == 0 && c.droppedPackets == 0 ? 0 : 1;

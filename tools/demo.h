@@ -8,7 +8,10 @@ namespace velkor_tool {
 
 struct DemoOptions {
     std::string svgFile; // empty: no picture
+    std::string scopeFile;     // empty: no scope samples written
+    std::string scopeSettings; // velkor_sim/module_list.h's text form
     bool trace = false;  // print every packet the module takes
+    bool traceQueries = false; // ... and every query it answers
     bool fast = false;   // run the module's clock faster than real time
 };
 

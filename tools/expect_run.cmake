@@ -2,6 +2,8 @@
 #   EXPECT_RC   the exit code it must end with
 #   EXPECT_OUT  a regular expression its standard output must match (optional)
 #   EXPECT_ERR  a regular expression its standard error must match (optional)
+#   REJECT_OUT  a regular expression its standard output must not match (optional)
+#   REJECT_ERR  a regular expression its standard error must not match (optional)
 # In a cross build the program runs under EMULATOR (Wine for the Windows build).
 # The exit code is always checked, so a program that matched the expected
 # text but failed still fails the test.
@@ -15,4 +17,10 @@ if(DEFINED EXPECT_OUT AND NOT out MATCHES "${EXPECT_OUT}")
 endif()
 if(DEFINED EXPECT_ERR AND NOT err MATCHES "${EXPECT_ERR}")
   message(FATAL_ERROR "velkor ${args}: error output does not match '${EXPECT_ERR}'\n${err}")
+endif()
+if(DEFINED REJECT_OUT AND out MATCHES "${REJECT_OUT}")
+  message(FATAL_ERROR "velkor ${args}: output matches '${REJECT_OUT}', which it must not\n${out}")
+endif()
+if(DEFINED REJECT_ERR AND err MATCHES "${REJECT_ERR}")
+  message(FATAL_ERROR "velkor ${args}: error output matches '${REJECT_ERR}', which it must not\n${err}")
 endif()

@@ -26,11 +26,13 @@ constexpr double kTimeScale = 10.0;
 constexpr std::uint32_t kWaitMs = 5000;
 constexpr std::uint8_t kProgramInterrupt = 0x80; // factor 7: MP_SET_RINT
 
+std::uint8_t Number(const MacroOptions& o) { return static_cast<std::uint8_t>(o.program); }
+
 // Variables of the sample: 1 counts the passes, 2 holds the step 1, 3 takes
 // the readers' values, 4 holds 0, 5 tells whether X came back home.
 void RecordSample(const MacroOptions& o)
 {
-    Velkor_MP_CREATE(kCard, o.program);
+    Velkor_MP_CREATE(kCard, Number(o));
     Velkor_MP_SET_VAR(kCard, 1, 0);
     Velkor_MP_SET_VAR(kCard, 2, 1);
     Velkor_MP_SET_VAR(kCard, 4, 0);
@@ -74,7 +76,7 @@ bool Run(const MacroOptions& o)
     std::printf("\n3. Run: MP_CALL %u, then wait for the program's interrupt (factor 7)\n", unsigned(o.program));
     Velkor_SET_LP(kCard, kX, 0);
     const auto start = std::chrono::steady_clock::now();
-    Velkor_MP_CALL(kCard, o.program);
+    Velkor_MP_CALL(kCard, Number(o));
     const std::uint8_t code = Velkor_RINT_WAIT(kCard, kProgramInterrupt, kWaitMs);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const std::int32_t x = Velkor_GET_LP(kCard, kX);
@@ -93,7 +95,7 @@ bool Debug(const MacroOptions& o, const std::vector<velkor_sim::MacroStep>& step
                 unsigned(o.program));
     std::printf("   event  debug byte  debug word  step\n");
     Velkor_WRITE_VAR(kCard, 1, 0);
-    Velkor_MP_DEBUG(kCard, o.program);
+    Velkor_MP_DEBUG(kCard, Number(o));
     for (unsigned event = 1;; ++event) {
         std::uint8_t byte = 0;
         std::uint16_t word = 0;
@@ -135,7 +137,7 @@ int RunMacro(const MacroOptions& o)
     // The steps as the module keeps them (the virtual module's API), once it
     // has taken the closing packet.
     module.WaitSettled();
-    const std::vector<velkor_sim::MacroStep> steps = module.MacroProgram(o.program);
+    const std::vector<velkor_sim::MacroStep> steps = module.MacroProgram(Number(o));
     std::printf("\n2. The module keeps %u steps\n   step  code  name and fields\n", unsigned(steps.size()));
     for (std::size_t i = 0; i < steps.size(); ++i) {
         std::printf("   %4u  %4u  %s\n", unsigned(i), unsigned(steps[i][0]), velkor_sim::DescribeStep(steps[i]).c_str());

@@ -8,7 +8,7 @@
 namespace velkor_tool {
 
 struct MacroOptions {
-    std::uint8_t program = 5; // the program number to record under
+    int program = 5;          // the program number to record under, 0..255
     int loops = 3;            // back-and-forth moves of the sample
     bool listOnly = false;    // record and list, without running or debugging
 };

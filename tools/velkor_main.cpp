@@ -1,15 +1,26 @@
 // The velkor command-line tool:
-//   velkor demo [--svg FILE] [--trace] [--fast]
-//   velkor arc --mid X,Y,Z --end X,Y,Z --tolerance T --speed S [--svg FILE]
+//   velkor demo [--svg FILE] [--scope FILE.csv [--trigger SPEC]] [--trace] [--trace-queries] [--fast]
+//   velkor run [--module SLOT[,OPTIONS]]... [--speed F] [--trace] [--trace-queries] [--svg FILE]
+//              [--scope FILE.csv [--scope-period SECONDS] [--trigger SPEC]] -- PROGRAM [ARGS...]
+//   velkor plot FILE.csv --svg OUT
+//   velkor arc --mid X,Y,Z --end X,Y,Z --tolerance PULSES --speed PULSES/S [--svg FILE]
 //   velkor macro [--program N] [--loops N] [--list]
+//   velkor --version
 // A bad argument prints what is wrong and the usage, and exits with 2.
 #include "arc_preview.h"
 #include "demo.h"
 #include "macro_tool.h"
+#include "output_file.h"
+#include "run_command.h"
+#include "scope_plot.h"
+
+#include <Velkor.h>
+#include <velkor_sim/module_list.h>
 
 #include <CLI/CLI.hpp>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -20,98 +31,301 @@
 namespace {
 
 constexpr int kUsageError = 2;
+const char* const kCommands[] = {"demo", "run", "plot", "arc", "macro"};
 
-// Reads "X,Y,Z" as three signed 32-bit integers.
-bool ParsePoint(const std::string& text, std::array<std::int32_t, 3>& out)
+// A whole number in [low, high], or the reason why not.
+std::string CheckInteger(const std::string& text, long long low, long long high, long long& out)
 {
     const char* p = text.c_str();
+    char* end = nullptr;
+    errno = 0;
+    const long long v = std::strtoll(p, &end, 10);
+    if (end == p || *end != '\0') {
+        return "expected a whole number, got '" + text + "'";
+    }
+    if (errno == ERANGE || v < low || v > high) {
+        return text + " is out of range " + std::to_string(low) + " to " + std::to_string(high);
+    }
+    out = v;
+    return std::string();
+}
+
+// "X,Y,Z" as three signed 32-bit integers, or the reason why not.
+std::string CheckPoint(const std::string& text, std::array<std::int32_t, 3>& out)
+{
+    std::string parts[3];
+    std::string::size_type from = 0;
     for (int i = 0; i < 3; ++i) {
-        char* next = nullptr;
-        errno = 0;
-        const long long v = std::strtoll(p, &next, 10);
-        if (next == p || errno != 0 || v < std::numeric_limits<std::int32_t>::min() ||
-            v > std::numeric_limits<std::int32_t>::max()) {
-            return false;
+        const std::string::size_type comma = text.find(',', from);
+        if ((i < 2) != (comma != std::string::npos)) {
+            return "expected three whole numbers X,Y,Z, got '" + text + "'";
+        }
+        parts[i] = text.substr(from, i < 2 ? comma - from : std::string::npos);
+        from = comma + 1;
+    }
+    static const char* const names[3] = {"X", "Y", "Z"};
+    for (int i = 0; i < 3; ++i) {
+        long long v = 0;
+        const std::string why =
+            CheckInteger(parts[i], std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max(), v);
+        if (!why.empty()) {
+            return std::string(names[i]) + ": " + why;
         }
         out[i] = static_cast<std::int32_t>(v);
-        p = next;
-        if (i < 2) {
-            if (*p != ',') {
-                return false;
-            }
-            ++p;
-        }
     }
-    return *p == '\0';
+    return std::string();
+}
+
+// Validators with no description, so that the help shows the option's unit
+// alone and not the validator's type.
+CLI::Validator Whole(long long low, long long high)
+{
+    return CLI::Validator(
+        [low, high](std::string& text) {
+            long long v = 0;
+            return CheckInteger(text, low, high, v);
+        },
+        "");
 }
 
 const CLI::Validator kPoint(
     [](std::string& text) {
         std::array<std::int32_t, 3> point{};
-        return ParsePoint(text, point) ? std::string() : "expected three integers X,Y,Z, got '" + text + "'";
+        return CheckPoint(text, point);
     },
-    "X,Y,Z");
+    "");
+
+const CLI::Validator kWritable(
+    [](std::string& file) {
+        std::string error;
+        return velkor_tool::CheckWritable(file, error) ? std::string() : error;
+    },
+    "");
+
+const CLI::Validator kModule(
+    [](std::string& text) {
+        std::vector<velkor_sim::ModuleSpec> scratch;
+        std::string error;
+        return velkor_sim::ParseModule(text, scratch, error) ? std::string() : error;
+    },
+    "");
+
+const CLI::Validator kSpeed(
+    [](std::string& text) {
+        char* end = nullptr;
+        const double v = std::strtod(text.c_str(), &end);
+        if (text.empty() || *end != '\0' || !std::isfinite(v)) {
+            return "expected a number, got '" + text + "'";
+        }
+        return v > 0 && v <= 1000 ? std::string() : text + " is out of range: more than 0, at most 1000";
+    },
+    "");
+
+const CLI::Validator kTrigger(
+    [](std::string& text) {
+        velkor_sim::ScopeTrigger trigger;
+        std::string error;
+        return velkor_sim::ParseScopeTrigger(text, trigger, error) ? std::string() : error;
+    },
+    "");
+
+const CLI::Validator kPeriod(
+    [](std::string& text) {
+        char* end = nullptr;
+        const double v = std::strtod(text.c_str(), &end);
+        if (text.empty() || *end != '\0' || !std::isfinite(v)) {
+            return "expected a number of seconds, got '" + text + "'";
+        }
+        return v >= 0.000001 && v <= 3600 ? std::string() : text + " is out of range 0.000001 to 3600";
+    },
+    "");
+
+const char* const kTriggerHelp =
+    "Start the scope at a trigger: position:AXIS:PULSES, input:AXIS:BIT[:rising|falling|either] or "
+    "start[:AXIS[+AXIS]...] (axes 1 to 4)";
+
+// The scope's settings in the text form the virtual module reads.
+std::string ScopeSettingsText(double period, const std::string& trigger)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "period=%.9g", period);
+    return trigger.empty() ? std::string(text) : std::string(text) + ",trigger=" + trigger;
+}
+
+std::string VersionText()
+{
+    const unsigned v = Velkor_GET_VERSION();
+    char text[96];
+    std::snprintf(text, sizeof text, "velkor %u.%u.%u (library version number %u)", v >> 8, (v >> 4) & 0xF, v & 0xF,
+                  v);
+    return text;
+}
+
+bool KnownCommand(const std::string& word)
+{
+    for (const char* c : kCommands) {
+        if (word == c) {
+            return true;
+        }
+    }
+    return false;
+}
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    CLI::App app{"velkor: the Velkor motion-module driver library on a virtual module"};
+    CLI::App app{"velkor: the Velkor motion-module driver library on virtual modules"};
     app.require_subcommand(1, 1);
+    // Arguments starting with / are paths, also on Windows, never options.
+    app.allow_windows_style_options(false);
+    app.set_version_flag("--version", VersionText(), "Show the version and exit");
+    app.get_formatter()->column_width(34);
 
     velkor_tool::DemoOptions demo;
     CLI::App* demoCommand =
         app.add_subcommand("demo", "Run a short motion session on a virtual module in slot 3 and show it");
     demoCommand->add_option("--svg", demo.svgFile, "Write a picture of the path driven to FILE")
         ->type_name("FILE")
+        ->check(kWritable)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-    demoCommand->add_flag("--trace", demo.trace, "Print every packet the module takes, decoded");
+    demoCommand->add_flag("--trace", demo.trace, "Print every packet the module takes, numbered, with its ring number");
+    demoCommand->add_flag("--trace-queries", demo.traceQueries, "Print the queries it answers too");
     demoCommand->add_flag("--fast", demo.fast, "Run the module's clock ten times faster than real time");
+    demoCommand->add_option("--scope", demo.scopeFile, "Write the scope's samples (position and speed of each axis) "
+                                                       "to FILE.csv; draw them with velkor plot")
+        ->type_name("FILE.csv")
+        ->check(kWritable);
+    std::string demoTrigger;
+    demoCommand->add_option("--trigger", demoTrigger, kTriggerHelp)->type_name("SPEC")->check(kTrigger);
+
+    velkor_tool::RunOptions run;
+    CLI::App* runCommand = app.add_subcommand(
+        "run", "Run an unchanged application program on virtual modules and print their summary when it ends");
+    runCommand->add_option("--module", run.modules,
+                           "A virtual module in SLOT (1 to 7), with options id=D|U, firmware=X.Y.Z, speed=F, "
+                           "latency=MICROSECONDS; repeat for more modules (default: one in slot 3)")
+        ->type_name("SLOT[,OPTIONS]")
+        ->check(kModule);
+    runCommand->add_option("--speed", run.speed, "Run the modules' clocks F times faster than real time (default 1)")
+        ->type_name("F")
+        ->check(kSpeed);
+    runCommand->add_flag("--trace", run.trace, "Print every packet the modules take, numbered, with its ring number");
+    runCommand->add_flag("--trace-queries", run.traceQueries, "Print the queries they answer too");
+    runCommand->add_option("--svg", run.svgFile, "Write a picture of the paths driven to FILE")
+        ->type_name("FILE")
+        ->check(kWritable);
+    runCommand->add_option("--scope", run.scopeFile, "Write the modules' scope samples (position and speed of each "
+                                                     "axis) to FILE.csv; draw them with velkor plot")
+        ->type_name("FILE.csv")
+        ->check(kWritable);
+    double scopePeriod = 0.001;
+    runCommand->add_option("--scope-period", scopePeriod, "Simulated time between scope samples (default 0.001)")
+        ->type_name("SECONDS")
+        ->check(kPeriod);
+    std::string runTrigger;
+    runCommand->add_option("--trigger", runTrigger, kTriggerHelp)->type_name("SPEC")->check(kTrigger);
+    runCommand->add_option("--progress", run.progressSeconds,
+                           "Show the modules' simulated time and packet counts every SECONDS (default 10; 0: never)")
+        ->type_name("SECONDS")
+        ->check(CLI::Validator(
+            [](std::string& text) {
+                char* end = nullptr;
+                const double v = std::strtod(text.c_str(), &end);
+                if (text.empty() || *end != '\0' || !std::isfinite(v)) {
+                    return "expected a number, got '" + text + "'";
+                }
+                return v >= 0 && v <= 86400 ? std::string() : text + " is out of range 0 to 86400";
+            },
+            ""));
+    runCommand->add_option("program", run.program, "The program and its arguments, after --")
+        ->type_name("PROGRAM [ARGS...]")
+        ->required();
+
+    velkor_tool::PlotOptions plot;
+    CLI::App* plotCommand =
+        app.add_subcommand("plot", "Draw scope samples as position and speed against time, per axis");
+    plotCommand->add_option("csv", plot.csvFile, "The samples, as velkor run --scope or velkor demo --scope wrote them")
+        ->type_name("FILE.csv")
+        ->required()
+        ->check(CLI::ExistingFile.description(""));
+    plotCommand->add_option("--svg", plot.svgFile, "Write the plot to OUT")
+        ->type_name("OUT")
+        ->required()
+        ->check(kWritable);
 
     velkor_tool::ArcOptions arc;
     std::string mid, end;
-    std::uint64_t tolerance = 0, speed = 0;
+    long long tolerance = 0, speed = 0;
     CLI::App* arcCommand =
         app.add_subcommand("arc", "Preview a three-point arc in space with the library's planner, without a card");
     arcCommand->add_option("--mid", mid, "A point of the arc between start and end, relative to the start")
+        ->type_name("X,Y,Z")
         ->required()
         ->check(kPoint);
-    arcCommand->add_option("--end", end, "The end point, relative to the start")->required()->check(kPoint);
-    arcCommand->add_option("--tolerance", tolerance, "Largest distance between a chord and the arc")
+    arcCommand->add_option("--end", end, "The end point, relative to the start")
+        ->type_name("X,Y,Z")
         ->required()
-        ->check(CLI::Range(std::uint64_t{1}, std::uint64_t{std::numeric_limits<std::uint32_t>::max()}));
-    arcCommand->add_option("--speed", speed, "Path speed in units per second, for the time estimate")
+        ->check(kPoint);
+    arcCommand->add_option("--tolerance", tolerance, "Largest distance between a chord and the arc, in pulses")
+        ->type_name("PULSES")
         ->required()
-        ->check(CLI::Range(std::uint64_t{1}, std::uint64_t{std::numeric_limits<std::uint32_t>::max()}));
-    arcCommand->add_option("--svg", arc.svgFile, "Write a picture of the chords to FILE")->type_name("FILE");
+        ->check(Whole(1, std::numeric_limits<std::uint32_t>::max()));
+    arcCommand->add_option("--speed", speed, "Path speed for the time estimate, in pulses per second")
+        ->type_name("PULSES/S")
+        ->required()
+        ->check(Whole(1, std::numeric_limits<std::uint32_t>::max()));
+    arcCommand->add_option("--svg", arc.svgFile, "Write a picture of the chords to FILE")
+        ->type_name("FILE")
+        ->check(kWritable);
 
     velkor_tool::MacroOptions macro;
     CLI::App* macroCommand = app.add_subcommand(
         "macro", "Record a sample macro program on a virtual module, list its steps, run it and debug it step by step");
     macroCommand->add_option("--program", macro.program, "The program number to record under")
+        ->type_name("N")
         ->check(CLI::Range(0, 255));
-    macroCommand->add_option("--loops", macro.loops, "Back-and-forth moves of the sample")->check(CLI::Range(1, 100));
+    macroCommand->add_option("--loops", macro.loops, "Back-and-forth moves of the sample")
+        ->type_name("N")
+        ->check(CLI::Range(1, 100));
     macroCommand->add_flag("--list", macro.listOnly, "Record and list the steps only");
 
+    // A first word that is neither an option nor a command is named as such.
+    if (argc > 1 && argv[1][0] != '-' && !KnownCommand(argv[1])) {
+        std::cerr << "velkor: unknown command '" << argv[1] << "'; the commands are demo, run, plot, arc and macro\n\n"
+                  << app.help();
+        return kUsageError;
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
         return app.exit(e);
     } catch (const CLI::CallForAllHelp& e) {
         return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
+        return app.exit(e);
     } catch (const CLI::ParseError& e) {
-        std::cerr << "velkor: " << e.what() << "\n\n" << app.help();
+        const CLI::App* failed = app.get_subcommands().empty() ? &app : app.get_subcommands().front();
+        std::cerr << "velkor: " << e.what() << "\n\n" << failed->help();
         return kUsageError;
     }
 
     if (demoCommand->parsed()) {
+        demo.scopeSettings = ScopeSettingsText(0.001, demoTrigger);
         return velkor_tool::RunDemo(demo);
+    }
+    if (runCommand->parsed()) {
+        run.scopeSettings = ScopeSettingsText(scopePeriod, runTrigger);
+        return velkor_tool::RunProgram(run);
+    }
+    if (plotCommand->parsed()) {
+        return velkor_tool::RunPlot(plot);
     }
     if (macroCommand->parsed()) {
         return velkor_tool::RunMacro(macro);
     }
-    ParsePoint(mid, arc.mid);
-    ParsePoint(end, arc.end);
+    CheckPoint(mid, arc.mid);
+    CheckPoint(end, arc.end);
     arc.tolerance = static_cast<std::uint32_t>(tolerance);
     arc.speed = static_cast<std::uint32_t>(speed);
     return velkor_tool::RunArcPreview(arc);

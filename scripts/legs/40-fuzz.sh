@@ -33,8 +33,9 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 corpus="$dir/corpus"
 mkdir -p "$corpus"
-# Seeds: a half circle and a three-quarter circle (mode byte, tolerance
-# shift byte, then start, middle, end, tolerance and speed, little-endian).
+# Seeds: a half circle, a three-quarter circle and a slightly curved long
+# move on a circle of radius 1.1e9 (mode byte, tolerance shift byte, then
+# start, middle, end, tolerance and speed, little-endian).
 le() {
   local v=$(( $1 & 0xFFFFFFFF ))
   printf '\\x%02x\\x%02x\\x%02x\\x%02x' $((v & 255)) $((v >> 8 & 255)) $((v >> 16 & 255)) $((v >> 24 & 255))
@@ -47,6 +48,7 @@ seed() {
 }
 [ -e "$corpus/half-circle" ] || seed "$corpus/half-circle" 0 0 0 1000 1000 0 2000 0 0 1 10000
 [ -e "$corpus/three-quarters" ] || seed "$corpus/three-quarters" 0 0 0 2000 0 0 1000 -1000 0 2 10000
+[ -e "$corpus/slightly-curved" ] || seed "$corpus/slightly-curved" 0 0 0 47000 1 0 94000 0 0 1 10000
 # A run that finds nothing exits 0; a crash, a sanitizer finding, a failed
 # check or an input slower than 10 s ends it with a non-zero status.
 "$dir/fuzz/arc_planner_fuzz" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \

@@ -27,8 +27,6 @@ std::atomic<std::uint32_t> endWaitMs{kServiceEndWaitMs};
 
 namespace {
 
-constexpr std::uint8_t kFirstSlot = 1;
-constexpr std::uint8_t kLastSlot = 7;
 // Gives the new service thread time to reach its wait before the caller
 // enables the module's interrupt.
 constexpr std::uint32_t kStartPauseMs = 100;
@@ -114,9 +112,6 @@ VELKOR_API std::uint8_t Velkor_ENABLE_RINT(std::uint8_t cardNo)
         return 0;
     }
     const std::uint8_t slot = card->slot.load(std::memory_order_relaxed);
-    if (slot < kFirstSlot || slot > kLastSlot) {
-        return 0; // never registered: no slot to ask for interrupts
-    }
     // What an earlier service left goes first: a registration that a card
     // registration or reset ended without closing is closed now, which lets
     // its thread's wait return, and that thread is waited for. If it cannot
@@ -158,6 +153,16 @@ VELKOR_API std::int32_t Velkor_DISABLE_RINT(std::uint8_t cardNo)
 {
     CardRecord* card = FindCard(cardNo);
     if (card == nullptr) {
+        // A card that lost its registration (registered again to a slot with
+        // no working module) while it was served still has the thread and the
+        // old slot's registration that the registration ended without closing:
+        // they go now, so that none is left after this call. A card that never
+        // served sees no slot-bus call at all.
+        CardRecord* entry = CardEntry(cardNo);
+        if (entry != nullptr) {
+            StopInterruptService(*entry);
+            AwaitInterruptServiceEnd(*entry, interrupt_seam::endWaitMs.load(std::memory_order_relaxed));
+        }
         return 0;
     }
     card->interruptRun.store(0, std::memory_order_release);

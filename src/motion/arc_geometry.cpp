@@ -16,11 +16,15 @@ namespace {
 
 constexpr double kInt32Limit = 2147483647.0; // INT32_MAX, exactly representable
 constexpr double kUint32Limit = 4294967295.0;
-// Relative and absolute slack for the 32-bit range check: the rotation walk
-// drifts off the circle by far less than 1e-6 of the radius over
-// kMaxArcChords steps, and truncation and the rounding of the offsets add
-// less than 2 units.
-constexpr double kRangeSlack = 1.0 + 1e-6;
+constexpr double kHalfTurn = 3.14159265358979323846; // the true pi: angles of the walk itself
+// Bound of the chord walk's drift per step, relative to the radius. Each step
+// rounds the rotated offset (the one rotation matrix carries a rounding of a
+// few units in the last place per entry and need not be exactly orthogonal),
+// the difference and the running sum, together well under 30 units in the
+// last place of the radius; 64 leaves room. After k steps a running sum lies
+// within k times this bound of the exact point k steps along.
+constexpr double kDriftPerStep = 64.0 * std::numeric_limits<double>::epsilon();
+// Truncation toward zero and the rounding of the bounds themselves.
 constexpr double kRangeMargin = 2.0;
 
 struct Vec {
@@ -100,19 +104,65 @@ ArcPlan Refuse(ArcPlan plan, ArcFault fault)
     return plan;
 }
 
-// Whether every chord position (start offset plus a point of the circle), every
-// chord displacement and the last one (from a point of the circle to the end)
-// stays inside the signed 32-bit range.
-bool FitsPositionRange(const ArcPlan& plan, const Vec& u2)
+// The largest magnitude of a(cos t - 1) + b sin t for t from 0 to `turn`
+// (below a full turn): one coordinate of the start offset (a, and b that of
+// its quarter turn ahead) turned by t, relative to the start. The function is
+// m cos(t - psi) - a with m = |(a, b)|, so besides its two ends only its
+// crest (t = psi) and trough (t = psi + pi) can hold the extreme.
+double AxisReach(double a, double b, double turn)
 {
-    const double reach = plan.radius * kRangeSlack + kRangeMargin;
-    const double offsets[3] = {plan.startOffset[0], plan.startOffset[1], plan.startOffset[2]};
-    const double ends[3] = {u2.x, u2.y, u2.z};
-    if (!(plan.chordLength * kRangeSlack + kRangeMargin < kInt32Limit)) {
+    const double m = std::hypot(a, b);
+    double crest = std::atan2(b, a);
+    if (crest < 0.0) {
+        crest = crest + 2.0 * kHalfTurn;
+    }
+    double trough = crest + kHalfTurn;
+    if (trough >= 2.0 * kHalfTurn) {
+        trough = trough - 2.0 * kHalfTurn;
+    }
+    const double half = std::sin(turn / 2.0);
+    double reach = std::fabs(a * (-2.0 * half * half) + b * std::sin(turn));
+    if (crest <= turn) {
+        reach = std::fmax(reach, std::fabs(m - a));
+    }
+    if (trough <= turn) {
+        reach = std::fmax(reach, std::fabs(m + a));
+    }
+    return reach;
+}
+
+// Whether everything the chord walk sends stays inside the signed 32-bit
+// range: the chord ends before the last (the start offset turned about the
+// unit normal by 1 to N - 1 steps, relative to the start), each displacement
+// between two of them, and the last displacement, from the chord end N - 1
+// steps along to the end point `rel` (relative to the start). Each is bounded
+// by its exact value plus the walk's drift over N steps, so an arc is refused
+// only if a value it sends could leave the range. A single chord sends only
+// `rel`, which the caller checks.
+bool FitsPositionRange(const ArcPlan& plan, const Vec& unit, const Vec& u0, const Vec& rel)
+{
+    if (plan.chords <= 1) {
+        return true;
+    }
+    const double count = static_cast<double>(plan.chords);
+    const double drift = plan.radius * ((count + 2.0) * kDriftPerStep) + kRangeMargin;
+    if (!(plan.chordLength + 2.0 * drift < kInt32Limit)) {
         return false;
     }
+    // The part of the start offset that turns, and its quarter turn ahead.
+    const double along = Dot(unit, u0);
+    const Vec a{u0.x - along * unit.x, u0.y - along * unit.y, u0.z - along * unit.z};
+    const Vec b = Cross(unit, u0);
+    const double turn = (count - 1.0) * plan.step; // the last chord end before the end point
+    const double half = std::sin(turn / 2.0);
+    const double c = -2.0 * half * half; // cos(turn) - 1 without cancellation
+    const double s = std::sin(turn);
+    const double as[3] = {a.x, a.y, a.z};
+    const double bs[3] = {b.x, b.y, b.z};
+    const double ends[3] = {rel.x, rel.y, rel.z};
     for (int k = 0; k < 3; ++k) {
-        if (!(std::fabs(offsets[k]) + reach < kInt32Limit) || !(std::fabs(ends[k]) + reach < kInt32Limit)) {
+        const double last = ends[k] - (as[k] * c + bs[k] * s);
+        if (!(AxisReach(as[k], bs[k], turn) + drift < kInt32Limit) || !(std::fabs(last) + drift < kInt32Limit)) {
             return false;
         }
     }
@@ -234,9 +284,10 @@ ArcPlan PlanArc(const POINT_3D* start, const POINT_3D* mid, const POINT_3D* end,
     plan.step = step;
     plan.chordLength = length;
 
+    plan.chords = chords;
     const Vec rel{p2.x - p0.x, p2.y - p0.y, p2.z - p0.z}; // exact: below 2^33
-    if (!FitsPositionRange(plan, u2) || std::fabs(rel.x) > kInt32Limit || std::fabs(rel.y) > kInt32Limit ||
-        std::fabs(rel.z) > kInt32Limit) {
+    if (std::fabs(rel.x) > kInt32Limit || std::fabs(rel.y) > kInt32Limit || std::fabs(rel.z) > kInt32Limit ||
+        !FitsPositionRange(plan, unit, u0, rel)) {
         return Refuse(plan, ArcFault::Range);
     }
     plan.endDisplacement[0] = static_cast<std::int32_t>(rel.x);
@@ -245,7 +296,6 @@ ArcPlan PlanArc(const POINT_3D* start, const POINT_3D* mid, const POINT_3D* end,
 
     // The time of the N chords in ms, unless a chord would take under 0.2 ms:
     // then minus the highest speed at which it takes 0.2 ms.
-    plan.chords = chords;
     if ((length / static_cast<double>(speed)) < 0.0002) {
         plan.speedLimited = true;
         plan.result = NegatedLimit(TruncUint32(length / 0.0002));

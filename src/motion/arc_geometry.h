@@ -36,9 +36,10 @@ namespace velkor {
 // sendable plan. Nothing is sent for such an arc.
 constexpr std::int32_t kArcDegenerate = VELKOR_ARC_DEGENERATE;
 
-// The most chords a plan may have. An arc that fits the 32-bit position range
-// has a radius below 1.4e9 units and so, even at a tolerance of 1, fewer than
-// 170000 chords; a count above this bound can only come from input that is
+// The most chords a plan may have. N is about sweep * sqrt(radius / (2 *
+// tolerance)); for an arc whose points stay within the 32-bit position range
+// this is below 200000 even at a tolerance of 1 (a large radius comes with a
+// small sweep), so a count above this bound can only come from input that is
 // degenerate in some other way, and is refused rather than sent for minutes.
 constexpr std::uint32_t kMaxArcChords = 1u << 20;
 
@@ -58,8 +59,9 @@ enum class ArcFault : std::uint8_t {
     HalfAngle,  // the radius is so large against the tolerance that a chord's
                 // half angle rounds to 0
     ChordCount, // the chord count is not finite or above kMaxArcChords
-    Range,      // a chord position or displacement would leave the signed
-                // 32-bit range
+    Range,      // a chord position or displacement could leave the signed
+                // 32-bit range: the arc's own extent from its start, or a
+                // chord, plus the rounding drift of the walk, reaches 2^31
 };
 
 // The worked-out arc. Every field up to the one that failed is filled in for

@@ -5,7 +5,6 @@
 
 #include <Velkor.h>
 
-#include <cmath>
 #include <cstdint>
 #include <limits>
 
@@ -35,9 +34,11 @@ constexpr float kAccelerationFactor = 125.0f;
 
 // Scales a raw reading by the module's range value, in single precision and
 // in the module's order: numerator / range, times the reading, times the
-// factor; the fraction is dropped. A range of 0 or a NaN has no reading to
-// give and yields 0; a value beyond the 32-bit range saturates, so that no
-// float ever reaches an undefined integer conversion.
+// factor; the fraction is dropped. The value is never negative, and it is
+// converted as an unsigned 32-bit number returned as the same 32 bits, so a
+// caller recovers readings from 2^31 to 2^32 - 1 with a cast to unsigned.
+// Values of 2^32 and above saturate at 2^32 - 1 (all bits set); a range of 0
+// has no reading to give and yields 0.
 std::int32_t ScaleReading(std::uint32_t raw, std::uint32_t range, float factor)
 {
     if (range == 0) {
@@ -46,19 +47,17 @@ std::int32_t ScaleReading(std::uint32_t raw, std::uint32_t range, float factor)
     const float scale = kScaleNumerator / static_cast<float>(range);
     float value = static_cast<float>(raw) * scale;
     value = value * factor;
-    if (std::isnan(value)) {
+    // Unsigned inputs and a positive factor give neither a negative value nor
+    // a NaN; the test only keeps any such float from an undefined conversion.
+    if (!(value >= 0.0f)) {
         return 0;
     }
-    // 2^31 is exactly representable; every float below it and above -2^31
-    // truncates to a valid 32-bit integer.
-    constexpr float kLimit = 2147483648.0f;
-    if (value >= kLimit) {
-        return std::numeric_limits<std::int32_t>::max();
-    }
-    if (value < -kLimit) {
-        return std::numeric_limits<std::int32_t>::min();
-    }
-    return static_cast<std::int32_t>(value);
+    // 2^32 is exactly representable; every float below it truncates to a
+    // valid unsigned 32-bit integer.
+    constexpr float kLimit = 4294967296.0f;
+    const std::uint32_t bits =
+        value >= kLimit ? std::numeric_limits<std::uint32_t>::max() : static_cast<std::uint32_t>(value);
+    return static_cast<std::int32_t>(bits);
 }
 
 // GET_CV and GET_CA: the reading and then the range value (query 255), both

@@ -41,10 +41,13 @@ VELKOR_API std::uint8_t Velkor_REGISTRATION(std::uint8_t cardNo, std::uint8_t sl
     if (slotNo == 0 || slotNo > kLastSlot) {
         return 0;
     }
-    CardRecord* card = FindCard(cardNo);
+    CardRecord* card = CardEntry(cardNo);
     if (card == nullptr) {
         return 0;
     }
+    // From here on the card is usable again only if this registration finds a
+    // working module; until then the card guard keeps every export off the slot.
+    card->usable.store(0, std::memory_order_release);
     card->windowBase = GetSlotAddr(slotNo);
     card->slot = slotNo;
     const std::uint8_t id = ReadRegister(*card, reg::kModuleId);
@@ -61,6 +64,7 @@ VELKOR_API std::uint8_t Velkor_REGISTRATION(std::uint8_t cardNo, std::uint8_t sl
     card->stopFlag.store(0, std::memory_order_relaxed);
     card->recording.store(0, std::memory_order_relaxed);
     card->interruptRun.store(0, std::memory_order_release); // a service thread ends at its next wake-up
+    card->usable.store(1, std::memory_order_release);
     return 1;
 }
 

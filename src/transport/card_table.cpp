@@ -10,7 +10,7 @@ CardRecord cards[kCardCount];
 
 } // namespace
 
-CardRecord* FindCard(std::uint8_t cardNo)
+CardRecord* CardEntry(std::uint8_t cardNo)
 {
     return cardNo < kCardCount ? &cards[cardNo] : nullptr;
 }
@@ -30,6 +30,12 @@ bool AwaitInterruptServiceEnd(CardRecord& card, std::uint32_t ms)
         card.interruptThread = nullptr;
     }
     return card.interruptThread == nullptr;
+}
+
+CardRecord* FindCard(std::uint8_t cardNo)
+{
+    CardRecord* card = CardEntry(cardNo);
+    return card != nullptr && card->usable.load(std::memory_order_acquire) != 0 ? card : nullptr;
 }
 
 // Card locks come into being before any export can run, card 0 first, and go

@@ -42,6 +42,11 @@ struct CardRecord {
     std::atomic<std::uint8_t> interruptThreads{0}; // service threads not yet ended
     kernel::Lock lock;
     std::uint8_t moduleId = 0;
+    // 1 from a registration that found a working module until the next
+    // registration attempt that gets past the card and slot checks. Only
+    // usable cards pass the card guard. Atomic because the service thread's
+    // read of the interrupt code asks the guard while a registration may run.
+    std::atomic<std::uint8_t> usable{0};
 };
 
 // How long stopping a card's interrupt service waits for its thread to end.
@@ -59,9 +64,19 @@ void StopInterruptService(CardRecord& card);
 // thread of the card is left.
 bool AwaitInterruptServiceEnd(CardRecord& card, std::uint32_t ms);
 
-// The card guard: the record of a card number, or nullptr for a number that
-// lies outside the table. Every export looks its card up here and nowhere else.
+// The card guard: the record of a usable card, or nullptr for a card number
+// outside the table and for a card that has no working registration (never
+// registered, or its latest registration was refused). Every export except the
+// registration looks its card up here and nowhere else, so that a card without
+// a module behind it sees no bus access at all: its window base is 0, or that
+// of a slot whose handshake register nothing would ever clear.
 CardRecord* FindCard(std::uint8_t cardNo);
+
+// The table entry of a card number whatever the card's state, or nullptr
+// outside the table: for the registration, which makes a card usable, and
+// for the interrupt service thread, whose card may lose its registration
+// while the thread runs.
+CardRecord* CardEntry(std::uint8_t cardNo);
 
 // Holds a card's lock for the lifetime of the object.
 class CardLockHold {

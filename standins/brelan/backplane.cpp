@@ -2,6 +2,7 @@
 #include "BrelanSDK.h"
 #include "brelan/backplane.h"
 #include "kernel_event.h"
+#include "setup/module_setup.h"
 
 #include <array>
 #include <atomic>
@@ -172,6 +173,7 @@ extern "C" {
 
 uint32_t GetSlotAddr(uint8_t slot)
 {
+    brelan::PlugModulesFromEnvironment(); // virtual modules named in the environment, once
     brelan::record(Access::Kind::SlotAddr, slot, 0, 0);
     return brelan::validSlot(slot) ? slot * brelan::kSlotStride : 0;
 }

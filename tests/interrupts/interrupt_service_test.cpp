@@ -40,7 +40,7 @@ class InterruptService : public ServiceTest {};
 TEST_F(InterruptService, EnableRefusesAnUnregisteredCardWithoutSlotBusCall)
 {
     constexpr std::uint8_t kNeverRegistered = 6;
-    velkor::FindCard(kNeverRegistered)->slot = 0;
+    velkor::CardEntry(kNeverRegistered)->usable = 0;
     brelan::SetTrace(true);
     EXPECT_EQ(Velkor_ENABLE_RINT(kNeverRegistered), 0);
     EXPECT_EQ(Velkor_ENABLE_RINT(8), 0);

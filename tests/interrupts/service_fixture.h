@@ -32,7 +32,7 @@ bool WaitUntil(Predicate done, milliseconds bound = milliseconds(10000))
     return true;
 }
 
-inline std::uint8_t Threads(std::uint8_t cardNo) { return velkor::FindCard(cardNo)->interruptThreads.load(); }
+inline std::uint8_t Threads(std::uint8_t cardNo) { return velkor::CardEntry(cardNo)->interruptThreads.load(); }
 
 // Ends the card's service and waits until its thread is gone.
 inline void StopService(std::uint8_t cardNo)

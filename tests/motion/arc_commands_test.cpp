@@ -127,6 +127,41 @@ TEST_F(Arcs, MixedPathKeepsTheSpeedOfItsInitialCommand)
     EXPECT_EQ(ending[30].bytes[2], 0);
 }
 
+// A slightly curved long move lies on a circle far larger than the 32-bit
+// range; only the arc itself has to fit, and it is sent like any other.
+TEST_F(Arcs, SlightlyCurvedLongMoveWholeTrace)
+{
+    const POINT_3D mid{47000, 1, 0};
+    const POINT_3D end{94000, 0, 0};
+    EXPECT_EQ(Velkor_ARC_3D(kCard, 1, 2, 4, &mid, &end, 1, 10000), 9400);
+    std::vector<BusAccess> expected = PacketTrace(1, {127, 10, 1, 0, 2, 0, 4, 0});
+    for (const auto& part : {PacketTrace(2, Profile(10000, 10000, 1000000)), PacketTrace(3, Segment(0, 39, 47000, 1, 0)),
+                             PacketTrace(4, Segment(1, 39, 47000, -1, 0))}) {
+        expected.insert(expected.end(), part.begin(), part.end());
+    }
+    EXPECT_EQ(module.TakeAccesses(), expected);
+}
+
+// Every segment of a mixed path reaches the module, so the relative segments
+// after a flat arc start where it ended.
+TEST_F(Arcs, MixedPathKeepsAFlatArcAmongItsLines)
+{
+    const POINT_3D line1{1000, 0, 0};
+    const POINT_3D mid{47000, 1, 0};
+    const POINT_3D end{94000, 0, 0};
+    const POINT_3D line2{0, 1000, 0};
+    Velkor_MIX_3D_INITIAL(kCard, 1, 2, 4, 100, 10000, 100000); // byte 3 of its 128 is 0
+    EXPECT_EQ(Velkor_MIX_3D_CONTINUE(kCard, 0, 0, &line1, nullptr, 0), 0);
+    EXPECT_EQ(Velkor_MIX_3D_CONTINUE(kCard, 0, 1, &mid, &end, 1), 9400);
+    EXPECT_EQ(Velkor_MIX_3D_CONTINUE(kCard, 1, 0, &line2, nullptr, 0), 0);
+    const std::vector<Packet> packets = module.TakePackets();
+    ASSERT_EQ(packets.size(), 6u);
+    EXPECT_EQ(packets[2].bytes, Segment(0, 0, 1000, 0, 0));
+    EXPECT_EQ(packets[3].bytes, Segment(0, 0, 47000, 1, 0));
+    EXPECT_EQ(packets[4].bytes, Segment(0, 0, 47000, -1, 0));
+    EXPECT_EQ(packets[5].bytes, Segment(1, 0, 0, 1000, 0));
+}
+
 TEST_F(Arcs, MixedLineForwardsItsWholeEndFlagAndReadsNothingElse)
 {
     card->staging[3] = 0x5A;

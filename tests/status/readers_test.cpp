@@ -1,11 +1,13 @@
 // The readers of counters, status and variables: register order around the
-// idle wait, reply decoding, the stop flag in the error state, and the
-// scaling of the CV and CA readings.
+// idle wait, reply decoding, the stop flag in the error state, the scaling of
+// the CV and CA readings and their exchanges under the card lock.
 #include "card_fixture.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <limits>
+#include <thread>
 
 namespace velkor_test {
 namespace {
@@ -150,32 +152,98 @@ TEST_F(Readers, CvAndCaAskForTheReadingThenTheRangeInOneExchange)
     EXPECT_EQ(module.TakeCodes(), (std::vector<std::uint8_t>{44, 255, 45, 255}));
 }
 
+// GET_CV and GET_CA hold the card lock across both their queries: with
+// another thread posting packets on the same card, no packet byte ever lands
+// while the sequence register is parked at 31, and no step of an exchange
+// happens while it holds a packet number.
+TEST_F(CardTest, CvAndCaExchangesNeverInterleaveWithPackets)
+{
+    module.SetReply(44, Le(1000));
+    module.SetReply(45, Le(8));
+    module.SetReply(255, Le(8000000));
+    // Every handshake stays busy for one read, so each wait sleeps: the moment
+    // another caller would slip in if the lock were let go.
+    module.SetBusyPolls(1);
+    constexpr int kRounds = 40;
+    std::atomic<bool> go{false};
+    std::thread poster([&go] {
+        while (!go.load()) {
+            std::this_thread::yield();
+        }
+        for (int i = 0; i < 2 * kRounds; ++i) {
+            Velkor_SET_LP(kCard, 1, i);
+        }
+    });
+    go.store(true);
+    for (int i = 0; i < kRounds; ++i) {
+        EXPECT_EQ(Velkor_GET_CV(kCard, 1), 1000);
+        EXPECT_EQ(Velkor_GET_CA(kCard, 1), 1000);
+    }
+    poster.join();
+    module.Release();
+    module.Read(126); // the module takes the last packet
+
+    bool parked = false;
+    int exchanges = 0;
+    const std::vector<BusAccess> accesses = module.TakeAccesses();
+    for (std::size_t i = 0; i < accesses.size(); ++i) {
+        const BusAccess& a = accesses[i];
+        if (!a.write) {
+            continue;
+        }
+        if (a.offset == 2) {
+            exchanges += !parked && a.value == 31;
+            parked = a.value == 31;
+        } else if (parked) {
+            // SET_LP's eight bytes lie at 64 to 78, below the axis register 96.
+            ASSERT_FALSE((a.offset >= 64 && a.offset <= 78) || (a.offset == 126 && a.value == 1))
+                << "packet access " << a << " inside an exchange, access " << i;
+        } else {
+            ASSERT_FALSE(a.offset == 96 || (a.offset == 126 && a.value != 1))
+                << "exchange access " << a << " outside an exchange, access " << i;
+        }
+    }
+    EXPECT_EQ(exchanges, 2 * kRounds);
+    EXPECT_EQ(module.TakePackets().size(), static_cast<std::size_t>(2 * kRounds));
+    std::vector<std::uint8_t> codes;
+    for (int i = 0; i < kRounds; ++i) {
+        codes.insert(codes.end(), {44, 255, 45, 255});
+    }
+    EXPECT_EQ(module.TakeCodes(), codes);
+}
+
+// The results are the 32 bits of an unsigned value: readings from 2^31 to
+// 2^32 - 1 come back whole, 2^32 and above give all bits set.
 TEST_F(Readers, CvAndCaScaling)
 {
-    constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+    constexpr std::uint32_t kAllBits = 0xFFFFFFFFu;
     struct Case {
         std::uint32_t raw, range;
-        std::int32_t cv, ca;
+        std::uint32_t cv, ca;
     };
     const Case cases[] = {
         {8, 8000000, 8, 1000},
         {3, 16000, 1500, 187500},
-        {29, 80000000, 2, 362},             // 2.9 and 362.5: the fraction is dropped
-        {1, 16000000, 0, 62},               // 0.5 and 62.5
-        {5, 3, 13333334, 1666666752},       // single precision, scale first (exact: 13333333.3)
+        {29, 80000000, 2, 362},                 // 2.9 and 362.5: the fraction is dropped
+        {1, 16000000, 0, 62},                   // 0.5 and 62.5
+        {5, 3, 13333334, 1666666752},           // single precision, scale first (exact: 13333333.3)
         {0, 1, 0, 0},
-        {5, 0, 0, 0},                       // no range: no reading
-        {0x80000000u, 8000000, kMax, kMax}, // the reading is unsigned; 2^31 saturates
-        {0x7FFFFF80u, 8000000, 0x7FFFFF80, kMax},
-        {0xFFFFFFFFu, 1, kMax, kMax},
+        {5, 0, 0, 0},                           // no range: no reading
+        {20000000, 8000000, 20000000, 2500000000u}, // CA between 2^31 and 2^32
+        {3000000000u, 8000000, 3000000000u, kAllBits},
+        {0x80000000u, 8000000, 0x80000000u, kAllBits},
+        {0x7FFFFF80u, 8000000, 0x7FFFFF80u, kAllBits},
+        {0xFFFFFF00u, 8000000, 0xFFFFFF00u, kAllBits}, // the largest float below 2^32
+        {0xFFFFFFFFu, 8000000, kAllBits, kAllBits},    // rounds to 2^32 as a float
+        {0xFFFFFFFFu, 1, kAllBits, kAllBits},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.raw << " / " << c.range);
         module.SetReply(44, Le(c.raw));
         module.SetReply(45, Le(c.raw));
         module.SetReply(255, Le(c.range));
-        EXPECT_EQ(Velkor_GET_CV(kCard, 0), c.cv);
-        EXPECT_EQ(Velkor_GET_CA(kCard, 0), c.ca);
+        EXPECT_EQ(static_cast<std::uint32_t>(Velkor_GET_CV(kCard, 0)), c.cv);
+        EXPECT_EQ(static_cast<std::uint32_t>(Velkor_GET_CA(kCard, 0)), c.ca);
     }
 }
 

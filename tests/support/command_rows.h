@@ -34,7 +34,8 @@ protected:
 
     // Every row sends exactly its packets, the same whether or not a macro
     // program is being recorded, asks the module nothing, and touches no
-    // slot at all for a card number outside the table.
+    // slot at all for a card number outside the table or for a card whose
+    // registration was refused.
     void CheckRows(const std::vector<CommandRow>& rows)
     {
         for (const bool recording : {false, true}) {
@@ -47,8 +48,25 @@ protected:
                 module.TakeAccesses();
                 row.call(kOutsideTable);
                 EXPECT_TRUE(module.TakeAccesses().empty());
+                CheckRefusedCard(row);
             }
         }
+    }
+
+private:
+    void CheckRefusedCard(const CommandRow& row)
+    {
+        module.SetId('X');
+        ASSERT_EQ(Velkor_REGISTRATION(kCard, kSlot), 0);
+        const std::uint8_t sequence = card->sequence;
+        brelan::SetTrace(true);
+        row.call(kCard);
+        EXPECT_TRUE(brelan::TakeTrace().empty()) << "a card without a working registration reached the bus";
+        brelan::SetTrace(false);
+        EXPECT_EQ(card->sequence, sequence);
+        module.SetId('D');
+        ASSERT_EQ(Velkor_REGISTRATION(kCard, kSlot), 1);
+        module.TakeAccesses();
     }
 };
 

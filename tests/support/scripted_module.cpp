@@ -39,7 +39,10 @@ std::uint8_t ScriptedModule::Read(std::uint8_t offset)
 {
     std::lock_guard<std::mutex> hold(mutex_);
     std::uint8_t value = regs_[offset];
-    if (offset == kHandshake && value != 0) {
+    if (offset == kHandshake && !handshakeReads_.empty()) {
+        value = handshakeReads_.front();
+        handshakeReads_.pop_front();
+    } else if (offset == kHandshake && value != 0) {
         if (busyLeft_ == kForever || busyLeft_ > 0) {
             if (busyLeft_ != kForever) {
                 --busyLeft_;
@@ -145,6 +148,12 @@ void ScriptedModule::SetRegister(std::uint8_t offset, std::uint8_t value)
     if (offset < brelan::kWindowSize) {
         regs_[offset] = value;
     }
+}
+
+void ScriptedModule::SetHandshakeReads(std::vector<std::uint8_t> values)
+{
+    std::lock_guard<std::mutex> hold(mutex_);
+    handshakeReads_.assign(values.begin(), values.end());
 }
 
 bool ScriptedModule::RaiseInterrupt(std::uint8_t code)

@@ -7,6 +7,7 @@
 #include <brelan/backplane.h>
 
 #include <cstdint>
+#include <deque>
 #include <limits>
 #include <map>
 #include <mutex>
@@ -64,6 +65,9 @@ public:
     void Release();
     // Sets any register directly (for example the interrupt code at 124).
     void SetRegister(std::uint8_t offset, std::uint8_t value);
+    // The next reads of the handshake register return these values, one per
+    // read, whatever the register holds; then it reads as before.
+    void SetHandshakeReads(std::vector<std::uint8_t> values);
     // Stores `code` at the interrupt code register and raises the slot interrupt.
     bool RaiseInterrupt(std::uint8_t code);
 
@@ -84,6 +88,7 @@ private:
     std::uint32_t busyLeft_ = 0;
     bool scripted_ = false; // the pending handshake value came from SetPending
     std::map<std::uint8_t, std::vector<std::uint8_t>> replies_;
+    std::deque<std::uint8_t> handshakeReads_;
     std::vector<std::uint8_t> written_; // data bytes since the last handshake write
     Packet posted_{};                   // the packet of the last handshake write of 1
     std::vector<BusAccess> accesses_;

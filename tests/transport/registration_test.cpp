@@ -142,6 +142,29 @@ TEST_F(CardControl, CheckRtcReadsAddingUpTo256StillMeanAlive)
     EXPECT_EQ(Velkor_CHECK_RTC(kCard), 1);
 }
 
+// Each of the four reads counts on its own: a module that answers on one of
+// them only is alive, whichever it is.
+TEST_F(CardControl, CheckRtcHeedsEachOfTheFourReads)
+{
+    struct Case {
+        std::vector<std::uint8_t> reads;
+        std::uint8_t result;
+    };
+    const Case cases[] = {
+        {{0, 0, 0, 0}, 0},   {{5, 0, 0, 0}, 1},   {{0, 5, 0, 0}, 1}, {{0, 0, 5, 0}, 1},
+        {{0, 0, 0, 5}, 1},   {{0, 0, 0, 255}, 1}, {{200, 0, 0, 56}, 1}, // 256 in all
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.reads));
+        card->sequence = 3;
+        module.SetHandshakeReads(c.reads);
+        EXPECT_EQ(Velkor_CHECK_RTC(kCard), c.result);
+        EXPECT_EQ(module.TakeAccesses(), (std::vector<BusAccess>{W(2, 4), R(126, c.reads[0]), W(2, 5),
+                                                                 R(126, c.reads[1]), W(2, 6), R(126, c.reads[2]),
+                                                                 W(2, 7), R(126, c.reads[3]), W(2, 3)}));
+    }
+}
+
 TEST_F(CardControl, FirmwareVersionIsAQuery)
 {
     module.SetReply(204, {0x04, 0x03, 0x02, 0x01});

@@ -1,8 +1,11 @@
 /* Loads Velkor.dll at run time the way an application program does and checks
  * what such a program relies on: every export found by its undecorated name,
  * nVelkor as data, the card locks in place as soon as LoadLibrary returns,
- * a clean unload and reload, and the version resource. Exit code 0 on
- * success; each failure is printed. */
+ * a clean unload and reload, and the version resource. A virtual module in
+ * slot 1 gives the cards a registration, without which no export would touch
+ * a card lock. Exit code 0 on success; each failure is printed. */
+#include <velkor_sim/velkor_sim.h>
+
 #include <windows.h>
 
 #include <stdint.h>
@@ -25,6 +28,9 @@ static int failures;
 
 typedef uint16_t (*GetVersionFn)(void);
 typedef uint8_t (*CheckRtcFn)(uint8_t);
+typedef uint8_t (*RegistrationFn)(uint8_t, uint8_t);
+
+#define MODULE_SLOT 1
 
 static FARPROC find(HMODULE dll, const char* name)
 {
@@ -50,12 +56,16 @@ static void checkLoaded(HMODULE dll)
         CHECK(getVersion() == 1809, "Velkor_GET_VERSION returned %u", (unsigned)getVersion());
     }
 
-    /* Velkor_CHECK_RTC takes and releases the card lock. On a card bound to
-     * no slot its reads find no device (0xFF each), so it reports 1. */
+    /* Velkor_CHECK_RTC on a registered card takes and releases the card lock;
+     * the idle module reads 0 each time, so it reports 0. On a card without a
+     * registration it touches neither lock nor slot and reports 0 as well. */
+    RegistrationFn registration = (RegistrationFn)(void (*)(void))find(dll, "Velkor_REGISTRATION");
     CheckRtcFn checkRtc = (CheckRtcFn)(void (*)(void))find(dll, "Velkor_CHECK_RTC");
-    if (checkRtc != NULL) {
+    if (registration != NULL && checkRtc != NULL) {
         for (uint8_t card = 0; card < 8; ++card) {
-            CHECK(checkRtc(card) == 1, "Velkor_CHECK_RTC(%u) on an empty window", (unsigned)card);
+            CHECK(checkRtc(card) == 0, "Velkor_CHECK_RTC(%u) before registration", (unsigned)card);
+            CHECK(registration(card, MODULE_SLOT) == 1, "Velkor_REGISTRATION(%u, %d)", (unsigned)card, MODULE_SLOT);
+            CHECK(checkRtc(card) == 0, "Velkor_CHECK_RTC(%u) on an idle module", (unsigned)card);
         }
     }
 }
@@ -114,6 +124,11 @@ static void checkVersionResource(HMODULE dll)
 
 int main(void)
 {
+    VelkorSimModule* module = VelkorSim_Plug(MODULE_SLOT, 1.0);
+    if (module == NULL) {
+        fprintf(stderr, "no virtual module in slot %d\n", MODULE_SLOT);
+        return 1;
+    }
     HMODULE dll = LoadLibraryW(L"Velkor.dll");
     if (dll == NULL) {
         fprintf(stderr, "LoadLibrary(Velkor.dll) failed: %lu\n", (unsigned long)GetLastError());
@@ -142,6 +157,7 @@ int main(void)
     nVelkor = findData(dll);
     CHECK(nVelkor != NULL && *nVelkor == 0, "nVelkor is not 0 after reloading");
     CHECK(FreeLibrary(dll), "second FreeLibrary failed");
+    VelkorSim_Unplug(module);
 
     if (failures == 0) {
         printf("Velkor.dll: %u functions and %u data exports by name, version resource 0, 7, 1, 1\n",

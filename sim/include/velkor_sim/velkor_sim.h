@@ -1,10 +1,21 @@
-/* Setting up a virtual module from C: the few calls a C program needs to put
- * a virtual module into a slot of the virtual backplane before it talks to it
- * through Velkor.h, and to look at the module's packet counters afterwards.
- * The module runs on the real-time clock. */
+/* The virtual module from C: make modules and plug them into slots of the
+ * virtual backplane, drive their clock, set their inputs, look at their
+ * axes, stores, counters, trail, log and scope. A program talks to a plugged
+ * module through Velkor.h exactly as to a module in a controller; these calls
+ * are the test bench around it. They are the exports of the shared virtual
+ * module (libvelkor_sim.so, velkor_sim.dll); link with the flags that
+ * `pkg-config --libs velkor-sim` gives, or the CMake target Velkor::Sim.
+ *
+ * One section per family of the module. Every call takes the module first;
+ * a NULL module is ignored (calls that return a value return 0). Axis indexes
+ * are 0 to 3 (axis selectors on the bus are bit masks; here one axis is
+ * meant). Units: positions in pulses, speeds in pulses per second, time in
+ * simulated seconds unless a name says microseconds. docs/virtual-module.md
+ * is the module's manual. */
 #ifndef VELKOR_SIM_VELKOR_SIM_H
 #define VELKOR_SIM_VELKOR_SIM_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 /* The C calls are the exports of the shared virtual module (libvelkor_sim.so,
@@ -25,25 +36,265 @@ extern "C" {
 
 typedef struct VelkorSimModule VelkorSimModule;
 
-/* Makes a module, plugs it into slot (1..7) and starts its firmware; its
- * clock runs time_scale times faster than real time. NULL on a bad slot. */
+/* ---- Modules: make, plug, end ------------------------------------------ */
+
+enum {
+    VELKOR_SIM_CLOCK_MANUAL = 0,   /* time moves only in VelkorSim_Advance */
+    VELKOR_SIM_CLOCK_REAL_TIME = 1 /* time follows the wall clock, times time_scale */
+};
+
+typedef struct VelkorSimOptions {
+    uint32_t size;             /* sizeof(VelkorSimOptions), set by VelkorSim_DefaultOptions */
+    uint8_t id;                /* module ID byte: 'D' or 'U' */
+    uint8_t clock;             /* VELKOR_SIM_CLOCK_... */
+    uint8_t keep_trail;        /* 1: record the positions driven (VelkorSim_TakeTrail) */
+    uint8_t keep_log;          /* 1: record every packet and exchange (VelkorSim_TakeLog) */
+    double time_scale;         /* real-time clock: simulated seconds per real second */
+    uint32_t take_latency_us;  /* real time before the firmware takes a packet or code */
+    uint32_t step_us;          /* simulated time per motion step */
+    uint32_t firmware_version; /* major << 16 | minor << 8 | patch */
+} VelkorSimOptions;
+
+/* The defaults: 'D', manual clock, scale 1, no latency, 1 ms steps, 3.1.0. */
+VELKOR_SIM_API void VelkorSim_DefaultOptions(VelkorSimOptions* options);
+/* Makes a module (not yet plugged) with the options given (NULL: the
+ * defaults). NULL when the options are out of range (id not 'D' or 'U',
+ * clock unknown, time_scale not above 0, step 0). */
+VELKOR_SIM_API VelkorSimModule* VelkorSim_Create(const VelkorSimOptions* options);
+/* Plugs the module into slot 1..7 (from another slot it was in). 1 or 0. */
+VELKOR_SIM_API int VelkorSim_PlugInto(VelkorSimModule* module, uint8_t slot);
+/* Makes a module on the real-time clock, time_scale times faster than real
+ * time, and plugs it into slot (1..7). NULL on a bad slot. */
 VELKOR_SIM_API VelkorSimModule* VelkorSim_Plug(uint8_t slot, double time_scale);
-/* Unplugs the module and ends its firmware. NULL is ignored. */
+/* Unplugs the module, ends its firmware and frees it. NULL is ignored. */
 VELKOR_SIM_API void VelkorSim_Unplug(VelkorSimModule* module);
+/* Plugs the modules that the environment variable VELKOR_SIM_MODULES names
+ * ("3" or "3,speed=20;5,id=U"; see docs/virtual-module.md) and keeps them
+ * until the program ends, when their reports are written to the folder in
+ * VELKOR_SIM_REPORT. The slot-bus stand-in calls this when a program first
+ * asks for a slot's address, so that an unchanged program runs on virtual
+ * modules. Returns the number of modules plugged, 0 when the variable is
+ * not set, -1 when it cannot be read (the reason goes to stderr). Only the
+ * first call plugs; later calls return the first call's result. */
+VELKOR_SIM_API int VelkorSim_PlugFromEnvironment(void);
+
+/* ---- Clock and mailbox ------------------------------------------------- */
+
+/* Manual clock: lets the firmware take what waits in the mailbox, then runs
+ * the motion model for the time given. */
+VELKOR_SIM_API void VelkorSim_Advance(VelkorSimModule* module, uint64_t microseconds);
+/* Manual clock: advances step by step until none of the axes in axis_mask
+ * (bit 0 = axis index 0) is driving, at most limit_us. 1 when they stopped. */
+VELKOR_SIM_API int VelkorSim_AdvanceUntilStopped(VelkorSimModule* module, uint8_t axis_mask, uint64_t limit_us);
+/* Simulated seconds since the module was made. */
+VELKOR_SIM_API double VelkorSim_Now(const VelkorSimModule* module);
+/* While busy (1), the firmware takes no packet and answers no code. */
+VELKOR_SIM_API void VelkorSim_SetBusy(VelkorSimModule* module, int busy);
+VELKOR_SIM_API void VelkorSim_SetTakeLatency(VelkorSimModule* module, uint32_t microseconds);
+/* Blocks until the mailbox holds nothing the firmware has still to take. */
+VELKOR_SIM_API void VelkorSim_WaitSettled(VelkorSimModule* module);
+
+/* ---- Axes -------------------------------------------------------------- */
+
+typedef struct VelkorSimAxis {
+    int32_t lp;
+    int32_t ep;
+    double speed;        /* pulses per second, magnitude */
+    double acceleration; /* pulses per second squared, magnitude */
+    uint8_t driving;     /* 1: moving, or with motion queued or held back */
+    uint16_t error_code; /* the bits of GET_ERROR_CODE */
+    uint16_t inputs;     /* the input word of GET_DI_ALL */
+} VelkorSimAxis;
+
+/* The axis (index 0..3) into *out; 1, or 0 for a bad index. */
+VELKOR_SIM_API int VelkorSim_GetAxis(const VelkorSimModule* module, int axis_index, VelkorSimAxis* out);
+
+/* ---- Inputs, latch, outputs and remote I/O ----------------------------- */
+
+/* The axis's 16-bit input word, as GET_DI and GET_DI_ALL read it. */
+VELKOR_SIM_API void VelkorSim_SetInputs(VelkorSimModule* module, int axis_index, uint16_t word);
+/* The value GET_LATCH returns for the axis. */
+VELKOR_SIM_API void VelkorSim_SetLatch(VelkorSimModule* module, int axis_index, int32_t value);
+/* A remote input port's word (QUORL_IN); until set, it reads the port's output. */
+VELKOR_SIM_API void VelkorSim_SetRemoteInput(VelkorSimModule* module, uint8_t port, uint16_t word);
+/* The last word written to a remote output port (QUORL_OUT). */
+VELKOR_SIM_API uint32_t VelkorSim_RemoteOutput(const VelkorSimModule* module, uint8_t port);
+
+/* ---- Interrupts -------------------------------------------------------- */
+
+/* Raises the factor bits as the firmware does for its own events: those the
+ * host has enabled (ENABLE_INT, INTFACTOR_ENABLE) go into the interrupt code
+ * register and raise the slot interrupt. */
+VELKOR_SIM_API void VelkorSim_RaiseInterrupt(VelkorSimModule* module, uint8_t factors);
+
+/* ---- Stores and version ------------------------------------------------ */
+
+VELKOR_SIM_API uint8_t VelkorSim_ByteVariable(const VelkorSimModule* module, uint8_t index);
+VELKOR_SIM_API int32_t VelkorSim_LongVariable(const VelkorSimModule* module, uint16_t index);
+/* An MD table entry's raw 32 bits (an integer, or a float's bits). */
+VELKOR_SIM_API uint32_t VelkorSim_MdWord(const VelkorSimModule* module, uint16_t index);
+VELKOR_SIM_API size_t VelkorSim_MacroProgramSteps(const VelkorSimModule* module, uint8_t program);
+VELKOR_SIM_API void VelkorSim_SetFirmwareVersion(VelkorSimModule* module, uint32_t version);
+
+/* ---- Counters and the commands the module could not use ---------------- */
+
+typedef struct VelkorSimCounters {
+    uint64_t packets_taken;
+    uint64_t exchanges_answered; /* queries and control codes */
+    uint64_t bus_reads;
+    uint64_t bus_writes;
+    uint32_t sequence_gaps;   /* packet numbers skipped in the ring of 30 */
+    uint32_t dropped_packets; /* packets announced by the host and then given up */
+    uint32_t unsimulated;     /* commands and codes taken without being simulated */
+} VelkorSimCounters;
+
+VELKOR_SIM_API void VelkorSim_GetCounters(const VelkorSimModule* module, VelkorSimCounters* out);
 /* Packets taken, packet numbers skipped, and packets the host gave up. */
 VELKOR_SIM_API uint64_t VelkorSim_PacketsTaken(const VelkorSimModule* module);
 VELKOR_SIM_API uint32_t VelkorSim_SequenceGaps(const VelkorSimModule* module);
 VELKOR_SIM_API uint32_t VelkorSim_DroppedPackets(const VelkorSimModule* module);
 
+typedef struct VelkorSimCodeCount {
+    uint8_t code;   /* command or handshake code */
+    uint32_t count; /* how often it came */
+} VelkorSimCodeCount;
+
+/* The codes the module took without being able to use them, lowest first:
+ * up to `capacity` of them into out (which may be NULL when capacity is 0).
+ * Returns how many different codes there are. */
+VELKOR_SIM_API size_t VelkorSim_Unsimulated(const VelkorSimModule* module, VelkorSimCodeCount* out, size_t capacity);
+/* The name of a command code ("SET_MAX_V"), or "code N"; the text stays
+ * valid until the program ends. */
+VELKOR_SIM_API const char* VelkorSim_CodeName(uint8_t code);
+
+/* ---- Trail: the positions driven (with keep_trail) --------------------- */
+
+typedef struct VelkorSimTrailPoint {
+    double time; /* simulated seconds */
+    int32_t lp[4];
+} VelkorSimTrailPoint;
+
+/* Moves up to `capacity` of the oldest points recorded into out; returns how
+ * many. Call again until it returns 0 to read them all. */
+VELKOR_SIM_API size_t VelkorSim_TakeTrail(VelkorSimModule* module, VelkorSimTrailPoint* out, size_t capacity);
+
+/* ---- Log: every packet taken and exchange answered (with keep_log) ----- */
+
+enum { VELKOR_SIM_LOG_PACKET = 0, VELKOR_SIM_LOG_EXCHANGE = 1 };
+
+typedef struct VelkorSimLogEntry {
+    uint8_t kind;          /* VELKOR_SIM_LOG_... */
+    uint8_t sequence;      /* the number a packet carried */
+    uint8_t code;
+    uint8_t bytes[30];     /* packet bytes, or the reply of an exchange */
+    uint8_t registers[10]; /* parameter registers 96, 98, .., 114 of an exchange */
+    double time;           /* simulated seconds */
+} VelkorSimLogEntry;
+
+/* Moves up to `capacity` of the oldest entries into out; returns how many. */
+VELKOR_SIM_API size_t VelkorSim_TakeLog(VelkorSimModule* module, VelkorSimLogEntry* out, size_t capacity);
+/* One line describing the entry with its fields decoded ("#7 SET_MAX_V axis=1
+ * data=500", "query GET_LP axis=1 -> 2000") into text (at most size bytes,
+ * always ended with 0 when size > 0). Returns the length of the whole line. */
+VELKOR_SIM_API size_t VelkorSim_DescribeLogEntry(const VelkorSimLogEntry* entry, char* text, size_t size);
+
+/* ---- Scope: samples at a fixed simulated rate, from a trigger on ------- */
+
+enum {
+    VELKOR_SIM_TRIGGER_NONE = 0,       /* capture from the start */
+    VELKOR_SIM_TRIGGER_POSITION = 1,   /* LP of trigger_axis crosses trigger_position */
+    VELKOR_SIM_TRIGGER_INPUT_EDGE = 2, /* bit trigger_input of trigger_axis's inputs changes */
+    VELKOR_SIM_TRIGGER_DRIVE_START = 3 /* an axis of trigger_axes starts to move */
+};
+enum { VELKOR_SIM_EDGE_RISING = 0, VELKOR_SIM_EDGE_FALLING = 1, VELKOR_SIM_EDGE_EITHER = 2 };
+
+typedef struct VelkorSimScopeSettings {
+    double period;             /* simulated seconds between samples (default 0.001) */
+    double duration;           /* seconds captured from the trigger; 0: until stopped */
+    uint32_t capacity;         /* samples the ring holds (default 65536, at most 4194304) */
+    uint32_t pretrigger;       /* samples before the trigger kept (default 0) */
+    uint8_t trigger_kind;      /* VELKOR_SIM_TRIGGER_... */
+    uint8_t trigger_axis;      /* 0..3 */
+    uint8_t trigger_input;     /* 0..15 */
+    uint8_t trigger_edge;      /* VELKOR_SIM_EDGE_... */
+    uint8_t trigger_axes;      /* bit mask, bit 0 = axis index 0 */
+    int32_t trigger_position;  /* pulses */
+} VelkorSimScopeSettings;
+
+typedef struct VelkorSimScopeAxis {
+    int32_t lp;
+    int32_t ep;
+    double speed; /* pulses per second */
+    uint16_t inputs;
+} VelkorSimScopeAxis;
+
+typedef struct VelkorSimScopeSample {
+    double time; /* simulated seconds */
+    VelkorSimScopeAxis axes[4];
+} VelkorSimScopeSample;
+
+typedef struct VelkorSimScopeState {
+    uint8_t running;      /* 1 while capturing or waiting for the trigger */
+    uint8_t triggered;    /* 1 once the trigger fired */
+    double trigger_time;  /* when it fired */
+    uint64_t taken;       /* samples put into the ring since the start */
+    uint64_t lost;        /* samples pushed out of a full ring unread */
+    uint64_t waiting;     /* samples not yet taken */
+} VelkorSimScopeState;
+
+VELKOR_SIM_API void VelkorSim_DefaultScopeSettings(VelkorSimScopeSettings* settings);
+/* Starts (or restarts, emptying the ring) a capture. 1, or 0 when a setting
+ * is out of range (then nothing changes). */
+VELKOR_SIM_API int VelkorSim_StartScope(VelkorSimModule* module, const VelkorSimScopeSettings* settings);
+VELKOR_SIM_API void VelkorSim_StopScope(VelkorSimModule* module);
+/* Moves up to `capacity` of the oldest samples into out; returns how many. */
+VELKOR_SIM_API size_t VelkorSim_TakeScope(VelkorSimModule* module, VelkorSimScopeSample* out, size_t capacity);
+VELKOR_SIM_API void VelkorSim_GetScopeState(const VelkorSimModule* module, VelkorSimScopeState* out);
+/* Takes every sample waiting and writes them to a CSV file (the columns of
+ * `velkor run --scope`, slot given for its column); returns the number of
+ * samples written, or -1 when the file cannot be written. */
+VELKOR_SIM_API long VelkorSim_WriteScopeCsv(VelkorSimModule* module, uint8_t slot, const char* file);
+
+/* ---- The machine around the axes: switches, drive, encoder ------------- */
+
+/* The machine around an axis: where its switches sit (whole positions on the
+ * LP scale: limits actuated at and beyond, home and near-home from .. to) and
+ * how its drive and encoder behave. docs/virtual-module.md has the defaults. */
+typedef struct VelkorSimMachineAxis {
+    int32_t plus_limit;
+    int32_t minus_limit;
+    int32_t home_from;
+    int32_t home_to;
+    int32_t near_home_from;
+    int32_t near_home_to;
+    int32_t index_pitch;      /* index pulse every pitch pulses (0: none) .. */
+    int32_t index_phase;      /* .. at phase + k * pitch */
+    double following_time;    /* s: the motor lags LP by its speed times this */
+    double in_position_band;  /* pulses */
+    double encoder_ratio;     /* encoder counts per command pulse, before the multiplier */
+    uint16_t normally_closed; /* input bits whose contact opens when actuated */
+} VelkorSimMachineAxis;
+
+/* Reads and sets the machine around axis axis_index (0..3). They return 1,
+ * or 0 for a NULL module or argument or an axis index out of range. */
+VELKOR_SIM_API int VelkorSim_GetMachine(const VelkorSimModule* module, int axis_index, VelkorSimMachineAxis* out);
+VELKOR_SIM_API int VelkorSim_SetMachine(VelkorSimModule* module, int axis_index, const VelkorSimMachineAxis* machine);
+/* Switches the alarm output of an axis's servo drive on (non-zero) or off. */
+VELKOR_SIM_API void VelkorSim_SetDriveAlarm(VelkorSimModule* module, int axis_index, int on);
+/* The external drive inputs: a jog button pressed towards +1 or -1, or
+ * released (0); a handwheel turned by counts. */
+VELKOR_SIM_API void VelkorSim_PressJog(VelkorSimModule* module, int axis_index, int direction);
+VELKOR_SIM_API void VelkorSim_TurnHandwheel(VelkorSimModule* module, int axis_index, int32_t counts);
+
 /* ---- Macro programs ---------------------------------------------------- */
 
-/* Steps of the closed program `program`; 0 for a number never closed. */
-VELKOR_SIM_API uint32_t VelkorSim_MacroProgramSteps(const VelkorSimModule* module, uint8_t program);
+/* VelkorSim_MacroProgramSteps (above, with the stores) counts the steps of a
+ * closed program. */
 /* Writes step `index` of a program, decoded ("MP_FOR count=3"), into text
  * (at most size bytes, the ending 0 included). Returns 1, or 0 when there is
  * no such step (text then holds an empty string when size > 0). */
 VELKOR_SIM_API int VelkorSim_DescribeMacroStep(const VelkorSimModule* module, uint8_t program, uint32_t index,
-                                               char* text, uint32_t size);
+                                               char* text, size_t size);
 /* 1 while a program run (debugged or not) is in progress, otherwise 0. */
 VELKOR_SIM_API int VelkorSim_MacroRunning(const VelkorSimModule* module);
 

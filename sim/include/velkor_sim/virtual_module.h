@@ -17,11 +17,13 @@
 //    positions pulses; all interpolation values are relative to the start of
 //    the segment;
 //  - the reply of STOP_WAIT is 1 when every selected axis has stopped and has
-//    no motion queued or held back, otherwise 0.
+//    no motion queued or held back (nor a homing running, nor a wait for
+//    its drive to be in position), otherwise 0.
 #ifndef VELKOR_SIM_VIRTUAL_MODULE_H
 #define VELKOR_SIM_VIRTUAL_MODULE_H
 
 #include <brelan/backplane.h>
+#include <velkor_sim/scope.h>
 
 #include <array>
 #include <chrono>
@@ -46,12 +48,18 @@ constexpr std::uint16_t kSoftLimitPlus = 0x0001;  // stopped at the + soft limit
 constexpr std::uint16_t kSoftLimitMinus = 0x0002; // stopped at the - soft limit
 constexpr std::uint16_t kAxisBusy = 0x0004;       // a move was refused: the axis was in use
 constexpr std::uint16_t kBadCommand = 0x0008;     // a command with invalid values was ignored
+// The machine around the axis: limit switches, servo drive, homing.
+constexpr std::uint16_t kHardLimitPlus = 0x0010;  // stopped at, or refused by, the + limit switch
+constexpr std::uint16_t kHardLimitMinus = 0x0020; // stopped at, or refused by, the - limit switch
+constexpr std::uint16_t kServoAlarm = 0x0040;     // the servo drive's alarm stopped or refused motion
+constexpr std::uint16_t kServoOff = 0x0080;       // motion refused or stopped: the servo is off
+constexpr std::uint16_t kHomingFailed = 0x0200;   // homing ended without finding home
 constexpr std::uint16_t kPacketMissing = 0x1000;  // a packet number was skipped or given up
 } // namespace error
 
 // Error bits of a macro program run that ended on a fault (module-wide).
 namespace error {
-constexpr std::uint16_t kProgramMissing = 0x0200;   // no program has the number called
+constexpr std::uint16_t kProgramMissing = 0x4000;   // no program has the number called
 constexpr std::uint16_t kProgramMalformed = 0x0400; // unbalanced blocks, a bad value, a division by zero, calls too deep
 constexpr std::uint16_t kProgramRunaway = 0x0800;   // too many steps without simulated time passing
 constexpr std::uint16_t kProgramTooLong = 0x2000;   // the program was recorded past its length limit
@@ -70,6 +78,40 @@ struct ModuleOptions {
     bool keepLog = false;                           // record every packet and exchange (TakeLog)
 };
 
+// The machine around one axis, as the simulator sets it up: where its
+// switches sit and how its drive and encoder behave. Switch positions are
+// machine positions in pulses: LP counts them from power-up, until SET_LP or
+// a homing moves the LP scale (AxisStatus::machine tells where the axis
+// is). A switch is actuated at the positions given (limits: at and beyond;
+// home and near-home: from .. to, inclusive).
+struct MachineAxis {
+    std::int32_t plusLimit = 10000000;
+    std::int32_t minusLimit = -10000000;
+    std::int32_t homeFrom = -5000;
+    std::int32_t homeTo = -4000;
+    std::int32_t nearHomeFrom = -5000;
+    std::int32_t nearHomeTo = -2000;
+    std::int32_t indexPitch = 1000; // encoder index pulse every pitch pulses (0: none) ..
+    std::int32_t indexPhase = 500;  // .. at the positions phase + k * pitch
+    double followingTime = 0;       // s: the motor lags LP by its speed times this (0: no lag)
+    double inPositionBand = 1;      // pulses: the drive is in position while |LP - motor| <= this
+    double encoderRatio = 1;        // encoder counts per command pulse, before the multiplier
+    std::uint16_t normallyClosed = 0; // input bits (0..6) whose contact opens when actuated
+};
+
+// Bits of an axis's input word (GET_DI_ALL; GET_DI reads one of them): the
+// levels at the module's terminals. Bits 8..15 are general inputs, set only
+// through SetInputs.
+namespace input {
+constexpr std::uint16_t kPlusLimit = 0x0001;
+constexpr std::uint16_t kMinusLimit = 0x0002;
+constexpr std::uint16_t kHome = 0x0004;
+constexpr std::uint16_t kNearHome = 0x0008;
+constexpr std::uint16_t kIndex = 0x0010;
+constexpr std::uint16_t kServoAlarm = 0x0020;
+constexpr std::uint16_t kInPosition = 0x0040;
+} // namespace input
+
 // What an application could see of one axis, and a little more.
 struct AxisStatus {
     std::int32_t lp = 0;
@@ -78,7 +120,11 @@ struct AxisStatus {
     double acceleration = 0; // pulses per second squared, magnitude
     bool driving = false;    // moving, or with motion queued or held back
     std::uint16_t errorCode = 0;
-    std::uint16_t inputs = 0;
+    std::uint16_t inputs = 0; // the input word as GET_DI_ALL reads it
+    bool servoOn = true;
+    bool homing = false;      // a homing sequence is running
+    double motor = 0;         // where the motor is, on the LP scale (it lags LP)
+    std::int32_t machine = 0; // the machine position LP stands for (LP at power-up, before presets and homing)
 };
 
 struct Counters {
@@ -165,7 +211,20 @@ public:
     // Codes taken without being simulated, with how often each came.
     std::map<std::uint8_t, std::uint32_t> Unsimulated() const;
 
-    // Stores and inputs, as the firmware keeps them.
+    // The machine around axis `axisIndex` (0..3): switch positions, drive and
+    // encoder. Setting it takes effect from the next motion step.
+    void SetMachine(int axisIndex, const MachineAxis& machine);
+    MachineAxis Machine(int axisIndex) const;
+    // The servo drive's alarm output of an axis.
+    void SetDriveAlarm(int axisIndex, bool on);
+    // The external drive inputs (EXD_*): a jog button pressed towards
+    // direction +1 or -1, or released (0); a handwheel turned by counts.
+    void PressJog(int axisIndex, int direction);
+    void TurnHandwheel(int axisIndex, std::int32_t counts);
+
+    // Stores and inputs, as the firmware keeps them. SetInputs forces input
+    // terminals of an axis high (bits as in `input`), over the machine's own
+    // levels; bits 8..15 are general inputs.
     void SetInputs(int axisIndex, std::uint16_t word);
     void SetRemoteInput(std::uint8_t port, std::uint16_t word);
     std::uint32_t RemoteOutput(std::uint8_t port) const;
@@ -191,6 +250,13 @@ public:
 
     std::vector<TrailPoint> TakeTrail();
     std::vector<LogEntry> TakeLog();
+
+    // The scope (velkor_sim/scope.h). StartScope returns false, and changes
+    // nothing, for settings out of range.
+    bool StartScope(const ScopeSettings& settings);
+    void StopScope();
+    std::vector<ScopeSample> TakeScope();
+    ScopeState GetScopeState() const;
 
 private:
     class Impl;

@@ -6,13 +6,8 @@
 
 extern "C" {
 
-uint32_t VelkorSim_MacroProgramSteps(const VelkorSimModule* module, uint8_t program)
-{
-    return module != nullptr ? static_cast<uint32_t>(module->module.MacroProgramSteps(program)) : 0;
-}
-
 int VelkorSim_DescribeMacroStep(const VelkorSimModule* module, uint8_t program, uint32_t index, char* text,
-                                uint32_t size)
+                                size_t size)
 {
     if (text != nullptr && size > 0) {
         text[0] = '\0';

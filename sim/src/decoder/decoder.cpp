@@ -8,7 +8,9 @@
 #include "decoder/decoder.h"
 
 #include "card/card.h"
+#include "homing/homing.h"
 #include "interrupts/interrupt_line.h"
+#include "machine/machine.h"
 #include "motion/drives.h"
 #include "motion/paths.h"
 #include "motion/stopping.h"
@@ -30,28 +32,28 @@ constexpr Support N = Support::NotSimulated;
 
 // Command packets. The byte 1 constant (10) is not listed.
 const PacketEntry kPackets[] = {
-    {12, "SET_PULSE_MODE", K, nullptr, {{"axis", 2, T::U8}, {"data", 4, T::U8}}},
+    {12, "SET_PULSE_MODE", S, SetPulseMode, {{"axis", 2, T::U8}, {"data", 4, T::U8}}},
     {13, "SET_MAX_V", S, SetMaxV, {{"axis", 2, T::U8}, {"data", 4, T::U32}}},
-    {14, "SET_HLMT", K, nullptr, {{"axis", 2, T::U8}, {"data1", 4, T::U8}, {"data2", 6, T::U8}}},
-    {15, "LIMITSTOP_MODE", K, nullptr, {{"axis", 2, T::U8}, {"data", 4, T::U8}}},
-    {16, "SET_NHOME", K, nullptr, {{"axis", 2, T::U8}, {"data", 4, T::U8}}},
-    {17, "SET_HOME_EDGE", K, nullptr, {{"axis", 2, T::U8}, {"data", 4, T::U8}}},
+    {14, "SET_HLMT", S, SetHardLimits, {{"axis", 2, T::U8}, {"data1", 4, T::U8}, {"data2", 6, T::U8}}},
+    {15, "LIMITSTOP_MODE", S, LimitStopMode, {{"axis", 2, T::U8}, {"data", 4, T::U8}}},
+    {16, "SET_NHOME", S, SetNearHome, {{"axis", 2, T::U8}, {"data", 4, T::U8}}},
+    {17, "SET_HOME_EDGE", S, SetHomeEdge, {{"axis", 2, T::U8}, {"data", 4, T::U8}}},
     {18, "SET_SLMT", S, SetSoftLimits, {{"axis", 2, T::U8}, {"plus", 4, T::I32}, {"minus", 8, T::I32}, {"mode", 12, T::U8}}},
     {19, "CLEAR_SLMT", S, ClearSoftLimits, {{"axis", 2, T::U8}}},
-    {20, "SET_ENCODER", K, nullptr, {{"axis", 2, T::U8}, {"data1", 4, T::U8}, {"data2", 6, T::U8}, {"data3", 8, T::U8}}},
-    {21, "SERVO_ON", K, nullptr, {{"axis", 2, T::U8}}},
-    {22, "SERVO_OFF", K, nullptr, {{"axis", 2, T::U8}}},
-    {23, "SET_ALARM", K, nullptr, {{"axis", 2, T::U8}, {"data1", 4, T::U8}, {"data2", 6, T::U8}}},
-    {24, "SET_INPOS", K, nullptr, {{"axis", 2, T::U8}, {"data1", 4, T::U8}, {"data2", 6, T::U8}}},
-    {25, "SET_FILTER", K, nullptr, {{"axis", 2, T::U8}, {"data1", 4, T::U8}, {"data2", 6, T::U8}}},
-    {26, "VRING_ENABLE", K, nullptr, {{"axis", 2, T::U8}, {"data", 4, T::U32}}},
-    {27, "VRING_DISABLE", K, nullptr, {{"axis", 2, T::U8}}},
-    {28, "AVTRI_ENABLE", K, nullptr, {{"axis", 2, T::U8}}},
-    {29, "AVTRI_DISABLE", K, nullptr, {{"axis", 2, T::U8}}},
-    {30, "EXD_MP", K, nullptr, {{"axis", 2, T::U8}, {"data", 4, T::U32}}},
-    {31, "EXD_FP", K, nullptr, {{"axis", 2, T::U8}, {"data", 4, T::U32}}},
-    {32, "EXD_CP", K, nullptr, {{"axis", 2, T::U8}, {"data", 4, T::U32}}},
-    {33, "EXD_DISABLE", K, nullptr, {{"axis", 2, T::U8}}},
+    {20, "SET_ENCODER", S, SetEncoder, {{"axis", 2, T::U8}, {"data1", 4, T::U8}, {"data2", 6, T::U8}, {"data3", 8, T::U8}}},
+    {21, "SERVO_ON", S, ServoOn, {{"axis", 2, T::U8}}},
+    {22, "SERVO_OFF", S, ServoOff, {{"axis", 2, T::U8}}},
+    {23, "SET_ALARM", S, SetAlarm, {{"axis", 2, T::U8}, {"data1", 4, T::U8}, {"data2", 6, T::U8}}},
+    {24, "SET_INPOS", S, SetInPosition, {{"axis", 2, T::U8}, {"data1", 4, T::U8}, {"data2", 6, T::U8}}},
+    {25, "SET_FILTER", S, SetFilter, {{"axis", 2, T::U8}, {"data1", 4, T::U8}, {"data2", 6, T::U8}}},
+    {26, "VRING_ENABLE", S, RingEnable, {{"axis", 2, T::U8}, {"data", 4, T::U32}}},
+    {27, "VRING_DISABLE", S, RingDisable, {{"axis", 2, T::U8}}},
+    {28, "AVTRI_ENABLE", S, AvoidTriangle, {{"axis", 2, T::U8}}},
+    {29, "AVTRI_DISABLE", S, AvoidTriangle, {{"axis", 2, T::U8}}},
+    {30, "EXD_MP", S, ExternalDrive, {{"axis", 2, T::U8}, {"data", 4, T::U32}}},
+    {31, "EXD_FP", S, ExternalDrive, {{"axis", 2, T::U8}, {"data", 4, T::U32}}},
+    {32, "EXD_CP", S, ExternalDrive, {{"axis", 2, T::U8}, {"data", 4, T::U32}}},
+    {33, "EXD_DISABLE", S, ExternalDrive, {{"axis", 2, T::U8}}},
     {35, "WRITE_bVAR", S, WriteByteVar, {{"index", 2, T::U8}, {"data", 4, T::U8}}},
     {37, "WRITE_VAR", S, WriteVar, {{"index", 2, T::U16}, {"data", 6, T::I32}}},
     {39, "WRITE_MD", S, WriteMd, {{"index", 2, T::U16}, {"value", 6, T::Raw32}}},
@@ -65,10 +67,10 @@ const PacketEntry kPackets[] = {
     {49, "GET_DI_ALL", S, LoadReader, {{"axis", 2, T::U8}}},
     {50, "QUORL_IN", S, LoadReader, {{"port", 2, T::U8}}},
     {51, "QUORL_OUT", S, RemoteOut, {{"port", 2, T::U8}, {"data", 4, T::U32}}},
-    {60, "SET_HV", K, nullptr, {{"axis", 2, T::U8}, {"data", 4, T::U32}}},
-    {61, "HOME_LIMIT", K, nullptr, {{"axis", 2, T::U8}, {"data", 4, T::U8}}},
-    {62, "SET_HOME_MODE", K, nullptr, {{"axis", 2, T::U8}, {"data1", 4, T::U8}, {"data2", 6, T::U8}, {"data3", 8, T::U8}, {"data4", 10, T::U8}, {"data5", 12, T::I32}}},
-    {63, "HOME_START", N, nullptr, {{"axis", 2, T::U8}}},
+    {60, "SET_HV", S, SetHomingSpeed, {{"axis", 2, T::U8}, {"data", 4, T::U32}}},
+    {61, "HOME_LIMIT", S, HomeLimit, {{"axis", 2, T::U8}, {"data", 4, T::U8}}},
+    {62, "SET_HOME_MODE", S, SetHomeMode, {{"axis", 2, T::U8}, {"data1", 4, T::U8}, {"data2", 6, T::U8}, {"data3", 8, T::U8}, {"data4", 10, T::U8}, {"data5", 12, T::I32}}},
+    {63, "HOME_START", S, HomeStart, {{"axis", 2, T::U8}}},
     {70, "NORMAL_SPEED", K, nullptr, {{"axis", 2, T::U8}, {"data", 4, T::U8}}},
     {71, "SET_SV", S, SetProfileValue, {{"axis", 2, T::U8}, {"data", 4, T::U32}}},
     {72, "SET_V", S, SetProfileValue, {{"axis", 2, T::U8}, {"data", 4, T::U32}}},

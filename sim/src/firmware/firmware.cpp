@@ -64,6 +64,7 @@ void Firmware::Reset()
         ax.softLimits = false;
     }
     paths.Reset();
+    ResetMachine(*this);
     ClearPrograms(*this, true);
     moduleError = 0;
     interrupts.Reset();

@@ -16,7 +16,8 @@
 //  - interrupts.Raise(factors): the one way an event reaches the interrupt
 //    code register and the slot interrupt.
 //  - Step(dt): one motion step of dt simulated seconds: drives first, then
-//    the front path, then the speed readings, then a running macro program.
+//    the front path, then the speed readings, then the scope's sample, then
+//    a running macro program.
 //  - ProgramsAfterHost(): after every packet and code from the host a macro
 //    program run goes on (programs/macro_programs.h); its steps take effect
 //    through ExecutePacket().
@@ -24,11 +25,14 @@
 #define VELKOR_SIM_FIRMWARE_FIRMWARE_H
 
 #include "firmware/fields.h"
+#include "homing/homing.h"
 #include "interrupts/interrupt_line.h"
+#include "machine/machine.h"
 #include "mailbox/sequence.h"
 #include "motion/axis.h"
 #include "motion/paths.h"
 #include "programs/macro_programs.h"
+#include "scope/scope.h"
 #include "stores/variables.h"
 #include "velkor_sim/virtual_module.h"
 
@@ -70,11 +74,14 @@ public:
     std::uint16_t moduleError = 0;
 
     std::array<AxisState, kAxisCount> axes;
+    std::array<MachineAxisState, kAxisCount> machine; // switches, drive, encoder
+    std::array<HomingAxis, kAxisCount> homing;
     PathState paths;
     Stores stores;
     MacroStore macros;
     InterruptLine interrupts;
     SequenceBook sequence;
+    Scope scope; // samples after every motion step
 
     bool keepTrail = false;
     std::vector<TrailPoint> trail;

@@ -126,7 +126,11 @@ AxisStatus VirtualModule::Axis(int index) const
     s.acceleration = a.acceleration;
     s.driving = impl_->firmware.AxisDriving(index);
     s.errorCode = a.error;
-    s.inputs = a.inputs;
+    s.inputs = detail::InputWord(impl_->firmware, index);
+    s.servoOn = impl_->firmware.machine[index].settings.servoOn;
+    s.homing = detail::HomingActive(impl_->firmware, index);
+    s.motor = impl_->firmware.machine[index].motor;
+    s.machine = static_cast<std::int32_t>(a.lp - impl_->firmware.machine[index].origin);
     return s;
 }
 
@@ -142,12 +146,74 @@ std::map<std::uint8_t, std::uint32_t> VirtualModule::Unsimulated() const
     return impl_->firmware.unsimulated;
 }
 
-void VirtualModule::SetInputs(int axisIndex, std::uint16_t word)
+void VirtualModule::SetMachine(int axisIndex, const MachineAxis& machine)
+{
+    std::unique_lock<std::mutex> hold(impl_->mutex);
+    if (axisIndex >= 0 && axisIndex < kAxisCount) {
+        MachineAxis m = machine;
+        // Values the model cannot run on fall back to their defaults.
+        if (!(m.encoderRatio > 0 && m.encoderRatio <= 1e6)) {
+            m.encoderRatio = 1;
+        }
+        if (!(m.followingTime >= 0 && m.followingTime <= 1e3)) {
+            m.followingTime = 0;
+        }
+        if (!(m.inPositionBand >= 0 && m.inPositionBand <= 1e9)) {
+            m.inPositionBand = 1;
+        }
+        impl_->firmware.machine[axisIndex].layout = m;
+        detail::RebaseEncoder(impl_->firmware, axisIndex);
+        detail::WatchAlarm(impl_->firmware, axisIndex);
+        impl_->RaisePending(hold);
+    }
+}
+
+MachineAxis VirtualModule::Machine(int axisIndex) const
 {
     std::lock_guard<std::mutex> hold(impl_->mutex);
+    return axisIndex >= 0 && axisIndex < kAxisCount ? impl_->firmware.machine[axisIndex].layout : MachineAxis{};
+}
+
+void VirtualModule::SetDriveAlarm(int axisIndex, bool on)
+{
+    std::unique_lock<std::mutex> hold(impl_->mutex);
+    if (axisIndex >= 0 && axisIndex < kAxisCount) {
+        impl_->firmware.machine[axisIndex].driveAlarm = on;
+        detail::WatchAlarm(impl_->firmware, axisIndex);
+        impl_->RaisePending(hold);
+    }
+    impl_->wake.notify_one();
+}
+
+void VirtualModule::PressJog(int axisIndex, int direction)
+{
+    std::unique_lock<std::mutex> hold(impl_->mutex);
+    if (axisIndex >= 0 && axisIndex < kAxisCount) {
+        detail::PressJog(impl_->firmware, axisIndex, direction);
+        impl_->RaisePending(hold);
+    }
+    impl_->wake.notify_one();
+}
+
+void VirtualModule::TurnHandwheel(int axisIndex, std::int32_t counts)
+{
+    std::unique_lock<std::mutex> hold(impl_->mutex);
+    if (axisIndex >= 0 && axisIndex < kAxisCount) {
+        detail::TurnHandwheel(impl_->firmware, axisIndex, counts);
+        impl_->RaisePending(hold);
+    }
+    impl_->wake.notify_one();
+}
+
+void VirtualModule::SetInputs(int axisIndex, std::uint16_t word)
+{
+    std::unique_lock<std::mutex> hold(impl_->mutex);
     if (axisIndex >= 0 && axisIndex < kAxisCount) {
         impl_->firmware.axes[axisIndex].inputs = word;
+        detail::WatchAlarm(impl_->firmware, axisIndex);
+        impl_->RaisePending(hold);
     }
+    impl_->wake.notify_one();
 }
 
 void VirtualModule::SetRemoteInput(std::uint8_t port, std::uint16_t word)

@@ -7,6 +7,8 @@
 #include "motion/drives.h"
 
 #include "firmware/firmware.h"
+#include "homing/homing.h"
+#include "machine/machine.h"
 #include "motion/paths.h"
 #include "setup/axis_config.h"
 
@@ -59,11 +61,15 @@ void StartMove(Firmware& fw, std::uint8_t mask, Drive::Kind kind, std::int32_t v
         if (kind == Drive::Kind::Fixed && value == 0) {
             continue;
         }
+        if (!DriveReady(fw, i, value < 0 ? -1 : 1)) {
+            continue; // servo off, alarm, or a limit switch in the way
+        }
         Drive d;
         d.kind = kind;
         d.dir = value < 0 ? -1 : 1;
         d.target = std::fabs(static_cast<double>(value));
         d.profile = a.profile.Resolve(a.maxV);
+        ShapeDrive(fw, i, d);
         d.speed = d.profile.sv;
         d.start = a.lp;
         (a.held ? a.pending : a.drive) = d;
@@ -79,6 +85,7 @@ void StopAxes(Firmware& fw, std::uint8_t mask, bool slowly)
         }
         AxisState& a = fw.axes[i];
         a.pending = Drive{};
+        StopHoming(fw, i, slowly ? HomingStop::Slowly : HomingStop::Suddenly);
         if (a.drive.kind != Drive::Kind::None) {
             if (slowly) {
                 a.drive.slowStop = true;
@@ -101,7 +108,6 @@ void DriveEnded(Firmware& fw) { fw.interrupts.Raise(factor::kDriveEnd); }
 void MoveAxisTo(Firmware& fw, int index, double pos, std::int64_t lp)
 {
     AxisState& a = fw.axes[index];
-    a.ep += lp - a.lp;
     a.lp = lp;
     a.pos = pos;
 }

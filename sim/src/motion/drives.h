@@ -19,7 +19,8 @@ void StartMove(Firmware& fw, std::uint8_t mask, Drive::Kind kind, std::int32_t v
 void StopAxes(Firmware& fw, std::uint8_t mask, bool slowly);
 // One motion step of the drive of axis `index`.
 void StepDrive(Firmware& fw, int index, double dt);
-// Places axis `index` on an exact position with its whole count lp; EP follows.
+// Places axis `index` on an exact position with its whole count lp; the
+// motor and EP follow in the machine's step.
 void MoveAxisTo(Firmware& fw, int index, double pos, std::int64_t lp);
 // A drive or path ended or was stopped.
 void DriveEnded(Firmware& fw);

@@ -1,5 +1,7 @@
 // The motion step: what one tick of simulated time does to the axes.
 #include "firmware/firmware.h"
+#include "homing/homing.h"
+#include "machine/machine.h"
 #include "motion/drives.h"
 #include "motion/paths.h"
 
@@ -11,7 +13,8 @@ namespace detail {
 bool Firmware::AxisDriving(int index) const
 {
     const AxisState& a = axes[index];
-    return a.drive.kind != Drive::Kind::None || a.pending.kind != Drive::Kind::None || AxisInPaths(*this, index);
+    return a.drive.kind != Drive::Kind::None || a.pending.kind != Drive::Kind::None || AxisInPaths(*this, index) ||
+           MachineBusy(*this, index);
 }
 
 bool Firmware::Moving() const
@@ -21,7 +24,7 @@ bool Firmware::Moving() const
             return true;
         }
     }
-    return PathsMoving(*this) || ProgramNeedsTime(*this);
+    return PathsMoving(*this) || MachineMoving(*this) || ProgramNeedsTime(*this);
 }
 
 void Firmware::Step(double dt)
@@ -35,11 +38,13 @@ void Firmware::Step(double dt)
         }
     }
     StepPaths(*this, dt);
+    StepMachine(*this, dt);
     for (int i = 0; i < kAxisCount; ++i) {
         AxisState& a = axes[i];
         const bool inPath = paths.running && AxisInPaths(*this, i);
         // An axis that came to rest in this step reads as standing still.
-        const double speed = a.drive.kind != Drive::Kind::None || inPath ? std::fabs(a.pos - a.lastPos) / dt : 0.0;
+        const bool moved = a.drive.kind != Drive::Kind::None || inPath || HomingActive(*this, i);
+        const double speed = moved ? std::fabs(a.pos - a.lastPos) / dt : 0.0;
         a.acceleration = std::fabs(speed - a.speed) / dt;
         a.speed = speed;
     }
@@ -47,6 +52,7 @@ void Firmware::Step(double dt)
     if (keepTrail) {
         RecordTrail();
     }
+    scope.AfterStep(*this);
     ProgramsAfterStep(*this, dt);
 }
 

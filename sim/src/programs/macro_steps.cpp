@@ -131,8 +131,9 @@ void LoadReader(Firmware& fw, const Bytes& p)
 
 // Every setting a program may change goes back to what the module starts
 // with: the axes' speed profiles, speed ceilings and soft limits, the vector
-// profile and the axis assignment. Motion, positions, holds, stores, programs
-// and the interrupt set-up are left as they are.
+// profile and the axis assignment. Motion, positions, holds, the rest of the
+// axis configuration (servo, switches, encoder, homing), stores, programs and
+// the interrupt set-up are left as they are.
 void LoadInitial(Firmware& fw, const Bytes&)
 {
     for (AxisState& a : fw.axes) {

@@ -1,6 +1,7 @@
 #include "setup/axis_config.h"
 
 #include "firmware/firmware.h"
+#include "machine/machine.h"
 
 #include <algorithm>
 
@@ -10,19 +11,29 @@ namespace detail {
 bool CheckLimit(Firmware& fw, int index, int dir, std::int64_t& lp, bool& slow)
 {
     AxisState& a = fw.axes[index];
-    if (!a.softLimits) {
-        return false;
+    if (!StepAllowed(fw, index)) {
+        lp = a.lp; // the drive does not follow: stop at once
+        slow = false;
+        return true;
     }
+    if (!a.softLimits) {
+        return HardLimit(fw, index, dir, lp, slow);
+    }
+    std::int64_t stopAt;
     if (dir > 0 && lp > a.limitPlus) {
         a.error |= error::kSoftLimitPlus;
-        lp = std::max<std::int64_t>(a.limitPlus, a.lp);
+        stopAt = std::max<std::int64_t>(a.limitPlus, a.lp);
     } else if (dir < 0 && lp < a.limitMinus) {
         a.error |= error::kSoftLimitMinus;
-        lp = std::min<std::int64_t>(a.limitMinus, a.lp);
+        stopAt = std::min<std::int64_t>(a.limitMinus, a.lp);
     } else {
-        return false;
+        return HardLimit(fw, index, dir, lp, slow);
     }
     slow = a.limitMode != 0;
+    if (!slow) {
+        lp = stopAt; // braking runs on past the limit, and LP counts it
+    }
+    RaiseLimit(fw, index);
     return true;
 }
 

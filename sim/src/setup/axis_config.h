@@ -1,5 +1,6 @@
-// Axis configuration: the speed ceiling and the soft limits. The other
-// configuration commands are kept without effect (see the decoder table).
+// Axis configuration: the speed ceiling and the soft limits. The settings of
+// the machine around the axis (limit switches, servo, encoder, ...) are in
+// machine/.
 #ifndef VELKOR_SIM_SETUP_AXIS_CONFIG_H
 #define VELKOR_SIM_SETUP_AXIS_CONFIG_H
 
@@ -12,10 +13,12 @@ namespace detail {
 
 class Firmware;
 
-// Applies the soft limits to a new whole position of an axis moving in
-// direction dir. Returns true when a limit was reached: lp is then placed on
-// the limit (or left where it was, if it already lay beyond), and slow tells
-// whether the axis is to decelerate rather than stop at once.
+// Applies the drive's readiness (servo on, no alarm), the soft limits and
+// the limit switches to a new whole position of an axis moving in direction
+// dir. Returns true when the axis is to stop: lp is then placed on the limit
+// (or left where it was, if it already lay beyond or the drive is not
+// ready), and slow tells whether the axis is to decelerate rather than stop
+// at once.
 bool CheckLimit(Firmware& fw, int index, int dir, std::int64_t& lp, bool& slow);
 
 // Packet handlers

@@ -1,6 +1,7 @@
 #include "status/status.h"
 
 #include "firmware/firmware.h"
+#include "machine/machine.h"
 
 #include <cmath>
 
@@ -22,6 +23,8 @@ const AxisState* QueryAxis(const Firmware& fw, const Window& w)
     return axis >= 0 && mask <= 0x0F ? &fw.axes[axis] : nullptr;
 }
 
+int AxisIndex(const Firmware& fw, const AxisState* a) { return static_cast<int>(a - fw.axes.data()); }
+
 } // namespace
 
 // A preset shifts the counter, and with it whatever is moving the axis.
@@ -39,6 +42,7 @@ void SetLp(Firmware& fw, const Bytes& p)
         a.lastPos += static_cast<double>(delta);
         a.drive.start += delta;
         ShiftPathAxis(fw, i, delta);
+        ShiftScale(fw, i, delta);
     }
     if (!ValidSelector(mask)) {
         fw.Fault(error::kBadCommand);
@@ -53,13 +57,13 @@ void SetEp(Firmware& fw, const Bytes& p)
 void GetLp(Firmware& fw, Window& w)
 {
     const AxisState* a = QueryAxis(fw, w);
-    PutReply(w, a ? static_cast<std::uint32_t>(a->lp) : 0, 4);
+    PutReply(w, a ? static_cast<std::uint32_t>(CounterReading(fw, AxisIndex(fw, a), a->lp)) : 0, 4);
 }
 
 void GetEp(Firmware& fw, Window& w)
 {
     const AxisState* a = QueryAxis(fw, w);
-    PutReply(w, a ? static_cast<std::uint32_t>(a->ep) : 0, 4);
+    PutReply(w, a ? static_cast<std::uint32_t>(CounterReading(fw, AxisIndex(fw, a), a->ep)) : 0, 4);
 }
 
 void GetCv(Firmware& fw, Window& w)
@@ -77,7 +81,7 @@ void GetCa(Firmware& fw, Window& w)
 void GetDi(Firmware& fw, Window& w)
 {
     const AxisState* a = QueryAxis(fw, w);
-    PutReply(w, a && w[108] < 16 ? (a->inputs >> w[108]) & 1u : 0, 1);
+    PutReply(w, a && w[108] < 16 ? (InputWord(fw, AxisIndex(fw, a)) >> w[108]) & 1u : 0, 1);
 }
 
 void GetError(Firmware& fw, Window& w)
@@ -98,7 +102,7 @@ void GetErrorCode(Firmware& fw, Window& w)
 void GetDiAll(Firmware& fw, Window& w)
 {
     const AxisState* a = QueryAxis(fw, w);
-    PutReply(w, a ? a->inputs : 0, 2);
+    PutReply(w, a ? InputWord(fw, AxisIndex(fw, a)) : 0, 2);
 }
 
 // No latch events are simulated: the reply is the latch store, and the query

@@ -1,0 +1,254 @@
+// Virtual modules for a program that does not know about them: the slot-bus
+// stand-in calls VelkorSim_PlugFromEnvironment the first time the program
+// asks for a slot's address, and the modules named in VELKOR_SIM_MODULES go
+// into their slots before the program's first access. When the program ends
+// (exit or a return from main), their summaries, trails and scope samples go
+// to the folder named in VELKOR_SIM_REPORT, where `velkor run` reads them.
+//
+//   VELKOR_SIM_MODULES  the modules, as velkor_sim/module_list.h reads them
+//   VELKOR_SIM_REPORT   a folder for the files written at the end (optional)
+//   VELKOR_SIM_EVENTS   a file that the packets, queries and progress are
+//                       appended to while the program runs (optional)
+//   VELKOR_SIM_RECORD   what to record, a comma-separated list of: trail,
+//                       packets, queries
+//   VELKOR_SIM_SCOPE    when set, each module's scope runs with these
+//                       settings (velkor_sim/module_list.h; empty: the
+//                       defaults) and its samples go to the report folder
+//
+// The files in the report folder, per module in slot N:
+//   slot-N.txt   "key value" lines: slot, time (simulated seconds), packets,
+//                exchanges, reads, writes, gaps, drops, unsimulated; one
+//                "unused CODE COUNT NAME" line per command the module could
+//                not use; one "axis I LP EP ERROR-CODE" line per axis
+//   trail-N.csv  time_s,lp1,lp2,lp3,lp4: the positions driven (with trail)
+//   scope-N.csv  the scope's samples as WriteScopeCsv writes them, added
+//                while the program runs (with VELKOR_SIM_SCOPE)
+// The events file has one line per event:
+//   trace SLOT packet TEXT   a packet taken, TEXT as Describe() gives it
+//   trace SLOT query TEXT    a query answered (with queries)
+//   progress SLOT SECONDS PACKETS EXCHANGES   once a second
+#include "velkor_sim/module_list.h"
+#include "velkor_sim/velkor_sim.h"
+#include "velkor_sim/virtual_module.h"
+
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+namespace velkor_sim {
+namespace {
+
+constexpr std::chrono::milliseconds kEventPeriod{100};
+constexpr int kProgressEvery = 10; // event periods
+
+std::string Variable(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value != nullptr ? std::string(value) : std::string();
+}
+
+bool Listed(const std::string& list, const std::string& word)
+{
+    std::istringstream in(list);
+    std::string item;
+    while (std::getline(in, item, ',')) {
+        if (item == word) {
+            return true;
+        }
+    }
+    return false;
+}
+
+struct Plugged {
+    std::uint8_t slot;
+    std::unique_ptr<VirtualModule> module;
+    std::unique_ptr<std::ofstream> scope; // scope-N.csv, while the scope runs
+};
+
+class EnvironmentSession {
+public:
+    EnvironmentSession(std::vector<ModuleSpec> specs, std::string reportFolder, std::string eventsFile,
+                       const std::string& record, const ScopeSettings* scope)
+        : reportFolder_(std::move(reportFolder)), eventsFile_(std::move(eventsFile)),
+          keepTrail_(Listed(record, "trail")), tracePackets_(Listed(record, "packets") || Listed(record, "queries")),
+          traceQueries_(Listed(record, "queries"))
+    {
+        for (ModuleSpec& spec : specs) {
+            spec.options.keepTrail = keepTrail_ && !reportFolder_.empty();
+            spec.options.keepLog = tracePackets_ && !eventsFile_.empty();
+            Plugged p{spec.slot, std::make_unique<VirtualModule>(spec.options), nullptr};
+            if (scope != nullptr && !reportFolder_.empty() && p.module->StartScope(*scope)) {
+                p.scope = std::make_unique<std::ofstream>(reportFolder_ + "/scope-" + std::to_string(spec.slot) +
+                                                          ".csv");
+                WriteScopeCsv(*p.scope, spec.slot, {}, true);
+            }
+            if (p.module->PlugInto(spec.slot)) {
+                modules_.push_back(std::move(p));
+            }
+        }
+        if (!eventsFile_.empty()) {
+            events_.open(eventsFile_, std::ios::app);
+        }
+        if (!eventsFile_.empty() || scope != nullptr) {
+            reporter_ = std::thread([this] { ReportEvents(); });
+        }
+    }
+
+    ~EnvironmentSession()
+    {
+        if (reporter_.joinable()) {
+            {
+                std::lock_guard<std::mutex> hold(mutex_);
+                quit_ = true;
+            }
+            wake_.notify_all();
+            reporter_.join();
+        }
+        WriteEvents(true);
+        WriteReport();
+        modules_.clear(); // unplugs each module and ends its firmware
+    }
+
+    int Count() const { return static_cast<int>(modules_.size()); }
+
+private:
+    void ReportEvents()
+    {
+        std::unique_lock<std::mutex> hold(mutex_);
+        int periods = 0;
+        while (!quit_) {
+            wake_.wait_for(hold, kEventPeriod);
+            if (quit_) {
+                break;
+            }
+            hold.unlock();
+            WriteEvents(++periods % kProgressEvery == 0);
+            hold.lock();
+        }
+    }
+
+    void WriteEvents(bool progress)
+    {
+        for (Plugged& p : modules_) {
+            if (p.scope != nullptr) {
+                WriteScopeCsv(*p.scope, p.slot, p.module->TakeScope(), false);
+                p.scope->flush();
+            }
+        }
+        if (!events_.is_open()) {
+            return;
+        }
+        for (Plugged& p : modules_) {
+            for (const LogEntry& e : p.module->TakeLog()) {
+                if (e.kind == LogEntry::Kind::Packet) {
+                    events_ << "trace " << unsigned(p.slot) << " packet " << Describe(e) << '\n';
+                } else if (traceQueries_) {
+                    events_ << "trace " << unsigned(p.slot) << " query " << Describe(e).substr(6) << '\n';
+                }
+            }
+            if (progress) {
+                const Counters c = p.module->GetCounters();
+                events_ << "progress " << unsigned(p.slot) << ' ' << p.module->Now() << ' ' << c.packetsTaken << ' '
+                        << c.exchangesAnswered << '\n';
+            }
+        }
+        events_.flush();
+    }
+
+    void WriteReport()
+    {
+        if (reportFolder_.empty()) {
+            return;
+        }
+        for (Plugged& p : modules_) {
+            const std::string slot = std::to_string(p.slot);
+            std::ofstream out(reportFolder_ + "/slot-" + slot + ".txt");
+            const Counters c = p.module->GetCounters();
+            out << "slot " << slot << "\ntime " << p.module->Now() << "\npackets " << c.packetsTaken
+                << "\nexchanges " << c.exchangesAnswered << "\nreads " << c.busReads << "\nwrites " << c.busWrites
+                << "\ngaps " << c.sequenceGaps << "\ndrops " << c.droppedPackets << "\nunsimulated "
+                << c.unsimulated << '\n';
+            for (const auto& unused : p.module->Unsimulated()) {
+                out << "unused " << unsigned(unused.first) << ' ' << unused.second << ' '
+                    << CodeName(unused.first, LogEntry::Kind::Packet) << '\n';
+            }
+            for (int i = 0; i < kAxisCount; ++i) {
+                const AxisStatus a = p.module->Axis(i);
+                char line[64];
+                std::snprintf(line, sizeof line, "axis %d %d %d 0x%04X\n", i + 1, a.lp, a.ep, unsigned(a.errorCode));
+                out << line;
+            }
+            if (keepTrail_) {
+                std::ofstream trail(reportFolder_ + "/trail-" + slot + ".csv");
+                trail << "time_s,lp1,lp2,lp3,lp4\n";
+                for (const TrailPoint& t : p.module->TakeTrail()) {
+                    trail << t.time << ',' << t.lp[0] << ',' << t.lp[1] << ',' << t.lp[2] << ',' << t.lp[3] << '\n';
+                }
+            }
+        }
+    }
+
+    std::vector<Plugged> modules_;
+    std::string reportFolder_;
+    std::string eventsFile_;
+    bool keepTrail_;
+    bool tracePackets_;
+    bool traceQueries_;
+    std::ofstream events_;
+    std::thread reporter_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool quit_ = false;
+};
+
+std::mutex gSetUp;
+EnvironmentSession* gSession = nullptr;
+int gResult = 0;
+bool gDone = false;
+
+void EndSession()
+{
+    std::lock_guard<std::mutex> hold(gSetUp);
+    delete gSession;
+    gSession = nullptr;
+}
+
+} // namespace
+} // namespace velkor_sim
+
+extern "C" int VelkorSim_PlugFromEnvironment(void)
+{
+    using namespace velkor_sim;
+    std::lock_guard<std::mutex> hold(gSetUp);
+    if (gDone) {
+        return gResult;
+    }
+    gDone = true;
+    std::vector<ModuleSpec> specs;
+    std::string error;
+    if (!ParseModuleList(Variable("VELKOR_SIM_MODULES"), specs, error)) {
+        std::fprintf(stderr, "velkor_sim: VELKOR_SIM_MODULES: %s\n", error.c_str());
+        gResult = -1;
+        return gResult;
+    }
+    if (specs.empty()) {
+        return 0;
+    }
+    ScopeSettings scope;
+    const char* scopeText = std::getenv("VELKOR_SIM_SCOPE");
+    if (scopeText != nullptr && !ParseScopeSettings(scopeText, scope, error)) {
+        std::fprintf(stderr, "velkor_sim: VELKOR_SIM_SCOPE: %s\n", error.c_str());
+        gResult = -1;
+        return gResult;
+    }
+    gSession = new EnvironmentSession(std::move(specs), Variable("VELKOR_SIM_REPORT"), Variable("VELKOR_SIM_EVENTS"),
+                                      Variable("VELKOR_SIM_RECORD"), scopeText != nullptr ? &scope : nullptr);
+    gResult = gSession->Count();
+    std::atexit(EndSession);
+    return gResult;
+}

@@ -1,0 +1,51 @@
+// The scope's engine inside the firmware (the public side is
+// velkor_sim/scope.h). The motion step calls AfterStep() once per step, after
+// the step's time has passed; everything else comes from the simulator API
+// under the module's lock.
+#ifndef VELKOR_SIM_SCOPE_SCOPE_H
+#define VELKOR_SIM_SCOPE_SCOPE_H
+
+#include "velkor_sim/scope.h"
+
+#include <deque>
+
+namespace velkor_sim {
+namespace detail {
+
+class Firmware;
+
+class Scope {
+public:
+    // Starts (or restarts) a capture; the ring is emptied. False when the
+    // settings are out of range.
+    bool Start(const ScopeSettings& settings, const Firmware& fw);
+    void Stop() { running_ = false; }
+    void AfterStep(const Firmware& fw);
+    std::vector<ScopeSample> Take();
+    ScopeState State() const;
+
+private:
+    ScopeSample Sample(const Firmware& fw) const;
+    bool Fired(const Firmware& fw) const;
+    void Remember(const Firmware& fw);
+    void Keep(std::deque<ScopeSample>& ring, std::size_t capacity, const ScopeSample& sample, bool count);
+
+    ScopeSettings settings_;
+    bool running_ = false;
+    bool triggered_ = false;
+    double triggerTime_ = 0;
+    double nextSample_ = 0;
+    std::uint64_t taken_ = 0;
+    std::uint64_t lost_ = 0;
+    std::deque<ScopeSample> ring_;
+    std::deque<ScopeSample> before_; // samples before the trigger
+    // The state at the end of the previous step, for the triggers.
+    std::int64_t lastLp_ = 0;
+    std::uint16_t lastInputs_ = 0;
+    std::uint8_t lastDriving_ = 0;
+};
+
+} // namespace detail
+} // namespace velkor_sim
+
+#endif

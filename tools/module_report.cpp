@@ -1,0 +1,107 @@
+// Reading and printing a virtual module's end-of-run report.
+#include "module_report.h"
+
+#include <fstream>
+#include <sstream>
+
+namespace velkor_tool {
+
+ModuleReport ReportOf(velkor_sim::VirtualModule& module, unsigned slot)
+{
+    ModuleReport r;
+    r.slot = slot;
+    r.time = module.Now();
+    r.counters = module.GetCounters();
+    for (const auto& entry : module.Unsimulated()) {
+        r.unused.emplace_back(velkor_sim::CodeName(entry.first, velkor_sim::LogEntry::Kind::Packet), entry.second);
+    }
+    for (int i = 0; i < velkor_sim::kAxisCount; ++i) {
+        const velkor_sim::AxisStatus a = module.Axis(i);
+        r.axes[i] = ModuleReport::Axis{a.lp, a.ep, a.errorCode};
+    }
+    r.hasAxes = true;
+    return r;
+}
+
+bool ReadModuleReport(const std::string& file, ModuleReport& out)
+{
+    std::ifstream in(file);
+    if (!in) {
+        return false;
+    }
+    ModuleReport r;
+    std::string line;
+    bool haveSlot = false;
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        std::string key;
+        words >> key;
+        velkor_sim::Counters& c = r.counters;
+        if (key == "slot") {
+            haveSlot = static_cast<bool>(words >> r.slot);
+        } else if (key == "time") {
+            words >> r.time;
+        } else if (key == "packets") {
+            words >> c.packetsTaken;
+        } else if (key == "exchanges") {
+            words >> c.exchangesAnswered;
+        } else if (key == "reads") {
+            words >> c.busReads;
+        } else if (key == "writes") {
+            words >> c.busWrites;
+        } else if (key == "gaps") {
+            words >> c.sequenceGaps;
+        } else if (key == "drops") {
+            words >> c.droppedPackets;
+        } else if (key == "unsimulated") {
+            words >> c.unsimulated;
+        } else if (key == "unused") {
+            unsigned code = 0;
+            std::uint32_t count = 0;
+            std::string name;
+            if (words >> code >> count && std::getline(words >> std::ws, name)) {
+                r.unused.emplace_back(name, count); // "HOME_START", or "code 250"
+            }
+        } else if (key == "axis") {
+            int index = 0;
+            ModuleReport::Axis a;
+            std::string error;
+            if (words >> index >> a.lp >> a.ep >> error && index >= 1 && index <= velkor_sim::kAxisCount) {
+                a.errorCode = static_cast<std::uint16_t>(std::stoul(error, nullptr, 16));
+                r.axes[index - 1] = a;
+                r.hasAxes = true;
+            }
+        }
+    }
+    if (!haveSlot) {
+        return false;
+    }
+    out = r;
+    return true;
+}
+
+void PrintModuleReport(std::FILE* out, const ModuleReport& r)
+{
+    const velkor_sim::Counters& c = r.counters;
+    std::fprintf(out, "Module in slot %u, %.3f s of simulated time\n", r.slot, r.time);
+    std::fprintf(out, "  packets taken        %llu\n", static_cast<unsigned long long>(c.packetsTaken));
+    std::fprintf(out, "  queries answered     %llu\n", static_cast<unsigned long long>(c.exchangesAnswered));
+    std::fprintf(out, "  bus accesses         %llu (%llu reads, %llu writes)\n",
+                 static_cast<unsigned long long>(c.busReads + c.busWrites),
+                 static_cast<unsigned long long>(c.busReads), static_cast<unsigned long long>(c.busWrites));
+    std::fprintf(out, "  sequence gaps        %u\n", c.sequenceGaps);
+    std::fprintf(out, "  dropped packets      %u\n", c.droppedPackets);
+    std::fprintf(out, "  commands it could not use: %u\n", c.unsimulated);
+    for (const auto& entry : r.unused) {
+        std::fprintf(out, "    %s: %u\n", entry.first.c_str(), entry.second);
+    }
+    if (r.hasAxes) {
+        std::fprintf(out, "  axis        LP        EP   error code\n");
+        for (int i = 0; i < velkor_sim::kAxisCount; ++i) {
+            std::fprintf(out, "  %4d  %8d  %8d       0x%04X\n", i + 1, r.axes[i].lp, r.axes[i].ep,
+                         unsigned(r.axes[i].errorCode));
+        }
+    }
+}
+
+} // namespace velkor_tool

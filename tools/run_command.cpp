@@ -1,0 +1,287 @@
+// velkor run: starts the application with the variables that make the
+// slot-bus stand-in plug virtual modules into its process (see
+// standins/brelan/setup/module_setup.h and VelkorSim_PlugFromEnvironment),
+// relays the modules' trace while it runs, and at its end prints the summary
+// and draws the pictures from the reports the modules left behind.
+#include "run_command.h"
+
+#include "child_process.h"
+#include "module_report.h"
+#include "output_file.h"
+#include "path_picture.h"
+
+#include <velkor_sim/module_list.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace velkor_tool {
+namespace {
+
+constexpr int kUsageError = 2;
+constexpr std::chrono::milliseconds kPoll{20};
+
+namespace fs = std::filesystem;
+
+// The shared virtual module for the application: the one installed beside
+// this tool's library folder, else the one of this build tree.
+std::string FindSharedModule()
+{
+    const std::string installed = ExecutableFolder() + VELKOR_SIM_INSTALLED_RELATIVE;
+    std::error_code ignored;
+    if (fs::exists(installed, ignored)) {
+        return installed;
+    }
+    if (fs::exists(VELKOR_SIM_BUILD_FILE, ignored)) {
+        return VELKOR_SIM_BUILD_FILE;
+    }
+    return std::string(); // the stand-in looks beside itself and on the system's path
+}
+
+// Follows the events file the modules append to while the program runs.
+class EventRelay {
+public:
+    explicit EventRelay(std::string file) : file_(std::move(file)) {}
+
+    void Drain()
+    {
+        std::ifstream in(file_, std::ios::binary);
+        if (!in) {
+            return;
+        }
+        in.seekg(static_cast<std::streamoff>(offset_));
+        std::string chunk((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string::size_type last = chunk.rfind('\n');
+        if (last == std::string::npos) {
+            return;
+        }
+        offset_ += last + 1;
+        std::istringstream lines(chunk.substr(0, last + 1));
+        std::string line;
+        while (std::getline(lines, line)) {
+            Handle(line);
+        }
+        std::fflush(stderr);
+    }
+
+    // The latest progress of each module, with the real time run so far.
+    void ShowProgress(double seconds)
+    {
+        for (unsigned slot = 1; slot < 8; ++slot) {
+            if (!progress_[slot].empty()) {
+                std::fprintf(stderr, "velkor run: %.0f s: slot %u %s\n", seconds, slot, progress_[slot].c_str());
+            }
+        }
+        std::fflush(stderr);
+    }
+
+private:
+    void Handle(const std::string& line)
+    {
+        std::istringstream words(line);
+        std::string kind, what;
+        unsigned slot = 0;
+        words >> kind >> slot;
+        if (kind == "trace") {
+            words >> what;
+            std::string rest;
+            std::getline(words, rest);
+            if (!rest.empty() && rest[0] == ' ') {
+                rest.erase(0, 1);
+            }
+            if (what == "packet") {
+                std::fprintf(stderr, "  trace slot %u  packet %-6llu %s\n", slot,
+                             static_cast<unsigned long long>(++packets_[slot & 7]), rest.c_str());
+            } else {
+                std::fprintf(stderr, "  trace slot %u  query         %s\n", slot, rest.c_str());
+            }
+        } else if (kind == "progress" && slot < 8) {
+            double seconds = 0;
+            unsigned long long taken = 0, answered = 0;
+            words >> seconds >> taken >> answered;
+            char text[160];
+            std::snprintf(text, sizeof text, "at %.1f s of simulated time, %llu packets taken, %llu queries answered",
+                          seconds, taken, answered);
+            progress_[slot] = text;
+        }
+    }
+
+    std::string file_;
+    std::string progress_[8];
+    std::uint64_t offset_ = 0;
+    std::uint64_t packets_[8] = {};
+};
+
+std::string ProgramText(const std::vector<std::string>& program)
+{
+    std::string text;
+    for (const std::string& word : program) {
+        text += (text.empty() ? "" : " ") + word;
+    }
+    return text;
+}
+
+bool ReadTrail(const std::string& file, std::vector<Point3>& path)
+{
+    std::ifstream in(file);
+    std::string line;
+    if (!std::getline(in, line)) {
+        return false;
+    }
+    while (std::getline(in, line)) {
+        double t = 0, x = 0, y = 0, z = 0;
+        char comma = 0;
+        std::istringstream fields(line);
+        if (fields >> t >> comma >> x >> comma >> y >> comma >> z) {
+            path.push_back(Point3{{x, y, z}});
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+int RunProgram(const RunOptions& options)
+{
+    // The modules, checked before anything starts.
+    std::vector<velkor_sim::ModuleSpec> specs;
+    std::string modules;
+    for (std::string text : options.modules.empty() ? std::vector<std::string>{"3"} : options.modules) {
+        if (options.speed > 0 && text.find(",speed=") == std::string::npos) {
+            char speed[32];
+            std::snprintf(speed, sizeof speed, ",speed=%.17g", options.speed);
+            text += speed;
+        }
+        std::string error;
+        if (!velkor_sim::ParseModule(text, specs, error)) {
+            std::fprintf(stderr, "velkor run: %s\n", error.c_str());
+            return kUsageError;
+        }
+        modules += (modules.empty() ? "" : ";") + text;
+    }
+
+    std::string error;
+    const std::string folder = MakeRunFolder(error);
+    if (folder.empty()) {
+        std::fprintf(stderr, "velkor run: %s\n", error.c_str());
+        return 1;
+    }
+    std::string record;
+    if (!options.svgFile.empty()) {
+        record += "trail,";
+    }
+    if (options.traceQueries) {
+        record += "queries,";
+    } else if (options.trace) {
+        record += "packets,";
+    }
+    const std::string eventsFile = folder + "/events.txt";
+    std::vector<std::pair<std::string, std::string>> environment{
+        {"VELKOR_SIM_MODULES", modules},
+        {"VELKOR_SIM_REPORT", folder},
+        {"VELKOR_SIM_EVENTS", eventsFile},
+        {"VELKOR_SIM_RECORD", record},
+    };
+    if (!options.scopeFile.empty()) {
+        environment.emplace_back("VELKOR_SIM_SCOPE", options.scopeSettings);
+    }
+    const std::string library = FindSharedModule();
+    if (!library.empty()) {
+        environment.emplace_back("VELKOR_SIM_LIBRARY", library);
+    }
+
+    ChildEnd end;
+    {
+        ChildProcess child;
+        if (!child.Start(options.program, environment, error)) {
+            std::fprintf(stderr, "velkor run: %s\n", error.c_str());
+            std::error_code ignored;
+            fs::remove_all(folder, ignored);
+            return 127;
+        }
+        EventRelay relay(eventsFile);
+        const auto started = std::chrono::steady_clock::now();
+        const auto every = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+            std::chrono::duration<double>(options.progressSeconds));
+        auto nextProgress = started + every;
+        while (!child.Ended(end)) {
+            std::this_thread::sleep_for(kPoll);
+            const auto now = std::chrono::steady_clock::now();
+            relay.Drain();
+            if (options.progressSeconds > 0 && now >= nextProgress) {
+                nextProgress = now + every;
+                relay.ShowProgress(std::chrono::duration<double>(now - started).count());
+            }
+        }
+        relay.Drain();
+    }
+
+    const std::string program = ProgramText(options.program);
+    if (end.signal != 0) {
+        std::fprintf(stderr, "\nvelkor run: %s was ended by signal %d (%s)\n", program.c_str(), end.signal,
+                     SignalName(end.signal).c_str());
+    } else {
+        std::fprintf(stderr, "\nvelkor run: %s exited with %d\n", program.c_str(), end.exitCode);
+    }
+
+    int reported = 0;
+    std::string scopeText;
+    Picture picture;
+    picture.title = "velkor run: the paths the virtual modules drove";
+    for (const velkor_sim::ModuleSpec& spec : specs) {
+        const std::string slot = std::to_string(spec.slot);
+        ModuleReport report;
+        if (!ReadModuleReport(folder + "/slot-" + slot + ".txt", report)) {
+            continue;
+        }
+        ++reported;
+        PrintModuleReport(stderr, report);
+        if (!options.scopeFile.empty()) {
+            // One CSV for all modules: the column names once, then each module's samples.
+            std::ifstream in(folder + "/scope-" + slot + ".csv", std::ios::binary);
+            std::string line;
+            if (std::getline(in, line)) {
+                if (scopeText.empty()) {
+                    scopeText = line + "\n";
+                }
+                while (std::getline(in, line)) {
+                    scopeText += line + "\n";
+                }
+            }
+        }
+        std::vector<Point3> path;
+        if (!options.svgFile.empty() && ReadTrail(folder + "/trail-" + slot + ".csv", path)) {
+            picture.paths.push_back(PicturePath{"slot " + slot, std::move(path)});
+        }
+    }
+    if (reported == 0) {
+        std::fprintf(stderr, "velkor run: no module report: the program %s\n",
+                     end.signal != 0 ? "was ended before it could write one (a signal leaves no report)"
+                                     : "never asked for a slot's address, or its slot-bus library has no "
+                                       "virtual module set-up");
+    }
+    if (!options.svgFile.empty() && !picture.paths.empty()) {
+        if (WritePathPicture(options.svgFile, picture, error)) {
+            std::fprintf(stderr, "velkor run: picture of the paths written to %s\n", options.svgFile.c_str());
+        } else {
+            std::fprintf(stderr, "velkor run: %s\n", error.c_str());
+        }
+    }
+    if (!options.scopeFile.empty() && !scopeText.empty()) {
+        if (WriteWholeFile(options.scopeFile, scopeText, error)) {
+            std::fprintf(stderr, "velkor run: scope samples written to %s (draw them with: velkor plot %s --svg FILE)\n",
+                         options.scopeFile.c_str(), options.scopeFile.c_str());
+        } else {
+            std::fprintf(stderr, "velkor run: %s\n", error.c_str());
+        }
+    }
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+    return end.exitCode;
+}
+
+} // namespace velkor_tool

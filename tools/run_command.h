@@ -1,0 +1,29 @@
+// velkor run: an unchanged application on virtual modules.
+#ifndef VELKOR_TOOLS_RUN_COMMAND_H
+#define VELKOR_TOOLS_RUN_COMMAND_H
+
+#include <string>
+#include <vector>
+
+namespace velkor_tool {
+
+struct RunOptions {
+    std::vector<std::string> modules; // "SLOT[,OPTIONS]" each; none: one module in slot 3
+    double speed = 0;                 // 0: each module's own speed (default 1)
+    bool trace = false;               // print every packet the modules take
+    bool traceQueries = false;        // ... and every query they answer
+    std::string svgFile;              // picture of the paths driven
+    std::string scopeFile;            // scope samples as CSV
+    std::string scopeSettings;        // velkor_sim/module_list.h's text form
+    double progressSeconds = 10;      // how often to show progress; 0: never
+    std::vector<std::string> program; // the program and its arguments
+};
+
+// Runs the program and prints the modules' summaries on stderr. Returns the
+// program's exit code (128 + the signal when a signal ended it), or 2 when
+// the modules given cannot be set up.
+int RunProgram(const RunOptions& options);
+
+} // namespace velkor_tool
+
+#endif

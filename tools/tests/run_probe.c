@@ -1,0 +1,102 @@
+/* A small application for the tests of `velkor run`: it knows nothing of
+ * virtual modules. Usage: run_probe HOW [SLOT...]
+ *   exit N    registers a card on each slot given, moves axis 1 of each by
+ *             1000 pulses and exits with N when all got there (else 100)
+ *   crash     the same, then ends by a signal (SIGSEGV)
+ *   idle      exits with 0 without touching the slot bus
+ *   wait MS   registers the card on the slot given and waits MS ms
+ *   profile   registers the card on the slot given and moves axis 1 by 10000
+ *             pulses: from 100 up to 10000 pulses/s at 100000 pulses/s^2,
+ *             1.09801 s in all; exits with 0 when it got there
+ *   unknown   registers the card on the slot given and posts a packet with
+ *             code 250, which no export sends, on the raw slot bus */
+#include <BrelanSDK.h>
+#include <Velkor.h>
+
+#include <signal.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <time.h>
+
+static void sleep_ms(long ms)
+{
+    struct timespec t = {ms / 1000, (ms % 1000) * 1000000L};
+    nanosleep(&t, NULL);
+}
+
+static int move_cards(int count, char** slots)
+{
+    int card;
+    for (card = 0; card < count; ++card) {
+        if (!Velkor_REGISTRATION((uint8_t)card, (uint8_t)atoi(slots[card]))) {
+            fprintf(stderr, "run_probe: no module in slot %s\n", slots[card]);
+            return 0;
+        }
+        Velkor_SET_LP((uint8_t)card, 1, 0);
+        Velkor_SET_V((uint8_t)card, 1, 20000);
+        Velkor_FIXED_MOVE((uint8_t)card, 1, 1000 * (card + 1));
+    }
+    for (card = 0; card < count; ++card) {
+        while (Velkor_STOP_WAIT((uint8_t)card, 1) != 1) {
+            sleep_ms(5);
+        }
+        if (Velkor_GET_LP((uint8_t)card, 1) != 1000 * (card + 1)) {
+            return 0;
+        }
+    }
+    return 1;
+}
+
+int main(int argc, char** argv)
+{
+    if (argc >= 3 && strcmp(argv[1], "exit") == 0) {
+        return move_cards(argc - 3, argv + 3) ? atoi(argv[2]) : 100;
+    }
+    if (argc >= 2 && strcmp(argv[1], "crash") == 0) {
+        move_cards(argc - 2, argv + 2);
+        fflush(stdout);
+        raise(SIGSEGV);
+        return 101;
+    }
+    if (argc >= 2 && strcmp(argv[1], "idle") == 0) {
+        return 0;
+    }
+    if (argc >= 4 && strcmp(argv[1], "wait") == 0) {
+        if (!Velkor_REGISTRATION(0, (uint8_t)atoi(argv[3]))) {
+            return 100;
+        }
+        sleep_ms(atol(argv[2]));
+        return 0;
+    }
+    if (argc >= 3 && strcmp(argv[1], "profile") == 0) {
+        if (!Velkor_REGISTRATION(0, (uint8_t)atoi(argv[2]))) {
+            return 100;
+        }
+        Velkor_SET_LP(0, 1, 0);
+        Velkor_SET_SV(0, 1, 100);
+        Velkor_SET_V(0, 1, 10000);
+        Velkor_SET_A(0, 1, 100000);
+        Velkor_FIXED_MOVE(0, 1, 10000);
+        while (Velkor_STOP_WAIT(0, 1) != 1) {
+            sleep_ms(5);
+        }
+        return Velkor_GET_LP(0, 1) == 10000 ? 0 : 1;
+    }
+    if (argc >= 3 && strcmp(argv[1], "unknown") == 0) {
+        const uint32_t base = GetSlotAddr((uint8_t)atoi(argv[2]));
+        if (!Velkor_REGISTRATION(0, (uint8_t)atoi(argv[2]))) {
+            return 100;
+        }
+        IoWriteByte(base + 2, 0);
+        IoWriteByte(base + 64, 250);
+        IoWriteByte(base + 66, 10);
+        IoWriteByte(base + 126, 1);
+        while (IoReadByte(base + 126) != 0) {
+            sleep_ms(1);
+        }
+        return 0;
+    }
+    fprintf(stderr, "usage: run_probe exit N SLOT... | crash SLOT... | idle | wait MS SLOT | profile SLOT | unknown SLOT\n");
+    return 2;
+}

@@ -1,0 +1,232 @@
+// The tool's parts without a run: ticks, label placement, the path picture's
+// marks, the scope CSV reader and the module report reader.
+#include "module_report.h"
+#include "output_file.h"
+#include "path_picture.h"
+#include "scope_plot.h"
+#include "svg_canvas.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <regex>
+#include <string>
+
+namespace velkor_tool {
+namespace {
+
+std::string TempFile(const std::string& name)
+{
+    return ::testing::TempDir() + "velkor_tool_" + name;
+}
+
+void Write(const std::string& file, const std::string& text)
+{
+    std::ofstream out(file, std::ios::binary);
+    out << text;
+}
+
+TEST(Ticks, RoundStepsThatCoverTheRange)
+{
+    struct Case {
+        double low, high;
+        int most;
+        double step;
+    };
+    const Case cases[] = {
+        {0, 10, 6, 2}, {0, 1, 6, 0.2}, {-200000, 200000, 6, 100000}, {3, 7, 6, 1},
+        {0.001, 7.3, 7, 2}, {-1, 1, 6, 0.5}, {1000, 1000.5, 6, 0.1},
+    };
+    for (const Case& c : cases) {
+        const Ticks t = NiceTicks(c.low, c.high, c.most);
+        EXPECT_DOUBLE_EQ(t.step, c.step) << c.low << ".." << c.high;
+        ASSERT_FALSE(t.at.empty());
+        EXPECT_LE(static_cast<int>(t.at.size()), c.most) << c.low << ".." << c.high;
+        EXPECT_GE(t.at.front(), c.low - 1e-9);
+        EXPECT_LE(t.at.back(), c.high + 1e-9);
+        EXPECT_LT(t.at.front() - c.low, t.step + 1e-9);
+        EXPECT_LT(c.high - t.at.back(), t.step + 1e-9);
+    }
+    // A range of nothing still gives one tick, never a loop without end.
+    EXPECT_EQ(NiceTicks(5, 5, 6).at.size(), 1u);
+    EXPECT_EQ(NiceTicks(0, std::nan(""), 6).at.size(), 1u);
+}
+
+TEST(Ticks, TextHasTheDecimalsTheStepNeeds)
+{
+    EXPECT_EQ(TickText(20000, 5000), "20000");
+    EXPECT_EQ(TickText(-0.5, 0.5), "-0.5");
+    EXPECT_EQ(TickText(0.004, 0.002), "0.004");
+    EXPECT_EQ(TickText(3, 1), "3");
+}
+
+TEST(Labels, NeverOverprintOneAnother)
+{
+    const Box area{0, 0, 200, 120};
+    LabelPlacer placer(area, 11);
+    std::vector<Box> boxes;
+    int placed = 0;
+    // Forty labels at one point: each is placed clear of the others, or not at all.
+    for (int i = 0; i < 40; ++i) {
+        const std::string text = "label " + std::to_string(i);
+        const LabelPlacer::Placed p = placer.Place(100, 60, text);
+        if (!p.placed) {
+            continue;
+        }
+        ++placed;
+        const Box b{p.x, p.y - 11, TextWidth(text, 11), 13};
+        EXPECT_TRUE(b.Inside(area)) << text;
+        for (const Box& other : boxes) {
+            EXPECT_FALSE(b.Overlaps(other)) << text;
+        }
+        boxes.push_back(b);
+    }
+    EXPECT_GE(placed, 8);
+    EXPECT_LT(placed, 40); // the area is full: the rest are left out, not piled up
+}
+
+TEST(Labels, KeepClearOfObstacles)
+{
+    LabelPlacer placer(Box{0, 0, 300, 300}, 11);
+    const Box marker{145, 145, 10, 10};
+    placer.Obstacle(marker);
+    const LabelPlacer::Placed p = placer.Place(150, 150, "start");
+    ASSERT_TRUE(p.placed);
+    EXPECT_FALSE((Box{p.x, p.y - 11, TextWidth("start", 11), 13}).Overlaps(marker));
+}
+
+TEST(PathPicture, MarksAtOnePointShareOneLabel)
+{
+    Picture picture;
+    picture.title = "t";
+    picture.paths.push_back(PicturePath{"slot 3", {{{0, 0, 0}}, {{100, 0, 0}}, {{100, 100, 0}}}});
+    picture.marks.push_back(Mark{{{100, 100, 0}}, "2"});
+    picture.marks.push_back(Mark{{{100, 100, 0}}, "3"});
+    const std::string svg = PathPictureSvg(picture);
+    EXPECT_NE(svg.find(">2, 3</text>"), std::string::npos);
+    EXPECT_EQ(svg.find(">2</text>"), std::string::npos);
+    // Three views of one path: three lines, three start markers, and the
+    // coordinates in pulses on every axis.
+    const std::regex polyline("<polyline class=\"p0\"");
+    EXPECT_EQ(std::distance(std::sregex_iterator(svg.begin(), svg.end(), polyline), std::sregex_iterator()), 3);
+    EXPECT_NE(svg.find("X (pulses)"), std::string::npos);
+    EXPECT_NE(svg.find("Z (pulses)"), std::string::npos);
+    EXPECT_NE(svg.find("class=\"start\""), std::string::npos);
+}
+
+TEST(PathPicture, PlaneViewComesFirst)
+{
+    Picture picture;
+    picture.paths.push_back(PicturePath{"arc", {{{0, 0, 0}}, {{0, 10, 10}}}});
+    PlaneView plane;
+    plane.u = {{0, 1, 0}};
+    plane.v = {{0, 0, 1}};
+    plane.caption = "own plane";
+    plane.uName = "u";
+    plane.vName = "v";
+    picture.plane = plane;
+    const std::string svg = PathPictureSvg(picture);
+    const auto own = svg.find(">own plane<");
+    ASSERT_NE(own, std::string::npos);
+    EXPECT_LT(own, svg.find("XY view"));
+    EXPECT_NE(svg.find(">u (pulses)<"), std::string::npos);
+}
+
+TEST(ScopeCsv, ReadsTheSamplesOfEachSlotApart)
+{
+    const std::string file = TempFile("two_slots.csv");
+    Write(file, "time_s,slot,axis1_lp,axis1_speed\n0.001,3,1,100\n0.001,5,7,50\n0.002,3,2,200\n");
+    std::map<unsigned, ScopeColumns> slots;
+    std::string error;
+    ASSERT_TRUE(ReadScopeCsv(file, slots, error)) << error;
+    ASSERT_EQ(slots.size(), 2u);
+    EXPECT_EQ(slots[3]["axis1_lp"], (std::vector<double>{1, 2}));
+    EXPECT_EQ(slots[5]["axis1_speed"], (std::vector<double>{50}));
+    const std::string svg = ScopePlotSvg("title", slots);
+    EXPECT_NE(svg.find("Slot 3, axis 1: speed"), std::string::npos);
+    EXPECT_NE(svg.find("Slot 5, axis 1: position"), std::string::npos);
+    std::remove(file.c_str());
+}
+
+TEST(ScopeCsv, RefusesWhatIsNotAScopeCsv)
+{
+    struct Case {
+        const char* text;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"", "is empty"},
+        {"a,b,c\n1,2,3\n", "is not a scope CSV"},
+        {"time_s,slot,axis1_lp\n", "has no samples"},
+        {"time_s,slot,axis1_lp\n0.1,3\n", "line 2: 2 fields, not 3"},
+        {"time_s,slot,axis1_lp\n0.1,3,1\n0.2,3,x\n", "line 3: 'x' is not a number"},
+        {"time_s,slot,axis1_lp\n0.1,3,inf\n", "'inf' is not a number"},
+    };
+    const std::string file = TempFile("bad.csv");
+    for (const Case& c : cases) {
+        Write(file, c.text);
+        std::map<unsigned, ScopeColumns> slots;
+        std::string error;
+        EXPECT_FALSE(ReadScopeCsv(file, slots, error)) << c.text;
+        EXPECT_NE(error.find(c.message), std::string::npos) << c.text << ": " << error;
+    }
+    std::remove(file.c_str());
+    std::map<unsigned, ScopeColumns> slots;
+    std::string error;
+    EXPECT_FALSE(ReadScopeCsv(TempFile("no_such.csv"), slots, error));
+    EXPECT_NE(error.find("cannot read"), std::string::npos);
+}
+
+TEST(ModuleReport, ReadsWhatTheModuleWrote)
+{
+    const std::string file = TempFile("slot-5.txt");
+    Write(file, "slot 5\ntime 1.25\npackets 12\nexchanges 30\nreads 100\nwrites 200\ngaps 1\ndrops 2\n"
+                "unsimulated 3\nunused 63 2 HOME_START\nunused 250 1 code 250\naxis 1 5000 4990 0x1000\n"
+                "axis 4 -7 -7 0x0000\n");
+    ModuleReport r;
+    ASSERT_TRUE(ReadModuleReport(file, r));
+    EXPECT_EQ(r.slot, 5u);
+    EXPECT_DOUBLE_EQ(r.time, 1.25);
+    EXPECT_EQ(r.counters.packetsTaken, 12u);
+    EXPECT_EQ(r.counters.exchangesAnswered, 30u);
+    EXPECT_EQ(r.counters.sequenceGaps, 1u);
+    EXPECT_EQ(r.counters.droppedPackets, 2u);
+    EXPECT_EQ(r.counters.unsimulated, 3u);
+    ASSERT_EQ(r.unused.size(), 2u);
+    EXPECT_EQ(r.unused[0], (std::pair<std::string, std::uint32_t>{"HOME_START", 2}));
+    EXPECT_EQ(r.unused[1], (std::pair<std::string, std::uint32_t>{"code 250", 1}));
+    EXPECT_TRUE(r.hasAxes);
+    EXPECT_EQ(r.axes[0].lp, 5000);
+    EXPECT_EQ(r.axes[0].ep, 4990);
+    EXPECT_EQ(r.axes[0].errorCode, 0x1000);
+    EXPECT_EQ(r.axes[3].lp, -7);
+    Write(file, "packets 12\n"); // no slot: not a report
+    EXPECT_FALSE(ReadModuleReport(file, r));
+    std::remove(file.c_str());
+    EXPECT_FALSE(ReadModuleReport(TempFile("slot-9.txt"), r));
+}
+
+TEST(OutputFile, CheckingLeavesNoFileBehind)
+{
+    const std::string file = TempFile("checked.svg");
+    std::remove(file.c_str());
+    std::string error;
+    EXPECT_TRUE(CheckWritable(file, error)) << error;
+    EXPECT_FALSE(std::ifstream(file).good());
+    // A file that exists keeps its content.
+    Write(file, "keep");
+    EXPECT_TRUE(CheckWritable(file, error));
+    std::ifstream in(file);
+    std::string content;
+    in >> content;
+    EXPECT_EQ(content, "keep");
+    std::remove(file.c_str());
+    EXPECT_FALSE(CheckWritable(TempFile("no-such-folder/x.svg"), error));
+    EXPECT_NE(error.find("cannot write"), std::string::npos);
+    EXPECT_FALSE(CheckWritable("", error));
+}
+
+} // namespace
+} // namespace velkor_tool
