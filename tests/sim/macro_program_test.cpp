@@ -476,6 +476,29 @@ TEST(MacroCalls, ListAProgramFromC)
     EXPECT_EQ(VelkorSim_DescribeMacroStep(nullptr, 7, 0, text, sizeof text), 0);
     EXPECT_EQ(VelkorSim_MacroRunning(m), 0);
     EXPECT_EQ(VelkorSim_MacroProgramSteps(nullptr, 7), 0u);
+    EXPECT_EQ(VelkorSim_MacroRunning(nullptr), 0);
+    EXPECT_EQ(VelkorSim_AdvanceUntilProgramEnds(nullptr, 1000), 0);
+    VelkorSim_Unplug(m);
+}
+
+TEST(MacroCalls, RunAProgramOnTheManualClockFromC)
+{
+    brelan::Reset();
+    VelkorSimModule* m = VelkorSim_Create(nullptr); // the manual clock
+    ASSERT_NE(m, nullptr);
+    ASSERT_EQ(VelkorSim_PlugInto(m, 4), 1);
+    ASSERT_EQ(Velkor_REGISTRATION(1, 4), 1);
+    Velkor_MP_CREATE(1, 2);
+    Velkor_MP_TIMER(1, 30);
+    Velkor_MP_SET_VAR(1, 6, 66);
+    Velkor_MP_CLOSE(1);
+    Velkor_MP_CALL(1, 2);
+    VelkorSim_WaitSettled(m);
+    EXPECT_EQ(VelkorSim_MacroRunning(m), 1);
+    EXPECT_EQ(VelkorSim_AdvanceUntilProgramEnds(m, 10000), 0); // 10 ms of the 30
+    EXPECT_EQ(VelkorSim_AdvanceUntilProgramEnds(m, 1000000), 1);
+    EXPECT_EQ(Velkor_READ_VAR(1, 6), 66);
+    EXPECT_NEAR(VelkorSim_Now(m), 0.030, 0.0015);
     VelkorSim_Unplug(m);
     brelan::Reset();
 }

@@ -297,6 +297,10 @@ VELKOR_SIM_API int VelkorSim_DescribeMacroStep(const VelkorSimModule* module, ui
                                                char* text, size_t size);
 /* 1 while a program run (debugged or not) is in progress, otherwise 0. */
 VELKOR_SIM_API int VelkorSim_MacroRunning(const VelkorSimModule* module);
+/* Manual clock: advances step by step until no program run is in progress,
+ * at most limit_us. 1 when the run ended; 0 at the limit, or at once while
+ * the debugger holds the run before a step. */
+VELKOR_SIM_API int VelkorSim_AdvanceUntilProgramEnds(VelkorSimModule* module, uint64_t limit_us);
 
 #ifdef __cplusplus
 }

@@ -240,8 +240,8 @@ public:
     std::vector<MacroStep> MacroProgram(std::uint8_t program) const;
     MacroRunStatus MacroRun() const;
     // Manual clock: advances step by step until no program run is in
-    // progress, at most `limit`. A run paused by the debugger does not end
-    // by itself. Returns whether the run ended.
+    // progress, at most `limit`. A run the debugger holds before a step does
+    // not end by itself: false at once. Returns whether the run ended.
     bool AdvanceUntilProgramEnds(std::chrono::microseconds limit);
 
     // Sets factor bits in the interrupt code register and raises the slot

@@ -1,7 +1,10 @@
 // The C calls of the macro programs over the VirtualModule.
 #include "c_api/c_module.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <limits>
 #include <string>
 
 extern "C" {
@@ -31,6 +34,16 @@ int VelkorSim_DescribeMacroStep(const VelkorSimModule* module, uint8_t program, 
 int VelkorSim_MacroRunning(const VelkorSimModule* module)
 {
     return module != nullptr && module->module.MacroRun().running ? 1 : 0;
+}
+
+int VelkorSim_AdvanceUntilProgramEnds(VelkorSimModule* module, uint64_t limit_us)
+{
+    if (module == nullptr) {
+        return 0;
+    }
+    const auto limit = std::chrono::microseconds(static_cast<std::int64_t>(
+        std::min<uint64_t>(limit_us, static_cast<uint64_t>(std::numeric_limits<std::int64_t>::max()))));
+    return module->module.AdvanceUntilProgramEnds(limit) ? 1 : 0;
 }
 
 } // extern "C"
