@@ -1,0 +1,29 @@
+"""Velkor from Python: the driver library of the four-axis motion module and
+its virtual module, over ctypes.
+
+- ``velkor.raw``: every export of ``Velkor.h`` with its exact C types
+  (``raw.Velkor_GET_LP(0, 1)``), ``raw.POINT_3D``, ``raw.nVelkor``.
+- ``velkor.Card``, ``Axis``: the common work in a few words, with range
+  checks, time-outs and tidy-up; nothing changes what goes to the module.
+- ``velkor.VirtualModule``: a virtual module in a slot of the virtual
+  backplane, for tests and for work without a controller.
+- ``velkor.pytest_plugin``: the fixtures ``virtual_module`` and
+  ``virtual_card``.
+
+Nothing is loaded at import: the libraries are found (``velkor.finding``)
+and loaded on first use.
+"""
+
+from .bits import ARC_DEGENERATE, Axes, ErrorBits, Inputs, InterruptFactor, axis_mask
+from .card import ArcPlan, Axis, Card, LinePath, MixPath
+from .errors import (ArcDegenerate, InterruptServiceError, InterruptTimeout, ModuleError, MotionTimeout,
+                     RegistrationError, VelkorError)
+from .finding import LibraryNotFound
+from .raw import POINT_3D
+from .sim import VirtualModule
+
+__all__ = [
+    "ARC_DEGENERATE", "ArcDegenerate", "ArcPlan", "Axes", "Axis", "Card", "ErrorBits", "InterruptFactor",
+    "Inputs", "InterruptServiceError", "InterruptTimeout", "LibraryNotFound", "LinePath", "MixPath", "ModuleError",
+    "MotionTimeout", "POINT_3D", "RegistrationError", "VelkorError", "VirtualModule", "axis_mask",
+]
