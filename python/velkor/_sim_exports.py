@@ -81,6 +81,9 @@ FUNCTIONS = (
     ('VelkorSim_SetDriveAlarm', 'void', (('module', 'VelkorSimModule*'), ('axis_index', 'int'), ('on', 'int'))),
     ('VelkorSim_PressJog', 'void', (('module', 'VelkorSimModule*'), ('axis_index', 'int'), ('direction', 'int'))),
     ('VelkorSim_TurnHandwheel', 'void', (('module', 'VelkorSimModule*'), ('axis_index', 'int'), ('counts', 'int32_t'))),
+    ('VelkorSim_DescribeMacroStep', 'int', (('module', 'const VelkorSimModule*'), ('program', 'uint8_t'), ('index', 'uint32_t'), ('text', 'char*'), ('size', 'size_t'))),
+    ('VelkorSim_MacroRunning', 'int', (('module', 'const VelkorSimModule*'),)),
+    ('VelkorSim_AdvanceUntilProgramEnds', 'int', (('module', 'VelkorSimModule*'), ('limit_us', 'uint64_t'))),
 )
 
 # (name, type)

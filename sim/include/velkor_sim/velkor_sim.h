@@ -293,8 +293,7 @@ VELKOR_SIM_API void VelkorSim_TurnHandwheel(VelkorSimModule* module, int axis_in
 /* Writes step `index` of a program, decoded ("MP_FOR count=3"), into text
  * (at most size bytes, the ending 0 included). Returns 1, or 0 when there is
  * no such step (text then holds an empty string when size > 0). */
-VELKOR_SIM_API int VelkorSim_DescribeMacroStep(const VelkorSimModule* module, uint8_t program, uint32_t index,
-                                               char* text, size_t size);
+VELKOR_SIM_API int VelkorSim_DescribeMacroStep(const VelkorSimModule* module, uint8_t program, uint32_t index, char* text, size_t size);
 /* 1 while a program run (debugged or not) is in progress, otherwise 0. */
 VELKOR_SIM_API int VelkorSim_MacroRunning(const VelkorSimModule* module);
 /* Manual clock: advances step by step until no program run is in progress,
