@@ -103,7 +103,9 @@ VELKOR_API void Velkor_CLEAR_CARD_BUFFER(uint8_t cardNo);
 
 /* Probes the module by stepping the sequence register four times and reading
  * the handshake register after each step; restores the sequence number.
- * Returns 1 when any of the four reads is non-zero, else 0. */
+ * Returns 1 when the module is not ready to take a command (any of the four
+ * reads is non-zero: the mailbox is busy, or the slot is empty and reads
+ * 0xFF), 0 when a live module's mailbox is idle. */
 VELKOR_API uint8_t Velkor_CHECK_RTC(uint8_t cardNo);
 
 /* Queries (code 204) and returns the module's firmware version word. */

@@ -8,9 +8,9 @@ OPAQUE = ('VelkorSimModule',)
 
 # (name, ((field, type, array length or 0), ...)), in header order
 STRUCTS = (
-    ('VelkorSimOptions', (('size', 'uint32_t', 0), ('id', 'uint8_t', 0), ('clock', 'uint8_t', 0), ('keep_trail', 'uint8_t', 0), ('keep_log', 'uint8_t', 0), ('time_scale', 'double', 0), ('take_latency_us', 'uint32_t', 0), ('step_us', 'uint32_t', 0), ('firmware_version', 'uint32_t', 0))),
+    ('VelkorSimOptions', (('size', 'uint32_t', 0), ('id', 'uint8_t', 0), ('clock', 'uint8_t', 0), ('keep_trail', 'uint8_t', 0), ('keep_log', 'uint8_t', 0), ('time_scale', 'double', 0), ('take_latency_us', 'uint32_t', 0), ('step_us', 'uint32_t', 0), ('firmware_version', 'uint32_t', 0), ('sprint_scale', 'double', 0), ('buffer_segments', 'uint32_t', 0))),
     ('VelkorSimAxis', (('lp', 'int32_t', 0), ('ep', 'int32_t', 0), ('speed', 'double', 0), ('acceleration', 'double', 0), ('driving', 'uint8_t', 0), ('error_code', 'uint16_t', 0), ('inputs', 'uint16_t', 0))),
-    ('VelkorSimCounters', (('packets_taken', 'uint64_t', 0), ('exchanges_answered', 'uint64_t', 0), ('bus_reads', 'uint64_t', 0), ('bus_writes', 'uint64_t', 0), ('sequence_gaps', 'uint32_t', 0), ('dropped_packets', 'uint32_t', 0), ('unsimulated', 'uint32_t', 0))),
+    ('VelkorSimCounters', (('packets_taken', 'uint64_t', 0), ('exchanges_answered', 'uint64_t', 0), ('bus_reads', 'uint64_t', 0), ('bus_writes', 'uint64_t', 0), ('sequence_gaps', 'uint32_t', 0), ('dropped_packets', 'uint32_t', 0), ('unsimulated', 'uint32_t', 0), ('packets_held', 'uint64_t', 0))),
     ('VelkorSimCodeCount', (('code', 'uint8_t', 0), ('count', 'uint32_t', 0))),
     ('VelkorSimTrailPoint', (('time', 'double', 0), ('lp', 'int32_t', 4))),
     ('VelkorSimLogEntry', (('kind', 'uint8_t', 0), ('sequence', 'uint8_t', 0), ('code', 'uint8_t', 0), ('bytes', 'uint8_t', 30), ('registers', 'uint8_t', 10), ('time', 'double', 0))),
@@ -25,6 +25,7 @@ STRUCTS = (
 CONSTANTS = (
     ('VELKOR_SIM_CLOCK_MANUAL', 0),
     ('VELKOR_SIM_CLOCK_REAL_TIME', 1),
+    ('VELKOR_SIM_CLOCK_FAST', 2),
     ('VELKOR_SIM_LOG_PACKET', 0),
     ('VELKOR_SIM_LOG_EXCHANGE', 1),
     ('VELKOR_SIM_TRIGGER_NONE', 0),
@@ -42,6 +43,7 @@ FUNCTIONS = (
     ('VelkorSim_Create', 'VelkorSimModule*', (('options', 'const VelkorSimOptions*'),)),
     ('VelkorSim_PlugInto', 'int', (('module', 'VelkorSimModule*'), ('slot', 'uint8_t'))),
     ('VelkorSim_Plug', 'VelkorSimModule*', (('slot', 'uint8_t'), ('time_scale', 'double'))),
+    ('VelkorSim_PlugFast', 'VelkorSimModule*', (('slot', 'uint8_t'),)),
     ('VelkorSim_Unplug', 'void', (('module', 'VelkorSimModule*'),)),
     ('VelkorSim_PlugFromEnvironment', 'int', ()),
     ('VelkorSim_Advance', 'void', (('module', 'VelkorSimModule*'), ('microseconds', 'uint64_t'))),
@@ -50,6 +52,7 @@ FUNCTIONS = (
     ('VelkorSim_SetBusy', 'void', (('module', 'VelkorSimModule*'), ('busy', 'int'))),
     ('VelkorSim_SetTakeLatency', 'void', (('module', 'VelkorSimModule*'), ('microseconds', 'uint32_t'))),
     ('VelkorSim_WaitSettled', 'void', (('module', 'VelkorSimModule*'),)),
+    ('VelkorSim_BufferedSegments', 'size_t', (('module', 'const VelkorSimModule*'),)),
     ('VelkorSim_GetAxis', 'int', (('module', 'const VelkorSimModule*'), ('axis_index', 'int'), ('out', 'VelkorSimAxis*'))),
     ('VelkorSim_SetInputs', 'void', (('module', 'VelkorSimModule*'), ('axis_index', 'int'), ('word', 'uint16_t'))),
     ('VelkorSim_SetLatch', 'void', (('module', 'VelkorSimModule*'), ('axis_index', 'int'), ('value', 'int32_t'))),

@@ -97,9 +97,11 @@ VELKOR_API void Velkor_CLEAR_CARD_BUFFER(std::uint8_t cardNo)
     kernel::SleepMs(kControlPauseMs);
 }
 
-// A live module answers at least one of the four reads with a non-zero
-// handshake byte. Each read is tested on its own: four reads that merely add
-// up to a multiple of 256 must not make a live module look dead.
+// 1 means the module is not ready to take a command: it is busy (one of the
+// four reads finds the handshake register holding a packet or a code not yet
+// taken) or absent (an empty slot reads 0xFF). 0 means a live module whose
+// mailbox is idle. Each read is tested on its own: four reads that merely add
+// up to a multiple of 256 must not make a busy module look ready.
 VELKOR_API std::uint8_t Velkor_CHECK_RTC(std::uint8_t cardNo)
 {
     CardRecord* card = FindCard(cardNo);

@@ -311,5 +311,47 @@ TEST_F(EndToEnd, ResetAndBufferClearRestartNumberingWithoutGaps)
     EXPECT_EQ(Velkor_CHECK_RTC(kCard), 0); // an idle module answers the probe with zeros
 }
 
+TEST_F(EndToEnd, HostNeverFindsTheMailboxBusyNorSleeps)
+{
+    brelan::SetTrace(true);
+    const auto start = SteadyClock::now();
+    for (int i = 0; i < 200; ++i) {
+        Velkor_SET_V(kCard, 1, 1000 + i);
+        EXPECT_EQ(Velkor_GET_LP(kCard, 1), 0);
+        Velkor_WRITE_VAR(kCard, static_cast<std::uint16_t>(i), i);
+        EXPECT_EQ(Velkor_READ_VAR(kCard, static_cast<std::uint16_t>(i)), i);
+    }
+    const auto elapsed = SteadyClock::now() - start;
+    const std::vector<brelan::Access> trace = brelan::TakeTrace();
+    brelan::SetTrace(false);
+    int handshakeReads = 0;
+    for (const brelan::Access& a : trace) {
+        if (a.kind == brelan::Access::Kind::Read && a.offset == 126) {
+            ++handshakeReads;
+            EXPECT_EQ(a.value, 0);
+        }
+    }
+    // One read per packet, two per query: never a second look.
+    EXPECT_EQ(handshakeReads, 200 * (1 + 2 + 1 + 2));
+    EXPECT_LT(elapsed, 5s); // 800 polls of 1 ms sleeps would be the old way
+}
+
+// 1: not ready to take a command (busy, or no module); 0: a live idle module.
+TEST_F(EndToEnd, CheckRtcSaysWhetherTheModuleIsReady)
+{
+    EXPECT_EQ(Velkor_CHECK_RTC(kCard), 0);
+    module.SetBusy(true);
+    Velkor_SET_V(kCard, 1, 1000); // stays in the mailbox
+    EXPECT_EQ(Velkor_CHECK_RTC(kCard), 1);
+    module.SetBusy(false);
+    module.WaitSettled();
+    EXPECT_EQ(Velkor_CHECK_RTC(kCard), 0);
+    module.Unplug(); // the slot reads 0xFF
+    EXPECT_EQ(Velkor_CHECK_RTC(kCard), 1);
+    ASSERT_TRUE(module.PlugInto(kSlot));
+    EXPECT_EQ(Velkor_CHECK_RTC(kCard), 0);
+    EXPECT_EQ(module.GetCounters().droppedPackets, 0u);
+}
+
 } // namespace
 } // namespace velkor_sim_test

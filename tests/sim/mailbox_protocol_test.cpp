@@ -41,6 +41,26 @@ TEST_F(Mailbox, PacketIsTakenAndHandshakeCleared)
     EXPECT_TRUE(module.Unsimulated().empty());
 }
 
+TEST_F(Mailbox, PacketIsTakenAndCodeAnsweredInTheHandshakeWrite)
+{
+    const Pkt setEp = Pkt(42).U8(2, 1).I32(4, -7);
+    host.W(2, 0);
+    for (std::size_t i = 0; i < setEp.bytes().size(); ++i) {
+        host.W(static_cast<std::uint8_t>(64 + 2 * i), setEp.bytes()[i]);
+    }
+    host.W(126, 1);
+    // No waiting of any kind: taken by the time the write returned.
+    EXPECT_EQ(module.GetCounters().packetsTaken, 1u);
+    EXPECT_EQ(host.R(126), 0);
+    host.W(2, 31);
+    host.W(96, 1);
+    host.W(126, 43); // GET_EP
+    EXPECT_EQ(host.R(126), 0);
+    EXPECT_EQ(host.R(64), 0xF9);
+    EXPECT_EQ(host.R(66), 0xFF);
+    EXPECT_EQ(module.GetCounters().exchangesAnswered, 1u);
+}
+
 TEST_F(Mailbox, SkippedNumbersAreCountedAsGaps)
 {
     auto post = [&](std::uint8_t seq) {

@@ -39,8 +39,10 @@ typedef struct VelkorSimModule VelkorSimModule;
 /* ---- Modules: make, plug, end ------------------------------------------ */
 
 enum {
-    VELKOR_SIM_CLOCK_MANUAL = 0,   /* time moves only in VelkorSim_Advance */
-    VELKOR_SIM_CLOCK_REAL_TIME = 1 /* time follows the wall clock, times time_scale */
+    VELKOR_SIM_CLOCK_MANUAL = 0,    /* time moves only in VelkorSim_Advance */
+    VELKOR_SIM_CLOCK_REAL_TIME = 1, /* time follows the wall clock, times time_scale */
+    VELKOR_SIM_CLOCK_FAST = 2       /* as real time while the program commands; up to
+                                       sprint_scale times faster while it only polls */
 };
 
 typedef struct VelkorSimOptions {
@@ -53,19 +55,26 @@ typedef struct VelkorSimOptions {
     uint32_t take_latency_us;  /* real time before the firmware takes a packet or code */
     uint32_t step_us;          /* simulated time per motion step */
     uint32_t firmware_version; /* major << 16 | minor << 8 | patch */
+    double sprint_scale;       /* fast clock: simulated seconds per real second, at most */
+    uint32_t buffer_segments;  /* path segments the command buffer holds */
 } VelkorSimOptions;
 
-/* The defaults: 'D', manual clock, scale 1, no latency, 1 ms steps, 3.1.0. */
+/* The defaults: 'D', manual clock, scale 1, no latency, 1 ms steps, 3.1.0,
+ * sprint scale 1000, 1024 buffer places. */
 VELKOR_SIM_API void VelkorSim_DefaultOptions(VelkorSimOptions* options);
 /* Makes a module (not yet plugged) with the options given (NULL: the
  * defaults). NULL when the options are out of range (id not 'D' or 'U',
- * clock unknown, time_scale not above 0, step 0). */
+ * clock unknown, time_scale not above 0, step 0, sprint_scale below
+ * time_scale, buffer_segments 0). */
 VELKOR_SIM_API VelkorSimModule* VelkorSim_Create(const VelkorSimOptions* options);
 /* Plugs the module into slot 1..7 (from another slot it was in). 1 or 0. */
 VELKOR_SIM_API int VelkorSim_PlugInto(VelkorSimModule* module, uint8_t slot);
 /* Makes a module on the real-time clock, time_scale times faster than real
  * time, and plugs it into slot (1..7). NULL on a bad slot. */
 VELKOR_SIM_API VelkorSimModule* VelkorSim_Plug(uint8_t slot, double time_scale);
+/* The same on the fast clock: real time while the program commands, up to
+ * 1000 times faster while it only polls. NULL on a bad slot. */
+VELKOR_SIM_API VelkorSimModule* VelkorSim_PlugFast(uint8_t slot);
 /* Unplugs the module, ends its firmware and frees it. NULL is ignored. */
 VELKOR_SIM_API void VelkorSim_Unplug(VelkorSimModule* module);
 /* Plugs the modules that the environment variable VELKOR_SIM_MODULES names
@@ -91,8 +100,11 @@ VELKOR_SIM_API double VelkorSim_Now(const VelkorSimModule* module);
 /* While busy (1), the firmware takes no packet and answers no code. */
 VELKOR_SIM_API void VelkorSim_SetBusy(VelkorSimModule* module, int busy);
 VELKOR_SIM_API void VelkorSim_SetTakeLatency(VelkorSimModule* module, uint32_t microseconds);
-/* Blocks until the mailbox holds nothing the firmware has still to take. */
+/* Blocks until the mailbox holds nothing the firmware can take without
+ * simulated time passing. */
 VELKOR_SIM_API void VelkorSim_WaitSettled(VelkorSimModule* module);
+/* Path segments in the command buffer, not yet started. */
+VELKOR_SIM_API size_t VelkorSim_BufferedSegments(const VelkorSimModule* module);
 
 /* ---- Axes -------------------------------------------------------------- */
 
@@ -146,6 +158,7 @@ typedef struct VelkorSimCounters {
     uint32_t sequence_gaps;   /* packet numbers skipped in the ring of 30 */
     uint32_t dropped_packets; /* packets announced by the host and then given up */
     uint32_t unsimulated;     /* commands and codes taken without being simulated */
+    uint64_t packets_held;    /* packets that waited in the mailbox for room in the command buffer */
 } VelkorSimCounters;
 
 VELKOR_SIM_API void VelkorSim_GetCounters(const VelkorSimModule* module, VelkorSimCounters* out);

@@ -2,12 +2,17 @@
 // the motion module's firmware behind the mailbox window, so that programs
 // written against Velkor.h run unchanged on an ordinary PC.
 //
-// The firmware runs on a thread of its own, which sleeps while there is
-// nothing to do. It takes each packet posted with handshake 1, answers each
-// query and control code and clears the handshake register to 0, and runs a
-// motion model of four axes in simulated time. Time comes from one of two
-// clocks: a manual clock that only moves when a test calls Advance(), or a
-// real-time clock (optionally faster than real time) for the main job.
+// A packet posted with handshake 1 is taken, and a query or control code
+// answered, in the host's write of the handshake register itself, so the host
+// never finds the mailbox busy; a take latency or the busy mode make the
+// firmware take them later, on a thread of its own. Path segments go into a
+// command buffer of bufferSegments places: a segment packet that finds it
+// full stays in the mailbox (handshake 1) until the motion frees room. The
+// thread runs a motion model of four axes in simulated time and sleeps while
+// nothing moves. Time comes from one of three clocks: a manual clock that
+// only moves when a test calls Advance(), a real-time clock (optionally
+// faster than real time), and a fast clock that runs ahead while the host only
+// polls.
 //
 // Conventions the firmware keeps (docs/virtual-module.md has them all):
 //  - an axis selector is a bit mask: 1, 2, 4 and 8 select axes 1 to 4, a sum
@@ -27,6 +32,7 @@
 
 #include <array>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -65,14 +71,24 @@ constexpr std::uint16_t kProgramRunaway = 0x0800;   // too many steps without si
 constexpr std::uint16_t kProgramTooLong = 0x2000;   // the program was recorded past its length limit
 } // namespace error
 
-enum class ClockKind : std::uint8_t { Manual, RealTime };
+// Manual: time passes only in Advance(). RealTime: simulated time follows the
+// wall clock times timeScale. Fast: as RealTime while the host commands; while
+// it only polls (its last exchange was a query that reads, or a read of the
+// interrupt code), waits for room in the command buffer, or waits silently
+// for an armed, registered interrupt, time runs ahead at up to sprintScale.
+enum class ClockKind : std::uint8_t { Manual, RealTime, Fast };
+
+// Path segments the command buffer holds unless told otherwise.
+constexpr std::size_t kDefaultBufferSegments = 1024;
 
 struct ModuleOptions {
     std::uint8_t id = 'D';                          // module ID byte: 'D', or 'U'
     ClockKind clock = ClockKind::Manual;
-    double timeScale = 1.0;                         // real-time clock: simulated seconds per second
+    double timeScale = 1.0;                         // real-time and fast clocks: simulated seconds per second
+    double sprintScale = 1000.0;                    // fast clock: the most while the host only polls
     std::chrono::microseconds takeLatency{0};       // real time before a packet or code is taken
     std::chrono::microseconds step{1000};           // simulated time per motion step
+    std::size_t bufferSegments = kDefaultBufferSegments; // command buffer places (at least 1)
     std::uint32_t firmwareVersion = kDefaultFirmwareVersion;
     bool keepTrail = false;                         // record the positions driven (TakeTrail)
     bool keepLog = false;                           // record every packet and exchange (TakeLog)
@@ -135,6 +151,7 @@ struct Counters {
     std::uint32_t sequenceGaps = 0;   // packet numbers skipped in the ring of 30
     std::uint32_t droppedPackets = 0; // packets announced by the host and then given up
     std::uint32_t unsimulated = 0;    // commands and codes taken without being simulated
+    std::uint64_t packetsHeld = 0;    // packets that waited in the mailbox for room in the command buffer
 };
 
 // One position sample of the path driven.
@@ -199,12 +216,16 @@ public:
     double Now() const; // simulated seconds since the module was made
 
     // While busy, the firmware takes no packet and answers no code: the
-    // handshake register stays as the host wrote it.
+    // handshake register stays as the host wrote it. Busy mode and a take
+    // latency hand the mailbox to the firmware thread.
     void SetBusy(bool busy);
     void SetTakeLatency(std::chrono::microseconds latency);
-    // Blocks until the mailbox holds nothing the firmware has still to take
-    // (returns at once while busy).
+    // Blocks until the mailbox holds nothing the firmware can take without
+    // simulated time passing (returns at once while busy, or while a packet
+    // waits for room in the command buffer).
     void WaitSettled();
+    // Path segments in the command buffer, not yet started.
+    std::size_t BufferedSegments() const;
 
     AxisStatus Axis(int index) const; // index 0..3
     Counters GetCounters() const;
@@ -244,8 +265,9 @@ public:
     // not end by itself: false at once. Returns whether the run ended.
     bool AdvanceUntilProgramEnds(std::chrono::microseconds limit);
 
-    // Sets factor bits in the interrupt code register and raises the slot
-    // interrupt, as the firmware does for its own events.
+    // Raises interrupt factors as the firmware does for its own events: the
+    // enabled ones go into the code register, and the slot interrupt is
+    // signalled if the line was down.
     void RaiseInterrupt(std::uint8_t factors);
 
     std::vector<TrailPoint> TakeTrail();

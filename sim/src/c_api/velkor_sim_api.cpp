@@ -80,6 +80,8 @@ void VelkorSim_DefaultOptions(VelkorSimOptions* options)
     options->take_latency_us = static_cast<uint32_t>(d.takeLatency.count());
     options->step_us = static_cast<uint32_t>(d.step.count());
     options->firmware_version = d.firmwareVersion;
+    options->sprint_scale = d.sprintScale;
+    options->buffer_segments = static_cast<uint32_t>(d.bufferSegments);
 }
 
 VelkorSimModule* VelkorSim_Create(const VelkorSimOptions* given)
@@ -91,15 +93,19 @@ VelkorSimModule* VelkorSim_Create(const VelkorSimOptions* given)
         std::memcpy(&o, given, std::min<size_t>(given->size, sizeof o));
         o.size = sizeof o;
     }
-    if ((o.id != 'D' && o.id != 'U') || o.clock > VELKOR_SIM_CLOCK_REAL_TIME || !(o.time_scale > 0) ||
-        o.time_scale > 1e6 || o.step_us == 0) {
+    if ((o.id != 'D' && o.id != 'U') || o.clock > VELKOR_SIM_CLOCK_FAST || !(o.time_scale > 0) ||
+        o.time_scale > 1e6 || o.step_us == 0 || !(o.sprint_scale >= o.time_scale) || o.sprint_scale > 1e6 ||
+        o.buffer_segments == 0) {
         return nullptr;
     }
     velkor_sim::ModuleOptions options;
     options.id = o.id;
-    options.clock = o.clock == VELKOR_SIM_CLOCK_REAL_TIME ? velkor_sim::ClockKind::RealTime
-                                                          : velkor_sim::ClockKind::Manual;
+    options.clock = o.clock == VELKOR_SIM_CLOCK_FAST        ? velkor_sim::ClockKind::Fast
+                    : o.clock == VELKOR_SIM_CLOCK_REAL_TIME ? velkor_sim::ClockKind::RealTime
+                                                            : velkor_sim::ClockKind::Manual;
     options.timeScale = o.time_scale;
+    options.sprintScale = o.sprint_scale;
+    options.bufferSegments = o.buffer_segments;
     options.takeLatency = std::chrono::microseconds(o.take_latency_us);
     options.step = std::chrono::microseconds(o.step_us);
     options.firmwareVersion = o.firmware_version;
@@ -113,18 +119,35 @@ int VelkorSim_PlugInto(VelkorSimModule* module, uint8_t slot)
     return module != nullptr && module->module.PlugInto(slot) ? 1 : 0;
 }
 
-VelkorSimModule* VelkorSim_Plug(uint8_t slot, double time_scale)
+namespace {
+
+VelkorSimModule* CreateAndPlug(const VelkorSimOptions& o, uint8_t slot)
 {
-    VelkorSimOptions o;
-    VelkorSim_DefaultOptions(&o);
-    o.clock = VELKOR_SIM_CLOCK_REAL_TIME;
-    o.time_scale = time_scale > 0 ? time_scale : 1.0;
     VelkorSimModule* handle = VelkorSim_Create(&o);
     if (handle != nullptr && !handle->module.PlugInto(slot)) {
         delete handle;
         return nullptr;
     }
     return handle;
+}
+
+} // namespace
+
+VelkorSimModule* VelkorSim_Plug(uint8_t slot, double time_scale)
+{
+    VelkorSimOptions o;
+    VelkorSim_DefaultOptions(&o);
+    o.clock = VELKOR_SIM_CLOCK_REAL_TIME;
+    o.time_scale = time_scale > 0 ? time_scale : 1.0;
+    return CreateAndPlug(o, slot);
+}
+
+VelkorSimModule* VelkorSim_PlugFast(uint8_t slot)
+{
+    VelkorSimOptions o;
+    VelkorSim_DefaultOptions(&o);
+    o.clock = VELKOR_SIM_CLOCK_FAST;
+    return CreateAndPlug(o, slot);
 }
 
 void VelkorSim_Unplug(VelkorSimModule* module) { delete module; }
@@ -170,6 +193,11 @@ void VelkorSim_WaitSettled(VelkorSimModule* module)
     if (module != nullptr) {
         module->module.WaitSettled();
     }
+}
+
+size_t VelkorSim_BufferedSegments(const VelkorSimModule* module)
+{
+    return module != nullptr ? module->module.BufferedSegments() : 0;
 }
 
 // ---- Axes, inputs, latch, outputs, interrupts, stores ----
@@ -255,8 +283,8 @@ void VelkorSim_GetCounters(const VelkorSimModule* module, VelkorSimCounters* out
     *out = VelkorSimCounters{};
     if (module != nullptr) {
         const velkor_sim::Counters c = module->module.GetCounters();
-        *out = VelkorSimCounters{c.packetsTaken, c.exchangesAnswered, c.busReads,      c.busWrites,
-                                 c.sequenceGaps, c.droppedPackets,    c.unsimulated};
+        *out = VelkorSimCounters{c.packetsTaken, c.exchangesAnswered, c.busReads,    c.busWrites,
+                                 c.sequenceGaps, c.droppedPackets,    c.unsimulated, c.packetsHeld};
     }
 }
 

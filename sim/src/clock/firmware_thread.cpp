@@ -1,10 +1,19 @@
 // The firmware thread and the clocks.
 //
-// The thread sleeps on a condition variable: a write of the handshake
-// register wakes it, a take latency makes it sleep until the latency is over,
-// and on the real-time clock it wakes once per tick while something moves.
-// On the manual clock simulated time passes only in Advance(), in the
-// caller's thread.
+// The thread sleeps on a condition variable. It wakes when the host posts
+// something the module is to take late (a take latency, or the end of the
+// busy mode), when motion starts, and, while something moves, once per tick
+// of the clock. It never spins: with nothing moving and nothing to take it
+// sleeps until woken.
+//
+// Clocks:
+//  - Manual: simulated time passes only in Advance(), in the caller's thread.
+//  - RealTime: simulated time follows the wall clock times timeScale.
+//  - Fast: like RealTime while the host commands; while the host only polls
+//    (its last exchange read something: STOP_WAIT, a counter, the interrupt
+//    code), waits for room in the command buffer, or is silent while it
+//    waits for an armed interrupt, time runs ahead at up to sprintScale.
+// In every clock, simulated time passes only while something moves.
 #include "module/module_impl.h"
 
 #include <algorithm>
@@ -14,10 +23,18 @@ namespace {
 
 // How often the real-time clock lets the firmware catch up with the time.
 constexpr std::chrono::milliseconds kTick{2};
-// The real-time clock never runs more than this much simulated time in one
-// go, so a thread that was kept from running for a long time does not stall
-// the window while it catches up.
-constexpr double kMaxCatchUp = 0.25;
+// Most motion steps run under the lock in one go; more are run after the
+// host had a chance to get in.
+constexpr int kChunkSteps = 64;
+// At its ordinary pace the clock never owes more simulated time than this: a
+// thread that was kept from running for long does not then run the motion
+// without pause. While the fast clock runs ahead, it may owe what its pace
+// makes of kSprintLead of real time.
+constexpr std::chrono::milliseconds kMaxOwed{250};
+constexpr double kSprintLead = 0.01;
+// Fast clock: silence this long, with the interrupt armed, counts as the
+// host waiting for it (its flag wait polls every 2 ms without the bus).
+constexpr std::chrono::milliseconds kQuiet{3};
 
 } // namespace
 
@@ -26,7 +43,14 @@ VirtualModule::Impl::Impl(const ModuleOptions& o) : options(o), firmware(o), lat
     if (options.step.count() > 0) {
         stepLength = options.step;
     }
+    if (!(options.timeScale > 0)) {
+        options.timeScale = 1.0;
+    }
+    if (!(options.sprintScale >= options.timeScale)) {
+        options.sprintScale = options.timeScale;
+    }
     stepSeconds = std::chrono::duration<double>(stepLength).count();
+    lastCommand = SteadyClock::now();
     thread = std::thread([this] { Run(); });
 }
 
@@ -44,24 +68,76 @@ VirtualModule::Impl::~Impl()
 // Time is counted in nanoseconds so that ten steps of 1 ms are exactly 10 ms.
 void VirtualModule::Impl::StepFor(std::chrono::nanoseconds time)
 {
-    debt += time;
-    while (debt >= stepLength) {
-        firmware.Step(stepSeconds);
-        debt -= stepLength;
+    owed += time;
+    while (owed >= stepLength) {
+        StepOnce();
+        owed -= stepLength;
     }
 }
 
-bool VirtualModule::Impl::RaisePending(std::unique_lock<std::mutex>& hold)
+void VirtualModule::Impl::HostPolled()
 {
-    PlaceDebugRegister(); // before the host hears of a debug event
-    if (firmware.interrupts.TakeSignal() == 0 || slot == 0) {
+    if (!polling && options.clock == ClockKind::Fast) {
+        polling = true;
+        wake.notify_one(); // time may run ahead now
+    }
+}
+
+void VirtualModule::Impl::HostCommanded()
+{
+    polling = false;
+    if (options.clock == ClockKind::Fast) {
+        lastCommand = SteadyClock::now();
+    }
+}
+
+// The fast clock runs ahead while the host only polls, waits for room in
+// the command buffer, or waits silently for an armed, registered interrupt.
+bool VirtualModule::Impl::RunningAhead(SteadyClock::time_point now) const
+{
+    if (options.clock != ClockKind::Fast) {
         return false;
     }
-    const std::uint8_t s = slot;
-    hold.unlock();
-    brelan::RaiseInterrupt(s);
-    hold.lock();
-    return true;
+    if (polling || heldForRoom) {
+        return true;
+    }
+    const detail::InterruptLine& line = firmware.interrupts;
+    return line.Armed() && !line.Up() && now - lastCommand >= kQuiet && slot != 0 &&
+           brelan::GetInterruptState(slot).registered;
+}
+
+std::chrono::nanoseconds VirtualModule::Impl::MostOwed(bool sprint, double scale)
+{
+    if (!sprint) {
+        return kMaxOwed;
+    }
+    return std::max<std::chrono::nanoseconds>(kMaxOwed,
+                                              std::chrono::nanoseconds(static_cast<std::int64_t>(kSprintLead * scale * 1e9)));
+}
+
+void VirtualModule::Impl::Accrue(SteadyClock::time_point now, bool sprint)
+{
+    const double scale = sprint ? options.sprintScale : options.timeScale;
+    if (ticking) {
+        const auto elapsed = std::chrono::duration<double, std::nano>(now - lastTick).count();
+        owed += std::chrono::nanoseconds(static_cast<std::int64_t>(elapsed * scale));
+        owed = std::min(owed, MostOwed(sprint, scale));
+    }
+    ticking = true;
+    lastTick = now;
+}
+
+void VirtualModule::Impl::CatchUp()
+{
+    if (options.clock == ClockKind::Manual || !ticking || !firmware.Moving()) {
+        return;
+    }
+    const SteadyClock::time_point now = SteadyClock::now();
+    Accrue(now, RunningAhead(now));
+    for (int steps = 0; steps < kChunkSteps && owed >= stepLength && firmware.Moving(); ++steps) {
+        StepOnce();
+        owed -= stepLength;
+    }
 }
 
 void VirtualModule::Impl::Run()
@@ -73,36 +149,50 @@ void VirtualModule::Impl::Run()
         if (MailboxWaiting()) {
             const SteadyClock::time_point due = postedAt + latency;
             if (now >= due) {
-                ServiceMailbox();
-                settled.notify_all();
-                RaisePending(hold);
+                TryService();
+                SignalInterrupt();
                 continue;
             }
             deadline = due;
         }
-        if (options.clock == ClockKind::RealTime) {
-            if (firmware.Moving()) {
-                if (ticking) {
-                    const double elapsed = std::chrono::duration<double>(now - lastTick).count();
-                    const double owed = std::min(kMaxCatchUp, elapsed * options.timeScale);
-                    StepFor(std::chrono::nanoseconds(static_cast<std::int64_t>(owed * 1e9)));
+        if (options.clock != ClockKind::Manual && firmware.Moving()) {
+            const bool sprint = RunningAhead(now);
+            const double scale = sprint ? options.sprintScale : options.timeScale;
+            Accrue(now, sprint);
+            int steps = 0;
+            while (owed >= stepLength && steps < kChunkSteps && firmware.Moving()) {
+                StepOnce();
+                owed -= stepLength;
+                ++steps;
+            }
+            SignalInterrupt();
+            if (steps == kChunkSteps) {
+                // More is owed: go on, after the host's accesses waiting
+                // for the lock, if any.
+                hold.unlock();
+                if (hostWaiting.load(std::memory_order_relaxed) > 0) {
+                    std::this_thread::yield();
                 }
-                ticking = true;
-                lastTick = now;
-                deadline = std::min(deadline, now + kTick);
-            } else {
-                ticking = false;
-                debt = std::chrono::nanoseconds(0);
+                hold.lock();
+                continue;
             }
-            if (RaisePending(hold)) {
-                continue; // the window may have changed meanwhile
-            }
+            // Until a chunk of steps is owed again (at least a tick at the
+            // ordinary pace).
+            const auto chunk = std::chrono::duration<double, std::nano>(stepLength * kChunkSteps).count() / scale;
+            const auto next = sprint ? std::chrono::nanoseconds(static_cast<std::int64_t>(chunk))
+                                     : std::chrono::nanoseconds(kTick);
+            deadline = std::min(deadline, now + std::min<std::chrono::nanoseconds>(next, kTick));
+        } else if (options.clock != ClockKind::Manual) {
+            ticking = false;
+            owed = std::chrono::nanoseconds(0);
         }
-        if (deadline == SteadyClock::time_point::max()) {
+        threadIdle = deadline == SteadyClock::time_point::max();
+        if (threadIdle) {
             wake.wait(hold);
         } else {
             wake.wait_until(hold, deadline);
         }
+        threadIdle = false;
     }
 }
 

@@ -7,7 +7,19 @@
 namespace velkor_sim {
 namespace detail {
 
-Firmware::Firmware(const ModuleOptions& options) : firmwareVersion(options.firmwareVersion), keepTrail(options.keepTrail) {}
+Firmware::Firmware(const ModuleOptions& options)
+    : bufferCapacity(options.bufferSegments > 0 ? options.bufferSegments : 1), firmwareVersion(options.firmwareVersion),
+      keepTrail(options.keepTrail)
+{
+}
+
+bool Firmware::HasRoomFor(const Bytes& bytes) const
+{
+    if (macros.recording || !AddsSegment(bytes[0])) {
+        return true;
+    }
+    return paths.queuedSegments < bufferCapacity || !BufferDraining(*this);
+}
 
 void Firmware::Unsimulated(std::uint8_t code)
 {

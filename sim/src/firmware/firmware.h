@@ -48,6 +48,12 @@ class Firmware {
 public:
     explicit Firmware(const ModuleOptions& options);
 
+    // Segments the command buffer holds (ModuleOptions::bufferSegments).
+    const std::size_t bufferCapacity;
+
+    // Whether the packet can be taken now: a packet that adds a segment waits
+    // while the command buffer is full and the motion is using it up.
+    bool HasRoomFor(const Bytes& bytes) const;
     // A packet taken from the mailbox: recorded into a macro program, or executed.
     void TakePacket(const Bytes& bytes);
     void ExecutePacket(const Bytes& bytes);

@@ -8,17 +8,15 @@ namespace detail {
 void InterruptLine::Raise(std::uint8_t factors)
 {
     seen_ |= factors;
-    if (on_ && (factors & enabled_) != 0) {
-        code_ |= factors & enabled_;
-        toSignal_ |= factors & enabled_;
+    const std::uint8_t raised = on_ ? static_cast<std::uint8_t>(factors & enabled_) : 0;
+    if (raised == 0) {
+        return;
     }
-}
-
-std::uint8_t InterruptLine::TakeSignal()
-{
-    const std::uint8_t raised = toSignal_;
-    toSignal_ = 0;
-    return raised;
+    code_ |= raised;
+    if (!up_) {
+        up_ = true;
+        toSignal_ = true;
+    }
 }
 
 std::uint8_t InterruptLine::TakeSeen()
@@ -32,6 +30,7 @@ std::uint8_t InterruptLine::ReadCode()
 {
     const std::uint8_t code = code_;
     code_ = 0;
+    up_ = false;
     return code;
 }
 
@@ -40,6 +39,8 @@ void InterruptLine::Reset()
     on_ = false;
     enabled_ = 0;
     code_ = 0;
+    up_ = false;
+    toSignal_ = false;
     seen_ = 0;
 }
 

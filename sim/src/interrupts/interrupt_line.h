@@ -1,11 +1,16 @@
-// The module's interrupt: the switch (ENABLE_INT / DISABLE_INT), the factor
-// enable mask, the interrupt code register at window offset 124, and the
-// factors waiting to be signalled on the slot interrupt.
+// The module's interrupt line: the switch (ENABLE_INT / DISABLE_INT), the
+// factor enable mask, the interrupt code register at window offset 124, and
+// the slot interrupt it drives.
 //
-// Raise(factors) is the one place where any family reports an event: bits
-// whose source is switched off are not raised. The module around the firmware
-// signals the slot interrupt after the firmware call that raised, outside its
-// lock (TakeSignal).
+// Raise(factors) is the one place where any family reports an event. Factors
+// whose source is switched off are not raised. Raised factors accumulate in
+// the code register (OR) while the line is up; the line goes up (one slot
+// interrupt) when the first factor arrives in an empty register, and comes
+// down when the host reads the register, which empties it. So a burst of
+// factors gives one interrupt carrying all of them, a factor after the read
+// gives the next one, and every interrupt finds its factors in the register.
+// The module around the firmware signals the slot interrupt after the
+// firmware call that raised (TakeSignal), under its own lock.
 #ifndef VELKOR_SIM_INTERRUPTS_INTERRUPT_LINE_H
 #define VELKOR_SIM_INTERRUPTS_INTERRUPT_LINE_H
 
@@ -29,16 +34,24 @@ constexpr std::uint8_t kMacro = 0x80;    // MP_SET_RINT carried out
 
 class InterruptLine {
 public:
-    // Sets the enabled factor bits in the code register and marks them to be
-    // signalled; nothing happens while the interrupt is switched off.
+    // ORs the enabled factor bits into the code register; puts the line up
+    // (to be signalled) if it was down. Nothing while switched off.
     void Raise(std::uint8_t factors);
-    // Factors raised since the last call (0 if none): the slot interrupt is
-    // to be signalled when not 0.
-    std::uint8_t TakeSignal();
+    // Whether the line went up since the last call: the slot interrupt is to
+    // be signalled once.
+    bool TakeSignal()
+    {
+        const bool signal = toSignal_;
+        toSignal_ = false;
+        return signal;
+    }
+    // The signal found no interrupt registration on the slot: the line counts
+    // as down again, so the next factor signals anew.
+    void NotDelivered() { up_ = false; }
     // Factors raised since the last call, enabled or not: the events an
     // armed interrupt routine starts on.
     std::uint8_t TakeSeen();
-    // The code register; reading it empties it.
+    // The code register; reading it empties it and puts the line down.
     std::uint8_t ReadCode();
 
     void SwitchOn(bool on) { on_ = on; }
@@ -46,11 +59,16 @@ public:
     void DisableFactors(std::uint8_t bits) { enabled_ &= static_cast<std::uint8_t>(~bits); }
     void Reset();
 
+    // Switched on with at least one factor enabled.
+    bool Armed() const { return on_ && enabled_ != 0; }
+    bool Up() const { return up_; }
+
 private:
     bool on_ = false;
     std::uint8_t enabled_ = 0;
     std::uint8_t code_ = 0;
-    std::uint8_t toSignal_ = 0;
+    bool up_ = false;      // an interrupt was signalled and its code not yet read
+    bool toSignal_ = false;
     std::uint8_t seen_ = 0;
 };
 

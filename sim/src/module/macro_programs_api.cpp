@@ -41,22 +41,23 @@ void VirtualModule::Impl::PlaceDebugRegister()
 {
     const detail::MacroStore& m = firmware.macros;
     if (m.debugLive) {
-        window[detail::kDebugWordLow] = static_cast<std::uint8_t>(m.debugWord);
-        window[detail::kDebugWordHigh] = static_cast<std::uint8_t>(m.debugWord >> 8);
-        window[detail::kDebugByte] = m.debugByte;
+        SetReg(detail::kDebugWordLow, static_cast<std::uint8_t>(m.debugWord));
+        SetReg(detail::kDebugWordHigh, static_cast<std::uint8_t>(m.debugWord >> 8));
+        SetReg(detail::kDebugByte, m.debugByte);
     }
 }
 
 bool VirtualModule::AdvanceUntilProgramEnds(std::chrono::microseconds limit)
 {
     WaitSettled();
-    std::unique_lock<std::mutex> hold(impl_->mutex);
+    std::lock_guard<std::mutex> hold(impl_->mutex);
     Impl& m = *impl_;
     const double end = m.firmware.time + std::chrono::duration<double>(limit).count();
     while (m.firmware.macros.run.active && !m.firmware.macros.run.paused && m.firmware.time < end) {
-        m.firmware.Step(m.stepSeconds);
+        m.StepOnce();
+        m.SignalInterrupt();
     }
-    m.RaisePending(hold);
+    m.SignalInterrupt();
     return !m.firmware.macros.run.active;
 }
 

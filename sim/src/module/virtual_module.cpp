@@ -38,30 +38,56 @@ void VirtualModule::Unplug()
     }
 }
 
+namespace {
+
+// Takes the module's lock for a host access, counted while it waits.
+std::unique_lock<std::mutex> HostLock(std::mutex& mutex, std::atomic<int>& waiting)
+{
+    std::unique_lock<std::mutex> hold(mutex, std::try_to_lock);
+    if (!hold.owns_lock()) {
+        waiting.fetch_add(1, std::memory_order_relaxed);
+        hold.lock();
+        waiting.fetch_sub(1, std::memory_order_relaxed);
+    }
+    return hold;
+}
+
+} // namespace
+
 std::uint8_t VirtualModule::Read(std::uint8_t offset)
 {
-    std::lock_guard<std::mutex> hold(impl_->mutex);
-    return impl_->ReadRegister(offset);
+    if (impl_->PlainRead(offset)) {
+        return impl_->ReadPlain(offset);
+    }
+    const auto hold = HostLock(impl_->mutex, impl_->hostWaiting);
+    const std::uint8_t value = impl_->ReadRegister(offset);
+    impl_->SignalInterrupt(); // a read of a held packet's handshake may run the motion
+    return value;
 }
 
 void VirtualModule::Write(std::uint8_t offset, std::uint8_t value)
 {
-    std::lock_guard<std::mutex> hold(impl_->mutex);
+    if (impl_->PlainWrite(offset)) {
+        impl_->WritePlain(offset, value);
+        return;
+    }
+    const auto hold = HostLock(impl_->mutex, impl_->hostWaiting);
     impl_->WriteRegister(offset, value);
+    impl_->SignalInterrupt();
 }
 
 void VirtualModule::Advance(std::chrono::microseconds time)
 {
     WaitSettled();
-    std::unique_lock<std::mutex> hold(impl_->mutex);
+    std::lock_guard<std::mutex> hold(impl_->mutex);
     impl_->StepFor(time);
-    impl_->RaisePending(hold);
+    impl_->SignalInterrupt();
 }
 
 bool VirtualModule::AdvanceUntilStopped(std::uint8_t axisMask, std::chrono::microseconds limit)
 {
     WaitSettled();
-    std::unique_lock<std::mutex> hold(impl_->mutex);
+    std::lock_guard<std::mutex> hold(impl_->mutex);
     Impl& m = *impl_;
     const double end = m.firmware.time + std::chrono::duration<double>(limit).count();
     for (;;) {
@@ -70,14 +96,15 @@ bool VirtualModule::AdvanceUntilStopped(std::uint8_t axisMask, std::chrono::micr
             driving = driving || ((axisMask & (1u << i)) && m.firmware.AxisDriving(i));
         }
         if (!driving) {
-            m.RaisePending(hold);
+            m.SignalInterrupt();
             return true;
         }
         if (m.firmware.time >= end) {
-            m.RaisePending(hold);
+            m.SignalInterrupt();
             return false;
         }
-        m.firmware.Step(m.stepSeconds);
+        m.StepOnce();
+        m.SignalInterrupt();
     }
 }
 
@@ -134,10 +161,19 @@ AxisStatus VirtualModule::Axis(int index) const
     return s;
 }
 
+std::size_t VirtualModule::BufferedSegments() const
+{
+    std::lock_guard<std::mutex> hold(impl_->mutex);
+    return impl_->firmware.paths.queuedSegments;
+}
+
 Counters VirtualModule::GetCounters() const
 {
     std::lock_guard<std::mutex> hold(impl_->mutex);
-    return impl_->firmware.counters;
+    Counters counters = impl_->firmware.counters;
+    counters.busReads = impl_->busReads.load(std::memory_order_relaxed);
+    counters.busWrites = impl_->busWrites.load(std::memory_order_relaxed);
+    return counters;
 }
 
 std::map<std::uint8_t, std::uint32_t> VirtualModule::Unsimulated() const
@@ -164,7 +200,8 @@ void VirtualModule::SetMachine(int axisIndex, const MachineAxis& machine)
         impl_->firmware.machine[axisIndex].layout = m;
         detail::RebaseEncoder(impl_->firmware, axisIndex);
         detail::WatchAlarm(impl_->firmware, axisIndex);
-        impl_->RaisePending(hold);
+        impl_->SignalInterrupt();
+        impl_->WakeForMotion();
     }
 }
 
@@ -180,9 +217,9 @@ void VirtualModule::SetDriveAlarm(int axisIndex, bool on)
     if (axisIndex >= 0 && axisIndex < kAxisCount) {
         impl_->firmware.machine[axisIndex].driveAlarm = on;
         detail::WatchAlarm(impl_->firmware, axisIndex);
-        impl_->RaisePending(hold);
+        impl_->SignalInterrupt();
+        impl_->WakeForMotion();
     }
-    impl_->wake.notify_one();
 }
 
 void VirtualModule::PressJog(int axisIndex, int direction)
@@ -190,9 +227,9 @@ void VirtualModule::PressJog(int axisIndex, int direction)
     std::unique_lock<std::mutex> hold(impl_->mutex);
     if (axisIndex >= 0 && axisIndex < kAxisCount) {
         detail::PressJog(impl_->firmware, axisIndex, direction);
-        impl_->RaisePending(hold);
+        impl_->SignalInterrupt();
+        impl_->WakeForMotion();
     }
-    impl_->wake.notify_one();
 }
 
 void VirtualModule::TurnHandwheel(int axisIndex, std::int32_t counts)
@@ -200,9 +237,9 @@ void VirtualModule::TurnHandwheel(int axisIndex, std::int32_t counts)
     std::unique_lock<std::mutex> hold(impl_->mutex);
     if (axisIndex >= 0 && axisIndex < kAxisCount) {
         detail::TurnHandwheel(impl_->firmware, axisIndex, counts);
-        impl_->RaisePending(hold);
+        impl_->SignalInterrupt();
+        impl_->WakeForMotion();
     }
-    impl_->wake.notify_one();
 }
 
 void VirtualModule::SetInputs(int axisIndex, std::uint16_t word)
@@ -211,9 +248,9 @@ void VirtualModule::SetInputs(int axisIndex, std::uint16_t word)
     if (axisIndex >= 0 && axisIndex < kAxisCount) {
         impl_->firmware.axes[axisIndex].inputs = word;
         detail::WatchAlarm(impl_->firmware, axisIndex);
-        impl_->RaisePending(hold);
+        impl_->SignalInterrupt();
+        impl_->WakeForMotion();
     }
-    impl_->wake.notify_one();
 }
 
 void VirtualModule::SetRemoteInput(std::uint8_t port, std::uint16_t word)
@@ -262,9 +299,9 @@ void VirtualModule::SetFirmwareVersion(std::uint32_t version)
 
 void VirtualModule::RaiseInterrupt(std::uint8_t factors)
 {
-    std::unique_lock<std::mutex> hold(impl_->mutex);
+    std::lock_guard<std::mutex> hold(impl_->mutex);
     impl_->firmware.interrupts.Raise(factors);
-    impl_->RaisePending(hold);
+    impl_->SignalInterrupt();
 }
 
 std::vector<TrailPoint> VirtualModule::TakeTrail()

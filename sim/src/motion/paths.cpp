@@ -81,6 +81,7 @@ void AddSegment(Firmware& fw, const Segment& segment, bool last)
     path.segments.push_back(segment);
     path.queuedLength += segment.length;
     path.closed = last;
+    ++fw.paths.queuedSegments;
 }
 
 bool TryStartPath(Firmware& fw)
@@ -129,6 +130,15 @@ void PlacePathAxes(Firmware& fw)
     }
 }
 
+// After paths or segments were dropped in bulk.
+void Recount(PathState& ps)
+{
+    ps.queuedSegments = 0;
+    for (const Path& path : ps.queue) {
+        ps.queuedSegments += path.segments.size();
+    }
+}
+
 } // namespace
 
 void PathState::Reset()
@@ -139,6 +149,7 @@ void PathState::Reset()
     haveSegment = false;
     discarding = false;
     arcHalf = 0;
+    queuedSegments = 0;
 }
 
 bool AxisInPaths(const Firmware& fw, int index)
@@ -184,6 +195,7 @@ void StopPaths(Firmware& fw, bool slowly)
     while (ps.queue.size() > 1) {
         ps.queue.pop_back();
     }
+    Recount(ps);
     ps.discarding = true;
     if (slowly && ps.running && ps.haveSegment) {
         ps.slowStop = true;
@@ -192,6 +204,7 @@ void StopPaths(Firmware& fw, bool slowly)
     // The axes stay where the last step put them.
     const bool wasRunning = ps.running;
     ps.queue.clear();
+    ps.queuedSegments = 0;
     ps.running = false;
     ps.haveSegment = false;
     ps.slowStop = false;
@@ -208,9 +221,23 @@ void TrimPaths(Firmware& fw)
         ps.queue.pop_back();
     }
     if (!ps.queue.empty()) {
-        ps.queue.front().closed = true;
+        Path& running = ps.queue.front();
+        running.segments.clear();
+        running.queuedLength = 0;
+        running.closed = true;
+    }
+    ps.queuedSegments = 0;
+}
+
+bool AddsSegment(std::uint8_t code)
+{
+    switch (code) {
+    case 99: case 100: case 102: case 104: case 105: case 106: case 126: case 129: return true;
+    default: return false;
     }
 }
+
+bool BufferDraining(const Firmware& fw) { return PathsMoving(fw); }
 
 void ShiftPathAxis(Firmware& fw, int index, std::int64_t delta)
 {
@@ -243,6 +270,7 @@ void StepPaths(Firmware& fw, double dt)
         ps.segment = path.segments.front();
         path.segments.pop_front();
         path.queuedLength -= ps.segment.length;
+        --ps.queuedSegments;
         ps.haveSegment = true;
         ps.s = 0;
         ps.speed = path.profile.sv;
@@ -274,6 +302,7 @@ void StepPaths(Firmware& fw, double dt)
             ps.segment = path.segments.front();
             path.segments.pop_front();
             path.queuedLength -= ps.segment.length;
+            --ps.queuedSegments;
             ps.haveSegment = true;
         }
     }

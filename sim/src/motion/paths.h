@@ -54,6 +54,8 @@ struct PathState {
     double speed = 0;
     bool slowStop = false;
     bool discarding = false; // segments of a stopped path are dropped until a new path begins
+    // Segments queued and not yet started, in every path: the command buffer.
+    std::size_t queuedSegments = 0;
 
     void Reset();
 };
@@ -64,9 +66,17 @@ bool AxisInPaths(const Firmware& fw, int index);
 bool PathsMoving(const Firmware& fw);
 // Stops the running path (slowly: decelerating along it) and drops the rest.
 void StopPaths(Firmware& fw, bool slowly);
-// CLEAR_CARD_BUFFER: queued paths that have not started are dropped; the one
-// running ends with the segments it already has.
+// CLEAR_CARD_BUFFER: every segment not yet started is dropped, with the paths
+// that have not started; the running path ends at the end of its segment.
 void TrimPaths(Firmware& fw);
+// Whether the packet adds a segment to the command buffer (a line, the second
+// half of an arc, a circle, a continuous segment).
+bool AddsSegment(std::uint8_t code);
+// Whether the motion is using up the command buffer by itself: the front path
+// runs with segments to go, or can start. While it cannot (it waits for
+// DRV_START, for an axis to come free, or for its own next segment), only the
+// host could free room, so the buffer does not hold the host.
+bool BufferDraining(const Firmware& fw);
 // A preset moved axis `index` by delta pulses: the running path follows it.
 void ShiftPathAxis(Firmware& fw, int index, std::int64_t delta);
 // One motion step of the front path.
