@@ -13,6 +13,7 @@ struct DemoOptions {
     bool trace = false;  // print every packet the module takes
     bool traceQueries = false; // ... and every query it answers
     bool fast = false;   // run the module's clock faster than real time
+    bool fastAsPossible = false; // the fast clock: runs ahead while the demo waits
 };
 
 // Runs the session; the process exit code (0 when the module saw every

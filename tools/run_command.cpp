@@ -156,6 +156,9 @@ int RunProgram(const RunOptions& options)
             std::snprintf(speed, sizeof speed, ",speed=%.17g", options.speed);
             text += speed;
         }
+        if (options.fastAsPossible && text.find(",clock=") == std::string::npos) {
+            text += ",clock=fast";
+        }
         std::string error;
         if (!velkor_sim::ParseModule(text, specs, error)) {
             std::fprintf(stderr, "velkor run: %s\n", error.c_str());

@@ -10,6 +10,7 @@ namespace velkor_tool {
 struct RunOptions {
     std::vector<std::string> modules; // "SLOT[,OPTIONS]" each; none: one module in slot 3
     double speed = 0;                 // 0: each module's own speed (default 1)
+    bool fastAsPossible = false;      // every module on the fast clock unless it names its clock
     bool trace = false;               // print every packet the modules take
     bool traceQueries = false;        // ... and every query they answer
     std::string svgFile;              // picture of the paths driven

@@ -1,6 +1,7 @@
 // The velkor command-line tool:
-//   velkor demo [--svg FILE] [--scope FILE.csv [--trigger SPEC]] [--trace] [--trace-queries] [--fast]
-//   velkor run [--module SLOT[,OPTIONS]]... [--speed F] [--trace] [--trace-queries] [--svg FILE]
+//   velkor demo [--svg FILE] [--scope FILE.csv [--trigger SPEC]] [--trace] [--trace-queries]
+//               [--fast | --fast-as-possible]
+//   velkor run [--module SLOT[,OPTIONS]]... [--speed F | --fast-as-possible] [--trace] [--trace-queries] [--svg FILE]
 //              [--scope FILE.csv [--scope-period SECONDS] [--trigger SPEC]] -- PROGRAM [ARGS...]
 //   velkor plot FILE.csv --svg OUT
 //   velkor arc --mid X,Y,Z --end X,Y,Z --tolerance PULSES --speed PULSES/S [--svg FILE]
@@ -191,7 +192,13 @@ int main(int argc, char** argv)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     demoCommand->add_flag("--trace", demo.trace, "Print every packet the module takes, numbered, with its ring number");
     demoCommand->add_flag("--trace-queries", demo.traceQueries, "Print the queries it answers too");
-    demoCommand->add_flag("--fast", demo.fast, "Run the module's clock ten times faster than real time");
+    CLI::Option* demoFast =
+        demoCommand->add_flag("--fast", demo.fast, "Run the module's clock ten times faster than real time");
+    demoCommand
+        ->add_flag("--fast-as-possible", demo.fastAsPossible,
+                   "Run the module on the fast clock: real time while the demo commands, running ahead while it "
+                   "waits for the axes")
+        ->excludes(demoFast);
     demoCommand->add_option("--scope", demo.scopeFile, "Write the scope's samples (position and speed of each axis) "
                                                        "to FILE.csv; draw them with velkor plot")
         ->type_name("FILE.csv")
@@ -204,12 +211,20 @@ int main(int argc, char** argv)
         "run", "Run an unchanged application program on virtual modules and print their summary when it ends");
     runCommand->add_option("--module", run.modules,
                            "A virtual module in SLOT (1 to 7), with options id=D|U, firmware=X.Y.Z, speed=F, "
-                           "latency=MICROSECONDS; repeat for more modules (default: one in slot 3)")
+                           "clock=real-time|fast, latency=MICROSECONDS; repeat for more modules (default: one in "
+                           "slot 3)")
         ->type_name("SLOT[,OPTIONS]")
         ->check(kModule);
-    runCommand->add_option("--speed", run.speed, "Run the modules' clocks F times faster than real time (default 1)")
-        ->type_name("F")
-        ->check(kSpeed);
+    CLI::Option* runSpeed =
+        runCommand
+            ->add_option("--speed", run.speed, "Run the modules' clocks F times faster than real time (default 1)")
+            ->type_name("F")
+            ->check(kSpeed);
+    runCommand
+        ->add_flag("--fast-as-possible", run.fastAsPossible,
+                   "Put the modules on the fast clock (clock=fast): real time while the program commands, up to "
+                   "1000 times faster while it only polls or waits for an interrupt")
+        ->excludes(runSpeed);
     runCommand->add_flag("--trace", run.trace, "Print every packet the modules take, numbered, with its ring number");
     runCommand->add_flag("--trace-queries", run.traceQueries, "Print the queries they answer too");
     runCommand->add_option("--svg", run.svgFile, "Write a picture of the paths driven to FILE")

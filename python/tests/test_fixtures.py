@@ -38,6 +38,22 @@ def test_defaults(virtual_card):
     result.assert_outcomes(passed=2)
 
 
+def test_the_fixtures_on_the_fast_clock(pytester):
+    # A move of 20 simulated seconds: the card's wait (10 real seconds at
+    # most) sees it end because the clock runs ahead while it polls.
+    result = run(pytester, '''
+import pytest
+
+@pytest.mark.velkor(clock="fast", time_scale=1)
+def test_long_move(virtual_module, virtual_card):
+    assert virtual_module.clock == "fast"
+    x = virtual_card.axis(1).profile(v=1000, a=100000)
+    x.move(20000).wait_stopped(timeout=10)
+    assert x.position == 20000 and virtual_module.now >= 20.0
+''')
+    result.assert_outcomes(passed=1)
+
+
 def test_a_failing_sequence_fails_its_test_alone_and_is_tidied_up(pytester):
     result = run(pytester, '''
 def test_fails_while_moving(virtual_card):

@@ -27,7 +27,9 @@ def card(manual):
 @pytest.mark.parametrize("arguments, message", [
     (dict(slot=0), "slot 1 to 7"),
     (dict(slot=8), "slot 1 to 7"),
-    (dict(clock="fast"), "the clock is one of"),
+    (dict(clock="as_fast_as_possible"), "the clock is one of"),
+    (dict(clock="real_time", sprint_scale=100), "sprint scale is for the fast clock"),
+    (dict(clock="fast", time_scale=50, sprint_scale=20), "at least the time scale 50"),
     (dict(time_scale=0), "above 0"),
     (dict(clock="manual", id="X"), "refused its options"),
     (dict(clock="manual", step=0), "refused its options"),
@@ -36,6 +38,16 @@ def test_options_out_of_range_are_refused(arguments, message):
     arguments.setdefault("slot", 3)
     with pytest.raises(velkor.ModuleError, match=message):
         VirtualModule(**arguments)
+
+
+def test_the_fast_clock_runs_ahead_while_the_card_polls():
+    # 20 simulated seconds of motion; on the real-time clock the wait would
+    # give up after its 10 real seconds.
+    with VirtualModule(3, clock="fast", sprint_scale=1000) as module, velkor.Card(0, slot=3, module=module) as card:
+        x = card.axis(1).profile(v=1000, a=100000)
+        x.move(20000).wait_stopped(timeout=10)
+        assert x.position == 20000
+        assert module.now >= 20.0
 
 
 def test_an_unplugged_module_refuses_calls_and_frees_its_slot():

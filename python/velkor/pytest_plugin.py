@@ -17,9 +17,11 @@ or with ``pytest -p velkor.pytest_plugin``; then a test of a move is:
 
 The marker ``velkor`` sets them up: ``@pytest.mark.velkor(slot=5, card=1,
 clock="real_time", time_scale=50, interrupts=velkor.InterruptFactor.DRIVE_END,
-keep_trail=True)``. Defaults: slot 3, card 0, the manual clock (a real-time
-clock 20 times faster when the module's library has no manual clock),
-interrupts off, no trail, no log.
+keep_trail=True)``. ``clock`` is "manual", "real_time" or "fast" (real time
+times ``time_scale`` while the test commands, running ahead while it polls or
+waits for an interrupt). Defaults: slot 3, card 0, the manual clock (a
+real-time clock 20 times faster when the module's library has no manual
+clock), interrupts off, no trail, no log.
 """
 
 import pytest

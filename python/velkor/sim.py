@@ -28,7 +28,8 @@ _PREFIX = "VelkorSim_"
 _lock = threading.Lock()
 _library = None
 
-CLOCKS = {"manual": "VELKOR_SIM_CLOCK_MANUAL", "real_time": "VELKOR_SIM_CLOCK_REAL_TIME"}
+CLOCKS = {"manual": "VELKOR_SIM_CLOCK_MANUAL", "real_time": "VELKOR_SIM_CLOCK_REAL_TIME",
+          "fast": "VELKOR_SIM_CLOCK_FAST"}
 TRIGGERS = {None: "VELKOR_SIM_TRIGGER_NONE", "position": "VELKOR_SIM_TRIGGER_POSITION",
             "input_edge": "VELKOR_SIM_TRIGGER_INPUT_EDGE", "drive_start": "VELKOR_SIM_TRIGGER_DRIVE_START"}
 EDGES = {"rising": "VELKOR_SIM_EDGE_RISING", "falling": "VELKOR_SIM_EDGE_FALLING",
@@ -80,12 +81,15 @@ class VirtualModule:
     ``clock="real_time"`` (the default) runs ``time_scale`` times faster than
     real time; ``clock="manual"`` moves only in ``advance`` and
     ``advance_until_stopped`` (a ``Card`` given the module, ``Card(...,
-    module=module)``, advances it while it waits). The other options are the module's:
+    module=module)``, advances it while it waits); ``clock="fast"`` runs
+    ``time_scale`` times faster than real time while the program commands and
+    up to ``sprint_scale`` times while it only polls or waits for an
+    interrupt. The other options are the module's:
     ``id`` ('D' or 'U'), ``keep_trail``, ``keep_log``, ``take_latency`` and
     ``step`` (seconds), ``firmware_version``."""
 
     def __init__(self, slot=3, time_scale=1.0, *, clock="real_time", id="D", keep_trail=False, keep_log=False,
-                 take_latency=0.0, step=0.001, firmware_version=None, library=None):
+                 take_latency=0.0, step=0.001, firmware_version=None, sprint_scale=None, library=None):
         self.library = library if library is not None else load_library()
         self.handle = None
         if isinstance(slot, bool) or not isinstance(slot, int) or not 1 <= slot <= 7:
@@ -94,6 +98,9 @@ class VirtualModule:
             raise ModuleError("the clock is one of %s, not %r" % (", ".join(CLOCKS), clock))
         if not time_scale > 0:
             raise ModuleError("the time scale must be above 0, not %r" % (time_scale,))
+        if sprint_scale is not None and not (clock == "fast" and sprint_scale >= time_scale):
+            raise ModuleError("a sprint scale is for the fast clock, at least the time scale %r, not %r"
+                              % (time_scale, sprint_scale))
         self.slot, self.time_scale, self.clock = slot, float(time_scale), clock
         plain = (clock == "real_time" and id == "D" and not keep_trail and not keep_log and take_latency == 0
                  and step == 0.001 and firmware_version is None)
@@ -110,6 +117,8 @@ class VirtualModule:
             options.step_us = _microseconds(step)
             if firmware_version is not None:
                 options.firmware_version = firmware_version
+            if sprint_scale is not None:
+                options.sprint_scale = float(sprint_scale)
             handle = self._function("Create")(ctypes.byref(options))
             if not handle:
                 raise ModuleError("the virtual module refused its options (id %r, step %r s)" % (id, step))

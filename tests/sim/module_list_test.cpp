@@ -30,6 +30,21 @@ TEST(ModuleList, ReadsSlotsAndOptions)
     EXPECT_EQ(modules[2].options.id, 'D');
 }
 
+TEST(ModuleList, ReadsTheClock)
+{
+    std::vector<ModuleSpec> modules;
+    std::string error;
+    ASSERT_TRUE(velkor_sim::ParseModuleList("3,clock=fast;4,speed=20,clock=fast;5,clock=fast,clock=real-time", modules,
+                                            error))
+        << error;
+    ASSERT_EQ(modules.size(), 3u);
+    EXPECT_EQ(modules[0].options.clock, velkor_sim::ClockKind::Fast);
+    EXPECT_DOUBLE_EQ(modules[0].options.timeScale, 1.0);
+    EXPECT_EQ(modules[1].options.clock, velkor_sim::ClockKind::Fast);
+    EXPECT_DOUBLE_EQ(modules[1].options.timeScale, 20.0); // the pace while the program commands
+    EXPECT_EQ(modules[2].options.clock, velkor_sim::ClockKind::RealTime); // the last one given holds
+}
+
 TEST(ModuleList, EmptyListGivesNoModule)
 {
     std::vector<ModuleSpec> modules;
@@ -59,6 +74,9 @@ TEST(ModuleList, RefusesWhatIsNotAModuleAndKeepsTheListAsItWas)
         {"3,firmware=1.2.256", "firmware must be MAJOR.MINOR.PATCH"},
         {"3,id=u", "id must be D or U"},
         {"3,colour=red", "unknown module option 'colour=red'"},
+        {"3,clock=manual", "clock must be real-time or fast, not 'manual'"},
+        {"3,clock=", "clock must be real-time or fast, not ''"},
+        {"3,clock", "clock must be real-time or fast"},
         {"3;3", "slot 3 already has a module"},
         {"4;5,speed=-1", "speed -1 is out of range"},
     };

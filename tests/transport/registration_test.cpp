@@ -136,9 +136,11 @@ TEST_F(CardControl, CheckRtcReportsIdleModuleAsZero)
     EXPECT_EQ(Velkor_CHECK_RTC(kCard), 0);
 }
 
-TEST_F(CardControl, CheckRtcReadsAddingUpTo256StillMeanAlive)
+TEST_F(CardControl, CheckRtcReadsAddingUpTo256StillMeanNotReady)
 {
-    module.SetPending(64, kForever); // 4 x 64 = 256 wraps an 8-bit sum to 0
+    // 4 x 64 = 256 would wrap an 8-bit sum to 0: still a module busy with a
+    // command, not one ready for the next.
+    module.SetPending(64, kForever);
     EXPECT_EQ(Velkor_CHECK_RTC(kCard), 1);
 }
 

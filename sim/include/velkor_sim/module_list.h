@@ -6,8 +6,10 @@
 //   SLOT[,OPTION]...[;SLOT[,OPTION]...]...      e.g.  "3"  or  "3,speed=20;5,id=U"
 //
 // Options: id=D|U, firmware=MAJOR.MINOR.PATCH, speed=F (simulated seconds per
-// real second, more than 0 and at most 1000), latency=MICROSECONDS (real time
-// before the firmware takes a packet, at most 1000000).
+// real second, more than 0 and at most 1000), clock=real-time|fast (default
+// real-time; fast runs ahead while the program only polls, see ClockKind),
+// latency=MICROSECONDS (real time before the firmware takes a packet, at most
+// 1000000).
 //
 // Scope settings, comma-separated, each optional:
 //   period=SECONDS  duration=SECONDS  capacity=SAMPLES  pretrigger=SAMPLES
@@ -28,7 +30,7 @@ namespace velkor_sim {
 
 struct ModuleSpec {
     std::uint8_t slot = 0;
-    ModuleOptions options; // on the real-time clock
+    ModuleOptions options; // on the real-time clock unless clock=fast
 };
 
 // Reads one module ("3,speed=20") and adds it to `out`. Returns false and

@@ -68,6 +68,17 @@ bool ReadOption(const std::string& option, ModuleOptions& options, std::string& 
         options.timeScale = speed;
         return true;
     }
+    if (key == "clock") {
+        if (value == "real-time") {
+            options.clock = ClockKind::RealTime;
+        } else if (value == "fast") {
+            options.clock = ClockKind::Fast;
+        } else {
+            error = "clock must be real-time or fast, not '" + value + "'";
+            return false;
+        }
+        return true;
+    }
     if (key == "latency") {
         long microseconds = 0;
         if (!ReadInteger(value, 0, kMostLatency, microseconds)) {
@@ -88,7 +99,8 @@ bool ReadOption(const std::string& option, ModuleOptions& options, std::string& 
         options.firmwareVersion = static_cast<std::uint32_t>(v[0] << 16 | v[1] << 8 | v[2]);
         return true;
     }
-    error = "unknown module option '" + option + "' (known: id=D|U, firmware=X.Y.Z, speed=F, latency=MICROSECONDS)";
+    error = "unknown module option '" + option + "' (known: id=D|U, firmware=X.Y.Z, speed=F, clock=real-time|fast, "
+                                             "latency=MICROSECONDS)";
     return false;
 }
 
