@@ -5,10 +5,12 @@
 //              [--scope FILE.csv [--scope-period SECONDS] [--trigger SPEC]] -- PROGRAM [ARGS...]
 //   velkor plot FILE.csv --svg OUT
 //   velkor arc --mid X,Y,Z --end X,Y,Z --tolerance PULSES --speed PULSES/S [--svg FILE]
+//   velkor macro [--program N] [--loops N] [--list]
 //   velkor --version
 // A bad argument prints what is wrong and the usage, and exits with 2.
 #include "arc_preview.h"
 #include "demo.h"
+#include "macro_tool.h"
 #include "output_file.h"
 #include "run_command.h"
 #include "scope_plot.h"
@@ -30,7 +32,7 @@
 namespace {
 
 constexpr int kUsageError = 2;
-const char* const kCommands[] = {"demo", "run", "plot", "arc"};
+const char* const kCommands[] = {"demo", "run", "plot", "arc", "macro"};
 
 // A whole number in [low, high], or the reason why not.
 std::string CheckInteger(const std::string& text, long long low, long long high, long long& out)
@@ -292,9 +294,20 @@ int main(int argc, char** argv)
         ->type_name("FILE")
         ->check(kWritable);
 
+    velkor_tool::MacroOptions macro;
+    CLI::App* macroCommand = app.add_subcommand(
+        "macro", "Record a sample macro program on a virtual module, list its steps, run it and debug it step by step");
+    macroCommand->add_option("--program", macro.program, "The program number to record under")
+        ->type_name("N")
+        ->check(CLI::Range(0, 255));
+    macroCommand->add_option("--loops", macro.loops, "Back-and-forth moves of the sample")
+        ->type_name("N")
+        ->check(CLI::Range(1, 100));
+    macroCommand->add_flag("--list", macro.listOnly, "Record and list the steps only");
+
     // A first word that is neither an option nor a command is named as such.
     if (argc > 1 && argv[1][0] != '-' && !KnownCommand(argv[1])) {
-        std::cerr << "velkor: unknown command '" << argv[1] << "'; the commands are demo, run, plot and arc\n\n"
+        std::cerr << "velkor: unknown command '" << argv[1] << "'; the commands are demo, run, plot, arc and macro\n\n"
                   << app.help();
         return kUsageError;
     }
@@ -322,6 +335,9 @@ int main(int argc, char** argv)
     }
     if (plotCommand->parsed()) {
         return velkor_tool::RunPlot(plot);
+    }
+    if (macroCommand->parsed()) {
+        return velkor_tool::RunMacro(macro);
     }
     CheckPoint(mid, arc.mid);
     CheckPoint(end, arc.end);

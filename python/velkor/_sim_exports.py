@@ -87,6 +87,9 @@ FUNCTIONS = (
     ('VelkorSim_SetStrict', 'void', (('module', 'VelkorSimModule*'), ('strict', 'int'))),
     ('VelkorSim_Outputs', 'uint8_t', (('module', 'const VelkorSimModule*'), ('axis_index', 'int'))),
     ('VelkorSim_SetRemoteLoopback', 'void', (('module', 'VelkorSimModule*'), ('on', 'int'))),
+    ('VelkorSim_DescribeMacroStep', 'int', (('module', 'const VelkorSimModule*'), ('program', 'uint8_t'), ('index', 'uint32_t'), ('text', 'char*'), ('size', 'size_t'))),
+    ('VelkorSim_MacroRunning', 'int', (('module', 'const VelkorSimModule*'),)),
+    ('VelkorSim_AdvanceUntilProgramEnds', 'int', (('module', 'VelkorSimModule*'), ('limit_us', 'uint64_t'))),
 )
 
 # (name, type)

@@ -43,7 +43,12 @@ class ErrorBits(enum.IntFlag):
     SERVO_OFF = 0x0080          # the servo is off: a move or homing was refused or stopped
     HOST_STOP_FLAG = 0x0100     # set by the library while its stop flag is set
     HOMING_FAILED = 0x0200      # homing failed
+    PROGRAM_MALFORMED = 0x0400  # a macro program is malformed, or a step of it could not be carried out
+    NOT_SIMULATED = 0x0800      # a command the module does not carry out (listed)
     PACKET_MISSING = 0x1000     # a packet number was skipped or given up
+    PROGRAM_TOO_LONG = 0x2000   # a macro program was recorded past its length limit
+    PROGRAM_MISSING = 0x4000    # a macro program was called that does not exist
+    PROGRAM_RUNAWAY = 0x8000    # a macro program ran too many steps without simulated time passing
 
 
 class Inputs(enum.IntFlag):
@@ -68,10 +73,10 @@ class InterruptFactor(enum.IntFlag):
     LIMIT = 0x02       # an axis stopped at, or was refused by, a limit
     ALARM = 0x04       # a servo drive's alarm came on
     HOMING = 0x08      # a homing ended, done or failed
-    FACTOR4 = 0x10
-    FACTOR5 = 0x20     # the debugger's flag (Velkor_DEBUG_WAIT)
-    FACTOR6 = 0x40
-    PROGRAM = 0x80     # Velkor_MP_SET_RINT carried out
+    COMPARE = 0x10     # a compare fired
+    DEBUG = 0x20       # the debugger's flag (Velkor_DEBUG_WAIT)
+    SYNC_ACTION = 0x40  # a synchronous action was carried out
+    PROGRAM = 0x80     # Velkor_MP_SET_RINT carried out, or a program run ended on a fault
     ALL = 0xFF
 
 

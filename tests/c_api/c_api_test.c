@@ -186,6 +186,7 @@ int main(int argc, char** argv)
     VelkorSim_SetTakeLatency(m, 0);
     VelkorSim_SetBusy(m, 1);
     VelkorSim_SetBusy(m, 0);
+    VelkorSim_WaitSettled(m); /* the held packet is taken before the counters are read twice */
 
     /* Counters. */
     VelkorSim_GetCounters(m, &counters);

@@ -269,9 +269,13 @@ TEST_F(EndToEnd, MacroRecordingTurnsCallsIntoSteps)
     Velkor_MP_CLOSE(kCard);
     module.WaitSettled();
     EXPECT_EQ(module.MacroProgramSteps(3), 3u);
+    EXPECT_EQ(Velkor_GET_LP(kCard, 1), 0); // recorded, not carried out
     Velkor_MP_CALL(kCard, 3);
     module.WaitSettled();
-    EXPECT_EQ(module.Unsimulated().at(203), 1u);
+    EXPECT_TRUE(module.MacroRun().running);
+    ASSERT_TRUE(module.AdvanceUntilProgramEnds(std::chrono::seconds(10)));
+    EXPECT_EQ(Velkor_GET_LP(kCard, 1), 100);
+    EXPECT_TRUE(module.Unsimulated().empty());
 }
 
 TEST_F(EndToEnd, DriveEndRaisesTheSlotInterruptTheHostWaitsFor)

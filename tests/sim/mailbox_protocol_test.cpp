@@ -183,13 +183,13 @@ TEST_F(Mailbox, UnsimulatedCodesAreTakenAndCounted)
     ASSERT_TRUE(host.Post(Pkt(144).U8(2, 1)));     // LINE_SCAN without a follow axis: refused
     ASSERT_TRUE(host.Post(Pkt(197).U8(2, 2)));
     ASSERT_TRUE(host.Post(Pkt(99 + 100).U8(2, 1))); // a code no command has
-    EXPECT_EQ(host.Query(242, {}, 0), 0u);          // CONTINUE_DEBUG, answered
-    EXPECT_EQ(host.Query(77, {}, 0), 0u);           // no such query: still cleared
+    EXPECT_EQ(host.Query(250, {}, 0), 0u);          // no such query: still cleared
+    EXPECT_EQ(host.Query(77, {}, 0), 0u);
     const auto unsimulated = module.Unsimulated();
     EXPECT_EQ(unsimulated.at(197), 2u);
     EXPECT_EQ(unsimulated.at(144), 1u);
     EXPECT_EQ(unsimulated.at(199), 1u);
-    EXPECT_EQ(unsimulated.at(242), 1u);
+    EXPECT_EQ(unsimulated.at(250), 1u);
     EXPECT_EQ(unsimulated.at(77), 1u);
     EXPECT_EQ(module.GetCounters().unsimulated, 6u);
     EXPECT_EQ(host.R(126), 0);

@@ -313,6 +313,21 @@ VELKOR_SIM_API uint8_t VelkorSim_Outputs(const VelkorSimModule* module, int axis
  * word's low 16 bits. Off by default. */
 VELKOR_SIM_API void VelkorSim_SetRemoteLoopback(VelkorSimModule* module, int on);
 
+/* ---- Macro programs ---------------------------------------------------- */
+
+/* VelkorSim_MacroProgramSteps (above, with the stores) counts the steps of a
+ * closed program. */
+/* Writes step `index` of a program, decoded ("MP_FOR count=3"), into text
+ * (at most size bytes, the ending 0 included). Returns 1, or 0 when there is
+ * no such step (text then holds an empty string when size > 0). */
+VELKOR_SIM_API int VelkorSim_DescribeMacroStep(const VelkorSimModule* module, uint8_t program, uint32_t index, char* text, size_t size);
+/* 1 while a program run (debugged or not) is in progress, otherwise 0. */
+VELKOR_SIM_API int VelkorSim_MacroRunning(const VelkorSimModule* module);
+/* Manual clock: advances step by step until no program run is in progress,
+ * at most limit_us. 1 when the run ended; 0 at the limit, or at once while
+ * the debugger holds the run before a step. */
+VELKOR_SIM_API int VelkorSim_AdvanceUntilProgramEnds(VelkorSimModule* module, uint64_t limit_us);
+
 #ifdef __cplusplus
 }
 #endif

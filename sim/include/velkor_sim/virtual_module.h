@@ -64,6 +64,14 @@ constexpr std::uint16_t kNotSimulated = 0x0800;   // a command the module does n
 constexpr std::uint16_t kPacketMissing = 0x1000;  // a packet number was skipped or given up
 } // namespace error
 
+// Error bits of a macro program run that ended on a fault (module-wide).
+namespace error {
+constexpr std::uint16_t kProgramMissing = 0x4000;   // no program has the number called
+constexpr std::uint16_t kProgramMalformed = 0x0400; // unbalanced blocks, a bad value, a division by zero, calls too deep
+constexpr std::uint16_t kProgramRunaway = 0x8000;   // too many steps without simulated time passing
+constexpr std::uint16_t kProgramTooLong = 0x2000;   // the program was recorded past its length limit
+} // namespace error
+
 // Manual: time passes only in Advance(). RealTime: simulated time follows the
 // wall clock times timeScale. Fast: as RealTime while the host commands; while
 // it only polls (its last exchange was a query that reads, or a read of the
@@ -171,6 +179,21 @@ std::string CodeName(std::uint8_t code, LogEntry::Kind kind);
 // "#7 SET_MAX_V axis=1 data=500" or "query GET_LP axis=1 -> 2000".
 std::string Describe(const LogEntry& entry);
 
+// A macro program step as recorded (the packet's bytes).
+using MacroStep = std::array<std::uint8_t, kDataBytes>;
+// One step with its fields decoded: MP_IF var_a=1 op=">=" var_b=2.
+std::string DescribeStep(const MacroStep& step);
+
+// Where the module's program runner stands.
+struct MacroRunStatus {
+    bool running = false;   // a program run is in progress
+    bool debugging = false; // it stops before each step
+    bool paused = false;    // it stands before a step, waiting for CONTINUE_DEBUG
+    std::uint8_t program = 0; // the program running now (a called one while inside it)
+    std::uint16_t step = 0;   // the index of the step it stands at
+    bool routineArmed = false; // ISR_DEBUG waits for an interrupt event
+};
+
 class VirtualModule : public brelan::SlotDevice {
 public:
     explicit VirtualModule(const ModuleOptions& options = ModuleOptions{});
@@ -245,7 +268,16 @@ public:
     // SetRemoteInput put there.
     void SetRemoteLoopback(bool on);
     void SetFirmwareVersion(std::uint32_t version);
+
+    // Macro programs (docs/virtual-module.md, "Macro programs").
     std::size_t MacroProgramSteps(std::uint8_t program) const;
+    // The steps of a closed program, in order; empty for an unknown number.
+    std::vector<MacroStep> MacroProgram(std::uint8_t program) const;
+    MacroRunStatus MacroRun() const;
+    // Manual clock: advances step by step until no program run is in
+    // progress, at most `limit`. A run the debugger holds before a step does
+    // not end by itself: false at once. Returns whether the run ended.
+    bool AdvanceUntilProgramEnds(std::chrono::microseconds limit);
 
     // Raises interrupt factors as the firmware does for its own events: the
     // enabled ones go into the code register, and the slot interrupt is

@@ -1,25 +1,13 @@
 // The C API (velkor_sim.h) over the VirtualModule. A handle keeps what a
 // partial take left over, so that C callers can read the trail, the log and
 // the scope in pieces of the size they choose.
-#include "velkor_sim/velkor_sim.h"
-#include "velkor_sim/virtual_module.h"
+#include "c_api/c_module.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <deque>
 #include <fstream>
-#include <mutex>
 #include <string>
-
-struct VelkorSimModule {
-    velkor_sim::VirtualModule module;
-    mutable std::mutex leftovers; // guards the three queues below
-    std::deque<velkor_sim::TrailPoint> trail;
-    std::deque<velkor_sim::LogEntry> log;
-    std::deque<velkor_sim::ScopeSample> scope;
-    explicit VelkorSimModule(const velkor_sim::ModuleOptions& options) : module(options) {}
-};
 
 namespace {
 

@@ -14,7 +14,7 @@ void ResetCard(Firmware& fw, Window&)
 void ClearCardBuffer(Firmware& fw, Window&)
 {
     TrimPaths(fw);
-    fw.macros.recording = false;
+    ClearPrograms(fw, false);
     fw.sequence.ExpectZeroNext();
 }
 

@@ -16,9 +16,9 @@
 #include "motion/special_paths.h"
 #include "motion/speed_shape.h"
 #include "motion/stopping.h"
+#include "programs/macro_programs.h"
 #include "setup/axis_config.h"
 #include "status/status.h"
-#include "stores/macro_programs.h"
 #include "stores/variables.h"
 #include "sync/sync.h"
 
@@ -61,14 +61,14 @@ const PacketEntry kPackets[] = {
     {37, "WRITE_VAR", S, WriteVar, {{"index", 2, T::U16}, {"data", 6, T::I32}}},
     {39, "WRITE_MD", S, WriteMd, {{"index", 2, T::U16}, {"value", 6, T::Raw32}}},
     {40, "SET_LP", S, SetLp, {{"axis", 2, T::U8}, {"data", 4, T::I32}}},
-    {41, "GET_LP", N, nullptr, {{"axis", 2, T::U8}}},
+    {41, "GET_LP", S, LoadReader, {{"axis", 2, T::U8}}},
     {42, "SET_EP", S, SetEp, {{"axis", 2, T::U8}, {"data", 4, T::I32}}},
-    {43, "GET_EP", N, nullptr, {{"axis", 2, T::U8}}},
-    {46, "GET_DI", N, nullptr, {{"axis", 2, T::U8}, {"input", 4, T::U8}}},
-    {47, "GET_ERROR", N, nullptr, {}},
-    {48, "GET_ERROR_CODE", N, nullptr, {{"axis", 2, T::U8}}},
-    {49, "GET_DI_ALL", N, nullptr, {{"axis", 2, T::U8}}},
-    {50, "QUORL_IN", N, nullptr, {{"port", 2, T::U8}}},
+    {43, "GET_EP", S, LoadReader, {{"axis", 2, T::U8}}},
+    {46, "GET_DI", S, LoadReader, {{"axis", 2, T::U8}, {"input", 4, T::U8}}},
+    {47, "GET_ERROR", S, LoadReader, {}},
+    {48, "GET_ERROR_CODE", S, LoadReader, {{"axis", 2, T::U8}}},
+    {49, "GET_DI_ALL", S, LoadReader, {{"axis", 2, T::U8}}},
+    {50, "QUORL_IN", S, LoadReader, {{"port", 2, T::U8}}},
     {51, "QUORL_OUT", S, RemoteOut, {{"port", 2, T::U8}, {"data", 4, T::U32}}},
     {60, "SET_HV", S, SetHomingSpeed, {{"axis", 2, T::U8}, {"data", 4, T::U32}}},
     {61, "HOME_LIMIT", S, HomeLimit, {{"axis", 2, T::U8}, {"data", 4, T::U8}}},
@@ -105,7 +105,7 @@ const PacketEntry kPackets[] = {
     {110, "SYNC_ACTION", S, SyncFirst, {{"source", 2, T::U8}, {"trigger", 4, T::U8}, {"value", 6, T::I32}}},
     {111, "SYNC_ACTION", S, SyncSecond, {{"targets", 2, T::U8}, {"action", 4, T::U8}, {"output", 6, T::U8}, {"level", 8, T::U8}, {"repeat", 10, T::U8}, {"input", 12, T::U8}, {"param10", 14, T::U8}, {"param11", 16, T::U8}, {"param12", 18, T::U8}}},
     {112, "SET_COMPARE", S, SetCompare, {{"axis", 2, T::U8}, {"output", 4, T::U8}, {"condition", 6, T::U8}, {"value", 8, T::I32}}},
-    {113, "GET_LATCH", N, nullptr, {{"axis", 2, T::U8}}},
+    {113, "GET_LATCH", S, LoadReader, {{"axis", 2, T::U8}}},
     {114, "SET_PRESET", S, SetPreset, {{"axes", 2, T::U8}, {"value", 4, T::I32}}},
     {115, "SET_OUT", S, SetOut, {{"axis", 2, T::U8}, {"bit", 4, T::U8}, {"level", 6, T::U8}}},
     {120, "RECTANGLE", S, Rectangle, {{"axis1", 2, T::U8}, {"axis2", 4, T::U8}, {"order", 6, T::U8}, {"rounds", 8, T::U8}, {"corner_stops", 10, T::U8}}},
@@ -145,23 +145,23 @@ const PacketEntry kPackets[] = {
     {186, "VSTOP_SUDDENLY", S, StopPathsPacket, {}},
     {187, "CLEAR_STOP", S, ClearStopPacket, {}},
     {188, "INTP_END", S, EndPath, {{"param", 2, T::U8}}},
-    {200, "LOAD_INITIAL", N, nullptr, {}},
+    {200, "LOAD_INITIAL", S, LoadInitial, {}},
     {201, "MP_CREATE", S, MpCreate, {{"program", 2, T::U8}}},
     {202, "MP_CLOSE", S, MpClose, {}},
-    {203, "MP_CALL", N, nullptr, {{"program", 2, T::U8}}},
-    {210, "MP_SET_VAR", N, nullptr, {{"param1", 2, T::I32}, {"param2", 6, T::I32}}},
-    {211, "MP_SET_RVAR", N, nullptr, {{"param1", 2, T::I32}}},
-    {212, "MP_VAR_CALCULATE", N, nullptr, {{"param1", 2, T::I32}, {"param2", 6, T::U8}, {"param3", 8, T::I32}, {"param4", 12, T::I32}}},
-    {213, "MP_FOR", N, nullptr, {{"param1", 2, T::I32}}},
-    {214, "MP_NEXT", N, nullptr, {}},
-    {215, "MP_IF", N, nullptr, {{"param1", 2, T::I32}, {"operator", 6, T::U16}, {"param3", 8, T::I32}}},
-    {216, "MP_ELSE", N, nullptr, {}},
-    {217, "MP_IF_END", N, nullptr, {}},
-    {218, "MP_TIMER", N, nullptr, {{"param1", 2, T::I32}}},
-    {219, "MP_STOP_WAIT", N, nullptr, {{"axis", 2, T::U8}}},
+    {203, "MP_CALL", S, MpCall, {{"program", 2, T::U8}}},
+    {210, "MP_SET_VAR", S, MpSetVar, {{"var", 2, T::I32}, {"value", 6, T::I32}}},
+    {211, "MP_SET_RVAR", S, MpSetRVar, {{"var", 2, T::I32}}},
+    {212, "MP_VAR_CALCULATE", S, MpCalculate, {{"var", 2, T::I32}, {"op", 6, T::Char}, {"var_a", 8, T::I32}, {"var_b", 12, T::I32}}},
+    {213, "MP_FOR", S, FlowOutsideProgram, {{"count", 2, T::I32}}},
+    {214, "MP_NEXT", S, FlowOutsideProgram, {}},
+    {215, "MP_IF", S, FlowOutsideProgram, {{"var_a", 2, T::I32}, {"op", 6, T::Chars}, {"var_b", 8, T::I32}}},
+    {216, "MP_ELSE", S, FlowOutsideProgram, {}},
+    {217, "MP_IF_END", S, FlowOutsideProgram, {}},
+    {218, "MP_TIMER", S, FlowOutsideProgram, {{"ms", 2, T::I32}}},
+    {219, "MP_STOP_WAIT", S, FlowOutsideProgram, {{"axis", 2, T::U8}}},
     {220, "MP_SET_RINT", S, MpSetRint, {}},
-    {240, "MP_DEBUG", N, nullptr, {{"param", 2, T::U8}}},
-    {241, "ISR_DEBUG", N, nullptr, {{"param", 2, T::U8}}},
+    {240, "MP_DEBUG", S, MpDebug, {{"program", 2, T::U8}}},
+    {241, "ISR_DEBUG", S, IsrDebug, {{"program", 2, T::U8}}},
 };
 
 // Handshake codes other than 1. Field positions are parameter registers.
@@ -188,8 +188,8 @@ const ExchangeEntry kExchanges[] = {
     {186, "VSTOP_SUDDENLY", S, VStopSuddenly, 0, {}},
     {187, "CLEAR_STOP", S, ClearStop, 0, {}},
     {204, "GET_FW_VERSION", S, FirmwareVersion, 4, {}},
-    {242, "CONTINUE_DEBUG", N, nullptr, 0, {}},
-    {243, "STOP_DEBUG", N, nullptr, 0, {}},
+    {242, "CONTINUE_DEBUG", S, ContinueDebug, 0, {}},
+    {243, "STOP_DEBUG", S, StopDebug, 0, {}},
     {255, "RANGE", S, Range, 4, {{"axis", 96, T::U8}}},
 };
 

@@ -19,7 +19,9 @@ enum class Support : std::uint8_t { Simulated, Kept, NotSimulated };
 using PacketHandler = void (*)(Firmware&, const Bytes&);
 using ExchangeHandler = void (*)(Firmware&, Window&);
 
-enum class FieldType : std::uint8_t { End, U8, U16, U32, I32, Raw32, Chunk };
+// Char: one ASCII character (an operator byte), shown quoted; Chars: two
+// bytes shown as the characters they hold, a 0 second byte left out.
+enum class FieldType : std::uint8_t { End, U8, U16, U32, I32, Raw32, Chunk, Char, Chars };
 
 struct Field {
     const char* name;

@@ -31,6 +31,19 @@ std::string Format(const char* name, const Field (&fields)[N], const Bytes& sour
         case FieldType::U32: std::snprintf(text, sizeof text, " %s=%u", f.name, unsigned(U32(source, f.at))); break;
         case FieldType::I32: std::snprintf(text, sizeof text, " %s=%d", f.name, int(I32(source, f.at))); break;
         case FieldType::Raw32: std::snprintf(text, sizeof text, " %s=0x%08X", f.name, unsigned(U32(source, f.at))); break;
+        case FieldType::Char:
+        case FieldType::Chars: {
+            const std::uint8_t first = source[f.at];
+            const std::uint8_t second = f.type == FieldType::Chars ? source[f.at + 1] : 0;
+            const bool printable = first >= 0x20 && first < 0x7F && (second == 0 || (second >= 0x20 && second < 0x7F));
+            const char op[3] = {static_cast<char>(first), static_cast<char>(second), '\0'};
+            if (printable) {
+                std::snprintf(text, sizeof text, " %s=\"%s\"", f.name, op);
+            } else {
+                std::snprintf(text, sizeof text, " %s=%u,%u", f.name, unsigned(first), unsigned(second));
+            }
+            break;
+        }
         case FieldType::Chunk: {
             const int count = source[2] < 20 ? source[2] : 20;
             std::snprintf(text, sizeof text, " %s=[%d bytes]", f.name, count);
@@ -56,6 +69,14 @@ std::string CodeName(std::uint8_t code, LogEntry::Kind kind)
         name = e != nullptr ? e->name : nullptr;
     }
     return name != nullptr ? std::string(name) : "code " + std::to_string(code);
+}
+
+std::string DescribeStep(const std::array<std::uint8_t, kDataBytes>& bytes)
+{
+    const detail::PacketEntry* e = detail::FindPacket(bytes[0]);
+    const std::array<std::uint8_t, 10> noRegisters{};
+    return e != nullptr ? detail::Format(e->name, e->fields, bytes, false, noRegisters)
+                        : "unknown code " + std::to_string(bytes[0]);
 }
 
 std::string Describe(const LogEntry& entry)

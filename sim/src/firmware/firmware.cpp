@@ -48,10 +48,10 @@ void Firmware::NotCarriedOut(std::uint8_t code)
 void Firmware::TakePacket(const Bytes& bytes)
 {
     ++counters.packetsTaken;
-    if (RecordStep(*this, bytes)) {
-        return;
+    if (!RecordStep(*this, bytes)) {
+        ExecutePacket(bytes);
     }
-    ExecutePacket(bytes);
+    ProgramsAfterHost(*this, bytes[0], false);
 }
 
 void Firmware::ExecutePacket(const Bytes& bytes)
@@ -86,14 +86,15 @@ void Firmware::Answer(std::uint8_t code, Window& window)
     const ExchangeEntry* entry = FindExchange(code);
     if (entry == nullptr || entry->run == nullptr) {
         NotCarriedOut(code);
-        return;
+    } else {
+        const std::uint32_t refused = refusals;
+        entry->run(*this, window);
+        if (refusals != refused) {
+            Unsimulated(code);
+        }
+        WatchSync(*this);
     }
-    const std::uint32_t refused = refusals;
-    entry->run(*this, window);
-    if (refusals != refused) {
-        Unsimulated(code);
-    }
-    WatchSync(*this);
+    ProgramsAfterHost(*this, code, true);
 }
 
 void Firmware::Reset()
@@ -112,7 +113,7 @@ void Firmware::Reset()
     }
     paths.Reset();
     ResetMachine(*this);
-    macros.recording = false;
+    ClearPrograms(*this, true);
     moduleError = 0;
     interrupts.Reset();
     sync.Reset();

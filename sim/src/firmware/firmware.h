@@ -16,7 +16,11 @@
 //  - interrupts.Raise(factors): the one way an event reaches the interrupt
 //    code register and the slot interrupt.
 //  - Step(dt): one motion step of dt simulated seconds: drives first, then
-//    the front path, then the speed readings, then the scope's sample.
+//    the front path, then the speed readings, then the scope's sample, then
+//    a running macro program.
+//  - ProgramsAfterHost(): after every packet and code from the host a macro
+//    program run goes on (programs/macro_programs.h); its steps take effect
+//    through ExecutePacket().
 #ifndef VELKOR_SIM_FIRMWARE_FIRMWARE_H
 #define VELKOR_SIM_FIRMWARE_FIRMWARE_H
 
@@ -28,8 +32,8 @@
 #include "motion/axis.h"
 #include "motion/paths.h"
 #include "motion/special_paths.h"
+#include "programs/macro_programs.h"
 #include "scope/scope.h"
-#include "stores/macro_programs.h"
 #include "stores/variables.h"
 #include "sync/sync.h"
 #include "velkor_sim/virtual_module.h"

@@ -5,8 +5,11 @@
 namespace velkor_sim {
 namespace detail {
 
-void InterruptLine::Raise(std::uint8_t factors)
+void InterruptLine::Raise(std::uint8_t factors, bool event)
 {
+    if (event) {
+        seen_ |= factors;
+    }
     const std::uint8_t raised = on_ ? static_cast<std::uint8_t>(factors & enabled_) : 0;
     if (raised == 0) {
         return;
@@ -16,6 +19,13 @@ void InterruptLine::Raise(std::uint8_t factors)
         up_ = true;
         toSignal_ = true;
     }
+}
+
+std::uint8_t InterruptLine::TakeSeen()
+{
+    const std::uint8_t seen = seen_;
+    seen_ = 0;
+    return seen;
 }
 
 std::uint8_t InterruptLine::ReadCode()
@@ -33,6 +43,7 @@ void InterruptLine::Reset()
     code_ = 0;
     up_ = false;
     toSignal_ = false;
+    seen_ = 0;
 }
 
 void EnableInt(Firmware& fw, const Bytes&) { fw.interrupts.SwitchOn(true); }

@@ -36,7 +36,9 @@ class InterruptLine {
 public:
     // ORs the enabled factor bits into the code register; puts the line up
     // (to be signalled) if it was down. Nothing while switched off.
-    void Raise(std::uint8_t factors);
+    // `event`: whether an armed interrupt routine may start on it (a program
+    // fault's factor may not: the routine would start on its own failure).
+    void Raise(std::uint8_t factors, bool event = true);
     // Whether the line went up since the last call: the slot interrupt is to
     // be signalled once.
     bool TakeSignal()
@@ -48,6 +50,9 @@ public:
     // The signal found no interrupt registration on the slot: the line counts
     // as down again, so the next factor signals anew.
     void NotDelivered() { up_ = false; }
+    // Factors raised since the last call, enabled or not: the events an
+    // armed interrupt routine starts on.
+    std::uint8_t TakeSeen();
     // The code register; reading it empties it and puts the line down.
     std::uint8_t ReadCode();
 
@@ -66,6 +71,7 @@ private:
     std::uint8_t code_ = 0;
     bool up_ = false;      // an interrupt was signalled and its code not yet read
     bool toSignal_ = false;
+    std::uint8_t seen_ = 0;
 };
 
 // Packet handlers

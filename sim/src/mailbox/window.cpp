@@ -136,7 +136,8 @@ void VirtualModule::Impl::ServiceMailbox()
             Log(entry);
         }
     }
-    SetHandshake(0); // after the reply
+    PlaceDebugRegister(); // before the host can see the code cleared
+    SetHandshake(0);      // after the reply
     settled.notify_all();
     WakeForMotion();
 }

@@ -92,6 +92,7 @@ public:
     // Signals the slot interrupt when the firmware's interrupt line went up.
     void SignalInterrupt()
     {
+        PlaceDebugRegister(); // before the host hears of a debug event
         if (firmware.interrupts.TakeSignal()) {
             DeliverSignal();
         }
@@ -175,6 +176,9 @@ public:
 
 private:
     void ServiceMailbox();
+    // Writes the macro debugger's byte and word to window offsets 76, 72 and
+    // 74 once a program has run (module/macro_programs_api.cpp).
+    void PlaceDebugRegister();
     void Log(LogEntry& entry);
     void DeliverSignal();
 };

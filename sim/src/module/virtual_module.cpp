@@ -315,13 +315,6 @@ void VirtualModule::SetFirmwareVersion(std::uint32_t version)
     impl_->firmware.firmwareVersion = version;
 }
 
-std::size_t VirtualModule::MacroProgramSteps(std::uint8_t program) const
-{
-    std::lock_guard<std::mutex> hold(impl_->mutex);
-    const auto found = impl_->firmware.macros.programs.find(program);
-    return found == impl_->firmware.macros.programs.end() ? 0 : found->second.size();
-}
-
 void VirtualModule::RaiseInterrupt(std::uint8_t factors)
 {
     std::lock_guard<std::mutex> hold(impl_->mutex);

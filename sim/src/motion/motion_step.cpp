@@ -24,7 +24,7 @@ bool Firmware::Moving() const
             return true;
         }
     }
-    return PathsMoving(*this) || MachineMoving(*this);
+    return PathsMoving(*this) || MachineMoving(*this) || ProgramNeedsTime(*this);
 }
 
 void Firmware::Step(double dt)
@@ -54,6 +54,7 @@ void Firmware::Step(double dt)
         RecordTrail();
     }
     scope.AfterStep(*this);
+    ProgramsAfterStep(*this, dt);
 }
 
 void Firmware::RecordTrail()

@@ -1,0 +1,279 @@
+// The program runner: carries out a called program step by step on the
+// module's own timeline while the host goes on sending packets and codes.
+//
+// A run goes on until it has to wait (TIMER, STOP_WAIT), the debugger stops
+// it before a step, it ends, or it faults; it goes on after each motion step
+// and after each packet or code from the host. Every step that is not a flow
+// step is carried out with Firmware::ExecutePacket, as if the host had sent
+// it at that moment.
+#include "programs/macro_programs.h"
+
+#include "firmware/firmware.h"
+
+namespace velkor_sim {
+namespace detail {
+namespace {
+
+constexpr double kTimeEpsilon = 1e-9;
+
+// Ends the run on a fault: error bits, factor 6 and, in a debug run, a last
+// debug event with the step at fault.
+void Fail(Firmware& fw, std::uint16_t bits, std::size_t at)
+{
+    MacroStore& m = fw.macros;
+    const bool debugging = m.run.debugging;
+    m.run = ProgramRun{};
+    fw.Fault(bits);
+    fw.interrupts.Raise(factor::kProgramFault, false);
+    ShowDebug(fw, debug::kFault, static_cast<std::uint16_t>(at));
+    if (debugging) {
+        fw.interrupts.Raise(factor::kDebugEvent);
+    }
+}
+
+// Enters program `number`; false (after reporting the fault) when it cannot run.
+bool PushCall(Firmware& fw, std::uint8_t number, std::size_t callerAt)
+{
+    MacroStore& m = fw.macros;
+    const auto found = m.programs.find(number);
+    if (found == m.programs.end()) {
+        Fail(fw, error::kProgramMissing, callerAt);
+        return false;
+    }
+    const ProgramPtr program = found->second;
+    if (program->fault != 0) {
+        Fail(fw, program->fault, program->faultAt);
+        return false;
+    }
+    if (m.run.calls.size() >= macro::kMaxCallDepth) {
+        Fail(fw, error::kProgramMalformed, callerAt);
+        return false;
+    }
+    CallFrame frame;
+    frame.program = program;
+    frame.number = number;
+    m.run.calls.push_back(std::move(frame));
+    return true;
+}
+
+bool WaitOver(const Firmware& fw)
+{
+    const ProgramRun& r = fw.macros.run;
+    if (r.wait == ProgramRun::Wait::Timer) {
+        return r.timerLeft <= kTimeEpsilon;
+    }
+    for (int i = 0; i < kAxisCount; ++i) {
+        if ((r.waitAxes & (1u << i)) && fw.AxisDriving(i)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Carries out the step at pc of the program running now and moves pc on
+// (or leaves it on a step that waits). Returns false when the run faulted.
+bool Execute(Firmware& fw)
+{
+    ProgramRun& r = fw.macros.run;
+    CallFrame& f = r.calls.back();
+    const std::size_t at = f.pc;
+    const Bytes step = f.program->steps[at];
+    const std::vector<std::size_t>& jump = f.program->jump;
+    std::vector<std::int32_t>& vars = fw.stores.longVars;
+    switch (step[0]) {
+    case macro::kFor: {
+        const std::int32_t count = I32(step, 2);
+        if (count <= 0) {
+            f.pc = jump[at];
+        } else {
+            f.loops.push_back(LoopFrame{at, count});
+            ++f.pc;
+        }
+        return true;
+    }
+    case macro::kNext:
+        if (f.loops.empty()) {
+            Fail(fw, error::kProgramMalformed, at);
+            return false;
+        }
+        if (--f.loops.back().left > 0) {
+            f.pc = f.loops.back().forAt + 1;
+        } else {
+            f.loops.pop_back();
+            ++f.pc;
+        }
+        return true;
+    case macro::kIf:
+        f.pc = CompareVariables(vars[I32(step, 2)], step[6], step[7], vars[I32(step, 8)]) ? at + 1 : jump[at];
+        return true;
+    case macro::kElse: f.pc = jump[at]; return true; // the branch taken ends here
+    case macro::kIfEnd: ++f.pc; return true;
+    case macro::kCalculate: {
+        std::int32_t result = 0;
+        if (!Calculate(vars[I32(step, 8)], step[6], vars[I32(step, 12)], result)) {
+            Fail(fw, error::kProgramMalformed, at); // a division by zero
+            return false;
+        }
+        vars[I32(step, 2)] = result;
+        ++f.pc;
+        return true;
+    }
+    case macro::kTimer:
+        if (I32(step, 2) == 0) {
+            ++f.pc;
+        } else {
+            r.wait = ProgramRun::Wait::Timer;
+            r.timerLeft = I32(step, 2) / 1000.0;
+        }
+        return true;
+    case macro::kStopWait:
+        if (!ValidSelector(step[2])) {
+            fw.Fault(error::kBadCommand);
+            ++f.pc;
+        } else {
+            r.wait = ProgramRun::Wait::Stop;
+            r.waitAxes = step[2];
+        }
+        return true;
+    case macro::kCall: return PushCall(fw, step[2], at); // pc moves on when the callee returns
+    default:
+        ++f.pc;
+        fw.ExecutePacket(step);
+        return true;
+    }
+}
+
+void StartRoutineOnEvent(Firmware& fw)
+{
+    MacroStore& m = fw.macros;
+    if (!m.isrArmed || m.run.active) {
+        return;
+    }
+    const std::uint8_t events = fw.interrupts.TakeSeen() & static_cast<std::uint8_t>(~factor::kDebugEvent);
+    if (events != 0) {
+        m.isrArmed = false;
+        StartRun(fw, m.isrProgram, true);
+    }
+}
+
+} // namespace
+
+void StartRun(Firmware& fw, std::uint8_t number, bool debugging)
+{
+    ProgramRun& r = fw.macros.run;
+    if (r.active) {
+        fw.Fault(error::kAxisBusy); // one program runs at a time
+        return;
+    }
+    r = ProgramRun{};
+    r.active = true;
+    r.debugging = debugging;
+    if (PushCall(fw, number, 0)) {
+        ContinueRun(fw);
+    }
+}
+
+void ContinueRun(Firmware& fw)
+{
+    ProgramRun& r = fw.macros.run;
+    std::size_t budget = 0;
+    while (r.active && !r.paused) {
+        CallFrame& f = r.calls.back();
+        const std::size_t size = f.program->steps.size();
+        if (f.pc >= size) {
+            if (r.calls.size() > 1) {
+                r.calls.pop_back();
+                ++r.calls.back().pc; // past the MP_CALL step
+                continue;
+            }
+            const bool debugging = r.debugging;
+            r = ProgramRun{};
+            ShowDebug(fw, debug::kEnded, static_cast<std::uint16_t>(size));
+            if (debugging) {
+                fw.interrupts.Raise(factor::kDebugEvent);
+            }
+            return;
+        }
+        ShowDebug(fw, f.program->steps[f.pc][0], static_cast<std::uint16_t>(f.pc));
+        if (r.wait != ProgramRun::Wait::None) {
+            if (!WaitOver(fw)) {
+                return;
+            }
+            r.wait = ProgramRun::Wait::None;
+            ++f.pc;
+            continue;
+        }
+        if (r.debugging && !r.approved) {
+            r.paused = true;
+            fw.interrupts.Raise(factor::kDebugEvent);
+            return;
+        }
+        r.approved = false;
+        if (++budget > macro::kStepBudget) {
+            Fail(fw, error::kProgramRunaway, f.pc);
+            return;
+        }
+        if (!Execute(fw)) {
+            return;
+        }
+    }
+}
+
+void EndRun(Firmware& fw, std::uint8_t why)
+{
+    ProgramRun& r = fw.macros.run;
+    if (!r.active) {
+        return;
+    }
+    const std::uint16_t at = r.calls.empty() ? 0 : static_cast<std::uint16_t>(r.calls.back().pc);
+    r = ProgramRun{};
+    ShowDebug(fw, why, at);
+}
+
+void ProgramsAfterHost(Firmware& fw, std::uint8_t code, bool exchange)
+{
+    // A direct stop from the host ends the program too, so that it cannot
+    // start the axes again; stops that are steps of the program do not.
+    if (exchange && code >= 183 && code <= 186) {
+        EndRun(fw, debug::kStopped);
+    }
+    StartRoutineOnEvent(fw);
+    ContinueRun(fw);
+}
+
+void ProgramsAfterStep(Firmware& fw, double dt)
+{
+    ProgramRun& r = fw.macros.run;
+    if (r.active && !r.paused && r.wait == ProgramRun::Wait::Timer) {
+        r.timerLeft -= dt;
+    }
+    StartRoutineOnEvent(fw);
+    ContinueRun(fw);
+}
+
+bool ProgramNeedsTime(const Firmware& fw)
+{
+    const ProgramRun& r = fw.macros.run;
+    return r.active && !r.paused && r.wait != ProgramRun::Wait::None;
+}
+
+void ClearPrograms(Firmware& fw, bool reset)
+{
+    MacroStore& m = fw.macros;
+    m.recording = false;
+    m.draft = Program{};
+    m.isrArmed = false;
+    EndRun(fw, debug::kStopped);
+    if (reset) {
+        m.readerVariable = 0;
+        m.debugLive = false;
+    }
+}
+
+void MpCall(Firmware& fw, const Bytes& p) { StartRun(fw, p[2], false); }
+
+// Loops, conditions, the timer and STOP_WAIT mean something only in a program.
+void FlowOutsideProgram(Firmware& fw, const Bytes&) { fw.Fault(error::kBadCommand); }
+
+} // namespace detail
+} // namespace velkor_sim

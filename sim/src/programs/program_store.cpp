@@ -1,0 +1,140 @@
+// Recording macro programs and checking them when they are closed.
+//
+// Between MP_CREATE and MP_CLOSE every packet becomes a step of a draft
+// instead of being carried out; MP_CLOSE checks the draft and puts it in
+// place of the program with its number. A run in progress keeps the program
+// it started with, so recording over a running program is safe.
+#include "programs/macro_programs.h"
+
+#include "firmware/firmware.h"
+
+namespace velkor_sim {
+namespace detail {
+namespace {
+
+// Whether the step's variable numbers and values are in range.
+bool StepValuesValid(const Bytes& s)
+{
+    switch (s[0]) {
+    case macro::kSetVar:
+    case macro::kSetRVar: return VariableIndex(I32(s, 2));
+    case macro::kCalculate:
+        return VariableIndex(I32(s, 2)) && KnownCalculation(s[6]) && VariableIndex(I32(s, 8)) &&
+               VariableIndex(I32(s, 12));
+    case macro::kIf: return VariableIndex(I32(s, 2)) && KnownComparison(s[6], s[7]) && VariableIndex(I32(s, 8));
+    case macro::kTimer: return I32(s, 2) >= 0;
+    // Recording and debugging are the host's business, not a program's.
+    case macro::kCreate:
+    case macro::kClose:
+    case macro::kDebug:
+    case macro::kIsrDebug: return false;
+    default: return true;
+    }
+}
+
+} // namespace
+
+bool RecordStep(Firmware& fw, const Bytes& p)
+{
+    MacroStore& m = fw.macros;
+    // MP_CLOSE ends the recording; another MP_CREATE starts a new one.
+    if (!m.recording || p[0] == macro::kClose || p[0] == macro::kCreate) {
+        return false;
+    }
+    if (m.draft.steps.size() < macro::kMaxSteps) {
+        m.draft.steps.push_back(p);
+    } else {
+        m.draft.tooLong = true;
+    }
+    return true;
+}
+
+void CheckProgram(Program& program)
+{
+    struct Open {
+        std::size_t at;
+        std::size_t elseAt; // 0: none yet (an ELSE is never step 0 of its block)
+    };
+    const std::vector<Bytes>& steps = program.steps;
+    program.jump.assign(steps.size(), 0);
+    program.fault = 0;
+    if (program.tooLong) {
+        program.fault = error::kProgramTooLong;
+        program.faultAt = macro::kMaxSteps;
+        return;
+    }
+    std::vector<Open> open;
+    auto fail = [&](std::size_t at) {
+        program.fault = error::kProgramMalformed;
+        program.faultAt = at;
+    };
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        const std::uint8_t code = steps[i][0];
+        if (!StepValuesValid(steps[i])) {
+            return fail(i);
+        }
+        switch (code) {
+        case macro::kFor:
+        case macro::kIf:
+            if (open.size() >= macro::kMaxNesting) {
+                return fail(i);
+            }
+            open.push_back(Open{i, 0});
+            break;
+        case macro::kNext:
+            if (open.empty() || steps[open.back().at][0] != macro::kFor) {
+                return fail(i);
+            }
+            program.jump[open.back().at] = i + 1;
+            program.jump[i] = open.back().at;
+            open.pop_back();
+            break;
+        case macro::kElse:
+            if (open.empty() || steps[open.back().at][0] != macro::kIf || open.back().elseAt != 0) {
+                return fail(i);
+            }
+            open.back().elseAt = i;
+            program.jump[open.back().at] = i + 1;
+            break;
+        case macro::kIfEnd:
+            if (open.empty() || steps[open.back().at][0] != macro::kIf) {
+                return fail(i);
+            }
+            if (open.back().elseAt != 0) {
+                program.jump[open.back().elseAt] = i;
+            } else {
+                program.jump[open.back().at] = i;
+            }
+            open.pop_back();
+            break;
+        default: break;
+        }
+    }
+    if (!open.empty()) {
+        fail(open.back().at); // the block left open
+    }
+}
+
+void MpCreate(Firmware& fw, const Bytes& p)
+{
+    MacroStore& m = fw.macros;
+    m.recording = true;
+    m.program = p[2];
+    m.draft = Program{};
+}
+
+// Without a recording in progress MP_CLOSE changes nothing.
+void MpClose(Firmware& fw, const Bytes&)
+{
+    MacroStore& m = fw.macros;
+    if (!m.recording) {
+        return;
+    }
+    m.recording = false;
+    CheckProgram(m.draft);
+    m.programs[m.program] = std::make_shared<const Program>(std::move(m.draft));
+    m.draft = Program{};
+}
+
+} // namespace detail
+} // namespace velkor_sim
