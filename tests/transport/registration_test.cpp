@@ -144,8 +144,8 @@ TEST_F(CardControl, CheckRtcReadsAddingUpTo256StillMeanNotReady)
     EXPECT_EQ(Velkor_CHECK_RTC(kCard), 1);
 }
 
-// Each of the four reads counts on its own: a module that answers on one of
-// them only is alive, whichever it is.
+// Each of the four reads counts on its own: a handshake that reads non-zero on
+// one of them only means "not ready to take a command", whichever it is.
 TEST_F(CardControl, CheckRtcHeedsEachOfTheFourReads)
 {
     struct Case {
