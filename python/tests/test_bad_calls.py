@@ -8,19 +8,6 @@ import math
 import pytest
 
 import velkor
-from velkor import InterruptFactor
-
-
-@pytest.fixture
-def module():
-    with velkor.VirtualModule(3, 50.0) as module:
-        yield module
-
-
-@pytest.fixture
-def card(module):
-    with velkor.Card(0, slot=3) as card:
-        yield card
 
 
 def closed(card):

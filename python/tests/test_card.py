@@ -11,18 +11,6 @@ import velkor
 from velkor import Axes, ErrorBits, InterruptFactor, raw
 
 
-@pytest.fixture
-def module():
-    with velkor.VirtualModule(3, 50.0) as module:
-        yield module
-
-
-@pytest.fixture
-def card(module):
-    with velkor.Card(0, slot=3) as card:
-        yield card
-
-
 def test_a_fixed_move_reaches_its_target(card):
     x = card.axis(1).profile(sv=200, v=20000, a=200000, d=200000)
     x.position = 100

@@ -9,12 +9,6 @@ from velkor import ErrorBits, Inputs, InterruptFactor
 
 
 @pytest.fixture
-def module():
-    with velkor.VirtualModule(3, 50.0) as module:
-        yield module
-
-
-@pytest.fixture
 def card(module):
     with velkor.Card(0, slot=3, interrupts=InterruptFactor.ALL) as card:
         yield card
