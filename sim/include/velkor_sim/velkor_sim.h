@@ -116,6 +116,8 @@ typedef struct VelkorSimAxis {
     uint8_t driving;     /* 1: moving, or with motion queued or held back */
     uint16_t error_code; /* the bits of GET_ERROR_CODE */
     uint16_t inputs;     /* the input word of GET_DI_ALL */
+    int32_t machine;     /* the machine position the axis is at (where LP is now): a switch
+                          * at LP p sits at machine position p - lp + machine */
 } VelkorSimAxis;
 
 /* The axis (index 0..3) into *out; 1, or 0 for a bad index. */
@@ -270,9 +272,11 @@ VELKOR_SIM_API long VelkorSim_WriteScopeCsv(VelkorSimModule* module, uint8_t slo
 
 /* ---- The machine around the axes: switches, drive, encoder ------------- */
 
-/* The machine around an axis: where its switches sit (whole positions on the
- * LP scale: limits actuated at and beyond, home and near-home from .. to) and
- * how its drive and encoder behave. docs/virtual-module.md has the defaults. */
+/* The machine around an axis: where its switches sit (whole machine
+ * positions: limits actuated at and beyond, home and near-home from .. to;
+ * machine position 0 is LP 0 at power-up, and a preset or homing moves the LP
+ * scale, never the switches: VelkorSimAxis.machine tells where LP is) and how
+ * its drive and encoder behave. docs/virtual-module.md has the defaults. */
 typedef struct VelkorSimMachineAxis {
     int32_t plus_limit;
     int32_t minus_limit;
