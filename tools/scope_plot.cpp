@@ -156,18 +156,21 @@ bool ReadScopeCsv(const std::string& file, std::map<unsigned, ScopeColumns>& out
 
 std::vector<double> SignedSpeed(const std::vector<double>& lp, const std::vector<double>& speed)
 {
-    std::vector<double> out(speed.size());
-    // Until LP first changes, the direction is the one it changes in first.
-    double sign = 1;
-    for (std::size_t i = 1; i < lp.size(); ++i) {
-        if (lp[i] != lp[i - 1]) {
-            sign = lp[i] > lp[i - 1] ? 1 : -1;
-            break;
-        }
+    const std::size_t n = std::min(lp.size(), speed.size());
+    // The direction LP changes in next, from each sample on.
+    std::vector<double> ahead(n, 1);
+    for (std::size_t i = n; i-- > 1;) {
+        ahead[i - 1] = lp[i] != lp[i - 1] ? (lp[i] > lp[i - 1] ? 1 : -1) : ahead[i];
     }
+    std::vector<double> out(speed.size());
+    double sign = n > 0 ? ahead[0] : 1;
     for (std::size_t i = 0; i < speed.size(); ++i) {
-        if (i > 0 && i < lp.size() && lp[i] != lp[i - 1]) {
-            sign = lp[i] > lp[i - 1] ? 1 : -1;
+        if (i > 0 && i < n) {
+            if (lp[i] != lp[i - 1]) {
+                sign = lp[i] > lp[i - 1] ? 1 : -1;
+            } else if (speed[i - 1] == 0) {
+                sign = ahead[i]; // setting off from rest, within a pulse yet
+            }
         }
         out[i] = sign * std::fabs(speed[i]);
     }

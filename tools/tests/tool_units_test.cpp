@@ -222,8 +222,8 @@ TEST(ScopePlot, DrawsTheChannelsChosenAndEpOnlyWhereItDiffers)
 
 TEST(ScopePlot, SpeedIsSignedAndThinningKeepsEveryColumnsExtremes)
 {
-    EXPECT_EQ(SignedSpeed({5, 5, 4, 2, 2, 3}, {0, 100, 100, 200, 50, 100}),
-              (std::vector<double>{0, -100, -100, -200, -50, 100}));
+    EXPECT_EQ(SignedSpeed({5, 5, 4, 2, 2, 3, 3, 3, 2}, {0, 100, 100, 200, 50, 100, 0, 80, 90}),
+              (std::vector<double>{0, -100, -100, -200, -50, 100, 0, -80, -90}));
     std::vector<double> time;
     std::vector<double> values;
     for (int i = 0; i < 100000; ++i) {
