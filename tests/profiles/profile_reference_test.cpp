@@ -143,16 +143,7 @@ protected:
 ProfileSetting P(double sv, double v, double a, double d = 0, double k = 0, double l = 0, double ao = 0,
                  bool constant = false)
 {
-    ProfileSetting p;
-    p.sv = sv;
-    p.v = v;
-    p.a = a;
-    p.d = d;
-    p.k = k;
-    p.l = l;
-    p.ao = ao;
-    p.constant = constant;
-    return p;
+    return ProfileSetting{sv, v, a, d, k, l, ao, constant};
 }
 
 Case MoveCase(std::string name, ProfileSetting p, std::int32_t distance)
