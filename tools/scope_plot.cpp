@@ -290,7 +290,8 @@ int RunPlot(const PlotOptions& options)
         std::fprintf(stderr, "velkor plot: %s\n", error.c_str());
         return 1;
     }
-    if (!WriteWholeFile(options.svgFile, ScopePlotSvg("velkor plot: " + options.csvFile, slots, options.channels), error)) {
+    const std::string svg = ScopePlotSvg("velkor plot: " + options.csvFile, slots, options.channels);
+    if (!WriteWholeFile(options.svgFile, svg, error)) {
         std::fprintf(stderr, "velkor plot: %s\n", error.c_str());
         return 1;
     }

@@ -63,7 +63,8 @@ protected:
 
     static Reference Expected(const Case& c)
     {
-        return c.kind == Kind::SlowStop ? Reference::SlowStop(c.p, c.stopAtMs * kStep) : Reference::Move(c.p, Length(c));
+        return c.kind == Kind::SlowStop ? Reference::SlowStop(c.p, c.stopAtMs * kStep)
+                                        : Reference::Move(c.p, Length(c));
     }
 
     // Runs the case and compares every step of the scope with the reference.
