@@ -201,8 +201,13 @@ public:
     VirtualModule(const VirtualModule&) = delete;
     VirtualModule& operator=(const VirtualModule&) = delete;
 
-    // Plugs the module into a slot (1 to 7) of the virtual backplane.
+    // Plugs the module into a slot (1 to 7) of the virtual backplane, out of
+    // the slot it was in. A module already in that slot is put out of it (it
+    // counts as unplugged). False for another slot number, and nothing
+    // changes: the module stays where it was.
     bool PlugInto(std::uint8_t slot);
+    // Takes the module out of its slot; a device plugged into that slot
+    // since stays.
     void Unplug();
 
     // The window, called by the backplane for each register access.
