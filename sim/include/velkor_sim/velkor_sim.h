@@ -92,8 +92,13 @@ VELKOR_SIM_API int VelkorSim_PlugFromEnvironment(void);
 
 /* ---- Clock and mailbox ------------------------------------------------- */
 
+/* The longest VelkorSim_Advance in one call: 10^15 us, about 31.7 years. */
+#define VELKOR_SIM_LONGEST_ADVANCE_US 1000000000000000ULL
 /* Manual clock: lets the firmware take what waits in the mailbox, then runs
- * the motion model for the time given. */
+ * the motion model for the time given (more than
+ * VELKOR_SIM_LONGEST_ADVANCE_US is taken as that). Once nothing moves, waits
+ * for time or samples, the rest passes in one jump: an idle advance is
+ * cheap however long. */
 VELKOR_SIM_API void VelkorSim_Advance(VelkorSimModule* module, uint64_t microseconds);
 /* Manual clock: advances step by step until none of the axes in axis_mask
  * (bit 0 = axis index 0) is driving, at most limit_us. 1 when they stopped. */

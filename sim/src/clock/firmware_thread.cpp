@@ -13,10 +13,12 @@
 //    (its last exchange read something: STOP_WAIT, a counter, the interrupt
 //    code), waits for room in the command buffer, or is silent while it
 //    waits for an armed interrupt, time runs ahead at up to sprintScale.
-// In every clock, simulated time passes only while something moves.
+// The real-time and fast clocks let simulated time pass only while something
+// moves; the manual clock jumps over what passes with nothing moving.
 #include "module/module_impl.h"
 
 #include <algorithm>
+#include <array>
 
 namespace velkor_sim {
 namespace {
@@ -65,13 +67,57 @@ VirtualModule::Impl::~Impl()
     thread.join();
 }
 
+namespace {
+
+// What a motion step with nothing moving may still change and the next step
+// acts on: counters, speeds and accelerations settling to 0, error codes,
+// fired compares, synchronous actions, a program run. A step that leaves it
+// as it was, with nothing moving, is followed by steps that change nothing
+// but the time.
+struct Look {
+    std::array<std::int64_t, 4 * kAxisCount + 3> values{};
+    std::array<double, 2 * kAxisCount> rates{};
+    bool operator==(const Look& o) const { return values == o.values && rates == o.rates; }
+};
+
+Look LookAt(const detail::Firmware& fw)
+{
+    Look look;
+    for (int i = 0; i < kAxisCount; ++i) {
+        const detail::AxisState& a = fw.axes[i];
+        look.values[4 * i] = a.lp;
+        look.values[4 * i + 1] = a.ep;
+        look.values[4 * i + 2] = a.error;
+        look.values[4 * i + 3] = fw.sync.compare[i].fired;
+        look.rates[2 * i] = a.speed;
+        look.rates[2 * i + 1] = a.acceleration;
+    }
+    look.values[4 * kAxisCount] = fw.sync.actionsDone;
+    look.values[4 * kAxisCount + 1] = fw.moduleError;
+    look.values[4 * kAxisCount + 2] = fw.macros.run.active ? 1 : 0;
+    return look;
+}
+
+} // namespace
+
 // Time is counted in nanoseconds so that ten steps of 1 ms are exactly 10 ms.
+// With nothing moving (nor waiting for time, nor sampling), once a step
+// changed nothing, the whole steps left are jumped over at once: an idle
+// module's Advance costs the same however long it is. What moves is stepped
+// as before.
 void VirtualModule::Impl::StepFor(std::chrono::nanoseconds time)
 {
-    owed += time;
+    owed += std::max(time, std::chrono::nanoseconds(0));
     while (owed >= stepLength) {
+        const bool idle = !firmware.Moving() && !firmware.scope.Running();
+        const Look before = idle ? LookAt(firmware) : Look{};
         StepOnce();
         owed -= stepLength;
+        if (idle && owed >= stepLength && !firmware.Moving() && LookAt(firmware) == before) {
+            const std::int64_t rest = owed / stepLength;
+            firmware.time += static_cast<double>(rest) * stepSeconds;
+            owed -= rest * stepLength;
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 // the backplane, the manual clock, and the views into the firmware's state.
 #include "module/module_impl.h"
 
+#include <algorithm>
 #include <array>
 
 namespace velkor_sim {
@@ -125,7 +126,8 @@ void VirtualModule::Advance(std::chrono::microseconds time)
 {
     WaitSettled();
     std::lock_guard<std::mutex> hold(impl_->mutex);
-    impl_->StepFor(time);
+    // At most the longest advance: the step count is kept in nanoseconds.
+    impl_->StepFor(std::chrono::nanoseconds(std::min(std::max(time, std::chrono::microseconds(0)), kLongestAdvance)));
     impl_->SignalInterrupt();
 }
 
