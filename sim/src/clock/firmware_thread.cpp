@@ -17,8 +17,11 @@
 // moves; the manual clock jumps over what passes with nothing moving.
 #include "module/module_impl.h"
 
+#include "clock/fork_hooks.h"
+
 #include <algorithm>
 #include <array>
+#include <new>
 
 namespace velkor_sim {
 namespace {
@@ -53,11 +56,19 @@ VirtualModule::Impl::Impl(const ModuleOptions& o) : options(o), firmware(o), lat
     }
     stepSeconds = std::chrono::duration<double>(stepLength).count();
     lastCommand = SteadyClock::now();
+    static const bool watching = (detail::OnFork(&BeforeFork, &AfterForkInParent, &AfterForkInChild), true);
+    (void)watching;
+    // Listed and started at once: a fork in between would give the child a
+    // module without a thread.
+    std::lock_guard<std::mutex> live(LiveMutex());
+    Live().push_back(this);
     thread = std::thread([this] { Run(); });
 }
 
 VirtualModule::Impl::~Impl()
 {
+    std::lock_guard<std::mutex> live(LiveMutex());
+    Live().erase(std::find(Live().begin(), Live().end(), this));
     {
         std::lock_guard<std::mutex> hold(mutex);
         quit = true;
@@ -65,6 +76,58 @@ VirtualModule::Impl::~Impl()
     wake.notify_all();
     settled.notify_all();
     thread.join();
+}
+
+// Never destroyed: modules may outlive the statics (in handlers run at exit).
+std::mutex& VirtualModule::Impl::LiveMutex()
+{
+    static std::mutex* const mutex = new std::mutex;
+    return *mutex;
+}
+
+auto VirtualModule::Impl::Live() -> std::vector<Impl*>&
+{
+    static std::vector<Impl*>* const modules = new std::vector<Impl*>;
+    return *modules;
+}
+
+void VirtualModule::Impl::BeforeFork()
+{
+    LiveMutex().lock();
+    for (Impl* m : Live()) {
+        m->mutex.lock();
+    }
+}
+
+void VirtualModule::Impl::AfterForkInParent()
+{
+    for (Impl* m : Live()) {
+        m->mutex.unlock();
+    }
+    LiveMutex().unlock();
+}
+
+void VirtualModule::Impl::AfterForkInChild()
+{
+    for (Impl* m : Live()) {
+        m->RestartInChild();
+    }
+    LiveMutex().unlock();
+}
+
+// The parent's firmware thread is not in the child, nor are the host threads
+// that may have waited on the condition variables. Their std::thread and the
+// condition variables are left unfinished (destroying a condition variable
+// with waiters, or joining a thread that is not there, would wait forever),
+// and fresh ones take their place.
+void VirtualModule::Impl::RestartInChild()
+{
+    new (&wake) std::condition_variable();
+    new (&settled) std::condition_variable();
+    hostWaiting.store(0, std::memory_order_relaxed);
+    threadIdle = false;
+    mutex.unlock();
+    new (&thread) std::thread([this] { Run(); });
 }
 
 namespace {
