@@ -18,10 +18,11 @@ struct SlotTable {
     std::array<VirtualModule*, brelan::kLastSlot + 1> holder{};
 };
 
+// Never destroyed: a module may outlive the statics (in handlers run at exit).
 SlotTable& Slots()
 {
-    static SlotTable table;
-    return table;
+    static SlotTable* const table = new SlotTable;
+    return *table;
 }
 
 bool ValidSlot(std::uint8_t slot) { return slot >= brelan::kFirstSlot && slot <= brelan::kLastSlot; }
