@@ -4,6 +4,8 @@
 // them), then packets for axis 4 and calls of a macro program loop in which
 // no simulated time passes. Both should cost the same with 0 or 16,000
 // paths waiting.
+#include "counting_loop.h"
+
 #include <Velkor.h>
 #include <benchmark/benchmark.h>
 #include <brelan/backplane.h>
@@ -57,17 +59,12 @@ BENCHMARK(BM_PacketWithHeldPaths)->Arg(0)->Arg(1000)->Arg(4000)->Arg(16000)->Uni
 void BM_MacroLoopWithHeldPaths(benchmark::State& state)
 {
     HeldPaths rig(state.range(0));
-    Velkor_MP_CREATE(kCard, kProgram);
-    Velkor_MP_SET_VAR(kCard, 2, 1);
-    Velkor_MP_FOR(kCard, kLoopPasses);
-    Velkor_MP_VAR_CALCULATE(kCard, 1, '+', 1, 2);
-    Velkor_MP_NEXT(kCard);
-    Velkor_MP_CLOSE(kCard);
+    velkor_bench::RecordCountingLoop(kCard, kProgram, kLoopPasses);
     for (auto _ : state) {
         Velkor_MP_CALL(kCard, kProgram);
         rig.module().WaitSettled(); // the loop runs to its end while the module takes the call
     }
-    state.counters["steps_per_call"] = 2 + 2 * kLoopPasses;
+    state.counters["steps_per_call"] = static_cast<double>(velkor_bench::CountingLoopSteps(kLoopPasses));
     if (rig.module().MacroRun().running) {
         state.SkipWithError("the program did not run to its end");
     }
