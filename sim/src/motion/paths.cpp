@@ -199,17 +199,7 @@ void PathState::Reset()
     queuedSegments = 0;
 }
 
-bool AxisInPaths(const Firmware& fw, int index)
-{
-    for (const Path& path : fw.paths.queue) {
-        for (int k = 0; k < path.dims; ++k) {
-            if (path.axis[k] == index) {
-                return true;
-            }
-        }
-    }
-    return false;
-}
+bool AxisInPaths(const Firmware& fw, int index) { return fw.paths.queue.HasAxis(index); }
 
 bool PathsMoving(const Firmware& fw)
 {
