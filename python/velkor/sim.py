@@ -225,7 +225,7 @@ class VirtualModule:
     def axis(self, number):
         """The state of axis ``number`` (1..4) as a dict: lp, ep, speed,
         acceleration, driving, error_code, inputs, motor, following_error
-        (LP minus the motor)."""
+        (LP minus the motor), latch, outputs."""
         status = self._struct("VelkorSimAxis")
         self.call("GetAxis", _index(number), ctypes.byref(status))
         return status.as_dict()

@@ -118,6 +118,8 @@ typedef struct VelkorSimAxis {
     uint16_t inputs;     /* the input word of GET_DI_ALL */
     double motor;           /* where the motor is, on the LP scale */
     double following_error; /* LP minus the motor, pulses */
+    int32_t latch;          /* the value GET_LATCH reads */
+    uint8_t outputs;        /* the eight output bits */
 } VelkorSimAxis;
 
 /* The axis (index 0..3) into *out; 1, or 0 for a bad index. */

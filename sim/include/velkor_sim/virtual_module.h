@@ -153,6 +153,8 @@ struct AxisStatus {
     double motor = 0;         // where the motor is, on the LP scale (it lags LP)
     std::int32_t machine = 0; // the machine position LP stands for (LP at power-up, before presets and homing)
     double followingError = 0; // LP minus the motor, pulses
+    std::int32_t latch = 0;    // the value GET_LATCH reads
+    std::uint8_t outputs = 0;  // the eight output bits
 };
 
 struct Counters {

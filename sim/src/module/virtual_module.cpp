@@ -158,6 +158,8 @@ AxisStatus VirtualModule::Axis(int index) const
     s.homing = detail::HomingActive(impl_->firmware, index);
     s.motor = impl_->firmware.machine[index].motor;
     s.followingError = static_cast<double>(a.lp) - s.motor;
+    s.latch = a.latch;
+    s.outputs = impl_->firmware.sync.outputs[index];
     s.machine = static_cast<std::int32_t>(a.lp - impl_->firmware.machine[index].origin);
     return s;
 }
