@@ -20,8 +20,11 @@ void DriveDynamics::Configure(const DriveParameters& parameters)
     // The loop goes on from where it stands; the delay line starts full of
     // the last command it was given.
     p_ = parameters;
+    cachedDt_ = 0;
     delay_.assign(static_cast<std::size_t>(std::max(p_.deadTime, 0)), command_);
     next_ = 0;
+    newest_ = command_;
+    unchanged_ = delay_.size();
     if (p_.naturalFrequency <= 0) {
         v_ = 0;
     }
@@ -31,6 +34,8 @@ void DriveDynamics::Reset(double position)
 {
     delay_.assign(static_cast<std::size_t>(std::max(p_.deadTime, 0)), position);
     next_ = 0;
+    newest_ = position;
+    unchanged_ = delay_.size();
     command_ = position;
     x_ = position;
     v_ = 0;
@@ -43,6 +48,7 @@ void DriveDynamics::Shift(double delta)
     for (double& d : delay_) {
         d += delta;
     }
+    newest_ += delta;
     command_ += delta;
     x_ += delta;
     motor_ += delta;
@@ -51,6 +57,8 @@ void DriveDynamics::Shift(double delta)
 void DriveDynamics::Hold(double command)
 {
     std::fill(delay_.begin(), delay_.end(), command);
+    newest_ = command;
+    unchanged_ = delay_.size();
     command_ = command;
     v_ = 0;
     settled_ = x_ == command;
@@ -60,15 +68,14 @@ double DriveDynamics::Step(double command, double dt)
 {
     // The loop is given the command of deadTime steps ago.
     double input = command;
-    bool flat = true; // the delay line holds nothing but the command now
     if (!delay_.empty()) {
         input = delay_[next_];
         delay_[next_] = command;
         next_ = (next_ + 1) % delay_.size();
-        for (double d : delay_) {
-            flat = flat && d == command;
-        }
     }
+    unchanged_ = command == newest_ ? unchanged_ + 1 : 0;
+    newest_ = command;
+    const bool flat = unchanged_ >= delay_.size(); // the delay line holds nothing but the command now
     x_ = Loop(command_, input, dt);
     command_ = input;
     settled_ = flat && x_ == input && v_ == 0;
@@ -87,30 +94,13 @@ double DriveDynamics::Loop(double from, double to, double dt)
         const double sigma = zeta * wn;
         const double s = (to - from) / dt;
         const double lag = 2 * zeta * s / wn;
-        double ec = 0; // e^(-sigma dt) c
-        double es = 0; // e^(-sigma dt) S
-        if (zeta < 1) {
-            const double wd = wn * std::sqrt(1 - zeta * zeta);
-            const double e = std::exp(-sigma * dt);
-            ec = e * std::cos(wd * dt);
-            es = e * std::sin(wd * dt) / wd;
-        } else if (zeta > 1) {
-            // cosh and sinh written with the decay folded in, so that a
-            // large dt cannot overflow.
-            const double beta = wn * std::sqrt(zeta * zeta - 1);
-            const double slow = std::exp((beta - sigma) * dt);
-            const double fast = std::exp(-(beta + sigma) * dt);
-            ec = (slow + fast) / 2;
-            es = beta * dt > 1e-9 ? (slow - fast) / (2 * beta) : std::exp(-sigma * dt) * dt;
-        } else {
-            const double e = std::exp(-sigma * dt);
-            ec = e;
-            es = e * dt;
+        if (dt != cachedDt_) {
+            Coefficients(dt);
         }
         const double z = x_ - (from - lag);
         const double zv = v_ - s;
-        const double z1 = ec * z + es * (sigma * z + zv);
-        const double zv1 = ec * zv + es * (-wn * wn * z - sigma * zv);
+        const double z1 = ec_ * z + es_ * (sigma * z + zv);
+        const double zv1 = ec_ * zv + es_ * (-wn * wn * z - sigma * zv);
         double x = z1 + to - lag;
         v_ = zv1 + s;
         if (std::fabs(to - x) < kArrived && std::fabs(v_) * dt < kArrived && s == 0) {
@@ -131,6 +121,32 @@ double DriveDynamics::Loop(double from, double to, double dt)
         x = to;
     }
     return x;
+}
+
+void DriveDynamics::Coefficients(double dt)
+{
+    const double wn = 2 * kPi * p_.naturalFrequency;
+    const double zeta = p_.damping;
+    const double sigma = zeta * wn;
+    if (zeta < 1) {
+        const double wd = wn * std::sqrt(1 - zeta * zeta);
+        const double e = std::exp(-sigma * dt);
+        ec_ = e * std::cos(wd * dt);
+        es_ = e * std::sin(wd * dt) / wd;
+    } else if (zeta > 1) {
+        // cosh and sinh written with the decay folded in, so that a large
+        // dt cannot overflow.
+        const double beta = wn * std::sqrt(zeta * zeta - 1);
+        const double slow = std::exp((beta - sigma) * dt);
+        const double fast = std::exp(-(beta + sigma) * dt);
+        ec_ = (slow + fast) / 2;
+        es_ = beta * dt > 1e-9 ? (slow - fast) / (2 * beta) : std::exp(-sigma * dt) * dt;
+    } else {
+        const double e = std::exp(-sigma * dt);
+        ec_ = e;
+        es_ = e * dt;
+    }
+    cachedDt_ = dt;
 }
 
 double DriveDynamics::Play(double position)

@@ -53,16 +53,24 @@ public:
 
 private:
     double Loop(double from, double to, double dt);
+    void Coefficients(double dt);
     double Play(double position);
 
     DriveParameters p_;
     std::vector<double> delay_; // the last deadTime commands, oldest at next_
     std::size_t next_ = 0;
+    double newest_ = 0;        // the last command put into it
+    std::size_t unchanged_ = 0; // steps the command has stayed at newest_
     double command_ = 0; // the loop's input at the last step
     double x_ = 0;       // the loop's output
     double v_ = 0;       // and its speed (second order)
     double motor_ = 0;   // after the play
     bool settled_ = true;
+    // The second-order loop's e^(-sigma dt) c and e^(-sigma dt) S for the
+    // step cachedDt_ (0: none yet), computed once per step length.
+    double cachedDt_ = 0;
+    double ec_ = 0;
+    double es_ = 0;
 };
 
 // A normally distributed number (mean 0, deviation 1) from a generator state
