@@ -174,3 +174,15 @@ def test_every_call_of_the_header_is_reachable_by_name(manual):
     state = library.structs["VelkorSimScopeState"]()
     manual.GetScopeState(ctypes.byref(state))
     assert state.running == 0
+
+
+def test_the_drive_model_and_the_following_error_reach_python(manual, card):
+    manual.set_machine(1, natural_frequency=10.0, damping=0.7, dead_time=2)
+    assert manual.machine(1)["dead_time"] == 2
+    manual.start_scope(trigger="path_start")
+    card.axis(1).profile(sv=100, v=10000, a=0)
+    card.axis(1).move(-20000)
+    manual.advance(1.0)
+    lag = -10000 * (0.002 + 2 * 0.7 / (2 * 3.141592653589793 * 10))  # behind a move towards -
+    assert manual.axis(1)["following_error"] == pytest.approx(lag, rel=0.01)
+    assert manual.scope_state()["waiting"] == 0  # no path yet

@@ -35,7 +35,8 @@ _library = None
 CLOCKS = {"manual": "VELKOR_SIM_CLOCK_MANUAL", "real_time": "VELKOR_SIM_CLOCK_REAL_TIME",
           "fast": "VELKOR_SIM_CLOCK_FAST"}
 TRIGGERS = {None: "VELKOR_SIM_TRIGGER_NONE", "position": "VELKOR_SIM_TRIGGER_POSITION",
-            "input_edge": "VELKOR_SIM_TRIGGER_INPUT_EDGE", "drive_start": "VELKOR_SIM_TRIGGER_DRIVE_START"}
+            "input_edge": "VELKOR_SIM_TRIGGER_INPUT_EDGE", "drive_start": "VELKOR_SIM_TRIGGER_DRIVE_START",
+            "path_start": "VELKOR_SIM_TRIGGER_PATH_START"}
 EDGES = {"rising": "VELKOR_SIM_EDGE_RISING", "falling": "VELKOR_SIM_EDGE_FALLING",
          "either": "VELKOR_SIM_EDGE_EITHER"}
 # Samples, trail points and log entries moved per C call.
@@ -235,16 +236,19 @@ class VirtualModule:
     # ---- axes, inputs, outputs, stores
     def axis(self, number):
         """The state of axis ``number`` (1..4) as a dict: lp, ep, speed,
-        acceleration, driving, error_code, inputs, and machine (the machine
+        acceleration, driving, error_code, inputs, machine (the machine
         position the axis is at, where LP is now: a switch at LP p sits at
-        machine position p - lp + machine)."""
+        machine position p - lp + machine), motor, following_error (LP minus
+        the motor), latch, outputs."""
         status = self._struct("VelkorSimAxis")
         self.call("GetAxis", _index(number), ctypes.byref(status))
         return status.as_dict()
 
     def machine(self, axis):
         """The machine around axis ``number`` (1..4) as a dict: where its
-        switches sit and how its drive and encoder behave."""
+        switches sit and how its drive and encoder behave (natural_frequency,
+        damping, dead_time, backlash, encoder_noise, noise_seed,
+        following_limit: the drive model of docs/virtual-module.md)."""
         machine = self._struct("VelkorSimMachineAxis")
         if self.call("GetMachine", _index(axis), ctypes.byref(machine)) != 1:
             raise ModuleError("the module has no machine for axis %r" % (axis,))
@@ -368,7 +372,8 @@ class VirtualModule:
         trigger (0: until stopped). ``trigger``: None (at once),
         ``"position"`` (LP of ``axis`` crosses ``position``), ``"input_edge"``
         (bit ``input`` of ``axis``'s inputs, ``edge`` rising, falling or
-        either) or ``"drive_start"`` (an axis of the selector ``axes``)."""
+        either), ``"drive_start"`` (an axis of the selector ``axes``) or
+        ``"path_start"`` (a path starts while none runs)."""
         if trigger not in TRIGGERS or edge not in EDGES:
             raise ValueError("trigger is one of %s and edge one of %s" % (list(TRIGGERS), list(EDGES)))
         settings = self._struct("VelkorSimScopeSettings")
@@ -392,13 +397,16 @@ class VirtualModule:
         return state.as_dict()
 
     def take_scope(self, numpy=None):
-        """The samples waiting, as columns: ``time``, and ``lp``, ``ep``,
-        ``speed``, ``inputs`` with one column per axis (``lp[0]`` is axis 1).
+        """The samples waiting, as columns: ``time`` and ``path_speed``, and
+        ``lp``, ``ep``, ``speed``, ``inputs``, ``velocity`` (signed),
+        ``acceleration``, ``following_error``, ``outputs``, ``latch`` with one
+        column per axis (``lp[0]`` is axis 1).
         Lists, or numpy arrays (``time`` of shape (n,), the others (4, n))
         when numpy is installed, or as ``numpy`` (True/False) asks."""
         samples = self._drain("TakeScope", "VelkorSimScopeSample")
-        columns = {"time": [s.time for s in samples]}
-        for field in ("lp", "ep", "speed", "inputs"):
+        columns = {"time": [s.time for s in samples], "path_speed": [s.path_speed for s in samples]}
+        for field in ("lp", "ep", "speed", "inputs", "velocity", "acceleration", "following_error", "outputs",
+                      "latch"):
             columns[field] = [[getattr(s.axes[i], field) for s in samples] for i in range(4)]
         module = numpy_or_none() if numpy is not False else None
         if numpy and module is None:

@@ -249,7 +249,7 @@ TEST(ModuleReport, ReadsWhatTheModuleWrote)
     const std::string file = TempFile("slot-5.txt");
     Write(file, "slot 5\ntime 1.25\npackets 12\nexchanges 30\nreads 100\nwrites 200\ngaps 1\ndrops 2\n"
                 "unsimulated 3\nunused 63 2 HOME_START\nunused 250 1 code 250\naxis 1 5000 4990 0x1000\n"
-                "axis 4 -7 -7 0x0000\n");
+                "axis 4 -7 -7 0x0000\nio 1 0x81 0x8041 -250\naxis 2 1 1 0xZZ\nio 3 0x100 0 0\n");
     ModuleReport r;
     ASSERT_TRUE(ReadModuleReport(file, r));
     EXPECT_EQ(r.slot, 5u);
@@ -267,6 +267,12 @@ TEST(ModuleReport, ReadsWhatTheModuleWrote)
     EXPECT_EQ(r.axes[0].ep, 4990);
     EXPECT_EQ(r.axes[0].errorCode, 0x1000);
     EXPECT_EQ(r.axes[3].lp, -7);
+    EXPECT_TRUE(r.hasIo);
+    EXPECT_EQ(r.axes[0].outputs, 0x81);
+    EXPECT_EQ(r.axes[0].inputs, 0x8041);
+    EXPECT_EQ(r.axes[0].latch, -250);
+    EXPECT_EQ(r.axes[1].errorCode, 0); // damaged lines are passed over
+    EXPECT_EQ(r.axes[2].outputs, 0);
     Write(file, "packets 12\n"); // no slot: not a report
     EXPECT_FALSE(ReadModuleReport(file, r));
     std::remove(file.c_str());

@@ -126,6 +126,10 @@ typedef struct VelkorSimAxis {
     uint16_t inputs;     /* the input word of GET_DI_ALL */
     int32_t machine;     /* the machine position the axis is at (where LP is now): a switch
                           * at LP p sits at machine position p - lp + machine */
+    double motor;           /* where the motor is, on the LP scale */
+    double following_error; /* LP minus the motor, pulses */
+    int32_t latch;          /* the value GET_LATCH reads */
+    uint8_t outputs;        /* the eight output bits */
 } VelkorSimAxis;
 
 /* The axis (index 0..3) into *out; 1, or 0 for a bad index. */
@@ -227,7 +231,8 @@ enum {
     VELKOR_SIM_TRIGGER_NONE = 0,       /* capture from the start */
     VELKOR_SIM_TRIGGER_POSITION = 1,   /* LP of trigger_axis crosses trigger_position */
     VELKOR_SIM_TRIGGER_INPUT_EDGE = 2, /* bit trigger_input of trigger_axis's inputs changes */
-    VELKOR_SIM_TRIGGER_DRIVE_START = 3 /* an axis of trigger_axes starts to move */
+    VELKOR_SIM_TRIGGER_DRIVE_START = 3, /* an axis of trigger_axes starts to move */
+    VELKOR_SIM_TRIGGER_PATH_START = 4   /* a path starts to move while none was running */
 };
 enum { VELKOR_SIM_EDGE_RISING = 0, VELKOR_SIM_EDGE_FALLING = 1, VELKOR_SIM_EDGE_EITHER = 2 };
 
@@ -249,11 +254,17 @@ typedef struct VelkorSimScopeAxis {
     int32_t ep;
     double speed; /* pulses per second */
     uint16_t inputs;
+    double velocity;        /* pulses per second, signed */
+    double acceleration;    /* pulses per second squared, signed */
+    double following_error; /* LP minus the motor, pulses */
+    uint8_t outputs;        /* the eight output bits */
+    int32_t latch;          /* the value GET_LATCH reads */
 } VelkorSimScopeAxis;
 
 typedef struct VelkorSimScopeSample {
     double time; /* simulated seconds */
     VelkorSimScopeAxis axes[4];
+    double path_speed; /* the running path's vector speed (0: none) */
 } VelkorSimScopeSample;
 
 typedef struct VelkorSimScopeState {
@@ -298,6 +309,14 @@ typedef struct VelkorSimMachineAxis {
     double in_position_band;  /* pulses */
     double encoder_ratio;     /* encoder counts per command pulse, before the multiplier */
     uint16_t normally_closed; /* input bits whose contact opens when actuated */
+    /* The drive model (docs/virtual-module.md, "The drive model"). */
+    double natural_frequency; /* Hz; above 0 a second-order loop replaces following_time */
+    double damping;           /* damping ratio of the second-order loop (above 0; default 1) */
+    int32_t dead_time;        /* motion steps (0..1000) */
+    double backlash;          /* pulses of play taken up after a reversal */
+    double encoder_noise;     /* counts, standard deviation of each reading's noise */
+    uint32_t noise_seed;      /* the noise's seed */
+    double following_limit;   /* pulses: a larger following error raises the drive alarm (0: none) */
 } VelkorSimMachineAxis;
 
 /* Reads and sets the machine around axis axis_index (0..3). They return 1,

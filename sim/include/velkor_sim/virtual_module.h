@@ -118,6 +118,15 @@ struct MachineAxis {
     double inPositionBand = 1;      // pulses: the drive is in position while |LP - motor| <= this
     double encoderRatio = 1;        // encoder counts per command pulse, before the multiplier
     std::uint16_t normallyClosed = 0; // input bits (0..6) whose contact opens when actuated
+    // The drive's dynamics (docs/virtual-module.md, "The drive model"). The
+    // defaults leave the first-order lag of followingTime alone.
+    double naturalFrequency = 0;    // Hz: above 0, a second-order loop replaces the first-order lag
+    double damping = 1;             // the second-order loop's damping ratio (above 0)
+    std::int32_t deadTime = 0;      // motion steps between a command and the loop seeing it (0..1000)
+    double backlash = 0;            // pulses: the play the loop takes up after a reversal before the motor reading moves
+    double encoderNoise = 0;        // encoder counts, standard deviation of the noise on each reading (0: none)
+    std::uint32_t noiseSeed = 1;    // seed of that noise: the same seed, the same readings
+    double followingLimit = 0;      // pulses: a following error beyond this raises the drive's alarm (0: no limit)
 };
 
 // Bits of an axis's input word (GET_DI_ALL; GET_DI reads one of them): the
@@ -146,6 +155,9 @@ struct AxisStatus {
     bool homing = false;      // a homing sequence is running
     double motor = 0;         // where the motor is, on the LP scale (it lags LP)
     std::int32_t machine = 0; // the machine position LP stands for (LP at power-up, before presets and homing)
+    double followingError = 0; // LP minus the motor, pulses
+    std::int32_t latch = 0;    // the value GET_LATCH reads
+    std::uint8_t outputs = 0;  // the eight output bits
 };
 
 struct Counters {

@@ -20,7 +20,8 @@
 //   slot-N.txt   "key value" lines: slot, time (simulated seconds), packets,
 //                exchanges, reads, writes, gaps, drops, unsimulated; one
 //                "unused CODE COUNT NAME" line per command the module could
-//                not use; one "axis I LP EP ERROR-CODE" line per axis
+//                not use; one "axis I LP EP ERROR-CODE" line per axis; one
+//                "io I OUTPUTS INPUTS LATCH" line per axis (bits in hex)
 //   trail-N.csv  time_s,lp1,lp2,lp3,lp4: the positions driven (with trail)
 //   scope-N.csv  the scope's samples as WriteScopeCsv writes them, added
 //                while the program runs (with VELKOR_SIM_SCOPE)
@@ -203,6 +204,9 @@ private:
                 const AxisStatus a = p.module->Axis(i);
                 char line[64];
                 std::snprintf(line, sizeof line, "axis %d %d %d 0x%04X\n", i + 1, a.lp, a.ep, unsigned(a.errorCode));
+                out << line;
+                std::snprintf(line, sizeof line, "io %d 0x%02X 0x%04X %d\n", i + 1, unsigned(a.outputs),
+                              unsigned(a.inputs), a.latch);
                 out << line;
             }
             if (keepTrail_) {

@@ -161,7 +161,7 @@ void StepAxis(Firmware& fw, int index, double dt)
         return;
     }
     if (h.phase == Phase::Settle) {
-        if (fw.machine[index].motor == static_cast<double>(a.lp)) {
+        if (DriveSettled(fw, index)) {
             Done(fw, index);
         }
         return;

@@ -16,6 +16,7 @@
 #define VELKOR_SIM_MACHINE_MACHINE_H
 
 #include "firmware/fields.h"
+#include "machine/drive_dynamics.h"
 #include "motion/axis.h"
 #include "velkor_sim/virtual_module.h"
 
@@ -58,7 +59,8 @@ struct MachineAxisState {
     bool alarmSeen = false;   // the alarm as last seen, for its rising edge
     bool limitRaised = false; // the limit factor was raised for the motion under way
     double motor = 0;         // the motor's position on the LP scale
-    double commanded = 0;     // LP at the last step, which the motor follows
+    DriveDynamics dynamics;   // how the motor follows LP
+    std::uint64_t noise = 0;  // the state of the encoder's noise generator
     std::int64_t origin = 0;  // LP at machine position 0, where the switches are measured from
     std::int64_t encoderWhole = 0; // the encoder's whole count of the motor position
 };
@@ -92,6 +94,11 @@ void StepMachine(Firmware& fw, double dt);
 bool MachineBusy(const Firmware& fw, int index);
 // The machine has something to do without a new packet.
 bool MachineMoving(const Firmware& fw);
+// The motor of axis `index` has come to rest on what its drive is given.
+bool DriveSettled(const Firmware& fw, int index);
+// The drive's parameters from the machine's layout, and the encoder's noise
+// generator seeded again (after SetMachine).
+void ConfigureDrive(Firmware& fw, int index);
 // A preset moved the LP scale of axis `index` by delta: the switches and the
 // motor keep their places on the machine, and EP is not changed.
 void ShiftScale(Firmware& fw, int index, std::int64_t delta);

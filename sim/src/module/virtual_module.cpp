@@ -205,6 +205,9 @@ AxisStatus VirtualModule::Axis(int index) const
     s.servoOn = impl_->firmware.machine[index].settings.servoOn;
     s.homing = detail::HomingActive(impl_->firmware, index);
     s.motor = impl_->firmware.machine[index].motor;
+    s.followingError = static_cast<double>(a.lp) - s.motor;
+    s.latch = a.latch;
+    s.outputs = impl_->firmware.sync.outputs[index];
     s.machine = static_cast<std::int32_t>(a.lp - impl_->firmware.machine[index].origin);
     return s;
 }
@@ -263,7 +266,28 @@ void VirtualModule::SetMachine(int axisIndex, const MachineAxis& machine)
         if (!(m.inPositionBand >= 0 && m.inPositionBand <= 1e9)) {
             m.inPositionBand = 1;
         }
+        const MachineAxis d;
+        const auto within = [](double value, double low, double high) { return value >= low && value <= high; };
+        if (!within(m.naturalFrequency, 0, 1e5)) {
+            m.naturalFrequency = d.naturalFrequency;
+        }
+        if (!(m.damping > 0 && m.damping <= 1e3)) {
+            m.damping = d.damping;
+        }
+        if (m.deadTime < 0 || m.deadTime > 1000) {
+            m.deadTime = d.deadTime;
+        }
+        if (!within(m.backlash, 0, 1e9)) {
+            m.backlash = d.backlash;
+        }
+        if (!within(m.encoderNoise, 0, 1e9)) {
+            m.encoderNoise = d.encoderNoise;
+        }
+        if (!within(m.followingLimit, 0, 1e12)) {
+            m.followingLimit = d.followingLimit;
+        }
         impl_->firmware.machine[axisIndex].layout = m;
+        detail::ConfigureDrive(impl_->firmware, axisIndex);
         detail::RebaseEncoder(impl_->firmware, axisIndex);
         detail::WatchAlarm(impl_->firmware, axisIndex);
         impl_->SignalInterrupt();

@@ -43,7 +43,24 @@ bool Scope::Start(const ScopeSettings& s, const Firmware& fw)
     ring_.clear();
     before_.clear();
     Remember(fw);
+    velocity_.fill(0);
+    acceleration_.fill(0);
+    lastTime_ = fw.time;
+    Track(fw);
+    acceleration_.fill(0);
     return true;
+}
+
+void Scope::Track(const Firmware& fw)
+{
+    const double dt = fw.time - lastTime_;
+    for (int i = 0; i < kAxisCount; ++i) {
+        const AxisState& a = fw.axes[i];
+        const double v = a.pos > a.lastPos ? a.speed : a.pos < a.lastPos ? -a.speed : 0.0;
+        acceleration_[i] = dt > 0 ? (v - velocity_[i]) / dt : 0.0;
+        velocity_[i] = v;
+    }
+    lastTime_ = fw.time;
 }
 
 void Scope::Remember(const Firmware& fw)
@@ -52,6 +69,7 @@ void Scope::Remember(const Firmware& fw)
     lastLp_ = a.lp;
     lastInputs_ = a.inputs;
     lastDriving_ = DrivingMask(fw);
+    lastPath_ = fw.paths.running;
 }
 
 bool Scope::Fired(const Firmware& fw) const
@@ -72,6 +90,8 @@ bool Scope::Fired(const Firmware& fw) const
     }
     case TriggerKind::DriveStart:
         return (DrivingMask(fw) & ~lastDriving_ & t.axes) != 0;
+    case TriggerKind::PathStart:
+        return fw.paths.running && !lastPath_;
     }
     return false;
 }
@@ -82,8 +102,18 @@ ScopeSample Scope::Sample(const Firmware& fw) const
     s.time = fw.time;
     for (int i = 0; i < kAxisCount; ++i) {
         const AxisState& a = fw.axes[i];
-        s.axes[i] = ScopeAxisSample{static_cast<std::int32_t>(a.lp), static_cast<std::int32_t>(a.ep), a.speed, a.inputs};
+        ScopeAxisSample& out = s.axes[i];
+        out.lp = static_cast<std::int32_t>(a.lp);
+        out.ep = static_cast<std::int32_t>(a.ep);
+        out.speed = a.speed;
+        out.inputs = a.inputs;
+        out.velocity = velocity_[i];
+        out.acceleration = acceleration_[i];
+        out.followingError = static_cast<double>(a.lp) - fw.machine[i].motor;
+        out.outputs = fw.sync.outputs[i];
+        out.latch = a.latch;
     }
+    s.pathSpeed = fw.paths.running ? fw.paths.speed : 0.0;
     return s;
 }
 
@@ -106,6 +136,7 @@ void Scope::AfterStep(const Firmware& fw)
     if (!running_) {
         return;
     }
+    Track(fw);
     if (!triggered_ && Fired(fw)) {
         triggered_ = true;
         triggerTime_ = fw.time;

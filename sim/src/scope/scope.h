@@ -7,6 +7,7 @@
 
 #include "velkor_sim/scope.h"
 
+#include <array>
 #include <deque>
 
 namespace velkor_sim {
@@ -29,6 +30,7 @@ private:
     ScopeSample Sample(const Firmware& fw) const;
     bool Fired(const Firmware& fw) const;
     void Remember(const Firmware& fw);
+    void Track(const Firmware& fw);
     void Keep(std::deque<ScopeSample>& ring, std::size_t capacity, const ScopeSample& sample, bool count);
 
     ScopeSettings settings_;
@@ -44,6 +46,12 @@ private:
     std::int64_t lastLp_ = 0;
     std::uint16_t lastInputs_ = 0;
     std::uint8_t lastDriving_ = 0;
+    bool lastPath_ = false;
+    // Every axis's signed velocity and acceleration, followed at every step
+    // so that a sample's acceleration is that of its own step.
+    std::array<double, 4> velocity_{};
+    std::array<double, 4> acceleration_{};
+    double lastTime_ = 0;
 };
 
 } // namespace detail
