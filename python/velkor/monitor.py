@@ -83,15 +83,23 @@ class Monitor:
                 raise MonitorError(error.get("code"), error.get("message"))
             self._waiting.append(got)
 
-    def events(self, timeout=None):
+    def events(self, timeout=None, duration=None):
         """Samples and events as they come (dicts); ends when nothing came
-        for ``timeout`` seconds (None: never) or the connection ended."""
+        for ``timeout`` seconds (None: never), after ``duration`` seconds in
+        all (None: never), or when the connection ended."""
+        end = None if duration is None else time.monotonic() + duration
         while True:
             if self._waiting:
                 yield self._waiting.popleft()
                 continue
+            wait = timeout
+            if end is not None:
+                left = end - time.monotonic()
+                if left <= 0:
+                    return
+                wait = left if wait is None else min(wait, left)
             try:
-                got = self._read_message(timeout)
+                got = self._read_message(wait)
             except ConnectionError:
                 return
             if got is None:
