@@ -15,6 +15,10 @@
 //   VELKOR_SIM_SCOPE    when set, each module's scope runs with these
 //                       settings (velkor_sim/module_list.h; empty: the
 //                       defaults) and its samples go to the report folder
+//   VELKOR_SIM_MONITOR  the monitor's endpoint (docs/monitor.md), opened
+//                       before the modules are plugged
+//   VELKOR_SIM_MONITOR_RECORD       a session file the monitor records to
+//   VELKOR_SIM_MONITOR_RECORD_RATE  its samples per simulated second (100)
 //
 // The files in the report folder, per module in slot N:
 //   slot-N.txt   "key value" lines: slot, time (simulated seconds), packets,
@@ -31,6 +35,7 @@
 //   progress SLOT SECONDS PACKETS EXCHANGES   once a second
 #include "clock/fork_hooks.h"
 #include "velkor_sim/module_list.h"
+#include "velkor_sim/monitor.h"
 #include "velkor_sim/velkor_sim.h"
 #include "velkor_sim/virtual_module.h"
 
@@ -245,8 +250,31 @@ void DisownInChild()
     }
 }
 
+// The monitor of VELKOR_SIM_MONITOR and VELKOR_SIM_MONITOR_RECORD, if asked
+// for; false when it cannot start.
+bool StartMonitorFromEnvironment()
+{
+    MonitorOptions options;
+    options.path = Variable("VELKOR_SIM_MONITOR");
+    options.recordFile = Variable("VELKOR_SIM_MONITOR_RECORD");
+    const std::string rate = Variable("VELKOR_SIM_MONITOR_RECORD_RATE");
+    if (!rate.empty()) {
+        options.recordRate = std::atof(rate.c_str());
+    }
+    if (options.path.empty() && options.recordFile.empty()) {
+        return true;
+    }
+    std::string error;
+    if (!StartMonitor(options, error)) {
+        std::fprintf(stderr, "velkor_sim: VELKOR_SIM_MONITOR: %s\n", error.c_str());
+        return false;
+    }
+    return true;
+}
+
 void EndSession()
 {
+    StopMonitor(); // its session file ends with the modules as they stand
     std::lock_guard<std::mutex> hold(gSetUp);
     delete gSession;
     gSession = nullptr;
@@ -277,6 +305,10 @@ extern "C" int VelkorSim_PlugFromEnvironment(void)
     const char* scopeText = std::getenv("VELKOR_SIM_SCOPE");
     if (scopeText != nullptr && !ParseScopeSettings(scopeText, scope, error)) {
         std::fprintf(stderr, "velkor_sim: VELKOR_SIM_SCOPE: %s\n", error.c_str());
+        gResult = -1;
+        return gResult;
+    }
+    if (!StartMonitorFromEnvironment()) {
         gResult = -1;
         return gResult;
     }
