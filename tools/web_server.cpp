@@ -50,12 +50,10 @@ void Fail(httplib::Response& res, int status, const std::string& why)
 struct WebStream::Listener {
     std::deque<std::string> lines;
     std::size_t dropped = 0;
-    std::int64_t newestMs = 0; // when the newest line queued arrived
 };
 
 void WebStream::Publish(const std::string& line)
 {
-    const std::int64_t now = WallClockMs();
     {
         std::lock_guard<std::mutex> lock(mutex_);
         for (auto& l : listeners_) {
@@ -64,7 +62,6 @@ void WebStream::Publish(const std::string& line)
                 ++l->dropped;
             }
             l->lines.push_back(line);
-            l->newestMs = now;
         }
     }
     wake_.notify_all();
@@ -103,7 +100,6 @@ bool WebStream::Next(Listener& listener, int batchMs, std::string& message)
 {
     std::deque<std::string> lines;
     std::size_t dropped = 0;
-    std::int64_t newest = 0;
     {
         std::unique_lock<std::mutex> lock(mutex_);
         if (wake_.wait_for(lock, std::chrono::milliseconds(kKeepAliveMs),
@@ -118,21 +114,24 @@ bool WebStream::Next(Listener& listener, int batchMs, std::string& message)
         lines.swap(listener.lines);
         dropped = listener.dropped;
         listener.dropped = 0;
-        newest = listener.newestMs;
     }
     if (lines.empty()) {
         message = ": keep-alive\n\n";
         return true;
     }
-    // One message: {"t": arrival of the newest line, "dropped": N, "lines": [...]}.
+    // One message: {"t": now in wall-clock ms, "mono": now on the monotonic
+    // clock the samples carry, "dropped": N, "lines": [...]}. The page places
+    // a sample in its own clock with the two.
     std::size_t size = 64;
     for (const auto& l : lines) {
         size += l.size() + 1;
     }
     message.clear();
     message.reserve(size);
-    message += "data: {\"t\":";
-    message += std::to_string(newest);
+    char clocks[96];
+    std::snprintf(clocks, sizeof clocks, "data: {\"t\":%lld,\"mono\":%.6f", static_cast<long long>(WallClockMs()),
+                  std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count());
+    message += clocks;
     message += ",\"dropped\":";
     message += std::to_string(dropped);
     message += ",\"lines\":[";
