@@ -41,7 +41,7 @@ export class Scope {
       scales: { x: { time: false } },
       axes: [
         { label: 'time (s, simulated)', labelSize: 18, size: 34 },
-        { label: `${LABELS[this.what]} (${UNITS[this.what]})`, labelSize: 18, size: 70 },
+        { label: `${LABELS[this.what]} (${UNITS[this.what]})`, labelSize: 18, size: 86 },
       ],
       cursor: { drag: { x: true, y: false } },
       legend: { live: true },
