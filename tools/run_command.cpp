@@ -192,6 +192,15 @@ int RunProgram(const RunOptions& options)
     if (!options.scopeFile.empty()) {
         environment.emplace_back("VELKOR_SIM_SCOPE", options.scopeSettings);
     }
+    if (!options.monitorPath.empty()) {
+        environment.emplace_back("VELKOR_SIM_MONITOR", fs::absolute(options.monitorPath).string());
+    }
+    if (!options.recordFile.empty()) {
+        char rate[32];
+        std::snprintf(rate, sizeof rate, "%.17g", options.recordRate);
+        environment.emplace_back("VELKOR_SIM_MONITOR_RECORD", fs::absolute(options.recordFile).string());
+        environment.emplace_back("VELKOR_SIM_MONITOR_RECORD_RATE", rate);
+    }
     const std::string library = FindSharedModule();
     if (!library.empty()) {
         environment.emplace_back("VELKOR_SIM_LIBRARY", library);
@@ -221,6 +230,11 @@ int RunProgram(const RunOptions& options)
             }
         }
         relay.Drain();
+    }
+    if (!options.monitorPath.empty()) {
+        // A program that ended without stopping its monitor leaves the endpoint.
+        std::error_code ignored;
+        fs::remove(fs::absolute(options.monitorPath), ignored);
     }
 
     const std::string program = ProgramText(options.program);
@@ -260,6 +274,10 @@ int RunProgram(const RunOptions& options)
         if (!options.svgFile.empty() && ReadTrail(folder + "/trail-" + slot + ".csv", path)) {
             picture.paths.push_back(PicturePath{"slot " + slot, std::move(path)});
         }
+    }
+    if (!options.recordFile.empty()) {
+        std::fprintf(stderr, "velkor run: session recorded to %s (draw it with: velkor plot %s --svg FILE)\n",
+                     options.recordFile.c_str(), options.recordFile.c_str());
     }
     if (reported == 0) {
         std::fprintf(stderr, "velkor run: no module report: the program %s\n",

@@ -17,6 +17,9 @@ struct RunOptions {
     std::string scopeFile;            // scope samples as CSV
     std::string scopeSettings;        // velkor_sim/module_list.h's text form
     double progressSeconds = 10;      // how often to show progress; 0: never
+    std::string monitorPath;          // the program's monitor endpoint (docs/monitor.md)
+    std::string recordFile;           // a session file the monitor records to
+    double recordRate = 100;          // its samples per simulated second
     std::vector<std::string> program; // the program and its arguments
 };
 

@@ -2,8 +2,10 @@
 //   velkor demo [--svg FILE] [--scope FILE.csv [--trigger SPEC]] [--trace] [--trace-queries]
 //               [--fast | --fast-as-possible]
 //   velkor run [--module SLOT[,OPTIONS]]... [--speed F | --fast-as-possible] [--trace] [--trace-queries] [--svg FILE]
-//              [--scope FILE.csv [--scope-period SECONDS] [--trigger SPEC]] -- PROGRAM [ARGS...]
-//   velkor plot FILE.csv --svg OUT
+//              [--scope FILE.csv [--scope-period SECONDS] [--trigger SPEC]]
+//              [--monitor PATH] [--record FILE [--record-rate HZ]] -- PROGRAM [ARGS...]
+//   velkor monitor PATH [--json] [--once] [--rate HZ] [--wait SECONDS] [--seconds SECONDS]
+//   velkor plot FILE.csv|SESSION --svg OUT
 //   velkor arc --mid X,Y,Z --end X,Y,Z --tolerance PULSES --speed PULSES/S [--svg FILE]
 //   velkor macro [--program N] [--loops N] [--list]
 //   velkor web PATH|FILE [--port PORT]   (and --web[=PORT] on demo and run: the bench page)
@@ -14,6 +16,7 @@
 #include "macro_tool.h"
 #include "output_file.h"
 #include "run_command.h"
+#include "monitor_command.h"
 #include "scope_plot.h"
 #include "web_command.h"
 
@@ -34,7 +37,7 @@
 namespace {
 
 constexpr int kUsageError = 2;
-const char* const kCommands[] = {"demo", "run", "plot", "arc", "macro", "web"};
+const char* const kCommands[] = {"demo", "run", "plot", "arc", "macro", "monitor", "web"};
 
 // A whole number in [low, high], or the reason why not.
 std::string CheckInteger(const std::string& text, long long low, long long high, long long& out)
@@ -266,6 +269,17 @@ int main(int argc, char** argv)
                 return v >= 0 && v <= 86400 ? std::string() : text + " is out of range 0 to 86400";
             },
             ""));
+    runCommand->add_option("--monitor", run.monitorPath,
+                           "Open the program's monitor at PATH (a socket in a folder only you can write to) for "
+                           "velkor monitor, the web page or a script; see docs/monitor.md")
+        ->type_name("PATH");
+    runCommand->add_option("--record", run.recordFile,
+                           "Record the session (samples and events) to FILE; velkor plot draws it")
+        ->type_name("FILE")
+        ->check(kWritable);
+    runCommand->add_option("--record-rate", run.recordRate, "Samples per simulated second in the session (default 100)")
+        ->type_name("HZ")
+        ->check(CLI::Range(0.001, 1000000.0));
     CLI::Option* runWeb = runCommand->add_option("--web", web.port, kWebHelp)->expected(0, 1)->check(kPort);
     runCommand->add_option("program", run.program, "The program and its arguments, after --")
         ->type_name("PROGRAM [ARGS...]")
@@ -273,8 +287,8 @@ int main(int argc, char** argv)
 
     velkor_tool::PlotOptions plot;
     CLI::App* plotCommand =
-        app.add_subcommand("plot", "Draw scope samples as position and speed against time, per axis");
-    plotCommand->add_option("csv", plot.csvFile, "The samples, as velkor run --scope or velkor demo --scope wrote them")
+        app.add_subcommand("plot", "Draw scope samples, or a recorded session's samples, as position and speed against time, per axis");
+    plotCommand->add_option("csv", plot.csvFile, "The samples, as velkor run --scope or velkor demo --scope wrote them, or a session of velkor run --record")
         ->type_name("FILE.csv")
         ->required()
         ->check(CLI::ExistingFile.description(""));
@@ -282,6 +296,22 @@ int main(int argc, char** argv)
         ->type_name("OUT")
         ->required()
         ->check(kWritable);
+
+    velkor_tool::MonitorToolOptions monitor;
+    CLI::App* monitorCommand = app.add_subcommand(
+        "monitor", "Watch the virtual modules of a program run with velkor run --monitor PATH, live");
+    monitorCommand->add_option("path", monitor.path, "The program's monitor endpoint")->type_name("PATH")->required();
+    monitorCommand->add_flag("--json", monitor.json, "Print the monitor's messages as they come, one JSON object a line");
+    monitorCommand->add_flag("--once", monitor.once, "Print the status of every module once and end");
+    monitorCommand->add_option("--rate", monitor.rate, "Samples per simulated second (default 20)")
+        ->type_name("HZ")
+        ->check(CLI::Range(0.001, 1000000.0));
+    monitorCommand->add_option("--wait", monitor.wait, "Wait up to SECONDS for the endpoint to appear")
+        ->type_name("SECONDS")
+        ->check(CLI::Range(0.0, 3600.0));
+    monitorCommand->add_option("--seconds", monitor.seconds, "End after SECONDS (default: when the program ends)")
+        ->type_name("SECONDS")
+        ->check(CLI::Range(0.0, 86400.0));
 
     velkor_tool::ArcOptions arc;
     std::string mid, end;
@@ -332,7 +362,8 @@ int main(int argc, char** argv)
 
     // A first word that is neither an option nor a command is named as such.
     if (argc > 1 && argv[1][0] != '-' && !KnownCommand(argv[1])) {
-        std::cerr << "velkor: unknown command '" << argv[1] << "'; the commands are demo, run, plot, arc, macro and web\n\n"
+        std::cerr << "velkor: unknown command '" << argv[1]
+                  << "'; the commands are demo, run, plot, arc, macro, monitor and web\n\n"
                   << app.help();
         return kUsageError;
     }
@@ -357,6 +388,9 @@ int main(int argc, char** argv)
     if (runCommand->parsed()) {
         run.scopeSettings = ScopeSettingsText(scopePeriod, runTrigger);
         return runWeb->count() > 0 ? velkor_tool::RunProgramWithWeb(run, web) : velkor_tool::RunProgram(run);
+    }
+    if (monitorCommand->parsed()) {
+        return velkor_tool::RunMonitor(monitor);
     }
     if (plotCommand->parsed()) {
         return velkor_tool::RunPlot(plot);

@@ -14,10 +14,7 @@
 #include <filesystem>
 #include <thread>
 
-#if __has_include(<velkor_sim/monitor.h>)
 #include <velkor_sim/monitor.h>
-#define VELKOR_WEB_IN_PROCESS_MONITOR 1
-#endif
 
 namespace velkor_tool {
 
@@ -141,8 +138,9 @@ int RunProgramWithWeb(const RunOptions& run, const WebOptions& options)
         std::fprintf(stderr, "velkor run: cannot make a folder for the monitor's socket\n");
         return kUsageError;
     }
-    // The application opens its monitor where the page's bridge will look for it.
-    ::setenv("VELKOR_SIM_MONITOR", folder.Socket().c_str(), 1);
+    // The application opens its monitor where the page's bridge looks for it.
+    RunOptions withMonitor = run;
+    withMonitor.monitorPath = folder.Socket();
     std::signal(SIGPIPE, SIG_IGN);
     WebStream stream;
     MonitorBridge bridge(stream, folder.Socket(), options.sampleRate);
@@ -157,7 +155,7 @@ int RunProgramWithWeb(const RunOptions& run, const WebOptions& options)
             std::fprintf(stderr, "velkor run: the page has no monitor: %s\n", error.c_str());
         }
     });
-    const int code = RunProgram(run);
+    const int code = RunProgram(withMonitor);
     ended = true;
     link.join();
     bridge.Close();
@@ -167,10 +165,11 @@ int RunProgramWithWeb(const RunOptions& run, const WebOptions& options)
 
 int RunDemoWithWeb(const DemoOptions& demo, const WebOptions& options)
 {
-#ifdef VELKOR_WEB_IN_PROCESS_MONITOR
     PrivateFolder folder;
+    velkor_sim::MonitorOptions monitor;
+    monitor.path = folder.Socket();
     std::string error;
-    if (!folder.ok() || !velkor_sim::StartMonitor(folder.Socket(), error)) {
+    if (!folder.ok() || !velkor_sim::StartMonitor(monitor, error)) {
         std::fprintf(stderr, "velkor demo: cannot start the monitor: %s\n", error.c_str());
         return 1;
     }
@@ -197,12 +196,6 @@ int RunDemoWithWeb(const DemoOptions& demo, const WebOptions& options)
     server.Stop();
     velkor_sim::StopMonitor();
     return code;
-#else
-    (void)demo;
-    (void)options;
-    std::fprintf(stderr, "velkor demo: this velkor has no monitor for the page\n");
-    return kUsageError;
-#endif
 }
 
 } // namespace velkor_tool

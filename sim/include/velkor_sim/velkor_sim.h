@@ -328,6 +328,18 @@ VELKOR_SIM_API int VelkorSim_MacroRunning(const VelkorSimModule* module);
  * the debugger holds the run before a step. */
 VELKOR_SIM_API int VelkorSim_AdvanceUntilProgramEnds(VelkorSimModule* module, uint64_t limit_us);
 
+/* ---- The monitor: a live channel for other processes (docs/monitor.md) -- */
+
+/* Opens the process's monitor endpoint at path (a Unix domain socket in a
+ * folder only the user can write to; on Windows an endpoint file naming a
+ * loopback port and a token) for every module plugged, now and later.
+ * 1, or 0 with the reason on stderr (a monitor runs already, a bad folder,
+ * a path in use). VELKOR_SIM_MONITOR=PATH does the same for the modules of
+ * the environment. */
+VELKOR_SIM_API int VelkorSim_StartMonitor(const char* path);
+/* Closes the endpoint and disconnects its clients; nothing when none is open. */
+VELKOR_SIM_API void VelkorSim_StopMonitor(void);
+
 #ifdef __cplusplus
 }
 #endif

@@ -14,6 +14,10 @@
 //   VELKOR_SIM_SCOPE    when set, each module's scope runs with these
 //                       settings (velkor_sim/module_list.h; empty: the
 //                       defaults) and its samples go to the report folder
+//   VELKOR_SIM_MONITOR  the monitor's endpoint (docs/monitor.md), opened
+//                       before the modules are plugged
+//   VELKOR_SIM_MONITOR_RECORD       a session file the monitor records to
+//   VELKOR_SIM_MONITOR_RECORD_RATE  its samples per simulated second (100)
 //
 // The files in the report folder, per module in slot N:
 //   slot-N.txt   "key value" lines: slot, time (simulated seconds), packets,
@@ -28,6 +32,7 @@
 //   trace SLOT query TEXT    a query answered (with queries)
 //   progress SLOT SECONDS PACKETS EXCHANGES   once a second
 #include "velkor_sim/module_list.h"
+#include "velkor_sim/monitor.h"
 #include "velkor_sim/velkor_sim.h"
 #include "velkor_sim/virtual_module.h"
 
@@ -211,8 +216,31 @@ EnvironmentSession* gSession = nullptr;
 int gResult = 0;
 bool gDone = false;
 
+// The monitor of VELKOR_SIM_MONITOR and VELKOR_SIM_MONITOR_RECORD, if asked
+// for; false when it cannot start.
+bool StartMonitorFromEnvironment()
+{
+    MonitorOptions options;
+    options.path = Variable("VELKOR_SIM_MONITOR");
+    options.recordFile = Variable("VELKOR_SIM_MONITOR_RECORD");
+    const std::string rate = Variable("VELKOR_SIM_MONITOR_RECORD_RATE");
+    if (!rate.empty()) {
+        options.recordRate = std::atof(rate.c_str());
+    }
+    if (options.path.empty() && options.recordFile.empty()) {
+        return true;
+    }
+    std::string error;
+    if (!StartMonitor(options, error)) {
+        std::fprintf(stderr, "velkor_sim: VELKOR_SIM_MONITOR: %s\n", error.c_str());
+        return false;
+    }
+    return true;
+}
+
 void EndSession()
 {
+    StopMonitor(); // its session file ends with the modules as they stand
     std::lock_guard<std::mutex> hold(gSetUp);
     delete gSession;
     gSession = nullptr;
@@ -243,6 +271,10 @@ extern "C" int VelkorSim_PlugFromEnvironment(void)
     const char* scopeText = std::getenv("VELKOR_SIM_SCOPE");
     if (scopeText != nullptr && !ParseScopeSettings(scopeText, scope, error)) {
         std::fprintf(stderr, "velkor_sim: VELKOR_SIM_SCOPE: %s\n", error.c_str());
+        gResult = -1;
+        return gResult;
+    }
+    if (!StartMonitorFromEnvironment()) {
         gResult = -1;
         return gResult;
     }

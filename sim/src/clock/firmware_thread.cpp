@@ -129,7 +129,7 @@ void VirtualModule::Impl::Accrue(SteadyClock::time_point now, bool sprint)
 
 void VirtualModule::Impl::CatchUp()
 {
-    if (options.clock == ClockKind::Manual || !ticking || !firmware.Moving()) {
+    if (options.clock == ClockKind::Manual || paused || !ticking || !firmware.Moving()) {
         return;
     }
     const SteadyClock::time_point now = SteadyClock::now();
@@ -155,7 +155,7 @@ void VirtualModule::Impl::Run()
             }
             deadline = due;
         }
-        if (options.clock != ClockKind::Manual && firmware.Moving()) {
+        if (options.clock != ClockKind::Manual && !paused && firmware.Moving()) {
             const bool sprint = RunningAhead(now);
             const double scale = sprint ? options.sprintScale : options.timeScale;
             Accrue(now, sprint);
@@ -194,6 +194,69 @@ void VirtualModule::Impl::Run()
         }
         threadIdle = false;
     }
+}
+
+void VirtualModule::PauseClock(bool pause)
+{
+    {
+        std::lock_guard<std::mutex> hold(impl_->mutex);
+        Impl& m = *impl_;
+        if (m.paused == pause) {
+            return;
+        }
+        m.paused = pause;
+        m.ticking = false; // paused time is not made up
+        m.owed = std::chrono::nanoseconds(0);
+        m.WakeForMotion();
+        m.ObserveClock();
+    }
+    impl_->wake.notify_one();
+}
+
+void VirtualModule::StepClock(int count)
+{
+    WaitSettled();
+    std::lock_guard<std::mutex> hold(impl_->mutex);
+    for (int i = 0; i < count; ++i) {
+        impl_->StepOnce();
+    }
+    impl_->SignalInterrupt();
+}
+
+bool VirtualModule::SetTimeScale(double scale)
+{
+    if (!(scale > 0 && scale <= 1000)) {
+        return false;
+    }
+    {
+        std::lock_guard<std::mutex> hold(impl_->mutex);
+        Impl& m = *impl_;
+        if (m.ticking && !m.paused && m.options.clock != ClockKind::Manual) {
+            const SteadyClock::time_point now = SteadyClock::now();
+            m.Accrue(now, m.RunningAhead(now)); // the time until now at the old pace
+        }
+        m.options.timeScale = scale;
+        m.options.sprintScale = std::max(m.options.sprintScale, scale);
+        m.ObserveClock();
+    }
+    impl_->wake.notify_one();
+    return true;
+}
+
+ClockState VirtualModule::Clock() const
+{
+    std::lock_guard<std::mutex> hold(impl_->mutex);
+    return impl_->ClockNow();
+}
+
+ClockState VirtualModule::Impl::ClockNow() const
+{
+    ClockState c;
+    c.kind = options.clock;
+    c.paused = paused;
+    c.timeScale = options.timeScale;
+    c.step = stepSeconds;
+    return c;
 }
 
 } // namespace velkor_sim

@@ -1,10 +1,15 @@
 // The simulator API of the virtual module: plugging in, the window calls of
 // the backplane, the manual clock, and the views into the firmware's state.
 #include "module/module_impl.h"
+#include "monitor/registry.h"
 
 namespace velkor_sim {
 
-VirtualModule::VirtualModule(const ModuleOptions& options) : impl_(new Impl(options)) {}
+VirtualModule::VirtualModule(const ModuleOptions& options) : impl_(new Impl(options))
+{
+    std::lock_guard<std::mutex> hold(impl_->mutex);
+    impl_->owner = this;
+}
 
 VirtualModule::~VirtualModule()
 {
@@ -18,8 +23,11 @@ bool VirtualModule::PlugInto(std::uint8_t slot)
     if (!brelan::Plug(slot, this)) {
         return false;
     }
-    std::lock_guard<std::mutex> hold(impl_->mutex);
-    impl_->slot = slot;
+    {
+        std::lock_guard<std::mutex> hold(impl_->mutex);
+        impl_->slot = slot;
+    }
+    detail::NotePlugged(*this, slot);
     return true;
 }
 
@@ -34,6 +42,7 @@ void VirtualModule::Unplug()
     // Not under the module's lock: the backplane waits for an access in
     // progress, and that access may be waiting for the module's lock.
     if (slot != 0) {
+        detail::NoteUnplugged(*this, slot);
         brelan::Unplug(slot);
     }
 }
@@ -118,7 +127,14 @@ void VirtualModule::SetBusy(bool busy)
 {
     {
         std::lock_guard<std::mutex> hold(impl_->mutex);
+        const bool changed = impl_->busy != busy;
         impl_->busy = busy;
+        if (changed) {
+            const ModuleView view = View();
+            for (ModuleObserver* o : impl_->observers) {
+                o->BusyChanged(busy, view);
+            }
+        }
     }
     impl_->wake.notify_one();
     impl_->settled.notify_all();
@@ -142,22 +158,27 @@ void VirtualModule::WaitSettled()
 AxisStatus VirtualModule::Axis(int index) const
 {
     std::lock_guard<std::mutex> hold(impl_->mutex);
+    return impl_->AxisNow(index);
+}
+
+AxisStatus VirtualModule::Impl::AxisNow(int index) const
+{
     AxisStatus s;
     if (index < 0 || index >= kAxisCount) {
         return s;
     }
-    const detail::AxisState& a = impl_->firmware.axes[index];
+    const detail::AxisState& a = firmware.axes[index];
     s.lp = static_cast<std::int32_t>(a.lp);
     s.ep = static_cast<std::int32_t>(a.ep);
     s.speed = a.speed;
     s.acceleration = a.acceleration;
-    s.driving = impl_->firmware.AxisDriving(index);
+    s.driving = firmware.AxisDriving(index);
     s.errorCode = a.error;
-    s.inputs = detail::InputWord(impl_->firmware, index);
-    s.servoOn = impl_->firmware.machine[index].settings.servoOn;
-    s.homing = detail::HomingActive(impl_->firmware, index);
-    s.motor = impl_->firmware.machine[index].motor;
-    s.machine = static_cast<std::int32_t>(a.lp - impl_->firmware.machine[index].origin);
+    s.inputs = detail::InputWord(firmware, index);
+    s.servoOn = firmware.machine[index].settings.servoOn;
+    s.homing = detail::HomingActive(firmware, index);
+    s.motor = firmware.machine[index].motor;
+    s.machine = static_cast<std::int32_t>(a.lp - firmware.machine[index].origin);
     return s;
 }
 
