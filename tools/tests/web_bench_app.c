@@ -4,8 +4,10 @@
  *   axis 2 drives on at 3000 pulses/s until something stops it (the + limit);
  *   axis 1 waits for general input 8 and then moves by 10000 pulses, from 100
  *   up to 10000 pulses/s at 100000 pulses/s^2 (a trapezoid);
- *   axes 3 and 4 stand still (for jogging); general input 15 of axis 4 ends
+ *   axis 3 jogs at 2000 pulses/s while a jog button is held, and axis 4
+ *   moves 10 pulses per handwheel count; general input 15 of axis 4 ends
  *   the program with 0, or 150 s do with 3.
+ * Axes are selected by bit masks: 1, 2, 4 and 8 are axes 1 to 4.
  * Usage: web_bench_app busy SECONDS SLOT...
  *   every axis of every module moves back and forth for SECONDS, then 0. */
 #include <Velkor.h>
@@ -14,6 +16,8 @@
 #include <stdlib.h>
 #include <string.h>
 #include <time.h>
+
+enum { AXIS1 = 1, AXIS2 = 2, AXIS3 = 4, AXIS4 = 8 };
 
 static void sleep_ms(long ms)
 {
@@ -36,20 +40,22 @@ static int scenario(uint8_t slot)
         fprintf(stderr, "web_bench_app: no module in slot %u\n", slot);
         return 100;
     }
-    Velkor_SET_V(0, 2, 3000);
-    Velkor_CONTINUE_MOVE(0, 2, 1);
+    Velkor_SET_V(0, AXIS2, 3000);
+    Velkor_CONTINUE_MOVE(0, AXIS2, 1);
+    Velkor_EXD_CP(0, AXIS3, 2000);
+    Velkor_EXD_MP(0, AXIS4, 10);
     while (now_s() < until) {
-        if (!started && (Velkor_GET_DI_ALL(0, 1) & 0x100)) {
-            Velkor_SET_LP(0, 1, 0);
-            Velkor_SET_SV(0, 1, 100);
-            Velkor_SET_V(0, 1, 10000);
-            Velkor_SET_A(0, 1, 100000);
-            Velkor_FIXED_MOVE(0, 1, 10000);
+        if (!started && (Velkor_GET_DI_ALL(0, AXIS1) & 0x100)) {
+            Velkor_SET_LP(0, AXIS1, 0);
+            Velkor_SET_SV(0, AXIS1, 100);
+            Velkor_SET_V(0, AXIS1, 10000);
+            Velkor_SET_A(0, AXIS1, 100000);
+            Velkor_FIXED_MOVE(0, AXIS1, 10000);
             started = 1;
             printf("web_bench_app: input 8 seen, moving axis 1\n");
             fflush(stdout);
         }
-        if (Velkor_GET_DI_ALL(0, 4) & 0x8000) {
+        if (Velkor_GET_DI_ALL(0, AXIS4) & 0x8000) {
             printf("web_bench_app: input 15 seen, ending\n");
             return 0;
         }
@@ -61,26 +67,27 @@ static int scenario(uint8_t slot)
 static int busy(double seconds, int count, char** slots)
 {
     const double until = now_s() + seconds;
+    static const uint8_t axes[4] = {AXIS1, AXIS2, AXIS3, AXIS4};
     int card, axis, sign = 1;
     for (card = 0; card < count; ++card) {
         if (!Velkor_REGISTRATION((uint8_t)card, (uint8_t)atoi(slots[card]))) {
             fprintf(stderr, "web_bench_app: no module in slot %s\n", slots[card]);
             return 100;
         }
-        for (axis = 1; axis <= 4; ++axis) {
-            Velkor_SET_V((uint8_t)card, (uint8_t)axis, 20000);
-            Velkor_SET_A((uint8_t)card, (uint8_t)axis, 200000);
+        for (axis = 0; axis < 4; ++axis) {
+            Velkor_SET_V((uint8_t)card, axes[axis], 20000);
+            Velkor_SET_A((uint8_t)card, axes[axis], 200000);
         }
     }
     while (now_s() < until) {
         for (card = 0; card < count; ++card) {
-            for (axis = 1; axis <= 4; ++axis) {
-                Velkor_FIXED_MOVE((uint8_t)card, (uint8_t)axis, sign * 20000);
+            for (axis = 0; axis < 4; ++axis) {
+                Velkor_FIXED_MOVE((uint8_t)card, axes[axis], sign * 20000);
             }
         }
         for (card = 0; card < count; ++card) {
-            for (axis = 1; axis <= 4; ++axis) {
-                while (Velkor_STOP_WAIT((uint8_t)card, (uint8_t)axis) != 1 && now_s() < until + 30) {
+            for (axis = 0; axis < 4; ++axis) {
+                while (Velkor_STOP_WAIT((uint8_t)card, axes[axis]) != 1 && now_s() < until + 30) {
                     sleep_ms(5);
                 }
             }

@@ -70,8 +70,9 @@ function connect() {
     dirty = true;
   };
   events.onerror = () => {
-    if (events.readyState === EventSource.CLOSED) ended('the tool is gone');
-    else setLink('reconnecting…', 'ended');
+    // The tool ends with the application (velkor run) or the monitor (velkor web).
+    events.close();
+    if (!$('link').textContent.includes('ended')) ended('velkor has ended');
   };
 }
 

@@ -126,7 +126,7 @@ export class Scope {
     const tr = this.trigger;
     let text = '';
     if (tr) {
-      text = tr.state === 'armed' ? 'armed, waiting' : `${tr.state} at ${tr.time.toFixed(3)} s`;
+      text = tr.state === 'armed' ? 'armed' : `${tr.state} at ${tr.time.toFixed(3)} s`;
     }
     this.bar.triggerState.textContent = text;
     this.bar.pause.classList.toggle('on', !this.following);

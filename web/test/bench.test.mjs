@@ -121,15 +121,25 @@ test('the bench page drives a running application', { timeout: 150000 }, async (
       const button = axis(page, 3).locator('[data-jog="plus"]');
       await button.hover();
       await page.mouse.down();
-      await waitFor(async () => (await lp(page, 3)) > start, 10000, 'axis 3 jogs forward');
-      await shot(page, '05-jog');
-      await page.mouse.up();
+      try {
+        await waitFor(async () => (await lp(page, 3)) > start, 10000, 'axis 3 jogs forward');
+        await shot(page, '05-jog');
+      } finally {
+        await page.mouse.up();
+      }
       await waitFor(async () => (await axis(page, 3).locator('.state').textContent()) === 'idle', 10000, 'the jog ends');
+    });
+
+    await t.test('the handwheel moves the axis by its counts', async () => {
+      const start = await lp(page, 4);
+      await axis(page, 4).locator('[data-wheel="10"]').click();
+      await waitFor(async () => (await lp(page, 4)) === start + 100, 10000, 'axis 4 moves 10 counts of 10 pulses');
     });
 
     await t.test('the application sees an input the page sets, and ends', async () => {
       await axis(page, 4).locator('[data-lamp="in15"]').click();
-      assert.equal(await tool.exited, 0);
+      const code = await Promise.race([tool.exited, new Promise((r) => setTimeout(() => r('still running after 20 s'), 20000))]);
+      assert.equal(code, 0, tool.output);
       await page.locator('#link', { hasText: 'ended' }).waitFor({ timeout: 10000 });
       assert.deepEqual(problems, [], 'no console errors');
     });
