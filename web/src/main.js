@@ -16,7 +16,7 @@ let cursorTime = null;     // session: the time shown
 let session = null;        // session: {lines, t0, t1}
 
 // Figures for the tests and for anyone curious (window.velkorBench).
-const stats = { ages: [], batches: 0, lines: 0, dropped: 0, errors: [] };
+const stats = { ages: [], batches: 0, lines: 0, dropped: 0, errors: [], frames: 0, frameMs: 0, messageMs: 0 };
 window.velkorBench = { stats, modules, get selected() { return selected; } };
 
 // ---- talking to the tool ----------------------------------------------------------
@@ -51,6 +51,7 @@ function connect() {
   const events = new EventSource(`api/events?token=${encodeURIComponent(token)}`);
   events.onopen = () => setLink('live', 'live');
   events.onmessage = (e) => {
+    const began = performance.now();
     const batch = JSON.parse(e.data);
     // A sample's time in this page's clock: the batch says when it left the
     // tool, in wall-clock ms and in the monotonic seconds the samples carry.
@@ -68,6 +69,7 @@ function connect() {
       if (m && msg.type === 'sample' && scope.module === m) scope.onSample(prev, msg);
     }
     dirty = true;
+    stats.messageMs += performance.now() - began;
   };
   events.onerror = () => {
     // The tool ends with the application (velkor run) or the monitor (velkor web).
@@ -187,6 +189,7 @@ function select(slot) {
   scope.setModule(modules.get(slot));
   for (const [s, c] of cards) c.root.classList.toggle('selected', s === slot);
   lastShown = -1;
+  headShown = '';
 }
 
 // ---- rendering ------------------------------------------------------------------
@@ -223,19 +226,23 @@ function sampleAt(m, t) {
 }
 
 let lastShown = -1;
+let headShown = '';
+let headTime = null;
 
 function renderModule(m) {
   const clock = m.clock();
   const time = cursorTime ?? m.sample?.time ?? m.status?.time ?? 0;
-  $('module-head').replaceChildren(
-    el('b', {}, `Slot ${m.slot}`),
-    el('span', {}, `id ${m.meta?.id ?? '?'} · firmware ${m.meta?.firmware ?? '?'}`),
-    el('span', { 'data-field': 'time' }, `t = ${time.toFixed(3)} s`),
-    el('span', {}, clock ? `${clock.kind} clock ×${clock.scale}${clock.paused ? ' · paused' : ''}` : ''),
-    el('span', {}, m.lost ? `${m.lost} samples lost` : ''),
-    el('span', { class: 'chip' }, m.failure ? m.failure.message || m.failure.reason : ''),
-  );
-  if (!m.failure) $('module-head').lastChild.remove();
+  const head = [`Slot ${m.slot}`, `id ${m.meta?.id ?? '?'} · firmware ${m.meta?.firmware ?? '?'}`,
+    clock ? `${clock.kind} clock ×${clock.scale}${clock.paused ? ' · paused' : ''}` : '',
+    m.lost ? `${m.lost} samples lost` : '', m.failure ? m.failure.message || m.failure.reason : ''];
+  const headKey = head.join('|');
+  if (headKey !== headShown) {
+    headShown = headKey;
+    headTime = el('span', { 'data-field': 'time' });
+    $('module-head').replaceChildren(el('b', {}, head[0]), el('span', {}, head[1]), headTime, el('span', {}, head[2]),
+      el('span', {}, head[3]), ...(head[4] ? [el('span', { class: 'chip' }, head[4])] : []));
+  }
+  set(headTime, `t = ${time.toFixed(3)} s`);
   for (let a = 0; a < 4; ++a) {
     const v = axisViews[a];
     const x = axisNow(m, a);
@@ -316,6 +323,8 @@ function renderClock() {
 let dirty = true;
 let lastNewest = 0;
 function frame() {
+  const began = performance.now();
+  stats.frames++;
   if (dirty) {
     dirty = false;
     renderCards();
@@ -332,6 +341,7 @@ function frame() {
     lastNewest = newest;
   }
   scope.draw();
+  stats.frameMs += performance.now() - began;
   requestAnimationFrame(frame);
 }
 

@@ -92,7 +92,8 @@ export class ModuleState {
     this.steps = new Map(); // step number -> text, as the runner passed them
     this.failure = null;
     this.plugged = true;
-    this.version = 0;     // bumped on every change the panels show
+    this.version = 0;     // bumped on every change of the logs and status the panels show
+    this.samples = 0;     // samples taken
   }
   addLog(entry) {
     this.log.push(entry);
@@ -119,7 +120,7 @@ export function apply(modules, msg, wallOf) {
       m.lost += msg.lost || 0;
       m.ring.push(msg);
       if (wallOf && msg.mono != null) m.sampleWall = wallOf(msg.mono);
-      m.version++;
+      m.samples++;
       return m;
     }
     case 'status': {
