@@ -1,5 +1,6 @@
 // The bench page's server: the token, the origin, bad requests and a page that
 // goes away, against a backend that answers from a table.
+#include "web_bridge.h"
 #include "web_server.h"
 
 #include <httplib.h>
@@ -8,6 +9,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <thread>
 
@@ -208,6 +210,56 @@ TEST_F(WebServerTest, RefusesMoreListenersThanItServesAndStopsWithStreamsOpen)
         t.join();
     }
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+// What a page may ask of the monitor: machine-side commands only, as one JSON
+// object; without a monitor to ask, a 503 rather than a wait.
+TEST(MonitorBridgeRequests, RefusesWhatIsNotAMachineCommand)
+{
+    WebStream stream;
+    MonitorBridge bridge(stream, "/nonexistent/velkor-monitor.sock");
+    std::string error;
+    EXPECT_FALSE(bridge.Connect(0, error));
+    EXPECT_NE(error.find("cannot connect"), std::string::npos) << error;
+    const std::pair<const char*, int> cases[] = {
+        {"", 400}, {"[1,2]", 400}, {"{\"cmd\":", 400}, {"{}", 400}, {"{\"cmd\":7}", 400},
+        {"{\"cmd\":\"subscribe\",\"rate\":1}", 400}, {"{\"cmd\":\"unsubscribe\"}", 400},
+        {"{\"cmd\":\"reboot\"}", 400}, {"{\"cmd\":\"pause\"}", 503},
+        {"{\"cmd\":\"jog\",\"slot\":3,\"axis\":1,\"direction\":1,\"id\":\"x\"}", 503},
+    };
+    for (const auto& k : cases) {
+        std::string reply;
+        EXPECT_EQ(bridge.Request(k.first, reply), k.second) << k.first;
+        EXPECT_NE(reply.find("\"error\""), std::string::npos) << k.first;
+    }
+    EXPECT_NE(bridge.Info().find("\"connected\":false"), std::string::npos);
+}
+
+TEST(SessionFiles, OnlyARecordedSessionOpens)
+{
+    const std::string file = ::testing::TempDir() + "velkor_web_session.jsonl";
+    const std::pair<const char*, bool> cases[] = {
+        {"{\"type\":\"session\",\"protocol\":\"velkor-monitor\",\"version\":1}\n{\"type\":\"end\"}\n", true},
+        {"{\"type\":\"hello\",\"protocol\":\"velkor-monitor\"}\n", false},
+        {"time,lp\n0,1\n", false},
+        {"", false},
+    };
+    for (const auto& k : cases) {
+        FILE* f = std::fopen(file.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fputs(k.first, f);
+        std::fclose(f);
+        SessionFile session(file);
+        std::string error;
+        EXPECT_EQ(session.Open(error), k.second) << k.first << error;
+        if (k.second) {
+            std::string content, reply;
+            EXPECT_TRUE(session.Session(content));
+            EXPECT_EQ(content, k.first);
+            EXPECT_EQ(session.Request("{\"cmd\":\"pause\"}", reply), 409);
+        }
+    }
+    std::remove(file.c_str());
 }
 
 } // namespace

@@ -232,7 +232,7 @@ let headTime = null;
 function renderModule(m) {
   const clock = m.clock();
   const time = cursorTime ?? m.sample?.time ?? m.status?.time ?? 0;
-  const head = [`Slot ${m.slot}`, `id ${m.meta?.id ?? '?'} · firmware ${m.meta?.firmware ?? '?'}`,
+  const head = [`Slot ${m.slot}`, m.meta ? `id ${m.meta.id} · firmware ${m.meta.firmware}` : '',
     clock ? `${clock.kind} clock ×${clock.scale}${clock.paused ? ' · paused' : ''}` : '',
     m.lost ? `${m.lost} samples lost` : '', m.failure ? m.failure.message || m.failure.reason : ''];
   const headKey = head.join('|');

@@ -25,7 +25,8 @@ export class Scope {
     new ResizeObserver(() => this.plot.setSize(this.size())).observe(host);
   }
 
-  size() { return { width: Math.max(300, this.host.clientWidth), height: this.host.clientHeight || 230 }; }
+  // The legend goes below the plot, inside the host.
+  size() { return { width: Math.max(300, this.host.clientWidth), height: Math.max(120, (this.host.clientHeight || 230) - 26) }; }
 
   shown() { return [0, 1, 2, 3].filter((a) => this.axes[a]); }
 
