@@ -220,7 +220,8 @@ int main(int argc, char** argv)
     std::string demoTrigger;
     demoCommand->add_option("--trigger", demoTrigger, kTriggerHelp)->type_name("SPEC")->check(kTrigger);
     velkor_tool::WebOptions web;
-    CLI::Option* demoWeb = demoCommand->add_option("--web", web.port, kWebHelp)->expected(0, 1)->check(kPort);
+    CLI::Option* demoWeb =
+        demoCommand->add_option("--web", web.port, kWebHelp)->expected(0, 1)->type_name("[=PORT]")->check(kPort);
 
     velkor_tool::RunOptions run;
     CLI::App* runCommand = app.add_subcommand(
@@ -280,7 +281,8 @@ int main(int argc, char** argv)
     runCommand->add_option("--record-rate", run.recordRate, "Samples per simulated second in the session (default 100)")
         ->type_name("HZ")
         ->check(CLI::Range(0.001, 1000000.0));
-    CLI::Option* runWeb = runCommand->add_option("--web", web.port, kWebHelp)->expected(0, 1)->check(kPort);
+    CLI::Option* runWeb =
+        runCommand->add_option("--web", web.port, kWebHelp)->expected(0, 1)->type_name("[=PORT]")->check(kPort);
     runCommand->add_option("program", run.program, "The program and its arguments, after --")
         ->type_name("PROGRAM [ARGS...]")
         ->required();
