@@ -6,6 +6,13 @@ endif()
 add_executable(velkor_web_tests web_server_test.cpp)
 target_link_libraries(velkor_web_tests PRIVATE velkor_web GTest::gtest GTest::gtest_main)
 gtest_discover_tests(velkor_web_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 60)
+# What velkor web and --web refuse, before anything listens.
+velkor_expect(web_no_target "web|${out}/no-such-endpoint" 2 "-DEXPECT_ERR=no such monitor endpoint or session file"
+  "-DREJECT_ERR=bench page is at")
+velkor_expect(web_not_a_session "web|${PROJECT_SOURCE_DIR}/README.md" 1 "-DEXPECT_ERR=is not a session recorded"
+  "-DREJECT_ERR=bench page is at")
+velkor_expect(web_bad_port "run|--web=70000|--|${out}/no-such-program" 2 "-DEXPECT_ERR=--web: 70000 is out of range"
+  "-DREJECT_ERR=bench page is at")
 
 # The page in a browser: Debian's Chromium driven headless by Playwright
 # (web/test), against velkor run --web of an application of its own. The
