@@ -90,6 +90,8 @@ FUNCTIONS = (
     ('VelkorSim_DescribeMacroStep', 'int', (('module', 'const VelkorSimModule*'), ('program', 'uint8_t'), ('index', 'uint32_t'), ('text', 'char*'), ('size', 'size_t'))),
     ('VelkorSim_MacroRunning', 'int', (('module', 'const VelkorSimModule*'),)),
     ('VelkorSim_AdvanceUntilProgramEnds', 'int', (('module', 'VelkorSimModule*'), ('limit_us', 'uint64_t'))),
+    ('VelkorSim_StartMonitor', 'int', (('path', 'const char*'),)),
+    ('VelkorSim_StopMonitor', 'void', ()),
 )
 
 # (name, type)

@@ -240,6 +240,7 @@ public:
     std::uint64_t Steps() const;
     std::uint8_t Slot() const;
     AxisStatus Axis(int index) const; // index 0..3
+    std::int32_t Lp(int index) const; // LP alone, cheaper
     std::size_t BufferedSegments() const;
     std::uint8_t Outputs(int index) const;
     std::uint16_t ModuleErrors() const;

@@ -165,6 +165,10 @@ double ModuleView::Time() const { return module_.impl_->firmware.time; }
 std::uint64_t ModuleView::Steps() const { return module_.impl_->steps; }
 std::uint8_t ModuleView::Slot() const { return module_.impl_->slot; }
 AxisStatus ModuleView::Axis(int index) const { return module_.impl_->AxisNow(index); }
+std::int32_t ModuleView::Lp(int index) const
+{
+    return index >= 0 && index < kAxisCount ? static_cast<std::int32_t>(module_.impl_->firmware.axes[index].lp) : 0;
+}
 std::size_t ModuleView::BufferedSegments() const { return module_.impl_->firmware.paths.queuedSegments; }
 std::uint8_t ModuleView::Outputs(int index) const
 {

@@ -5,6 +5,9 @@
 #include "velkor_sim/module_list.h"
 
 #include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <thread>
 #include <cmath>
 #include <cstdio>
 
@@ -13,6 +16,10 @@ namespace monitor {
 namespace {
 
 constexpr double kTokenSeconds = 5;
+// The server thread goes round at most this often: what the modules queued
+// meanwhile goes out together, so that samples of seven modules at 1 kHz
+// cost a few hundred rounds a second, not thousands.
+constexpr std::chrono::microseconds kRound{2000};
 constexpr int kMaxSteps = 100000;
 constexpr std::size_t kMaxRead = 100000;
 
@@ -35,42 +42,101 @@ std::uint32_t EventBit(Record::Kind kind)
 
 std::string Dump(const Json& j) { return j.dump(-1, ' ', false, Json::error_handler_t::replace); }
 
-// A line with "lost":0 in it, cut there so that each client's count goes in.
-struct CutLine {
-    std::string head; // up to and with "lost":
-    std::string tail; // after the count, with the newline
+// A line with "lost":0 in it, and where that 0 is, so that each client's
+// count goes in (most often 0: the line as it is).
+struct LostLine {
+    std::string text; // with the newline
+    std::size_t at = 0;
 };
 
-CutLine Cut(const std::string& line)
+LostLine WithLost(std::string line)
 {
     static const std::string kLost = "\"lost\":0";
-    const std::string::size_type at = line.find(kLost);
-    CutLine c;
-    c.head = line.substr(0, at + kLost.size() - 1);
-    c.tail = line.substr(at + kLost.size()) + "\n";
-    return c;
+    LostLine l;
+    l.at = line.find(kLost) + kLost.size() - 1;
+    l.text = std::move(line);
+    l.text += '\n';
+    return l;
 }
 
-CutLine SampleLine(const Record& r)
+void AppendLost(std::string& out, const LostLine& line, std::uint64_t lost)
 {
-    char text[256];
-    std::snprintf(text, sizeof text, "{\"type\":\"sample\",\"slot\":%u,\"time\":%.6f,\"mono\":%.6f,\"seq\":%llu,\"lost\":",
-                  unsigned(r.slot), r.time, r.mono, static_cast<unsigned long long>(r.seq));
-    CutLine c;
-    c.head = text;
-    c.tail = ",\"axes\":[";
+    if (lost == 0) {
+        out += line.text;
+        return;
+    }
+    out.append(line.text, 0, line.at);
+    out += std::to_string(lost);
+    out.append(line.text, line.at + 1, std::string::npos);
+}
+
+// A sample line, written by hand: thousands of them a second.
+class Writer {
+public:
+    void Text(const char* text) { out_.append(text); }
+    template <typename T>
+    void Int(T value)
+    {
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        out_.append(digits, end);
+    }
+    void Fixed(double value, int decimals)
+    {
+        char digits[64];
+        const auto done = std::to_chars(digits, digits + sizeof digits, std::isfinite(value) ? value : 0.0,
+                                        std::chars_format::fixed, decimals);
+        out_.append(digits, done.ec == std::errc() ? done.ptr : digits);
+    }
+    std::string Take() { return std::move(out_); }
+
+private:
+    std::string out_;
+};
+
+LostLine SampleLine(const Record& r)
+{
+    Writer w;
+    w.Text("{\"type\":\"sample\",\"slot\":");
+    w.Int(unsigned(r.slot));
+    w.Text(",\"time\":");
+    w.Fixed(r.time, 6);
+    w.Text(",\"mono\":");
+    w.Fixed(r.mono, 6);
+    w.Text(",\"seq\":");
+    w.Int(r.seq);
+    w.Text(",\"lost\":0,\"axes\":[");
     for (int i = 0; i < kAxisCount; ++i) {
         const SampleAxis& a = r.axes[i];
-        std::snprintf(text, sizeof text,
-                      "%s{\"lp\":%d,\"ep\":%d,\"speed\":%.3f,\"driving\":%s,\"error_code\":%u,\"inputs\":%u,"
-                      "\"outputs\":%u}",
-                      i == 0 ? "" : ",", int(a.lp), int(a.ep), std::isfinite(a.speed) ? a.speed : 0.0,
-                      a.driving ? "true" : "false", unsigned(a.errorCode), unsigned(a.inputs), unsigned(a.outputs));
-        c.tail += text;
+        w.Text(i == 0 ? "{\"lp\":" : ",{\"lp\":");
+        w.Int(a.lp);
+        w.Text(",\"ep\":");
+        w.Int(a.ep);
+        w.Text(",\"speed\":");
+        w.Fixed(a.speed, 3);
+        w.Text(a.driving ? ",\"driving\":true,\"error_code\":" : ",\"driving\":false,\"error_code\":");
+        w.Int(unsigned(a.errorCode));
+        w.Text(",\"inputs\":");
+        w.Int(unsigned(a.inputs));
+        w.Text(",\"outputs\":");
+        w.Int(unsigned(a.outputs));
+        w.Text("}");
     }
-    std::snprintf(text, sizeof text, "],\"buffer\":%u}\n", unsigned(r.buffer));
-    c.tail += text;
-    return c;
+    w.Text("],\"buffer\":");
+    w.Int(r.buffer);
+    w.Text("}");
+    return WithLost(w.Take());
+}
+
+void Deliver(Client& c, const LostLine& line, std::uint64_t lost)
+{
+    if (c.file != nullptr) {
+        std::string text;
+        AppendLost(text, line, lost);
+        *c.file << text;
+        return;
+    }
+    AppendLost(c.out, line, lost);
 }
 
 void Append(Client& c, const std::string& text)
@@ -535,8 +601,7 @@ void Core::SendFirstSamples(Client& client)
         }
     }
     for (const Record& r : first) {
-        const CutLine line = SampleLine(r);
-        Append(client, line.head + std::to_string(client.lostSamples[r.slot]) + line.tail);
+        Deliver(client, SampleLine(r), client.lostSamples[r.slot]);
         client.lostSamples[r.slot] = 0;
         client.nextSample[r.slot] = r.time + client.period - r.halfStep;
     }
@@ -610,16 +675,18 @@ void Core::Distribute(std::vector<std::unique_ptr<Client>>& clients)
         std::uint8_t slot;
         double time;
         double halfStep;
-        CutLine line;
+        LostLine line;
     };
     std::vector<Out> lines;
     std::array<std::uint64_t, kSlots> tapLostSamples{};
     std::uint64_t tapLostEvents = 0;
     {
-        std::vector<Record> records;
+        std::vector<Record>& records = taken_; // kept, with its room, from round to round
+        records.clear();
         {
             std::lock_guard<std::mutex> hold(pendingMutex_);
-            records.swap(pending_);
+            records.insert(records.end(), pending_.begin(), pending_.end());
+            pending_.clear();
         }
         auto hold = detail::LockRegistry();
         for (auto& entry : plugs_) {
@@ -632,7 +699,7 @@ void Core::Distribute(std::vector<std::unique_ptr<Client>>& clients)
         for (const Record& r : records) {
             lastTime_ = std::max(lastTime_, r.time);
             lines.push_back(Out{r.kind, r.slot, r.time, r.halfStep,
-                                r.kind == Record::Kind::Sample ? SampleLine(r) : Cut(RecordLine(r))});
+                                r.kind == Record::Kind::Sample ? SampleLine(r) : WithLost(RecordLine(r))});
         }
     }
     for (auto& c : clients) {
@@ -661,7 +728,7 @@ void Core::Distribute(std::vector<std::unique_ptr<Client>>& clients)
                     ++c->lostSamples[o.slot];
                     continue;
                 }
-                Append(*c, o.line.head + std::to_string(c->lostSamples[o.slot]) + o.line.tail);
+                Deliver(*c, o.line, c->lostSamples[o.slot]);
                 c->lostSamples[o.slot] = 0;
             } else {
                 if (!(c->events & EventBit(o.kind))) {
@@ -671,7 +738,7 @@ void Core::Distribute(std::vector<std::unique_ptr<Client>>& clients)
                     ++c->lostEvents;
                     continue;
                 }
-                Append(*c, o.line.head + std::to_string(c->lostEvents) + o.line.tail);
+                Deliver(*c, o.line, c->lostEvents);
                 c->lostEvents = 0;
             }
         }
@@ -862,7 +929,13 @@ void Flush(Client& c)
 void Core::Run()
 {
     std::vector<PollItem> items;
+    auto lastRound = std::chrono::steady_clock::now();
     while (!quit_.load()) {
+        const auto sinceRound = std::chrono::steady_clock::now() - lastRound;
+        if (sinceRound < kRound) {
+            std::this_thread::sleep_for(kRound - sinceRound);
+        }
+        lastRound = std::chrono::steady_clock::now();
         items.clear();
         PollItem wake;
         wake.socket = waker_.Reader();

@@ -181,6 +181,7 @@ private:
     std::map<std::uint8_t, Plug> plugs_; // under the registry's lock
     std::mutex pendingMutex_;
     std::vector<Record> pending_;        // module plugged and unplugged
+    std::vector<Record> taken_;          // the records of a round of Distribute
     std::map<std::uint8_t, std::deque<ScopeSample>> scopeLeft_;
     Waker waker_;
     Endpoint endpoint_;

@@ -27,12 +27,14 @@ void Waker::WakeAlways()
     SendSome(writer_, "q", 1);
 }
 
+// The bytes first, then the flag: a wake after this sends a byte again, and
+// what was queued before it is taken by the caller after the drain.
 void Waker::Drain()
 {
-    pending_.store(false, std::memory_order_release);
     char bytes[256];
     while (ReceiveSome(reader_, bytes, sizeof bytes) > 0) {
     }
+    pending_.store(false, std::memory_order_seq_cst);
 }
 
 Record Tap::Begin(Record::Kind kind, const ModuleView& view) const
@@ -61,10 +63,6 @@ void Tap::Push(Record& r, bool sample)
 void Tap::MotionStepped(const ModuleView& view)
 {
     const double time = view.Time();
-    std::array<AxisStatus, kAxisCount> axes;
-    for (int i = 0; i < kAxisCount; ++i) {
-        axes[i] = view.Axis(i);
-    }
     {
         std::lock_guard<std::mutex> hold(mutex_);
         if (trail_.size() < kTrailPoints) {
@@ -74,7 +72,7 @@ void Tap::MotionStepped(const ModuleView& view)
         TrailPoint& p = trail_[trailNext_];
         p.time = time;
         for (int i = 0; i < kAxisCount; ++i) {
-            p.lp[i] = axes[i].lp;
+            p.lp[i] = view.Lp(i);
         }
         trailNext_ = (trailNext_ + 1) % kTrailPoints;
     }
@@ -87,13 +85,14 @@ void Tap::MotionStepped(const ModuleView& view)
     r.mono = MonotonicSeconds();
     const std::uint16_t moduleErrors = view.ModuleErrors();
     for (int i = 0; i < kAxisCount; ++i) {
+        const AxisStatus a = view.Axis(i);
         SampleAxis& s = r.axes[i];
-        s.lp = axes[i].lp;
-        s.ep = axes[i].ep;
-        s.speed = axes[i].speed;
-        s.driving = axes[i].driving;
-        s.errorCode = static_cast<std::uint16_t>(axes[i].errorCode | moduleErrors);
-        s.inputs = axes[i].inputs;
+        s.lp = a.lp;
+        s.ep = a.ep;
+        s.speed = a.speed;
+        s.driving = a.driving;
+        s.errorCode = static_cast<std::uint16_t>(a.errorCode | moduleErrors);
+        s.inputs = a.inputs;
         s.outputs = view.Outputs(i);
     }
     r.buffer = static_cast<std::uint32_t>(view.BufferedSegments());
