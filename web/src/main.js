@@ -322,12 +322,17 @@ function renderClock() {
 
 let dirty = true;
 let lastNewest = 0;
+let cardsDrawn = 0;
 function frame() {
   const began = performance.now();
   stats.frames++;
   if (dirty) {
     dirty = false;
-    renderCards();
+    // The cards of every module ten times a second; the chosen module's panels every frame.
+    if (began - cardsDrawn >= 100 || cards.size !== modules.size) {
+      cardsDrawn = began;
+      renderCards();
+    }
     const m = modules.get(selected);
     if (m) renderModule(m);
     renderClock();

@@ -141,11 +141,11 @@ export class Scope {
     return [t1 - this.window, t1];
   }
 
-  // Redraws at most 25 times a second while following.
+  // Redraws at most 20 times a second while following.
   draw(force = false) {
     if (!this.module) return;
     const now = performance.now();
-    if (!force && (now - this.lastDraw < 40 || (!this.following && this.drawnRange === this.range))) return;
+    if (!force && (now - this.lastDraw < 50 || (!this.following && this.drawnRange === this.range))) return;
     this.lastDraw = now;
     const [from, to] = this.xRange();
     const data = this.module.ring.slice(from, to, this.what, this.shown());
