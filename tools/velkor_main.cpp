@@ -280,7 +280,7 @@ int main(int argc, char** argv)
         ->check(kWritable);
     runCommand->add_option("--record-rate", run.recordRate, "Samples per simulated second in the session (default 100)")
         ->type_name("HZ")
-        ->check(CLI::Range(0.001, 1000000.0));
+        ->check(CLI::Range(0.001, 1000000.0).description(""));
     CLI::Option* runWeb =
         runCommand->add_option("--web", web.port, kWebHelp)->expected(0, 1)->type_name("[=PORT]")->check(kPort);
     runCommand->add_option("program", run.program, "The program and its arguments, after --")
