@@ -104,18 +104,24 @@ MonitorBridge::~MonitorBridge()
 bool MonitorBridge::Connect(int timeoutMs, std::string& error, const std::function<bool()>& giveUp)
 {
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    int fd = -1;
     for (;;) {
-        fd_ = ConnectUnix(endpoint_, error);
-        if (fd_ >= 0 || std::chrono::steady_clock::now() > until || (giveUp && giveUp())) {
+        fd = ConnectUnix(endpoint_, error);
+        if (fd >= 0 || std::chrono::steady_clock::now() > until || (giveUp && giveUp())) {
             break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    if (fd_ < 0) {
+    if (fd < 0) {
         return false;
     }
     timeval wait{5, 0}; // the greeting comes at once
-    ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    {
+        // Pages may ask for the bridge's state meanwhile.
+        std::lock_guard<std::mutex> lock(mutex_);
+        fd_ = fd;
+    }
     std::string buffer;
     std::string line;
     if (!ReadLine(fd_, buffer, line)) {
@@ -282,6 +288,7 @@ void MonitorBridge::Close()
     if (reader_.joinable()) {
         reader_.join();
     }
+    std::lock_guard<std::mutex> lock(mutex_);
     if (fd_ >= 0) {
         ::close(fd_);
         fd_ = -1;

@@ -224,7 +224,11 @@ bool WebServer::Start(std::string& error)
     });
     s.set_error_handler([](const httplib::Request&, httplib::Response& res) {
         if (res.body.empty()) {
-            Fail(res, res.status, res.status == 413 ? "request too large" : "not found");
+            const int status = res.status;
+            Fail(res, status, status == 404   ? "not found"
+                              : status == 413 ? "request too large"
+                              : status == 414 ? "address too long"
+                                              : "bad request");
         }
     });
 

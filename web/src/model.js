@@ -61,11 +61,14 @@ export class Ring {
     }
     return lo;
   }
-  // Columns [t, series...] of the samples in [from, to].
-  slice(from, to, what, axes) {
+  // Columns [t, series...] of the samples in [from, to]; with more than
+  // most samples, the first and the extreme ones of each stretch of them
+  // (enough to draw, with every peak kept).
+  slice(from, to, what, axes, most = Infinity) {
     const k0 = this.lowerBound(from);
     const k1 = this.lowerBound(to + 1e-12);
     const n = Math.max(0, k1 - k0);
+    if (n > most && axes.length) return this.decimate(k0, n, what, axes, Math.max(1, Math.floor(most / (1 + 2 * axes.length))));
     const cols = [new Float64Array(n)];
     for (let j = 0; j < axes.length; ++j) cols.push(new Float64Array(n));
     for (let k = 0; k < n; ++k) {
@@ -73,6 +76,29 @@ export class Ring {
       cols[0][k] = this.t[i];
       for (let j = 0; j < axes.length; ++j) cols[j + 1][k] = this[what][axes[j]][i];
     }
+    return cols;
+  }
+
+  decimate(k0, n, what, axes, buckets) {
+    const per = Math.ceil(n / buckets);
+    const picks = [];
+    for (let b = k0; b < k0 + n; b += per) {
+      const end = Math.min(k0 + n, b + per);
+      const keep = new Set([b]);
+      for (const a of axes) {
+        const series = this[what][a];
+        let lo = b; let hi = b;
+        for (let k = b + 1; k < end; ++k) {
+          const v = series[this.at(k)];
+          if (v < series[this.at(lo)]) lo = k;
+          if (v > series[this.at(hi)]) hi = k;
+        }
+        keep.add(lo).add(hi);
+      }
+      picks.push(...[...keep].sort((x, y) => x - y));
+    }
+    const cols = [Float64Array.from(picks, (k) => this.t[this.at(k)])];
+    for (const a of axes) cols.push(Float64Array.from(picks, (k) => this[what][a][this.at(k)]));
     return cols;
   }
 }

@@ -141,14 +141,15 @@ export class Scope {
     return [t1 - this.window, t1];
   }
 
-  // Redraws at most 20 times a second while following.
+  // Redraws at most 15 times a second while following.
   draw(force = false) {
     if (!this.module) return;
     const now = performance.now();
-    if (!force && (now - this.lastDraw < 50 || (!this.following && this.drawnRange === this.range))) return;
+    if (!force && (now - this.lastDraw < 66 || (!this.following && this.drawnRange === this.range))) return;
     this.lastDraw = now;
     const [from, to] = this.xRange();
-    const data = this.module.ring.slice(from, to, this.what, this.shown());
+    // At most two points per pixel column: what the plot can show, every peak kept.
+    const data = this.module.ring.slice(from, to, this.what, this.shown(), 2 * this.plot.width);
     this.plot.batch(() => {
       this.plot.setData(data, false);
       this.plot.setScale('x', { min: from, max: to });
