@@ -13,7 +13,8 @@
 #include <velkor_sim/monitor.h>
 #include <velkor_sim/virtual_module.h>
 
-#include <sys/resource.h>
+#include "process_time.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,15 +31,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr int kModules = 7;
 
-double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
-
-double ProcessCpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
-}
+using velkor_bench::ProcessCpuSeconds;
+using velkor_bench::Seconds;
 
 double ThreadCpuSeconds()
 {

@@ -46,4 +46,6 @@ if(VELKOR_HOST_JSON_INCLUDE)
     ${PROJECT_BINARY_DIR}/host_headers)
   file(WRITE ${CMAKE_FIND_PACKAGE_REDIRECTS_DIR}/nlohmann_json-config.cmake
     "# nlohmann-json's headers, copied from the host by this project (cmake/VelkorCrossPackages.cmake).\n")
+  file(WRITE ${CMAKE_FIND_PACKAGE_REDIRECTS_DIR}/nlohmann_json-config-version.cmake
+    "set(PACKAGE_VERSION 3)\nset(PACKAGE_VERSION_COMPATIBLE TRUE)\nset(PACKAGE_VERSION_EXACT FALSE)\n")
 endif()

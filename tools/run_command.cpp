@@ -232,9 +232,17 @@ int RunProgram(const RunOptions& options)
         relay.Drain();
     }
     if (!options.monitorPath.empty()) {
-        // A program that ended without stopping its monitor leaves the endpoint.
+        // A program that ended without stopping its monitor leaves the
+        // endpoint: a socket, or an endpoint file. Nothing else is removed.
         std::error_code ignored;
-        fs::remove(fs::absolute(options.monitorPath), ignored);
+        const fs::path endpoint = fs::absolute(options.monitorPath);
+        std::ifstream file(endpoint, std::ios::binary);
+        std::string first(15, '\0');
+        const bool endpointFile = file && file.read(&first[0], 15) && first == "velkor-monitor ";
+        file.close();
+        if (fs::is_socket(endpoint, ignored) || endpointFile) {
+            fs::remove(endpoint, ignored);
+        }
     }
 
     const std::string program = ProgramText(options.program);

@@ -307,13 +307,13 @@ int main(int argc, char** argv)
     monitorCommand->add_flag("--once", monitor.once, "Print the status of every module once and end");
     monitorCommand->add_option("--rate", monitor.rate, "Samples per simulated second (default 20)")
         ->type_name("HZ")
-        ->check(CLI::Range(0.001, 1000000.0));
+        ->check(CLI::Range(0.001, 1000000.0).description(""));
     monitorCommand->add_option("--wait", monitor.wait, "Wait up to SECONDS for the endpoint to appear")
         ->type_name("SECONDS")
-        ->check(CLI::Range(0.0, 3600.0));
+        ->check(CLI::Range(0.0, 3600.0).description(""));
     monitorCommand->add_option("--seconds", monitor.seconds, "End after SECONDS (default: when the program ends)")
         ->type_name("SECONDS")
-        ->check(CLI::Range(0.0, 86400.0));
+        ->check(CLI::Range(0.0, 86400.0).description(""));
 
     velkor_tool::ArcOptions arc;
     std::string mid, end;

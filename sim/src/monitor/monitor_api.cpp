@@ -3,6 +3,8 @@
 #include "monitor/server.h"
 #include "velkor_sim/velkor_sim.h"
 
+#include <cstdio>
+
 namespace velkor_sim {
 namespace {
 

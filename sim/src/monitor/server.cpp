@@ -975,7 +975,9 @@ void Core::Run()
             if (c->file != nullptr) {
                 continue;
             }
-            Serve(*c);
+            if (!c->closing) {
+                Serve(*c);
+            }
             if (!c->authenticated && now - c->connectedAt > kTokenSeconds) {
                 c->dead = true;
             }
