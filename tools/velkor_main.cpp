@@ -8,6 +8,7 @@
 //   velkor plot FILE.csv|SESSION --svg OUT [--channels lp,ep,speed]
 //   velkor arc --mid X,Y,Z --end X,Y,Z --tolerance PULSES --speed PULSES/S [--svg FILE]
 //   velkor macro [--program N] [--loops N] [--list]
+//   velkor web PATH|FILE [--port PORT]   (and --web[=PORT] on demo and run: the bench page)
 //   velkor --version
 // A bad argument prints what is wrong and the usage, and exits with 2.
 #include "arc_preview.h"
@@ -17,6 +18,7 @@
 #include "run_command.h"
 #include "monitor_command.h"
 #include "scope_plot.h"
+#include "web_command.h"
 
 #include <Velkor.h>
 #include <velkor_sim/module_list.h>
@@ -36,7 +38,7 @@
 namespace {
 
 constexpr int kUsageError = 2;
-const char* const kCommands[] = {"demo", "run", "plot", "arc", "macro", "monitor"};
+const char* const kCommands[] = {"demo", "run", "plot", "arc", "macro", "monitor", "web"};
 
 // A whole number in [low, high], or the reason why not.
 std::string CheckInteger(const std::string& text, long long low, long long high, long long& out)
@@ -157,6 +159,15 @@ std::string ScopeSettingsText(double period, const std::string& trigger)
     return trigger.empty() ? std::string(text) : std::string(text) + ",trigger=" + trigger;
 }
 
+const CLI::Validator kPort(
+    [](std::string& text) {
+        long long v = 0;
+        return CheckInteger(text, 1, 65535, v);
+    },
+    "");
+
+const char* const kWebHelp = "Serve the bench page on 127.0.0.1 (PORT, or any free port) while it runs";
+
 std::string VersionText()
 {
     const unsigned v = Velkor_GET_VERSION();
@@ -209,6 +220,9 @@ int main(int argc, char** argv)
         ->check(kWritable);
     std::string demoTrigger;
     demoCommand->add_option("--trigger", demoTrigger, kTriggerHelp)->type_name("SPEC")->check(kTrigger);
+    velkor_tool::WebOptions web;
+    CLI::Option* demoWeb =
+        demoCommand->add_option("--web", web.port, kWebHelp)->expected(0, 1)->type_name("[=PORT]")->check(kPort);
 
     velkor_tool::RunOptions run;
     CLI::App* runCommand = app.add_subcommand(
@@ -268,6 +282,8 @@ int main(int argc, char** argv)
     runCommand->add_option("--record-rate", run.recordRate, "Samples per simulated second in the session (default 100)")
         ->type_name("HZ")
         ->check(CLI::Range(0.001, 1000000.0).description(""));
+    CLI::Option* runWeb =
+        runCommand->add_option("--web", web.port, kWebHelp)->expected(0, 1)->type_name("[=PORT]")->check(kPort);
     runCommand->add_option("program", run.program, "The program and its arguments, after --")
         ->type_name("PROGRAM [ARGS...]")
         ->required();
@@ -344,9 +360,21 @@ int main(int argc, char** argv)
         ->check(CLI::Range(1, 100));
     macroCommand->add_flag("--list", macro.listOnly, "Record and list the steps only");
 
+    std::string webTarget;
+    CLI::App* webCommand = app.add_subcommand(
+        "web", "Serve the bench page on a running application's monitor endpoint, or on a recorded session file");
+    webCommand->add_option("target", webTarget, "The endpoint (velkor run --monitor PATH) or the session file "
+                                                "(velkor run --record FILE)")
+        ->type_name("PATH|FILE")
+        ->required();
+    webCommand->add_option("--port", web.port, "Listen on PORT of 127.0.0.1 (default: any free port)")
+        ->type_name("PORT")
+        ->check(kPort);
+
     // A first word that is neither an option nor a command is named as such.
     if (argc > 1 && argv[1][0] != '-' && !KnownCommand(argv[1])) {
-        std::cerr << "velkor: unknown command '" << argv[1] << "'; the commands are demo, run, plot, arc, macro and monitor\n\n"
+        std::cerr << "velkor: unknown command '" << argv[1]
+                  << "'; the commands are demo, run, plot, arc, macro, monitor and web\n\n"
                   << app.help();
         return kUsageError;
     }
@@ -366,11 +394,11 @@ int main(int argc, char** argv)
 
     if (demoCommand->parsed()) {
         demo.scopeSettings = ScopeSettingsText(0.001, demoTrigger);
-        return velkor_tool::RunDemo(demo);
+        return demoWeb->count() > 0 ? velkor_tool::RunDemoWithWeb(demo, web) : velkor_tool::RunDemo(demo);
     }
     if (runCommand->parsed()) {
         run.scopeSettings = ScopeSettingsText(scopePeriod, runTrigger);
-        return velkor_tool::RunProgram(run);
+        return runWeb->count() > 0 ? velkor_tool::RunProgramWithWeb(run, web) : velkor_tool::RunProgram(run);
     }
     if (monitorCommand->parsed()) {
         return velkor_tool::RunMonitor(monitor);
@@ -383,6 +411,9 @@ int main(int argc, char** argv)
             plot.channels = velkor_tool::PlotChannels{chosen("lp"), chosen("ep"), chosen("speed")};
         }
         return velkor_tool::RunPlot(plot);
+    }
+    if (webCommand->parsed()) {
+        return velkor_tool::RunWeb(webTarget, web);
     }
     if (macroCommand->parsed()) {
         return velkor_tool::RunMacro(macro);
