@@ -2,7 +2,8 @@
 //   velkor demo [--svg FILE] [--scope FILE.csv [--trigger SPEC]] [--trace] [--trace-queries]
 //               [--fast | --fast-as-possible]
 //   velkor run [--module SLOT[,OPTIONS]]... [--speed F | --fast-as-possible] [--trace] [--trace-queries] [--svg FILE]
-//              [--scope FILE.csv [--scope-period SECONDS] [--trigger SPEC]] -- PROGRAM [ARGS...]
+//              [--scope FILE.csv [--scope-period SECONDS] [--trigger SPEC]] [--scenario FILE.toml [--junit FILE.xml]]
+//              [--time-limit SECONDS] -- PROGRAM [ARGS...]
 //   velkor plot FILE.csv --svg OUT
 //   velkor arc --mid X,Y,Z --end X,Y,Z --tolerance PULSES --speed PULSES/S [--svg FILE]
 //   velkor macro [--program N] [--loops N] [--list]
@@ -253,6 +254,19 @@ int main(int argc, char** argv)
                 return v >= 0 && v <= 86400 ? std::string() : text + " is out of range 0 to 86400";
             },
             ""));
+    runCommand->add_option("--scenario", run.scenarioFile,
+                           "The machine, the events and the checks for the modules (docs/scenarios.md); "
+                           "exits 1 when a check fails")
+        ->type_name("FILE.toml")
+        ->check(CLI::ExistingFile);
+    runCommand->add_option("--junit", run.junitFile, "Write the checks as JUnit XML to FILE")
+        ->type_name("FILE.xml")
+        ->check(kWritable);
+    runCommand->add_option("--time-limit", run.timeLimit,
+                           "End the program after SECONDS of real time, saying where each module's mailbox stood "
+                           "(exit code 124)")
+        ->type_name("SECONDS")
+        ->check(CLI::Range(0.001, 86400.0));
     runCommand->add_option("program", run.program, "The program and its arguments, after --")
         ->type_name("PROGRAM [ARGS...]")
         ->required();
