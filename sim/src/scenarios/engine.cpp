@@ -419,7 +419,7 @@ std::string ScenarioRun::Waiting() const
         const std::string mailbox = detail::LockedControl::Mailbox(watches_[i]->Module());
         const std::string stopped = watches_[i]->Stopped();
         if (!mailbox.empty()) {
-            text += "slot " + std::to_string(slots_[i]) + ": the program waits in " + mailbox +
+            text += "slot " + std::to_string(slots_[i]) + ": the program waits on the mailbox: " + mailbox +
                     (stopped.empty() ? "" : " (" + stopped + ")") + "\n";
         } else if (!stopped.empty()) {
             text += "slot " + std::to_string(slots_[i]) + ": " + stopped + "\n";

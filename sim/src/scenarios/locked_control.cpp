@@ -1,6 +1,7 @@
 // Scenario actions under the module's lock (scenarios/locked_control.h).
 #include "scenarios/locked_control.h"
 
+#include "mailbox/sequence.h"
 #include "module/module_impl.h"
 
 namespace velkor_sim {
@@ -84,8 +85,15 @@ std::string LockedControl::Mailbox(VirtualModule& module)
     if (code == 0) {
         return std::string();
     }
-    std::string text = code == kPacket ? CodeName(m.packet[0], LogEntry::Kind::Packet) + " (a packet)"
-                                       : CodeName(code, LogEntry::Kind::Exchange) + " (a query or control code)";
+    std::string text = code == kPacket ? CodeName(m.packet[0], LogEntry::Kind::Packet) + " (a packet) not taken"
+                                       : CodeName(code, LogEntry::Kind::Exchange) + " (a query or control code) not answered";
+    // A packet the module has not taken holds up the host's next call, which
+    // announces itself in the sequence register before it waits.
+    const std::uint8_t sequence = m.Reg(reg::kSequence);
+    if (code == kPacket && sequence != m.packetSequence) {
+        text += sequence == kDirectSequence ? ", with a query or control code waiting behind it"
+                                            : ", with the next packet waiting behind it";
+    }
     if (m.busy) {
         text += "; the module stopped answering";
     } else if (m.heldForRoom) {

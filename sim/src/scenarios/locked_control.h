@@ -22,7 +22,8 @@ public:
     void SetBusy(bool busy);
 
     // Where the mailbox stands (takes the lock): empty when it holds nothing
-    // for the firmware, else "CODE_NAME (a packet)" or "CODE_NAME (a query)",
+    // for the firmware, else "CODE_NAME (a packet) not taken" or "CODE_NAME
+    // (a query or control code) not answered", and what waits behind it,
     // with "; the module stopped answering" while busy.
     static std::string Mailbox(VirtualModule& module);
 
