@@ -341,8 +341,7 @@ VELKOR_SIM_API VelkorSimScenario* VelkorSim_LoadScenario(const char* path, char*
 VELKOR_SIM_API VelkorSimScenario* VelkorSim_ParseScenario(const char* text, char* error, size_t size);
 /* Puts the machine of the scenario's slot on the module and watches it for
  * the slot's events and checks. 1, or 0 with the reason in error. */
-VELKOR_SIM_API int VelkorSim_ApplyScenario(VelkorSimScenario* scenario, VelkorSimModule* module, uint8_t slot,
-                                           char* error, size_t size);
+VELKOR_SIM_API int VelkorSim_ApplyScenario(VelkorSimScenario* scenario, VelkorSimModule* module, uint8_t slot, char* error, size_t size);
 /* Evaluates the checks (exit code checks against exit_code) and writes one
  * line per check into text ("PASS  name: measured (expected ...)"), as much
  * as fits in size bytes. Returns the number of checks that failed. The
