@@ -123,6 +123,17 @@ const CLI::Validator kSpeed(
     },
     "");
 
+const CLI::Validator kTimeLimit(
+    [](std::string& text) {
+        char* end = nullptr;
+        const double v = std::strtod(text.c_str(), &end);
+        if (text.empty() || *end != '\0' || !std::isfinite(v)) {
+            return "expected a number of seconds, got '" + text + "'";
+        }
+        return v > 0 && v <= 86400 ? std::string() : text + " is out of range: more than 0, at most 86400";
+    },
+    "");
+
 const CLI::Validator kTrigger(
     [](std::string& text) {
         velkor_sim::ScopeTrigger trigger;
@@ -266,7 +277,7 @@ int main(int argc, char** argv)
                            "End the program after SECONDS of real time, saying where each module's mailbox stood "
                            "(exit code 124)")
         ->type_name("SECONDS")
-        ->check(CLI::Range(0.001, 86400.0));
+        ->check(kTimeLimit);
     runCommand->add_option("program", run.program, "The program and its arguments, after --")
         ->type_name("PROGRAM [ARGS...]")
         ->required();
