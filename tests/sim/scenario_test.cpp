@@ -30,7 +30,7 @@ TEST(ScenarioFile, BadFilesAreRefusedWithPlaceAndReason)
         {"[slot.3]\n[[event]]\nwhen = { after = \"nothing\" }\n", "event[0].when.after: no event named 'nothing' before this one"},
         {"[slot.3]\n[[event]]\nslot = 5\nwhen = { time = 1 }\n", "event[0].slot: the scenario has no [slot.5]"},
         {"[[event]]\nwhen = { time = 1 }\n", "the scenario has no [slot.N] for it to act on"},
-        {"[slot.3]\n[[event]]\nwhen = { time = 1, packet = 2 }\n", "give exactly one of time, crosses"},
+        {"[slot.3]\n[[event]]\nwhen = { time = 1, packet = 2 }\n", "event[0].when: one trigger a table: both time and packet"},
         {"[slot.3]\n[[event]]\nwhen = { factor = \"drive_ends\" }\n", "unknown name 'drive_ends' (known: drive_end,"},
         {"[slot.3]\n[[event]]\nwhen = { time = 1 }\ndo = [ { jog = 1 } ]\n", "event[0].do[0].direction: missing for jog"},
         {"[slot.3]\n[[event]]\nwhen = { time = 1 }\ndo = [ { busy = 1, counts = 3 } ]\n", "event[0].do[0].counts: does not go with busy"},
@@ -41,6 +41,11 @@ TEST(ScenarioFile, BadFilesAreRefusedWithPlaceAndReason)
         {"[run]\ntime_limit = -1\n", "run.time_limit: -1 is out of range more than 0 to 86400"},
         {"[slot.3]\nclock = = \"fast\"\n", "t.toml:2:"},
         {"[sloth.3]\n", "sloth: unknown key; did you mean 'slot'?"},
+        // Beyond ASCII outside strings and comments (toml++ must not see them).
+        {"[run]\n\xc3\xa9 = 1\n", "t.toml:2:1: a character beyond ASCII outside a string or a comment"},
+        {"\xef\xbb\x8f# x\n", "t.toml:1:1: a character beyond ASCII"},
+        {"[run]\nname = \"x\" \xc3\xa9\n", "t.toml:2:12: a character beyond ASCII"},
+        {"[run]\nname = \"\"\"a\\\n  \xc3\xa9\"\"\"\n", "t.toml:3:3: a character beyond ASCII"},
     };
     for (const Refused& c : cases) {
         Scenario s;
@@ -57,6 +62,9 @@ TEST(ScenarioFile, BadFilesAreRefusedWithPlaceAndReason)
 TEST(ScenarioFile, AGoodFileIsReadWhole)
 {
     const char* text = R"(
+# Maschine é
+[run]
+name = "Prüfstand \"é\""
 [slot.3]
 clock = "fast"
 speed = 20
@@ -79,6 +87,7 @@ factor = { bits = ["limit", "homed"], seen = false }
     std::string error;
     ASSERT_TRUE(velkor_sim::ParseScenario(text, "t.toml", s, error)) << error;
     ASSERT_EQ(s.slots.size(), 1u);
+    EXPECT_EQ(s.name, "Pr\xc3\xbc" "fstand \"\xc3\xa9\"");
     EXPECT_EQ(s.slots[0].options, ",clock=fast,speed=20");
     EXPECT_EQ(s.slots[0].module.clock, velkor_sim::ClockKind::Fast);
     EXPECT_EQ(s.slots[0].machine[1].homeFrom, -300);

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -183,8 +184,104 @@ private:
     std::string source_;
 };
 
+// Where a byte above ASCII stands outside a string or a comment, or where
+// one follows a line-ending backslash in a multi-line string: 0 when none.
+// TOML allows neither, and toml++ 3.3's whitespace test reaches an
+// unreachable branch for some of them (U+00A1..U+0499, U+FB66..U+FEFE), so
+// they are refused before it sees them.
+std::size_t StrayCharacter(const std::string& text)
+{
+    enum class In { Plain, Comment, Basic, Literal, MultiBasic, MultiLiteral, Trim };
+    In in = In::Plain;
+    const std::size_t n = text.size();
+    const auto at = [&](std::size_t i, const char* what) { return text.compare(i, std::strlen(what), what) == 0; };
+    for (std::size_t i = 0; i < n; ++i) {
+        const char c = text[i];
+        const bool high = static_cast<unsigned char>(c) >= 0x80;
+        switch (in) {
+        case In::Plain:
+            if (high) {
+                return i + 1;
+            }
+            if (c == '#') {
+                in = In::Comment;
+            } else if (at(i, "\"\"\"")) {
+                in = In::MultiBasic;
+                i += 2;
+            } else if (at(i, "'''")) {
+                in = In::MultiLiteral;
+                i += 2;
+            } else if (c == '"') {
+                in = In::Basic;
+            } else if (c == '\'') {
+                in = In::Literal;
+            }
+            break;
+        case In::Comment:
+            in = c == '\n' ? In::Plain : in;
+            break;
+        case In::Basic:
+            if (c == '\\') {
+                ++i;
+            } else if (c == '"' || c == '\n') {
+                in = In::Plain;
+            }
+            break;
+        case In::Literal:
+            in = c == '\'' || c == '\n' ? In::Plain : in;
+            break;
+        case In::MultiBasic:
+            if (c == '\\' && i + 1 < n && std::strchr(" \t\r\n", text[i + 1]) != nullptr) {
+                in = In::Trim;
+            } else if (c == '\\') {
+                ++i;
+            } else if (at(i, "\"\"\"")) {
+                in = In::Plain;
+                i += 2;
+            }
+            break;
+        case In::MultiLiteral:
+            if (at(i, "'''")) {
+                in = In::Plain;
+                i += 2;
+            }
+            break;
+        case In::Trim:
+            if (high) {
+                return i + 1;
+            }
+            if (std::strchr(" \t\r\n", c) == nullptr) {
+                in = In::MultiBasic;
+                --i; // looked at again as the string's
+            }
+            break;
+        }
+    }
+    return 0;
+}
+
 // A table's value for `key`, or null.
 const toml::node* Get(const toml::table& table, const char* key) { return table.get(key); }
+
+// The one key of `kinds` that `t` has: refused when it has none or several.
+std::string OneOf(const Reader& r, const toml::table& t, const std::string& path, Keys kinds, const char* what)
+{
+    const char* kind = nullptr;
+    std::string all;
+    for (const char* k : kinds) {
+        all += (all.empty() ? "" : ", ") + std::string(k);
+        if (Get(t, k) != nullptr) {
+            if (kind != nullptr) {
+                r.Refuse(t.source(), path, std::string("one ") + what + " a table: both " + kind + " and " + k);
+            }
+            kind = k;
+        }
+    }
+    if (kind == nullptr) {
+        r.Refuse(t.source(), path, std::string("no ") + what + ": give one of " + all);
+    }
+    return kind;
+}
 
 void ReadRun(const Reader& r, const toml::table& run, Scenario& s)
 {
@@ -368,14 +465,7 @@ ScenarioTrigger ReadTrigger(const Reader& r, const toml::table& t, const std::st
 {
     r.OnlyKnown(t, path, {"time", "crosses", "axis", "direction", "output", "becomes", "factor", "packet", "after",
                           "delay"});
-    static const char* const kKinds[] = {"time", "crosses", "output", "factor", "packet", "after"};
-    int kinds = 0;
-    for (const char* k : kKinds) {
-        kinds += Get(t, k) != nullptr;
-    }
-    if (kinds != 1) {
-        r.Refuse(t.source(), path, "give exactly one of time, crosses, output, factor, packet, after");
-    }
+    OneOf(r, t, path, {"time", "crosses", "output", "factor", "packet", "after"}, "trigger");
     ScenarioTrigger w;
     const bool needsAxis = Get(t, "crosses") != nullptr || Get(t, "output") != nullptr;
     if (needsAxis) {
@@ -444,23 +534,10 @@ ScenarioAction ReadAction(const Reader& r, const toml::table& t, const std::stri
     r.OnlyKnown(t, path, {"input", "move_switch", "actuate", "drive_alarm", "jog", "handwheel", "busy",
                           "drop_next_packet", "stop_answering", "axis", "on", "at", "from", "to", "direction",
                           "counts"});
-    static const char* const kKinds[] = {"input", "move_switch", "actuate", "drive_alarm", "jog", "handwheel",
-                                         "busy", "drop_next_packet", "stop_answering"};
-    const char* kind = nullptr;
-    for (const char* k : kKinds) {
-        if (Get(t, k) != nullptr) {
-            if (kind != nullptr) {
-                r.Refuse(t.source(), path, std::string("one action a table: both ") + kind + " and " + k);
-            }
-            kind = k;
-        }
-    }
-    if (kind == nullptr) {
-        r.Refuse(t.source(), path, "no action: give one of input, move_switch, actuate, drive_alarm, jog, "
-                                   "handwheel, busy, drop_next_packet, stop_answering");
-    }
-    const std::string k(kind);
-    const toml::node& value = *Get(t, kind);
+    const std::string k = OneOf(r, t, path, {"input", "move_switch", "actuate", "drive_alarm", "jog", "handwheel",
+                                             "busy", "drop_next_packet", "stop_answering"},
+                                "action");
+    const toml::node& value = *Get(t, k.c_str());
     // The keys each action takes beside its own.
     std::vector<std::string> allowed;
     if (k == "input" || k == "actuate") {
@@ -598,24 +675,11 @@ void ReadCheck(const Reader& r, const toml::table& t, const std::string& path, S
 {
     r.OnlyKnown(t, path, {"name", "slot", "at", "lp", "ep", "errors", "following_error", "output", "factor",
                           "exit_code", "time"});
-    static const char* const kKinds[] = {"lp", "ep", "errors", "following_error", "output", "factor", "exit_code",
-                                         "time"};
-    const char* kind = nullptr;
-    for (const char* k : kKinds) {
-        if (Get(t, k) != nullptr) {
-            if (kind != nullptr) {
-                r.Refuse(t.source(), path, std::string("one check a table: both ") + kind + " and " + k);
-            }
-            kind = k;
-        }
-    }
-    if (kind == nullptr) {
-        r.Refuse(t.source(), path, "nothing to check: give one of lp, ep, errors, following_error, output, factor, "
-                                   "exit_code, time");
-    }
-    const std::string k(kind);
+    const std::string k = OneOf(r, t, path, {"lp", "ep", "errors", "following_error", "output", "factor", "exit_code",
+                                             "time"},
+                                "check");
     const std::string p = path + "." + k;
-    const toml::node& value = *Get(t, kind);
+    const toml::node& value = *Get(t, k.c_str());
     ScenarioCheck c;
     c.line = static_cast<int>(t.source().begin.line);
     if (const toml::node* n = Get(t, "at")) {
@@ -776,6 +840,20 @@ bool ParseScenario(const std::string& text, const std::string& source, Scenario&
     const std::string::size_type slash = source.find_last_of("/\\");
     s.name = slash == std::string::npos ? source : source.substr(slash + 1);
     const Reader reader(source);
+    if (const std::size_t stray = StrayCharacter(text)) {
+        std::size_t line = 1, column = 1;
+        for (std::size_t i = 0; i + 1 < stray; ++i) {
+            if (text[i] == '\n') {
+                ++line;
+                column = 1;
+            } else if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+                ++column; // one a character, not a byte
+            }
+        }
+        error = source + ":" + std::to_string(line) + ":" + std::to_string(column) +
+                ": a character beyond ASCII outside a string or a comment";
+        return false;
+    }
     try {
         const toml::table root = toml::parse(text, source);
         Read(reader, root, s);
