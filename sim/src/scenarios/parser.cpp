@@ -184,8 +184,9 @@ private:
     std::string source_;
 };
 
-// Where a byte above ASCII stands outside a string or a comment, or where
-// one follows a line-ending backslash in a multi-line string: 0 when none.
+// Where a control character stands (TOML allows none but tab), or a byte
+// above ASCII outside a string or a comment, or after a line-ending
+// backslash in a multi-line string: its offset + 1, or 0 when none.
 // TOML allows neither, and toml++ 3.3's whitespace test reaches an
 // unreachable branch for some of them (U+00A1..U+0499, U+FB66..U+FEFE), so
 // they are refused before it sees them.
@@ -193,18 +194,31 @@ std::size_t StrayCharacter(const std::string& text)
 {
     enum class In { Plain, Comment, Basic, Literal, MultiBasic, MultiLiteral, Trim };
     In in = In::Plain;
+    char previous = '\n'; // the last plain character
     const std::size_t n = text.size();
     const auto at = [&](std::size_t i, const char* what) { return text.compare(i, std::strlen(what), what) == 0; };
-    for (std::size_t i = 0; i < n; ++i) {
+    // A byte order mark at the start is the editor's, and toml++ skips it.
+    for (std::size_t i = at(0, "\xEF\xBB\xBF") ? 3 : 0; i < n; ++i) {
         const char c = text[i];
-        const bool high = static_cast<unsigned char>(c) >= 0x80;
+        const auto u = static_cast<unsigned char>(c);
+        const bool high = u >= 0x80;
+        if ((u < 0x20 && c != '\t' && c != '\n' && c != '\r') || u == 0x7F) {
+            return i + 1; // nowhere in TOML, and toml++ would part ways with this reading
+        }
         switch (in) {
-        case In::Plain:
+        case In::Plain: {
             if (high) {
                 return i + 1;
             }
-            if (c == '#') {
+            // Only where a key or value may start does a quote open a string
+            // (and a '#' a comment); inside a bare run toml++ reads on, so
+            // such a character is kept to the plain rules here too.
+            const bool starts = std::strchr(" \t\r\n=[{,", previous) != nullptr;
+            previous = c;
+            if (c == '#' && (starts || std::strchr("]}\"'", text[i - 1]) != nullptr)) {
                 in = In::Comment;
+            } else if (!starts) {
+                break;
             } else if (at(i, "\"\"\"")) {
                 in = In::MultiBasic;
                 i += 2;
@@ -217,18 +231,22 @@ std::size_t StrayCharacter(const std::string& text)
                 in = In::Literal;
             }
             break;
+        }
         case In::Comment:
             in = c == '\n' ? In::Plain : in;
+            previous = c;
             break;
         case In::Basic:
             if (c == '\\') {
                 ++i;
             } else if (c == '"' || c == '\n') {
                 in = In::Plain;
+                previous = c;
             }
             break;
         case In::Literal:
             in = c == '\'' || c == '\n' ? In::Plain : in;
+            previous = c;
             break;
         case In::MultiBasic:
             if (c == '\\' && i + 1 < n && std::strchr(" \t\r\n", text[i + 1]) != nullptr) {
@@ -237,12 +255,14 @@ std::size_t StrayCharacter(const std::string& text)
                 ++i;
             } else if (at(i, "\"\"\"")) {
                 in = In::Plain;
+                previous = c;
                 i += 2;
             }
             break;
         case In::MultiLiteral:
             if (at(i, "'''")) {
                 in = In::Plain;
+                previous = c;
                 i += 2;
             }
             break;
@@ -851,7 +871,7 @@ bool ParseScenario(const std::string& text, const std::string& source, Scenario&
             }
         }
         error = source + ":" + std::to_string(line) + ":" + std::to_string(column) +
-                ": a character beyond ASCII outside a string or a comment";
+                ": a control character, or a character beyond ASCII outside a string or a comment";
         return false;
     }
     try {
