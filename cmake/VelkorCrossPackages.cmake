@@ -49,3 +49,11 @@ if(VELKOR_HOST_JSON_INCLUDE)
   file(WRITE ${CMAKE_FIND_PACKAGE_REDIRECTS_DIR}/nlohmann_json-config-version.cmake
     "set(PACKAGE_VERSION 3)\nset(PACKAGE_VERSION_COMPATIBLE TRUE)\nset(PACKAGE_VERSION_EXACT FALSE)\n")
 endif()
+
+# toml++ (scenario files) is used from its headers alone; copied like CLI11's.
+find_path(VELKOR_HOST_TOMLPP_INCLUDE toml++/toml.h PATHS /usr/include /usr/local/include
+  NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+if(VELKOR_HOST_TOMLPP_INCLUDE)
+  file(COPY ${VELKOR_HOST_TOMLPP_INCLUDE}/toml++ DESTINATION ${PROJECT_BINARY_DIR}/host_headers)
+  set(VELKOR_TOMLPP_INCLUDE ${PROJECT_BINARY_DIR}/host_headers CACHE PATH "toml++ headers" FORCE)
+endif()

@@ -9,6 +9,7 @@
 #include "module_report.h"
 #include "output_file.h"
 #include "path_picture.h"
+#include "scenario_report.h"
 
 #include <velkor_sim/module_list.h>
 
@@ -150,7 +151,19 @@ int RunProgram(const RunOptions& options)
     // The modules, checked before anything starts.
     std::vector<velkor_sim::ModuleSpec> specs;
     std::string modules;
-    for (std::string text : options.modules.empty() ? std::vector<std::string>{"3"} : options.modules) {
+    velkor_sim::Scenario scenario;
+    const bool scenarioGiven = !options.scenarioFile.empty();
+    std::vector<std::string> moduleTexts = options.modules;
+    if (scenarioGiven) {
+        std::string error;
+        if (!velkor_sim::LoadScenario(options.scenarioFile, scenario, error)) {
+            std::fprintf(stderr, "velkor run: --scenario: %s\n", error.c_str());
+            return kUsageError;
+        }
+        moduleTexts = ScenarioModules(scenario, moduleTexts);
+    }
+    const double timeLimit = options.timeLimit > 0 ? options.timeLimit : scenario.timeLimit;
+    for (std::string text : moduleTexts.empty() ? std::vector<std::string>{"3"} : moduleTexts) {
         if (options.speed > 0 && text.find(",speed=") == std::string::npos) {
             char speed[32];
             std::snprintf(speed, sizeof speed, ",speed=%.17g", options.speed);
@@ -200,6 +213,15 @@ int RunProgram(const RunOptions& options)
         std::snprintf(rate, sizeof rate, "%.17g", options.recordRate);
         environment.emplace_back("VELKOR_SIM_MONITOR_RECORD", fs::absolute(options.recordFile).string());
         environment.emplace_back("VELKOR_SIM_MONITOR_RECORD_RATE", rate);
+    }
+    if (scenarioGiven) {
+        std::error_code ignored;
+        environment.emplace_back("VELKOR_SIM_SCENARIO", fs::absolute(options.scenarioFile, ignored).string());
+    }
+    if (timeLimit > 0) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.17g", timeLimit);
+        environment.emplace_back("VELKOR_SIM_TIME_LIMIT", text);
     }
     const std::string library = FindSharedModule();
     if (!library.empty()) {
@@ -308,9 +330,22 @@ int RunProgram(const RunOptions& options)
             std::fprintf(stderr, "velkor run: %s\n", error.c_str());
         }
     }
+    int verdict = end.exitCode;
+    if (scenarioGiven || timeLimit > 0) {
+        const ScenarioOutcome outcome = ReportScenario(stderr, scenarioGiven ? &scenario : nullptr, folder,
+                                                       end.exitCode, end.signal == 0, timeLimit, options.junitFile);
+        bool checksExitCode = false;
+        for (const velkor_sim::ScenarioCheck& c : scenario.checks) {
+            checksExitCode = checksExitCode || c.kind == velkor_sim::CheckKind::ExitCode;
+        }
+        verdict = outcome.limitReached ? velkor_sim::kTimeLimitExitCode
+                  : outcome.failed > 0 ? 1
+                  : checksExitCode     ? 0
+                                       : end.exitCode;
+    }
     std::error_code ignored;
     fs::remove_all(folder, ignored);
-    return end.exitCode;
+    return verdict;
 }
 
 } // namespace velkor_tool

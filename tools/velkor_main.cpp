@@ -3,7 +3,8 @@
 //               [--fast | --fast-as-possible]
 //   velkor run [--module SLOT[,OPTIONS]]... [--speed F | --fast-as-possible] [--trace] [--trace-queries] [--svg FILE]
 //              [--scope FILE.csv [--scope-period SECONDS] [--trigger SPEC]]
-//              [--monitor PATH] [--record FILE [--record-rate HZ]] -- PROGRAM [ARGS...]
+//              [--monitor PATH] [--record FILE [--record-rate HZ]] [--scenario FILE.toml [--junit FILE.xml]]
+//              [--time-limit SECONDS] -- PROGRAM [ARGS...]
 //   velkor monitor PATH [--json] [--once] [--rate HZ] [--wait SECONDS] [--seconds SECONDS]
 //   velkor plot FILE.csv|SESSION --svg OUT [--channels lp,ep,speed]
 //   velkor arc --mid X,Y,Z --end X,Y,Z --tolerance PULSES --speed PULSES/S [--svg FILE]
@@ -125,6 +126,17 @@ const CLI::Validator kSpeed(
             return "expected a number, got '" + text + "'";
         }
         return v > 0 && v <= 1000 ? std::string() : text + " is out of range: more than 0, at most 1000";
+    },
+    "");
+
+const CLI::Validator kTimeLimit(
+    [](std::string& text) {
+        char* end = nullptr;
+        const double v = std::strtod(text.c_str(), &end);
+        if (text.empty() || *end != '\0' || !std::isfinite(v)) {
+            return "expected a number of seconds, got '" + text + "'";
+        }
+        return v > 0 && v <= 86400 ? std::string() : text + " is out of range: more than 0, at most 86400";
     },
     "");
 
@@ -284,6 +296,19 @@ int main(int argc, char** argv)
         ->check(CLI::Range(0.001, 1000000.0).description(""));
     CLI::Option* runWeb =
         runCommand->add_option("--web", web.port, kWebHelp)->expected(0, 1)->type_name("[=PORT]")->check(kPort);
+    runCommand->add_option("--scenario", run.scenarioFile,
+                           "The machine, the events and the checks for the modules (docs/scenarios.md); "
+                           "exits 1 when a check fails")
+        ->type_name("FILE.toml")
+        ->check(CLI::ExistingFile);
+    runCommand->add_option("--junit", run.junitFile, "Write the checks as JUnit XML to FILE")
+        ->type_name("FILE.xml")
+        ->check(kWritable);
+    runCommand->add_option("--time-limit", run.timeLimit,
+                           "End the program after SECONDS of real time, saying where each module's mailbox stood "
+                           "(exit code 124)")
+        ->type_name("SECONDS")
+        ->check(kTimeLimit);
     runCommand->add_option("program", run.program, "The program and its arguments, after --")
         ->type_name("PROGRAM [ARGS...]")
         ->required();

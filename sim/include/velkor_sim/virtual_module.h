@@ -245,6 +245,9 @@ struct ModuleSnapshot {
 };
 
 class VirtualModule;
+namespace detail {
+class LockedControl; // scenario actions, under the lock a hook holds (src/scenarios)
+}
 
 // What an observer's hook may look at: the module as it stands during the
 // call. The caller holds the module's lock, so these read without taking it;
@@ -439,6 +442,7 @@ public:
 
 private:
     friend class ModuleView;
+    friend class detail::LockedControl;
     ModuleView View() const { return ModuleView(*this); } // for the hooks
     class Impl;
     std::unique_ptr<Impl> impl_;

@@ -19,6 +19,9 @@
 //                       before the modules are plugged
 //   VELKOR_SIM_MONITOR_RECORD       a session file the monitor records to
 //   VELKOR_SIM_MONITOR_RECORD_RATE  its samples per simulated second (100)
+//   VELKOR_SIM_SCENARIO, VELKOR_SIM_TIME_LIMIT: a scenario for the modules
+//                       and a time limit (scenarios/environment_scenario.h;
+//                       its results go to scenario.txt in the report folder)
 //
 // The files in the report folder, per module in slot N:
 //   slot-N.txt   "key value" lines: slot, time (simulated seconds), packets,
@@ -38,6 +41,8 @@
 #include "velkor_sim/monitor.h"
 #include "velkor_sim/velkor_sim.h"
 #include "velkor_sim/virtual_module.h"
+
+#include "scenarios/environment_scenario.h"
 
 #include <condition_variable>
 #include <cstdio>
@@ -82,8 +87,9 @@ struct Plugged {
 class EnvironmentSession {
 public:
     EnvironmentSession(std::vector<ModuleSpec> specs, std::string reportFolder, std::string eventsFile,
-                       const std::string& record, const ScopeSettings* scope)
-        : reportFolder_(std::move(reportFolder)), eventsFile_(std::move(eventsFile)),
+                       const std::string& record, const ScopeSettings* scope,
+                       std::unique_ptr<EnvironmentScenario> scenario)
+        : scenario_(std::move(scenario)), reportFolder_(std::move(reportFolder)), eventsFile_(std::move(eventsFile)),
           keepTrail_(Listed(record, "trail")), tracePackets_(Listed(record, "packets") || Listed(record, "queries")),
           traceQueries_(Listed(record, "queries"))
     {
@@ -99,6 +105,13 @@ public:
             if (p.module->PlugInto(spec.slot)) {
                 modules_.push_back(std::move(p));
             }
+        }
+        if (scenario_ != nullptr) {
+            std::vector<std::pair<std::uint8_t, VirtualModule*>> plugged;
+            for (Plugged& p : modules_) {
+                plugged.emplace_back(p.slot, p.module.get());
+            }
+            scenario_->Start(plugged, reportFolder_, [this] { WriteReport(); });
         }
         if (!eventsFile_.empty()) {
             events_.open(eventsFile_, std::ios::app);
@@ -123,7 +136,11 @@ public:
             reporter_.join();
         }
         WriteEvents(true);
+        if (scenario_ != nullptr) {
+            scenario_->Finish();
+        }
         WriteReport();
+        scenario_.reset();
         modules_.clear(); // unplugs each module and ends its firmware
     }
 
@@ -224,6 +241,7 @@ private:
         }
     }
 
+    std::unique_ptr<EnvironmentScenario> scenario_;
     std::vector<Plugged> modules_;
     std::string reportFolder_;
     std::string eventsFile_;
@@ -312,8 +330,16 @@ extern "C" int VelkorSim_PlugFromEnvironment(void)
         gResult = -1;
         return gResult;
     }
+    error.clear();
+    std::unique_ptr<EnvironmentScenario> scenario = EnvironmentScenario::FromEnvironment(error);
+    if (!error.empty()) {
+        std::fprintf(stderr, "velkor_sim: %s\n", error.c_str());
+        gResult = -1;
+        return gResult;
+    }
     gSession = new EnvironmentSession(std::move(specs), Variable("VELKOR_SIM_REPORT"), Variable("VELKOR_SIM_EVENTS"),
-                                      Variable("VELKOR_SIM_RECORD"), scopeText != nullptr ? &scope : nullptr);
+                                      Variable("VELKOR_SIM_RECORD"), scopeText != nullptr ? &scope : nullptr,
+                                      std::move(scenario));
     gResult = gSession->Count();
     detail::OnFork(nullptr, nullptr, &DisownInChild);
     std::atexit(EndSession);

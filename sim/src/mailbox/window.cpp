@@ -102,7 +102,9 @@ void VirtualModule::Impl::TryService()
 void VirtualModule::Impl::ServiceMailbox()
 {
     const std::uint8_t code = Handshake();
-    if (code == kPacket) {
+    if (code == kPacket && dropNextPacket) {
+        dropNextPacket = false; // handed over and lost: nothing done, nothing reported
+    } else if (code == kPacket) {
         firmware.TakePacket(packet);
         if (options.keepLog || !observers.empty()) {
             LogEntry entry;

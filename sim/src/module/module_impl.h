@@ -161,6 +161,7 @@ public:
     std::chrono::microseconds latency;
     bool busy = false;
     bool heldForRoom = false;         // the packet posted waits for room in the command buffer
+    bool dropNextPacket = false;      // a scenario's fault: the next packet is taken and lost
     bool quit = false;
     std::uint8_t slot = 0;
     double stepSeconds = 0.001;
