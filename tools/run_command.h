@@ -2,6 +2,8 @@
 #ifndef VELKOR_TOOLS_RUN_COMMAND_H
 #define VELKOR_TOOLS_RUN_COMMAND_H
 
+#include <velkor_sim/scope.h>
+
 #include <string>
 #include <vector>
 
@@ -15,15 +17,21 @@ struct RunOptions {
     bool traceQueries = false;        // ... and every query they answer
     std::string svgFile;              // picture of the paths driven
     std::string scopeFile;            // scope samples as CSV
-    std::string scopeSettings;        // velkor_sim/module_list.h's text form
+    velkor_sim::ScopeSettings scope;  // the scope's period and trigger
     double progressSeconds = 10;      // how often to show progress; 0: never
     std::vector<std::string> program; // the program and its arguments
 };
 
 // Runs the program and prints the modules' summaries on stderr. Returns the
-// program's exit code (128 + the signal when a signal ended it), or 2 when
-// the modules given cannot be set up.
+// program's exit code (128 + the signal when a signal ended it; 1 instead of
+// 0 when processes it started outlived it and had to be stopped), 128 + the
+// signal when velkor itself received SIGTERM or SIGHUP (passed on to the
+// program), or 2 when the modules given cannot be set up.
 int RunProgram(const RunOptions& options);
+
+// Scope settings in the text form of VELKOR_SIM_SCOPE, which the modules in
+// the program's process read back (velkor_sim/module_list.h).
+std::string ScopeSettingsText(const velkor_sim::ScopeSettings& scope);
 
 } // namespace velkor_tool
 
