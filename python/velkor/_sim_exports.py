@@ -9,7 +9,7 @@ OPAQUE = ('VelkorSimModule',)
 # (name, ((field, type, array length or 0), ...)), in header order
 STRUCTS = (
     ('VelkorSimOptions', (('size', 'uint32_t', 0), ('id', 'uint8_t', 0), ('clock', 'uint8_t', 0), ('keep_trail', 'uint8_t', 0), ('keep_log', 'uint8_t', 0), ('time_scale', 'double', 0), ('take_latency_us', 'uint32_t', 0), ('step_us', 'uint32_t', 0), ('firmware_version', 'uint32_t', 0), ('sprint_scale', 'double', 0), ('buffer_segments', 'uint32_t', 0))),
-    ('VelkorSimAxis', (('lp', 'int32_t', 0), ('ep', 'int32_t', 0), ('speed', 'double', 0), ('acceleration', 'double', 0), ('driving', 'uint8_t', 0), ('error_code', 'uint16_t', 0), ('inputs', 'uint16_t', 0))),
+    ('VelkorSimAxis', (('lp', 'int32_t', 0), ('ep', 'int32_t', 0), ('speed', 'double', 0), ('acceleration', 'double', 0), ('driving', 'uint8_t', 0), ('error_code', 'uint16_t', 0), ('inputs', 'uint16_t', 0), ('machine', 'int32_t', 0))),
     ('VelkorSimCounters', (('packets_taken', 'uint64_t', 0), ('exchanges_answered', 'uint64_t', 0), ('bus_reads', 'uint64_t', 0), ('bus_writes', 'uint64_t', 0), ('sequence_gaps', 'uint32_t', 0), ('dropped_packets', 'uint32_t', 0), ('unsimulated', 'uint32_t', 0), ('packets_held', 'uint64_t', 0))),
     ('VelkorSimCodeCount', (('code', 'uint8_t', 0), ('count', 'uint32_t', 0))),
     ('VelkorSimTrailPoint', (('time', 'double', 0), ('lp', 'int32_t', 4))),

@@ -206,6 +206,71 @@ TEST(ScopeCsv, RefusesWhatIsNotAScopeCsv)
     EXPECT_NE(error.find("cannot read"), std::string::npos);
 }
 
+// Polylines of one class in the picture.
+int Polylines(const std::string& svg, const std::string& cssClass)
+{
+    int n = 0;
+    for (auto at = svg.find("<polyline class=\"" + cssClass + "\""); at != std::string::npos;
+         at = svg.find("<polyline class=\"" + cssClass + "\"", at + 1)) {
+        ++n;
+    }
+    return n;
+}
+
+TEST(ScopePlot, DrawsTheChannelsChosenAndEpOnlyWhereItDiffers)
+{
+    std::map<unsigned, ScopeColumns> slots;
+    ScopeColumns& c = slots[3];
+    c["time_s"] = {0.001, 0.002, 0.003};
+    c["axis1_lp"] = {0, 5, 10};
+    c["axis1_ep"] = {0, 5, 10};
+    c["axis1_speed"] = {5000, 5000, 5000};
+    struct Case {
+        PlotChannels channels;
+        bool epDiffers;
+        int lp, ep, speed; // series drawn
+    };
+    const Case cases[] = {
+        {{}, false, 1, 0, 1}, // EP equal to LP is not drawn over it
+        {{}, true, 1, 1, 1},
+        {{true, false, false}, true, 1, 0, 0},
+        {{false, true, true}, false, 0, 1, 1}, // EP asked for alone is drawn
+        {{false, false, true}, true, 0, 0, 1},
+    };
+    for (const Case& k : cases) {
+        c["axis1_ep"] = k.epDiffers ? std::vector<double>{0, 4, 9} : c["axis1_lp"];
+        const std::string svg = ScopePlotSvg("t", slots, k.channels);
+        EXPECT_EQ(Polylines(svg, "lp"), k.lp) << svg;
+        EXPECT_EQ(Polylines(svg, "ep"), k.ep) << svg;
+        EXPECT_EQ(Polylines(svg, "speed"), k.speed) << svg;
+        EXPECT_EQ(svg.find("where it differs") != std::string::npos, k.channels.lp && k.channels.ep) << svg;
+    }
+}
+
+TEST(ScopePlot, SpeedIsSignedAndThinningKeepsEveryColumnsExtremes)
+{
+    EXPECT_EQ(SignedSpeed({5, 5, 4, 2, 2, 3, 3, 3, 2}, {0, 100, 100, 200, 50, 100, 0, 80, 90}),
+              (std::vector<double>{0, -100, -100, -200, -50, 100, 0, -80, -90}));
+    std::vector<double> time;
+    std::vector<double> values;
+    for (int i = 0; i < 100000; ++i) {
+        time.push_back(i * 0.001);
+        values.push_back(i == 54321 ? 900 : i == 7777 ? -300 : 10);
+    }
+    const auto thinned = Thin(time, values, 400);
+    EXPECT_LE(thinned.size(), 4u * 400);
+    double low = 0;
+    double high = 0;
+    for (const auto& point : thinned) {
+        low = std::min(low, point.second);
+        high = std::max(high, point.second);
+    }
+    EXPECT_EQ(high, 900); // a one-sample spike survives
+    EXPECT_EQ(low, -300);
+    EXPECT_EQ(thinned.front().first, 0);
+    EXPECT_EQ(thinned.back().first, time.back());
+}
+
 TEST(ModuleReport, ReadsWhatTheModuleWrote)
 {
     const std::string file = TempFile("slot-5.txt");

@@ -67,7 +67,9 @@ VELKOR_SIM_API void VelkorSim_DefaultOptions(VelkorSimOptions* options);
  * clock unknown, time_scale not above 0, step 0, sprint_scale below
  * time_scale, buffer_segments 0). */
 VELKOR_SIM_API VelkorSimModule* VelkorSim_Create(const VelkorSimOptions* options);
-/* Plugs the module into slot 1..7 (from another slot it was in). 1 or 0. */
+/* Plugs the module into slot 1..7 (from another slot it was in); a module
+ * already in that slot is put out of it. 1, or 0 for another slot number,
+ * which changes nothing (the module stays where it was). */
 VELKOR_SIM_API int VelkorSim_PlugInto(VelkorSimModule* module, uint8_t slot);
 /* Makes a module on the real-time clock, time_scale times faster than real
  * time, and plugs it into slot (1..7). NULL on a bad slot. */
@@ -75,7 +77,8 @@ VELKOR_SIM_API VelkorSimModule* VelkorSim_Plug(uint8_t slot, double time_scale);
 /* The same on the fast clock: real time while the program commands, up to
  * 1000 times faster while it only polls. NULL on a bad slot. */
 VELKOR_SIM_API VelkorSimModule* VelkorSim_PlugFast(uint8_t slot);
-/* Unplugs the module, ends its firmware and frees it. NULL is ignored. */
+/* Unplugs the module (a module plugged into its slot since stays), ends
+ * its firmware and frees it. NULL is ignored. */
 VELKOR_SIM_API void VelkorSim_Unplug(VelkorSimModule* module);
 /* Plugs the modules that the environment variable VELKOR_SIM_MODULES names
  * ("3" or "3,speed=20;5,id=U"; see docs/virtual-module.md) and keeps them
@@ -89,8 +92,13 @@ VELKOR_SIM_API int VelkorSim_PlugFromEnvironment(void);
 
 /* ---- Clock and mailbox ------------------------------------------------- */
 
+/* The longest VelkorSim_Advance in one call: 10^15 us, about 31.7 years. */
+#define VELKOR_SIM_LONGEST_ADVANCE_US 1000000000000000ULL
 /* Manual clock: lets the firmware take what waits in the mailbox, then runs
- * the motion model for the time given. */
+ * the motion model for the time given (more than
+ * VELKOR_SIM_LONGEST_ADVANCE_US is taken as that). Once nothing moves, waits
+ * for time or samples, the rest passes in one jump: an idle advance is
+ * cheap however long. */
 VELKOR_SIM_API void VelkorSim_Advance(VelkorSimModule* module, uint64_t microseconds);
 /* Manual clock: advances step by step until none of the axes in axis_mask
  * (bit 0 = axis index 0) is driving, at most limit_us. 1 when they stopped. */
@@ -116,6 +124,8 @@ typedef struct VelkorSimAxis {
     uint8_t driving;     /* 1: moving, or with motion queued or held back */
     uint16_t error_code; /* the bits of GET_ERROR_CODE */
     uint16_t inputs;     /* the input word of GET_DI_ALL */
+    int32_t machine;     /* the machine position the axis is at (where LP is now): a switch
+                          * at LP p sits at machine position p - lp + machine */
 } VelkorSimAxis;
 
 /* The axis (index 0..3) into *out; 1, or 0 for a bad index. */
@@ -270,9 +280,11 @@ VELKOR_SIM_API long VelkorSim_WriteScopeCsv(VelkorSimModule* module, uint8_t slo
 
 /* ---- The machine around the axes: switches, drive, encoder ------------- */
 
-/* The machine around an axis: where its switches sit (whole positions on the
- * LP scale: limits actuated at and beyond, home and near-home from .. to) and
- * how its drive and encoder behave. docs/virtual-module.md has the defaults. */
+/* The machine around an axis: where its switches sit (whole machine
+ * positions: limits actuated at and beyond, home and near-home from .. to;
+ * machine position 0 is LP 0 at power-up, and a preset or homing moves the LP
+ * scale, never the switches: VelkorSimAxis.machine tells where LP is) and how
+ * its drive and encoder behave. docs/virtual-module.md has the defaults. */
 typedef struct VelkorSimMachineAxis {
     int32_t plus_limit;
     int32_t minus_limit;

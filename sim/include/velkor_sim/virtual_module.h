@@ -79,6 +79,9 @@ constexpr std::uint16_t kProgramTooLong = 0x2000;   // the program was recorded 
 // for an armed, registered interrupt, time runs ahead at up to sprintScale.
 enum class ClockKind : std::uint8_t { Manual, RealTime, Fast };
 
+// The longest Advance() in one call, 10^15 us (about 31.7 years).
+constexpr std::chrono::microseconds kLongestAdvance{1000000000000000LL};
+
 // Path segments the command buffer holds unless told otherwise.
 constexpr std::size_t kDefaultBufferSegments = 1024;
 
@@ -201,8 +204,13 @@ public:
     VirtualModule(const VirtualModule&) = delete;
     VirtualModule& operator=(const VirtualModule&) = delete;
 
-    // Plugs the module into a slot (1 to 7) of the virtual backplane.
+    // Plugs the module into a slot (1 to 7) of the virtual backplane, out of
+    // the slot it was in. A module already in that slot is put out of it (it
+    // counts as unplugged). False for another slot number, and nothing
+    // changes: the module stays where it was.
     bool PlugInto(std::uint8_t slot);
+    // Takes the module out of its slot; a device plugged into that slot
+    // since stays.
     void Unplug();
 
     // The window, called by the backplane for each register access.
@@ -210,7 +218,10 @@ public:
     void Write(std::uint8_t offset, std::uint8_t value) override;
 
     // Manual clock: lets the firmware take what is waiting in the mailbox,
-    // then runs the motion model for `time` of simulated time.
+    // then runs the motion model for `time` of simulated time (at most
+    // kLongestAdvance; more is taken as that, a negative time as 0). Once
+    // nothing moves, waits for time or samples, the rest of the time passes
+    // in one jump, so an idle advance is cheap however long.
     void Advance(std::chrono::microseconds time);
     // Manual clock: advances step by step until none of the selected axes is
     // driving, at most `limit`. Returns whether they all stopped.

@@ -4,6 +4,7 @@
 // into their slots before the program's first access. When the program ends
 // (exit or a return from main), their summaries, trails and scope samples go
 // to the folder named in VELKOR_SIM_REPORT, where `velkor run` reads them.
+// A child the program forks runs on copies of the modules and writes nothing.
 //
 //   VELKOR_SIM_MODULES  the modules, as velkor_sim/module_list.h reads them
 //   VELKOR_SIM_REPORT   a folder for the files written at the end (optional)
@@ -27,6 +28,7 @@
 //   trace SLOT packet TEXT   a packet taken, TEXT as Describe() gives it
 //   trace SLOT query TEXT    a query answered (with queries)
 //   progress SLOT SECONDS PACKETS EXCHANGES   once a second
+#include "clock/fork_hooks.h"
 #include "velkor_sim/module_list.h"
 #include "velkor_sim/velkor_sim.h"
 #include "velkor_sim/virtual_module.h"
@@ -39,6 +41,7 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <sstream>
 #include <thread>
 
@@ -106,6 +109,10 @@ public:
 
     ~EnvironmentSession()
     {
+        if (disowned_) {
+            modules_.clear(); // the child's copies of the modules
+            return;
+        }
         if (reporter_.joinable()) {
             {
                 std::lock_guard<std::mutex> hold(mutex_);
@@ -120,6 +127,21 @@ public:
     }
 
     int Count() const { return static_cast<int>(modules_.size()); }
+
+    // In a child forked from the program: the session is the parent's. The
+    // child's copies of the modules run on (each with a firmware thread of
+    // its own), but the reporter thread is not in the child, and the report
+    // and the events are the parent's to write. The reporter's thread and
+    // the condition variable it waited on are left unfinished (joining it, or
+    // destroying the variable under its wait, would never return), and at its
+    // end the child only lets its modules go.
+    void Disown()
+    {
+        new (&reporter_) std::thread();
+        new (&mutex_) std::mutex();
+        new (&wake_) std::condition_variable();
+        disowned_ = true;
+    }
 
 private:
     void ReportEvents()
@@ -231,12 +253,20 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     bool quit_ = false;
+    bool disowned_ = false;
 };
 
 std::mutex gSetUp;
 EnvironmentSession* gSession = nullptr;
 int gResult = 0;
 bool gDone = false;
+
+void DisownInChild()
+{
+    if (gSession != nullptr) {
+        gSession->Disown();
+    }
+}
 
 void EndSession()
 {
@@ -276,6 +306,7 @@ extern "C" int VelkorSim_PlugFromEnvironment(void)
     gSession = new EnvironmentSession(std::move(specs), Variable("VELKOR_SIM_REPORT"), Variable("VELKOR_SIM_EVENTS"),
                                       Variable("VELKOR_SIM_RECORD"), scopeText != nullptr ? &scope : nullptr);
     gResult = gSession->Count();
+    detail::OnFork(nullptr, nullptr, &DisownInChild);
     std::atexit(EndSession);
     return gResult;
 }

@@ -209,7 +209,7 @@ int VelkorSim_GetAxis(const VelkorSimModule* module, int axis_index, VelkorSimAx
     }
     const velkor_sim::AxisStatus a = module->module.Axis(axis_index);
     *out = VelkorSimAxis{a.lp, a.ep, a.speed, a.acceleration, static_cast<uint8_t>(a.driving ? 1 : 0), a.errorCode,
-                         a.inputs};
+                         a.inputs, a.machine};
     return 1;
 }
 

@@ -5,7 +5,8 @@
 // 14..17 and 20..33).
 //
 // Where the machine hooks into the motion model:
-//  - StartMove asks DriveReady() before a move starts;
+//  - StartMove asks DriveReady() before a move starts, HomeStart before a
+//    homing sets off;
 //  - CheckLimit (setup/axis_config.cpp) asks StepAllowed() and HardLimit()
 //    for every new position a drive or path reaches;
 //  - Firmware::Step calls StepMachine() after the drives and paths: homing

@@ -20,6 +20,7 @@ public:
     // settings are out of range.
     bool Start(const ScopeSettings& settings, const Firmware& fw);
     void Stop() { running_ = false; }
+    bool Running() const { return running_; }
     void AfterStep(const Firmware& fw);
     std::vector<ScopeSample> Take();
     ScopeState State() const;
