@@ -167,12 +167,13 @@ Look LookAt(const detail::Firmware& fw)
 // With nothing moving (nor waiting for time, nor sampling), once a step
 // changed nothing, the whole steps left are jumped over at once: an idle
 // module's Advance costs the same however long it is. What moves is stepped
-// as before.
+// as before, and so is every step while an onlooker watches the steps (a
+// scenario's timed events and busy spells, the monitor's samples).
 void VirtualModule::Impl::StepFor(std::chrono::nanoseconds time)
 {
     owed += std::max(time, std::chrono::nanoseconds(0));
     while (owed >= stepLength) {
-        const bool idle = !firmware.Moving() && !firmware.scope.Running();
+        const bool idle = !firmware.Moving() && !firmware.scope.Running() && observers.empty();
         const Look before = idle ? LookAt(firmware) : Look{};
         StepOnce();
         owed -= stepLength;
