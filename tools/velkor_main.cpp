@@ -160,8 +160,8 @@ const CLI::Validator kPeriod(
     "");
 
 const char* const kTriggerHelp =
-    "Start the scope at a trigger: position:AXIS:PULSES, input:AXIS:BIT[:rising|falling|either] or "
-    "start[:AXIS[+AXIS]...] (axes 1 to 4)";
+    "Start the scope at a trigger: position:AXIS:PULSES, input:AXIS:BIT[:rising|falling|either], "
+    "start[:AXIS[+AXIS]...] (axes 1 to 4; a drive starts) or path (a path starts)";
 
 // The scope's settings in the text form the virtual module reads.
 std::string ScopeSettingsText(double period, const std::string& trigger)
