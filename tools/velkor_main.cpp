@@ -111,8 +111,8 @@ CLI::Option* AddTrigger(CLI::App* command, velkor_sim::ScopeTrigger& trigger)
                     throw CLI::ValidationError("--trigger", error);
                 }
             },
-            "Start the scope at a trigger: position:AXIS:PULSES, input:AXIS:BIT[:rising|falling|either] or "
-            "start[:AXIS[+AXIS]...] (axes 1 to 4)")
+            "Start the scope at a trigger: position:AXIS:PULSES, input:AXIS:BIT[:rising|falling|either], "
+            "start[:AXIS[+AXIS]...] (axes 1 to 4; a drive starts) or path (a path starts)")
         ->type_name("SPEC");
 }
 

@@ -256,6 +256,9 @@ TEST_F(Monitor, TheSessionFileHasTheHeaderSamplesEventsAndTheEnd)
     Halt();
     module->SetBusy(true);
     module->SetBusy(false);
+    velkor_sim::VirtualModule later; // plugged after the session began
+    ASSERT_TRUE(later.PlugInto(6));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
     velkor_sim::StopMonitor();
     std::ifstream in(folder / "session.jsonl");
     std::string line;
@@ -265,11 +268,21 @@ TEST_F(Monitor, TheSessionFileHasTheHeaderSamplesEventsAndTheEnd)
         const Json j = Json::parse(line);
         ++kinds[j["type"].get<std::string>() + (j.contains("event") ? ":" + j["event"].get<std::string>() : "")];
         last = j["type"];
+        if (j["type"] == "session") {
+            ASSERT_EQ(j["modules"].size(), 1u);
+            EXPECT_EQ(j["modules"][0]["slot"], 5);
+            EXPECT_EQ(j["modules"][0]["firmware"].get<std::string>().empty(), false);
+        } else if (j["type"] == "sample" && kinds["sample"] == 1) {
+            EXPECT_TRUE(j["axes"][0]["following_error"].is_number());
+        } else if (j.value("event", "") == "module" && j["slot"] == 6) {
+            EXPECT_EQ(j["module"]["slot"], 6) << line;
+        }
     }
     EXPECT_EQ(kinds["session"], 1);
+    EXPECT_EQ(kinds["event:module"], 2); // slot 5 as the session began, then slot 6
     EXPECT_GT(kinds["sample"], 50); // 1000 a simulated second, at 10 times real time
     EXPECT_EQ(kinds["event:failure"], 1);
-    EXPECT_EQ(kinds["status"], 1);
+    EXPECT_EQ(kinds["status"], 2);
     EXPECT_EQ(last, "end");
     EXPECT_FALSE(fs::exists(path)); // the endpoint went away
 }

@@ -41,6 +41,12 @@ TEST(ScenarioFile, BadFilesAreRefusedWithPlaceAndReason)
         {"[run]\ntime_limit = -1\n", "run.time_limit: -1 is out of range more than 0 to 86400"},
         {"[slot.3]\nclock = = \"fast\"\n", "t.toml:2:"},
         {"[sloth.3]\n", "sloth: unknown key; did you mean 'slot'?"},
+        {"[slot.3.axis.1.drive]\ndead_tim = 3\n", "slot.3.axis.1.drive.dead_tim: unknown key; did you mean 'dead_time'?"},
+        {"[slot.3.axis.1.drive]\ndead_time = 1001\n", "drive.dead_time: 1001 is out of range 0 to 1000"},
+        {"[slot.3.axis.1.drive]\ndamping = 0\n", "drive.damping: 0 is out of range more than 0 to 1000"},
+        {"[slot.3.axis.1.drive]\nnatural_frequency = 2e5\n", "drive.natural_frequency: 200000 is out of range 0 to 100000"},
+        {"[slot.3.axis.1.drive]\nnoise_seed = -1\n", "drive.noise_seed: -1 is out of range 0 to 4294967295"},
+        {"[slot.3.axis.1.drive]\nbacklash = -0.5\n", "drive.backlash: -0.5 is out of range 0 to"},
         // Beyond ASCII outside strings and comments (toml++ must not see them).
         {"[run]\n\xc3\xa9 = 1\n", "t.toml:2:1: a control character, or a character beyond ASCII outside a string or a comment"},
         {"\xef\xbb\x8f# x\n", "t.toml:1:1: a control character, or a character beyond ASCII"},
@@ -192,6 +198,40 @@ following_error = { axis = 1, max = 0 }
     RunToStop();
     EXPECT_EQ(module->Axis(0).lp, 500);
     EXPECT_EQ(second.Waiting(), "");
+}
+
+TEST_F(ScenarioRun, TheDrivesDynamicsSetFromTheFileShowInTheFollowingError)
+{
+    // A 20 Hz loop with ζ 0.7 lags by about 2ζv/ω = 111 pulses at 10000 pulses/s,
+    // more with the dead time (142.4 measured); the default (no lag) would show 0.
+    const auto results = Run(R"([slot.3.axis.1.drive]
+natural_frequency = 20
+damping = 0.7
+dead_time = 3
+backlash = 2
+encoder_noise = 0.5
+noise_seed = 7
+following_limit = 1000
+[[check]]
+following_error = { axis = 1, max = 150 }
+[[check]]
+following_error = { axis = 1, max = 100 }
+[[check]]
+errors = { axis = 1, forbidden = "servo_alarm" }
+)",
+                             10000, 2000);
+    const velkor_sim::MachineAxis& m = scenario.slots[0].machine[0];
+    EXPECT_EQ(m.naturalFrequency, 20);
+    EXPECT_EQ(m.damping, 0.7);
+    EXPECT_EQ(m.deadTime, 3);
+    EXPECT_EQ(m.backlash, 2);
+    EXPECT_EQ(m.encoderNoise, 0.5);
+    EXPECT_EQ(m.noiseSeed, 7u);
+    EXPECT_EQ(m.followingLimit, 1000);
+    ASSERT_EQ(results.size(), 3u);
+    EXPECT_TRUE(results[0].passed) << results[0].measured;
+    EXPECT_FALSE(results[1].passed) << results[1].measured;
+    EXPECT_TRUE(results[2].passed) << results[2].measured;
 }
 
 } // namespace

@@ -208,7 +208,7 @@ function axisNow(m, a) {
   const code = pick('error_code') ?? 0;
   return {
     lp: pick('lp'), ep: pick('ep'), speed: pick('speed'),
-    fe: fresh && s.following_error == null ? st.following_error ?? (s.lp - s.ep) : pick('following_error'),
+    fe: pick('following_error'),
     state: fresh ? (s.driving ? 'driving' : st.state === 'homing' ? 'homing' : 'idle') : st.state || 'idle',
     errors: errorNames(code), inputs: pick('inputs') ?? 0, outputs: pick('outputs') ?? 0,
     forced: st.forced ?? 0, alarm: !!st.drive?.alarm,

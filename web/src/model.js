@@ -42,6 +42,7 @@ export class Ring {
       this.lp[a][i] = x.lp ?? 0;
       this.ep[a][i] = x.ep ?? 0;
       this.speed[a][i] = x.speed ?? 0;
+      // Samples carry LP − motor; sessions recorded before they did fall back to LP − EP.
       this.fe[a][i] = x.following_error ?? ((x.lp ?? 0) - (x.ep ?? 0));
       this.inputs[a][i] = x.inputs ?? 0;
     }
@@ -187,6 +188,7 @@ export function apply(modules, msg, wallOf) {
           break;
         case 'module':
           m.plugged = !!msg.plugged;
+          if (msg.module) m.meta = msg.module; // a module plugged after the session began
           break;
         default:
           break;

@@ -151,12 +151,18 @@ test('the bench page drives a running application', { timeout: 150000 }, async (
 
 test('a recorded session opens offline', { timeout: 60000 }, async () => {
   assert.ok(existsSync(SESSION), 'the live test recorded a session');
+  const lines = readFileSync(SESSION, 'utf8').trim().split('\n').map((l) => JSON.parse(l));
+  assert.deepEqual(lines[0].modules.map((m) => m.slot), [3], 'the header lists the module');
+  const sample = lines.find((l) => l.type === 'sample');
+  assert.equal(typeof sample.axes[0].following_error, 'number', 'samples carry the following error');
   const tool = startTool(VELKOR, ['web', SESSION]);
   const { context, close } = await launch();
   try {
     const { page, problems } = await open(context, await tool.url);
     await page.locator('#link', { hasText: 'session' }).waitFor({ timeout: 10000 });
     await page.locator('.mod-card[data-slot="3"]').waitFor({ timeout: 10000 });
+    await page.locator('#module-head', { hasText: `id ${lines[0].modules[0].id} · firmware ${lines[0].modules[0].firmware}` })
+      .waitFor({ timeout: 5000 });
     await waitFor(async () => (await lp(page, 1)) === 10000, 10000, 'the end of the session shows axis 1 at 10 000');
     // Back to the start of the session: axis 1 had not moved yet.
     await page.locator('#cursor').fill('0');

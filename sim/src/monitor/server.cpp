@@ -114,6 +114,8 @@ LostLine SampleLine(const Record& r)
         w.Int(a.ep);
         w.Text(",\"speed\":");
         w.Fixed(a.speed, 3);
+        w.Text(",\"following_error\":");
+        w.Fixed(a.followingError, 3);
         w.Text(a.driving ? ",\"driving\":true,\"error_code\":" : ",\"driving\":false,\"error_code\":");
         w.Int(unsigned(a.errorCode));
         w.Text(",\"inputs\":");
@@ -593,7 +595,7 @@ void Core::SendFirstSamples(Client& client)
             r.halfStep = s.clock.step / 2;
             for (int i = 0; i < kAxisCount; ++i) {
                 const AxisStatus& a = s.axes[i];
-                r.axes[i] = SampleAxis{a.lp, a.ep, a.speed, static_cast<std::uint16_t>(a.errorCode | s.moduleErrors),
+                r.axes[i] = SampleAxis{a.lp, a.ep, a.speed, static_cast<double>(a.lp) - a.motor, static_cast<std::uint16_t>(a.errorCode | s.moduleErrors),
                                        a.inputs, s.outputs[i], a.driving};
             }
             r.buffer = static_cast<std::uint32_t>(s.bufferedSegments);
@@ -662,7 +664,15 @@ std::string Core::RecordLine(const Record& r)
                                        : "the module was unplugged";
         break;
     case Record::Kind::Clock: j["clock"] = ClockJson(r.slot, r.clock); break;
-    case Record::Kind::Module: j["plugged"] = r.plugged; break;
+    case Record::Kind::Module: {
+        j["plugged"] = r.plugged;
+        // A module plugged after the session began: its id, firmware and clock.
+        const auto found = plugs_.find(r.slot);
+        if (r.plugged && found != plugs_.end()) {
+            j["module"] = ModuleJson(found->second.module->Snapshot());
+        }
+        break;
+    }
     case Record::Kind::Sample: break;
     }
     return Dump(j);
@@ -694,6 +704,9 @@ void Core::Distribute(std::vector<std::unique_ptr<Client>>& clients)
             entry.second.tap->Take(records, lostSamples, lostEvents);
             tapLostSamples[entry.first] += lostSamples;
             tapLostEvents += lostEvents;
+        }
+        if (!plugs_.empty() || !records.empty()) {
+            WriteRecordHeader();
         }
         lines.reserve(records.size());
         for (const Record& r : records) {
@@ -777,19 +790,8 @@ bool Core::Start(const MonitorOptions& options, std::string& error)
     {
         auto hold = detail::LockRegistry();
         Resubscribe();
-        if (recordFile_ != nullptr) {
-            Json modules = Json::array();
-            for (const auto& entry : plugs_) {
-                modules.push_back(ModuleJson(entry.second.module->Snapshot()));
-            }
-            *recordFile_ << Dump(Json{{"type", "session"},
-                                      {"protocol", "velkor-monitor"},
-                                      {"version", kVersion},
-                                      {"rate", options.recordRate},
-                                      {"pid", ProcessId()},
-                                      {"modules", modules}})
-                         << '\n';
-        }
+        recordRate_ = options.recordRate;
+        headerDue_ = recordFile_ != nullptr;
     }
     thread_ = std::thread([this] { Run(); });
     return true;
@@ -813,6 +815,28 @@ void Core::Stop()
     Detach();
 }
 
+// The session file's first line, written when the first module is there to
+// list (the monitor starts before the modules it watches are plugged); the
+// registry is held.
+void Core::WriteRecordHeader()
+{
+    if (!headerDue_) {
+        return;
+    }
+    headerDue_ = false;
+    Json modules = Json::array();
+    for (const auto& entry : plugs_) {
+        modules.push_back(ModuleJson(entry.second.module->Snapshot()));
+    }
+    *recordFile_ << Dump(Json{{"type", "session"},
+                              {"protocol", "velkor-monitor"},
+                              {"version", kVersion},
+                              {"rate", recordRate_},
+                              {"pid", ProcessId()},
+                              {"modules", modules}})
+                 << '\n';
+}
+
 void Core::FinishRecord()
 {
     if (recordFile_ == nullptr) {
@@ -820,6 +844,7 @@ void Core::FinishRecord()
     }
     {
         auto hold = detail::LockRegistry();
+        WriteRecordHeader();
         for (const auto& entry : plugs_) {
             const ModuleSnapshot s = entry.second.module->Snapshot();
             lastTime_ = std::max(lastTime_, s.time);

@@ -56,6 +56,7 @@ struct SampleAxis {
     std::int32_t lp = 0;
     std::int32_t ep = 0;
     double speed = 0;
+    double followingError = 0; // LP - motor, pulses
     std::uint16_t errorCode = 0;
     std::uint16_t inputs = 0;
     std::uint8_t outputs = 0;
@@ -176,6 +177,7 @@ private:
     void Serve(Client& client);
     void Accept();
     void FinishRecord();
+    void WriteRecordHeader();
     std::string RecordLine(const Record& r);
 
     std::map<std::uint8_t, Plug> plugs_; // under the registry's lock
@@ -186,6 +188,8 @@ private:
     Waker waker_;
     Endpoint endpoint_;
     std::unique_ptr<std::ofstream> recordFile_;
+    double recordRate_ = 0;
+    bool headerDue_ = false; // the session file's header is not written yet
     std::vector<std::unique_ptr<Client>> clients_; // the server thread's (and the recorder first)
     // What the clients want of each slot (under the registry's lock), for
     // the taps of modules plugged later.

@@ -90,6 +90,7 @@ void Tap::MotionStepped(const ModuleView& view)
         s.lp = a.lp;
         s.ep = a.ep;
         s.speed = a.speed;
+        s.followingError = static_cast<double>(a.lp) - a.motor;
         s.driving = a.driving;
         s.errorCode = static_cast<std::uint16_t>(a.errorCode | moduleErrors);
         s.inputs = a.inputs;

@@ -374,12 +374,27 @@ void ReadAxis(const Reader& r, const toml::table& t, const std::string& path, Sc
     if (const toml::node* n = Get(t, "drive")) {
         const std::string p = path + ".drive";
         const toml::table& d = r.Table(*n, p);
-        r.OnlyKnown(d, p, {"following_time", "in_position_band"});
-        if (const toml::node* v = Get(d, "following_time")) {
-            m.followingTime = r.Number(*v, p + ".following_time", 0, 1000);
+        r.OnlyKnown(d, p,
+                    {"following_time", "in_position_band", "natural_frequency", "damping", "dead_time", "backlash",
+                     "encoder_noise", "noise_seed", "following_limit"});
+        // The ranges are the ones the module runs on (docs/virtual-module.md).
+        const auto number = [&](const char* key, double& into, double low, double high, bool lowOpen = false) {
+            if (const toml::node* v = Get(d, key)) {
+                into = r.Number(*v, p + "." + key, low, high, lowOpen);
+            }
+        };
+        number("following_time", m.followingTime, 0, 1000);
+        number("in_position_band", m.inPositionBand, 0, 1e9);
+        number("natural_frequency", m.naturalFrequency, 0, 1e5);
+        number("damping", m.damping, 0, 1000, true);
+        number("backlash", m.backlash, 0, 1e9);
+        number("encoder_noise", m.encoderNoise, 0, 1e9);
+        number("following_limit", m.followingLimit, 0, 1e12);
+        if (const toml::node* v = Get(d, "dead_time")) {
+            m.deadTime = static_cast<std::int32_t>(r.Integer(*v, p + ".dead_time", 0, 1000));
         }
-        if (const toml::node* v = Get(d, "in_position_band")) {
-            m.inPositionBand = r.Number(*v, p + ".in_position_band", 0, 1e9);
+        if (const toml::node* v = Get(d, "noise_seed")) {
+            m.noiseSeed = static_cast<std::uint32_t>(r.Integer(*v, p + ".noise_seed", 0, UINT32_MAX));
         }
     }
     if (const toml::node* n = Get(t, "general_inputs")) {
