@@ -1,8 +1,10 @@
-// Taking a packet and answering a code: the decoder table finds the family
-// handler; the firmware keeps what is common to all families.
+// Taking a packet and answering a code: the command table says how far a
+// code is carried out, its binding finds the family handler; the firmware
+// keeps what is common to all families.
 #include "firmware/firmware.h"
 
-#include "decoder/decoder.h"
+#include "firmware/bindings.h"
+#include "protocol/decoder.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -69,8 +71,8 @@ void Firmware::ExecutePacket(const Bytes& bytes)
         NotCarriedOut(code);
         return;
     }
-    if (entry->run != nullptr) {
-        entry->run(*this, bytes);
+    if (const PacketHandler run = PacketHandlerOf(code)) {
+        run(*this, bytes);
     }
     if (entry->support == Support::Kept) {
         NotCarriedOut(code);
@@ -83,12 +85,12 @@ void Firmware::ExecutePacket(const Bytes& bytes)
 void Firmware::Answer(std::uint8_t code, Window& window)
 {
     ++counters.exchangesAnswered;
-    const ExchangeEntry* entry = FindExchange(code);
-    if (entry == nullptr || entry->run == nullptr) {
+    const ExchangeHandler run = FindExchange(code) != nullptr ? ExchangeHandlerOf(code) : nullptr;
+    if (run == nullptr) {
         NotCarriedOut(code);
     } else {
         const std::uint32_t refused = refusals;
-        entry->run(*this, window);
+        run(*this, window);
         if (refusals != refused) {
             Unsimulated(code);
         }

@@ -24,14 +24,14 @@
 #ifndef VELKOR_SIM_FIRMWARE_FIRMWARE_H
 #define VELKOR_SIM_FIRMWARE_FIRMWARE_H
 
-#include "firmware/fields.h"
-#include "homing/homing.h"
+#include "protocol/fields.h"
+#include "axis/homing.h"
 #include "interrupts/interrupt_line.h"
-#include "machine/machine.h"
+#include "axis/machine.h"
 #include "mailbox/sequence.h"
-#include "motion/axis.h"
-#include "motion/paths.h"
-#include "motion/special_paths.h"
+#include "axis/axis.h"
+#include "paths/paths.h"
+#include "paths/special_paths.h"
 #include "programs/macro_programs.h"
 #include "scope/scope.h"
 #include "stores/variables.h"

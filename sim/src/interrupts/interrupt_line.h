@@ -14,7 +14,7 @@
 #ifndef VELKOR_SIM_INTERRUPTS_INTERRUPT_LINE_H
 #define VELKOR_SIM_INTERRUPTS_INTERRUPT_LINE_H
 
-#include "firmware/fields.h"
+#include "protocol/fields.h"
 
 #include <cstdint>
 

@@ -16,7 +16,7 @@
 #ifndef VELKOR_SIM_PROGRAMS_MACRO_PROGRAMS_H
 #define VELKOR_SIM_PROGRAMS_MACRO_PROGRAMS_H
 
-#include "firmware/fields.h"
+#include "protocol/fields.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -165,7 +165,6 @@ void MpSetRVar(Firmware& fw, const Bytes& p);     // 211
 void MpCalculate(Firmware& fw, const Bytes& p);   // 212
 void FlowOutsideProgram(Firmware& fw, const Bytes& p); // 213..219 sent directly
 void MpSetRint(Firmware& fw, const Bytes& p);     // 220
-void LoadReader(Firmware& fw, const Bytes& p);    // 41, 43, 46..50, 113 as packets
 void MpDebug(Firmware& fw, const Bytes& p);       // 240
 void IsrDebug(Firmware& fw, const Bytes& p);      // 241
 // Exchange handlers

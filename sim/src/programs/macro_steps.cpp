@@ -1,9 +1,9 @@
 // The macro steps that work the same in a program and sent directly: the
 // long variables (the ones READ_VAR and WRITE_VAR reach), arithmetic, the
-// recorded readers, the program interrupt and LOAD_INITIAL.
+// readers' variable, the program interrupt and LOAD_INITIAL. A reader itself
+// runs its query (firmware/bindings.cpp).
 #include "programs/macro_programs.h"
 
-#include "decoder/decoder.h"
 #include "firmware/firmware.h"
 
 namespace velkor_sim {
@@ -13,8 +13,6 @@ namespace {
 std::int32_t Wrap(std::int64_t v) { return static_cast<std::int32_t>(static_cast<std::uint32_t>(v)); }
 
 // Where a reader packet's parameters go in the window its query would use.
-constexpr int kPortRegister = 100;
-constexpr int kInputRegister = 108;
 
 } // namespace
 
@@ -106,28 +104,6 @@ void MpCalculate(Firmware& fw, const Bytes& p)
 }
 
 void MpSetRint(Firmware& fw, const Bytes&) { fw.interrupts.Raise(factor::kMacro); }
-
-// A reader sent as a packet asks its own query in a scratch window and loads
-// the reply into the reader variable: 4-byte replies as signed values,
-// shorter ones as they are.
-void LoadReader(Firmware& fw, const Bytes& p)
-{
-    const ExchangeEntry* query = FindExchange(p[0]);
-    if (query == nullptr || query->run == nullptr) {
-        fw.Unsimulated(p[0]);
-        return;
-    }
-    Window w{};
-    w[kAxisRegister] = p[2];
-    w[kPortRegister] = p[2];
-    w[kInputRegister] = p[4];
-    query->run(fw, w);
-    std::uint32_t reply = 0;
-    for (int i = query->replyWidth - 1; i >= 0; --i) {
-        reply = reply << 8 | w[kReplyArea + 2 * i];
-    }
-    fw.stores.longVars[fw.macros.readerVariable] = static_cast<std::int32_t>(reply);
-}
 
 // Every setting a program may change goes back to what the module starts
 // with: the axes' speed profiles, speed ceilings and soft limits, the vector

@@ -1,7 +1,7 @@
 #include "status/status.h"
 
 #include "firmware/firmware.h"
-#include "machine/machine.h"
+#include "axis/machine.h"
 
 #include <cmath>
 

@@ -3,7 +3,7 @@
 #ifndef VELKOR_SIM_STATUS_STATUS_H
 #define VELKOR_SIM_STATUS_STATUS_H
 
-#include "firmware/fields.h"
+#include "protocol/fields.h"
 
 namespace velkor_sim {
 namespace detail {

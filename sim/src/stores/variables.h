@@ -3,7 +3,7 @@
 #ifndef VELKOR_SIM_STORES_VARIABLES_H
 #define VELKOR_SIM_STORES_VARIABLES_H
 
-#include "firmware/fields.h"
+#include "protocol/fields.h"
 
 #include <array>
 #include <cstdint>

@@ -1,9 +1,9 @@
 #include "sync/sync.h"
 
 #include "firmware/firmware.h"
-#include "machine/machine.h"
-#include "motion/drives.h"
-#include "motion/paths.h"
+#include "axis/machine.h"
+#include "axis/drives.h"
+#include "paths/paths.h"
 #include "status/status.h"
 
 #include <algorithm>

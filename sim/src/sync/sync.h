@@ -13,7 +13,7 @@
 #ifndef VELKOR_SIM_SYNC_SYNC_H
 #define VELKOR_SIM_SYNC_SYNC_H
 
-#include "firmware/fields.h"
+#include "protocol/fields.h"
 
 #include <array>
 #include <cstdint>

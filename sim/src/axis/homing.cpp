@@ -1,0 +1,326 @@
+// The homing sequence. Each phase moves the axis one way at one speed and
+// watches every whole position it passes, so that switch edges are found to
+// the pulse:
+//  - Search: towards the search direction at HV (creep speed once the
+//    near-home switch is met with NHOME on; creep speed throughout in index
+//    mode) until the home switch, the limit switch or the index pulse;
+//  - Brake: decelerates with D after a search at HV overran the switch;
+//  - BackOff: back at creep speed until clear of the switch, on its near side;
+//  - Approach: at creep speed onto the home edge chosen by SET_HOME_EDGE;
+//  - Index: on at creep speed to the next index pulse;
+//  - Settle: waits for the motor, then sets LP (and EP) to the offset.
+// A limit switch met in the direction of motion (other than the one being
+// searched for) or a search longer than HOME_LIMIT ends the homing as failed.
+#include "axis/homing.h"
+
+#include "firmware/firmware.h"
+#include "interrupts/interrupt_line.h"
+#include "axis/machine.h"
+#include "axis/drives.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace velkor_sim {
+namespace detail {
+namespace {
+
+using Phase = HomingAxis::Phase;
+
+int SearchDir(const HomingAxis& h) { return h.direction == 1 ? 1 : -1; }
+std::uint16_t LimitBit(int dir) { return dir > 0 ? input::kPlusLimit : input::kMinusLimit; }
+
+double Creep(const HomingAxis& h, double hv)
+{
+    const double percent = h.creepPercent == 0 ? 10 : h.creepPercent;
+    return std::max(1.0, hv * percent / 100.0);
+}
+
+void Begin(HomingAxis& h, Phase phase, int dir, bool met = false)
+{
+    h.phase = phase;
+    h.dir = dir;
+    h.met = met;
+}
+
+void Fail(Firmware& fw, int index, std::uint16_t bits)
+{
+    HomingAxis& h = fw.homing[index];
+    fw.axes[index].error |= static_cast<std::uint16_t>(error::kHomingFailed | bits);
+    h.phase = Phase::Idle;
+    h.speed = 0;
+    fw.interrupts.Raise(factor::kHomed);
+}
+
+void Done(Firmware& fw, int index)
+{
+    HomingAxis& h = fw.homing[index];
+    AxisState& a = fw.axes[index];
+    const std::int64_t delta = static_cast<std::int64_t>(h.offset) - a.lp;
+    a.lp += delta;
+    a.pos += static_cast<double>(delta);
+    a.lastPos += static_cast<double>(delta);
+    ShiftScale(fw, index, delta);
+    if (h.keepEp == 0) {
+        a.ep = h.offset;
+    }
+    h.phase = Phase::Idle;
+    h.speed = 0;
+    fw.interrupts.Raise(factor::kHomed);
+}
+
+// The phase after the home edge was reached.
+void HomeReached(Firmware& fw, int index)
+{
+    HomingAxis& h = fw.homing[index];
+    Begin(h, h.mode == 1 ? Phase::Index : Phase::Settle, SearchDir(h));
+}
+
+// What the axis meets at whole position p; true when the phase ends there.
+bool Meet(Firmware& fw, int index, std::int64_t p, double creep)
+{
+    HomingAxis& h = fw.homing[index];
+    const int s = SearchDir(h);
+    // A limit switch in the way, unless it is the one searched for.
+    const bool wanted = h.mode == 2 && h.dir == s;
+    if (!wanted && fw.machine[index].settings.limitsOn && InputActive(fw, index, LimitBit(h.dir), p)) {
+        Fail(fw, index, h.dir > 0 ? error::kHardLimitPlus : error::kHardLimitMinus);
+        RaiseLimit(fw, index);
+        return true;
+    }
+    const bool home = InputActive(fw, index, input::kHome, p);
+    switch (h.phase) {
+    case Phase::Search:
+        if (h.mode == 3) {
+            if (InputActive(fw, index, input::kIndex, p)) {
+                Begin(h, Phase::Settle, s);
+                return true;
+            }
+        } else if (h.mode == 2) {
+            if (InputActive(fw, index, LimitBit(s), p)) {
+                h.afterBrake = Phase::BackOff;
+                Begin(h, Phase::Brake, s);
+                return true;
+            }
+        } else if (home) {
+            if (h.speed > creep + 1e-9) {
+                h.afterBrake = Phase::BackOff;
+                Begin(h, Phase::Brake, s);
+            } else if (fw.machine[index].settings.homeEdge == 0) {
+                HomeReached(fw, index);
+            } else {
+                Begin(h, Phase::Approach, s, true); // on through it to its far edge
+            }
+            return true;
+        }
+        return false;
+    case Phase::BackOff: {
+        const bool on = h.mode == 2 ? InputActive(fw, index, LimitBit(s), p) : home;
+        if (on) {
+            h.met = true;
+            return false;
+        }
+        if (!h.met) {
+            return false;
+        }
+        if (h.mode == 2) {
+            Begin(h, Phase::Settle, s);
+        } else {
+            Begin(h, Phase::Approach, s);
+        }
+        return true;
+    }
+    case Phase::Approach:
+        if (home && fw.machine[index].settings.homeEdge == 0) {
+            HomeReached(fw, index);
+            return true;
+        }
+        if (home) {
+            h.met = true;
+        } else if (h.met) {
+            HomeReached(fw, index);
+            return true;
+        }
+        return false;
+    case Phase::Index:
+        if (InputActive(fw, index, input::kIndex, p)) {
+            Begin(h, Phase::Settle, s);
+            return true;
+        }
+        return false;
+    default: return false;
+    }
+}
+
+void StepAxis(Firmware& fw, int index, double dt)
+{
+    HomingAxis& h = fw.homing[index];
+    AxisState& a = fw.axes[index];
+    if (!StepAllowed(fw, index)) {
+        Fail(fw, index, 0);
+        return;
+    }
+    if (h.phase == Phase::Settle) {
+        if (fw.machine[index].motor == static_cast<double>(a.lp)) {
+            Done(fw, index);
+        }
+        return;
+    }
+    const Profile pr = a.profile.Resolve(a.maxV);
+    const double hv = std::min<double>(h.hv, a.maxV != 0 ? a.maxV : h.hv);
+    const double creep = std::min(Creep(h, hv), hv);
+    double v;
+    if (h.phase == Phase::Search) {
+        const bool slow = h.mode == 3 ||
+                          (h.mode <= 1 && fw.machine[index].settings.nearHome &&
+                           InputActive(fw, index, input::kNearHome, a.lp));
+        const double target = slow ? creep : hv;
+        v = h.speed < target ? std::min(target, std::max(h.speed, std::min(pr.sv, target)) + pr.a * dt)
+                             : std::max(target, h.speed - pr.d * dt);
+    } else if (h.phase == Phase::Brake) {
+        v = std::max(0.0, h.speed - pr.d * dt);
+    } else {
+        v = creep;
+        h.speed = creep;
+    }
+    const double ds = 0.5 * (h.speed + v) * dt;
+    h.speed = v;
+    h.travelled += ds;
+    const double pos = a.pos + h.dir * ds;
+    const std::int64_t lp = static_cast<std::int64_t>(h.dir > 0 ? std::floor(pos) : std::ceil(pos));
+    for (std::int64_t p = a.lp + h.dir; h.dir > 0 ? p <= lp : p >= lp; p += h.dir) {
+        if (Meet(fw, index, p, creep)) {
+            MoveAxisTo(fw, index, static_cast<double>(p), p);
+            if (h.phase != Phase::Brake) {
+                h.speed = 0;
+            }
+            return;
+        }
+    }
+    MoveAxisTo(fw, index, pos, lp);
+    if (h.phase == Phase::Brake && v <= creep) {
+        h.speed = 0;
+        if (h.afterBrake == Phase::Idle) {
+            h.phase = Phase::Idle; // stopped slowly by a stop command
+            DriveEnded(fw);
+            return;
+        }
+        const bool onSwitch = h.mode == 2 ? InputActive(fw, index, LimitBit(SearchDir(h)), a.lp)
+                                          : InputActive(fw, index, input::kHome, a.lp);
+        Begin(h, h.afterBrake, -SearchDir(h), onSwitch);
+        return;
+    }
+    if (h.range != 0 && h.travelled > 1000.0 * h.range && h.phase != Phase::Brake) {
+        Fail(fw, index, 0);
+    }
+}
+
+} // namespace
+
+bool HomingActive(const Firmware& fw, int index) { return fw.homing[index].phase != Phase::Idle; }
+
+void StepHoming(Firmware& fw, double dt)
+{
+    for (int i = 0; i < kAxisCount; ++i) {
+        if (HomingActive(fw, i)) {
+            StepAxis(fw, i, dt);
+        }
+    }
+}
+
+void StopHoming(Firmware& fw, int index, HomingStop how)
+{
+    HomingAxis& h = fw.homing[index];
+    if (h.phase == Phase::Idle) {
+        return;
+    }
+    switch (how) {
+    case HomingStop::Failed: Fail(fw, index, 0); break;
+    case HomingStop::Slowly:
+        if (h.speed > 0 && h.phase != Phase::Settle) {
+            h.afterBrake = Phase::Idle;
+            h.phase = Phase::Brake;
+            break;
+        }
+        h.phase = Phase::Idle;
+        h.speed = 0;
+        DriveEnded(fw);
+        break;
+    case HomingStop::Suddenly:
+        h.phase = Phase::Idle;
+        h.speed = 0;
+        DriveEnded(fw);
+        break;
+    }
+}
+
+void ResetHoming(Firmware& fw)
+{
+    for (HomingAxis& h : fw.homing) {
+        h = HomingAxis{};
+    }
+}
+
+void SetHomingSpeed(Firmware& fw, const Bytes& p)
+{
+    const std::uint32_t hv = U32(p, 4);
+    ForAxes(fw, p[2], [&](AxisState& a) {
+        if (hv == 0) {
+            a.error |= error::kBadCommand;
+            return;
+        }
+        fw.homing[&a - fw.axes.data()].hv = hv;
+    });
+}
+
+void HomeLimit(Firmware& fw, const Bytes& p)
+{
+    ForAxes(fw, p[2], [&](AxisState& a) { fw.homing[&a - fw.axes.data()].range = p[4]; });
+}
+
+void SetHomeMode(Firmware& fw, const Bytes& p)
+{
+    const bool valid = p[4] <= 3 && p[6] <= 1 && p[8] <= 100 && p[10] <= 1;
+    ForAxes(fw, p[2], [&](AxisState& a) {
+        if (!valid) {
+            a.error |= error::kBadCommand;
+            return;
+        }
+        HomingAxis& h = fw.homing[&a - fw.axes.data()];
+        h.mode = p[4];
+        h.direction = p[6];
+        h.creepPercent = p[8];
+        h.keepEp = p[10];
+        h.offset = I32(p, 12);
+    });
+}
+
+void HomeStart(Firmware& fw, const Bytes& p)
+{
+    ForAxes(fw, p[2], [&](AxisState& a) {
+        const int i = static_cast<int>(&a - fw.axes.data());
+        HomingAxis& h = fw.homing[i];
+        if (fw.AxisDriving(i)) {
+            a.error |= error::kAxisBusy;
+            return;
+        }
+        if (!StepAllowed(fw, i)) {
+            return;
+        }
+        const int s = SearchDir(h);
+        h.travelled = 0;
+        h.speed = 0;
+        h.afterBrake = Phase::Idle;
+        fw.machine[i].limitRaised = false;
+        if (h.mode == 2 && InputActive(fw, i, LimitBit(s), a.lp)) {
+            Begin(h, Phase::BackOff, -s, true);
+        } else if (h.mode <= 1 && InputActive(fw, i, input::kHome, a.lp)) {
+            Begin(h, Phase::BackOff, -s, true); // off the switch first, then onto its edge
+        } else {
+            Begin(h, Phase::Search, s);
+        }
+    });
+}
+
+} // namespace detail
+} // namespace velkor_sim
