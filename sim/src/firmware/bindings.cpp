@@ -53,6 +53,19 @@ void LoadReader(Firmware& fw, const Bytes& p)
     fw.stores.longVars[fw.macros.readerVariable] = static_cast<std::int32_t>(reply);
 }
 
+// A family that owns its state gets that state, not the firmware.
+template <auto member, auto run>
+void Own(Firmware& fw, const Bytes& p)
+{
+    run(fw.*member, p);
+}
+
+template <auto member, auto run>
+void OwnAnswer(Firmware& fw, Window& w)
+{
+    run(fw.*member, w);
+}
+
 struct PacketBinding {
     std::uint8_t code;
     PacketHandler run;
@@ -86,9 +99,9 @@ const PacketBinding kPacketHandlers[] = {
     {31, ExternalDrive}, // EXD_FP
     {32, ExternalDrive}, // EXD_CP
     {33, ExternalDrive}, // EXD_DISABLE
-    {35, WriteByteVar}, // WRITE_bVAR
-    {37, WriteVar}, // WRITE_VAR
-    {39, WriteMd}, // WRITE_MD
+    {35, Own<&Firmware::stores, WriteByteVar>}, // WRITE_bVAR
+    {37, Own<&Firmware::stores, WriteVar>}, // WRITE_VAR
+    {39, Own<&Firmware::stores, WriteMd>}, // WRITE_MD
     {40, SetLp}, // SET_LP
     {41, LoadReader}, // GET_LP
     {42, SetEp}, // SET_EP
@@ -98,7 +111,7 @@ const PacketBinding kPacketHandlers[] = {
     {48, LoadReader}, // GET_ERROR_CODE
     {49, LoadReader}, // GET_DI_ALL
     {50, LoadReader}, // QUORL_IN
-    {51, RemoteOut}, // QUORL_OUT
+    {51, Own<&Firmware::stores, RemoteOut>}, // QUORL_OUT
     {60, SetHomingSpeed}, // SET_HV
     {61, HomeLimit}, // HOME_LIMIT
     {62, SetHomeMode}, // SET_HOME_MODE
@@ -162,10 +175,10 @@ const PacketBinding kPacketHandlers[] = {
     {144, LineScan}, // LINE_SCAN
     {145, LineScanStart}, // LINE_SCAN_START
     {146, LineScanOffset}, // LINE_SCAN_OFFSET
-    {170, EnableInt}, // ENABLE_INT
-    {171, DisableInt}, // DISABLE_INT
-    {172, IntFactorEnable}, // INTFACTOR_ENABLE
-    {173, IntFactorDisable}, // INTFACTOR_DISABLE
+    {170, Own<&Firmware::interrupts, EnableInt>}, // ENABLE_INT
+    {171, Own<&Firmware::interrupts, DisableInt>}, // DISABLE_INT
+    {172, Own<&Firmware::interrupts, IntFactorEnable>}, // INTFACTOR_ENABLE
+    {173, Own<&Firmware::interrupts, IntFactorDisable>}, // INTFACTOR_DISABLE
     {180, DrvHold}, // DRV_HOLD
     {181, DrvStart}, // DRV_START
     {183, StopAxesPacket}, // STOP_SLOWLY
@@ -196,9 +209,9 @@ const PacketBinding kPacketHandlers[] = {
 const ExchangeBinding kExchangeHandlers[] = {
     {10, ResetCard}, // RESET_CARD
     {11, ClearCardBuffer}, // CLEAR_CARD_BUFFER
-    {34, ReadByteVar}, // READ_bVAR
-    {36, ReadVar}, // READ_VAR
-    {38, ReadMd}, // READ_MD
+    {34, OwnAnswer<&Firmware::stores, ReadByteVar>}, // READ_bVAR
+    {36, OwnAnswer<&Firmware::stores, ReadVar>}, // READ_VAR
+    {38, OwnAnswer<&Firmware::stores, ReadMd>}, // READ_MD
     {41, GetLp}, // GET_LP
     {43, GetEp}, // GET_EP
     {44, GetCv}, // GET_CV
@@ -207,7 +220,7 @@ const ExchangeBinding kExchangeHandlers[] = {
     {47, GetError}, // GET_ERROR
     {48, GetErrorCode}, // GET_ERROR_CODE
     {49, GetDiAll}, // GET_DI_ALL
-    {50, RemoteIn}, // QUORL_IN
+    {50, OwnAnswer<&Firmware::stores, RemoteIn>}, // QUORL_IN
     {113, GetLatch}, // GET_LATCH
     {182, StopWait}, // STOP_WAIT
     {183, StopSlowly}, // STOP_SLOWLY

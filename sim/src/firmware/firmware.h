@@ -24,6 +24,7 @@
 #ifndef VELKOR_SIM_FIRMWARE_FIRMWARE_H
 #define VELKOR_SIM_FIRMWARE_FIRMWARE_H
 
+#include "context/context.h"
 #include "protocol/fields.h"
 #include "axis/homing.h"
 #include "interrupts/interrupt_line.h"
@@ -46,7 +47,7 @@
 namespace velkor_sim {
 namespace detail {
 
-class Firmware {
+class Firmware final : public Context {
 public:
     explicit Firmware(const ModuleOptions& options);
 
@@ -66,11 +67,19 @@ public:
     void Step(double dt);
 
     bool Moving() const; // anything for the motion model to do
-    bool AxisDriving(int index) const;
+
+    // The context the families ask (context/context.h).
+    AxisState& Axis(int index) override { return axes[index]; }
+    const AxisState& Axis(int index) const override { return axes[index]; }
+    bool AxisDriving(int index) const override;
+    std::uint16_t AxisInputs(int index) const override;
+    void Raise(std::uint8_t factors, bool event) override { interrupts.Raise(factors, event); }
+    std::uint16_t ModuleError() const override { return moduleError; }
+    double Time() const override { return time; }
 
     // Error bits of the whole module, reported with every axis. A bad-command
     // bit also lists the command being carried out (Unsimulated).
-    void Fault(std::uint16_t bits)
+    void Fault(std::uint16_t bits) override
     {
         moduleError |= bits;
         if (bits & error::kBadCommand) {

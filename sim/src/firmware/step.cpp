@@ -17,6 +17,8 @@ bool Firmware::AxisDriving(int index) const
            MachineBusy(*this, index);
 }
 
+std::uint16_t Firmware::AxisInputs(int index) const { return InputWord(*this, index); }
+
 bool Firmware::Moving() const
 {
     for (const AxisState& a : axes) {

@@ -21,8 +21,6 @@
 namespace velkor_sim {
 namespace detail {
 
-class Firmware;
-
 // Factor bits of the interrupt code.
 namespace factor {
 constexpr std::uint8_t kDriveEnd = 0x01; // a drive or path ended, or was stopped
@@ -75,10 +73,10 @@ private:
 };
 
 // Packet handlers
-void EnableInt(Firmware& fw, const Bytes& p);        // 170
-void DisableInt(Firmware& fw, const Bytes& p);       // 171
-void IntFactorEnable(Firmware& fw, const Bytes& p);  // 172
-void IntFactorDisable(Firmware& fw, const Bytes& p); // 173
+void EnableInt(InterruptLine& line, const Bytes& p);        // 170
+void DisableInt(InterruptLine& line, const Bytes& p);       // 171
+void IntFactorEnable(InterruptLine& line, const Bytes& p);  // 172
+void IntFactorDisable(InterruptLine& line, const Bytes& p); // 173
 
 } // namespace detail
 } // namespace velkor_sim

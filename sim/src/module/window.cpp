@@ -49,7 +49,7 @@ void VirtualModule::Impl::WriteRegister(std::uint8_t offset, std::uint8_t value)
 {
     busWrites.fetch_add(1, std::memory_order_relaxed);
     if (offset == reg::kSequence) {
-        detail::SequenceWritten(firmware, value, Handshake() == kPacket, packetSequence);
+        detail::SequenceWritten(firmware.sequence, firmware.counters, firmware, value, Handshake() == kPacket, packetSequence);
         announced.store(firmware.sequence.announced, std::memory_order_release);
         SetReg(offset, value);
         return;
@@ -63,7 +63,7 @@ void VirtualModule::Impl::WriteRegister(std::uint8_t offset, std::uint8_t value)
         for (int i = 0; i < kDataBytes; ++i) {
             packet[i] = Reg(reg::kData + 2 * i);
         }
-        detail::PacketArrived(firmware, packetSequence);
+        detail::PacketArrived(firmware.sequence, firmware.counters, firmware, packetSequence);
         announced.store(false, std::memory_order_release);
         HostCommanded();
     } else {
