@@ -16,7 +16,7 @@
 #include "paths/special_paths.h"
 #include "protocol/decoder.h"
 #include "programs/macro_programs.h"
-#include "status/status.h"
+#include "axis/status.h"
 #include "stores/variables.h"
 #include "sync/sync.h"
 

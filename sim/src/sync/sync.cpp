@@ -4,7 +4,7 @@
 #include "axis/machine.h"
 #include "axis/drives.h"
 #include "paths/paths.h"
-#include "status/status.h"
+#include "axis/status.h"
 
 #include <algorithm>
 #include <cmath>

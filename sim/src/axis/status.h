@@ -1,7 +1,7 @@
 // Counters and status: presetting LP and EP, and the queries that read the
 // counters, speed readings, inputs, error state and latch.
-#ifndef VELKOR_SIM_STATUS_STATUS_H
-#define VELKOR_SIM_STATUS_STATUS_H
+#ifndef VELKOR_SIM_AXIS_STATUS_H
+#define VELKOR_SIM_AXIS_STATUS_H
 
 #include "protocol/fields.h"
 

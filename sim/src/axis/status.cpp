@@ -1,4 +1,4 @@
-#include "status/status.h"
+#include "axis/status.h"
 
 #include "firmware/firmware.h"
 #include "axis/machine.h"
