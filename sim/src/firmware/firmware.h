@@ -2,22 +2,22 @@
 // or clocks: the VirtualModule around it serializes every call and decides
 // when simulated time passes.
 //
-// The state is one member per family (axes, paths, stores, macro programs,
-// interrupt line, packet numbers); the families' handlers are free functions
-// taking the Firmware, registered by code in the decoder table
-// (decoder/decoder.cpp). A new family is a state member here, its files, and
-// its rows in that table.
+// The firmware composes the families: it holds their state by value, binds
+// the codes of the command table (protocol/decoder.cpp) to their handlers
+// (firmware/bindings.cpp), is the context the families ask
+// (context/context.h), and runs the motion step in one list
+// (firmware/step.cpp). A new family is a state member here, its folder, its
+// rows in the command table and its bindings.
 //
 // Where things take effect, for the families that hook in:
 //  - ExecutePacket(): a packet taken from the mailbox (and not recorded into
-//    a macro program) is decoded and its handler runs.
-//  - Answer(): a query or control code is decoded and its handler writes the
+//    a macro program) runs the handler its code is bound to.
+//  - Answer(): a query or control code runs its handler, which writes the
 //    reply into the window.
-//  - interrupts.Raise(factors): the one way an event reaches the interrupt
-//    code register and the slot interrupt.
-//  - Step(dt): one motion step of dt simulated seconds: drives first, then
-//    the front path, then the speed readings, then the scope's sample, then
-//    a running macro program.
+//  - Raise(factors): the one way an event reaches the interrupt code
+//    register and the slot interrupt.
+//  - Step(dt): one motion step of dt simulated seconds, in the order listed
+//    in firmware/step.cpp.
 //  - ProgramsAfterHost(): after every packet and code from the host a macro
 //    program run goes on (programs/macro_programs.h); its steps take effect
 //    through ExecutePacket().
@@ -119,6 +119,10 @@ public:
     std::vector<TrailPoint> trail;
 
 private:
+    // The parts of Step() that are the firmware's own (firmware/step.cpp).
+    void RememberPositions();
+    void StepDrives(double dt);
+    void ReadSpeeds(double dt);
     void RecordTrail();
 };
 

@@ -1,8 +1,10 @@
-// The motion step: what one tick of simulated time does to the axes.
+// The motion step: what one tick of simulated time does to the axes, and
+// what the firmware answers the families about an axis.
 #include "firmware/firmware.h"
+
+#include "axis/drives.h"
 #include "axis/homing.h"
 #include "axis/machine.h"
-#include "axis/drives.h"
 #include "paths/paths.h"
 
 #include <cmath>
@@ -29,19 +31,42 @@ bool Firmware::Moving() const
     return PathsMoving(*this) || MachineMoving(*this) || ProgramNeedsTime(*this);
 }
 
+// One motion step of dt simulated seconds: this list is the order in which
+// the module's parts see the step (the manual quotes it).
 void Firmware::Step(double dt)
+{
+    RememberPositions();          //  1. where each axis was, for its speed
+    StepDrives(dt);               //  2. single-axis drives: fixed and continuous moves, stops
+    StepPaths(*this, dt);         //  3. the front path of the command buffer
+    StepMachine(*this, dt);       //  4. homing, the servo loop, the encoder, alarms
+    WatchSync(*this);             //  5. compare, synchronous actions, latch
+    ReadSpeeds(dt);               //  6. each axis's speed and acceleration readings
+    time += dt;                   //  7. the clock
+    if (keepTrail) {              //  8. the trail of positions
+        RecordTrail();
+    }
+    scope.AfterStep(*this);       //  9. the scope's sample
+    ProgramsAfterStep(*this, dt); // 10. a running macro program
+}
+
+void Firmware::RememberPositions()
 {
     for (AxisState& a : axes) {
         a.lastPos = a.pos;
     }
+}
+
+void Firmware::StepDrives(double dt)
+{
     for (int i = 0; i < kAxisCount; ++i) {
         if (axes[i].drive.kind != Drive::Kind::None) {
             StepDrive(*this, i, dt);
         }
     }
-    StepPaths(*this, dt);
-    StepMachine(*this, dt);
-    WatchSync(*this);
+}
+
+void Firmware::ReadSpeeds(double dt)
+{
     for (int i = 0; i < kAxisCount; ++i) {
         AxisState& a = axes[i];
         const bool inPath = paths.running && AxisInPaths(*this, i);
@@ -51,12 +76,6 @@ void Firmware::Step(double dt)
         a.acceleration = std::fabs(speed - a.speed) / dt;
         a.speed = speed;
     }
-    time += dt;
-    if (keepTrail) {
-        RecordTrail();
-    }
-    scope.AfterStep(*this);
-    ProgramsAfterStep(*this, dt);
 }
 
 void Firmware::RecordTrail()
