@@ -26,6 +26,8 @@ class FakeContext final : public sim::Context {
 public:
     std::array<sim::AxisState, velkor_sim::kAxisCount> axes{};
     std::array<bool, velkor_sim::kAxisCount> driving{};
+    std::array<bool, velkor_sim::kAxisCount> inPath{};
+    int pathStops = 0;
     std::uint8_t raised = 0;      // every factor raised so far
     std::uint8_t raisedEvents = 0; // the ones raised as events
     std::uint16_t faults = 0;
@@ -35,6 +37,8 @@ public:
     const sim::AxisState& Axis(int index) const override { return axes[index]; }
     bool AxisDriving(int index) const override { return driving[index]; }
     std::uint16_t AxisInputs(int index) const override { return axes[index].inputs; }
+    bool AxisInPath(int index) const override { return inPath[index]; }
+    void StopAllPaths(bool) override { ++pathStops; }
     void Raise(std::uint8_t factors, bool event) override
     {
         raised |= factors;

@@ -9,7 +9,6 @@
 #include "firmware/firmware.h"
 #include "axis/homing.h"
 #include "axis/machine.h"
-#include "paths/paths.h"
 #include "axis/speed_shape.h"
 #include "axis/axis_config.h"
 
@@ -103,10 +102,10 @@ void StopAxes(Firmware& fw, std::uint8_t mask, bool slowly)
                 DriveEnded(fw);
             }
         }
-        pathHit = pathHit || AxisInPaths(fw, i);
+        pathHit = pathHit || fw.AxisInPath(i);
     }
     if (pathHit) {
-        StopPaths(fw, slowly);
+        fw.StopAllPaths(slowly);
     }
 }
 

@@ -9,7 +9,6 @@
 #include "axis/homing.h"
 #include "interrupts/interrupt_line.h"
 #include "axis/drives.h"
-#include "paths/paths.h"
 
 #include <cmath>
 
@@ -54,7 +53,7 @@ void CountEncoder(Firmware& fw, int index)
 bool InMotion(const Firmware& fw, int index)
 {
     const AxisState& a = fw.axes[index];
-    return a.drive.kind != Drive::Kind::None || AxisInPaths(fw, index) || HomingActive(fw, index);
+    return a.drive.kind != Drive::Kind::None || fw.AxisInPath(index) || HomingActive(fw, index);
 }
 
 // Stops whatever moves the axis, at once, for a reason of the drive.

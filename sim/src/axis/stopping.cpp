@@ -2,7 +2,6 @@
 
 #include "firmware/firmware.h"
 #include "axis/drives.h"
-#include "paths/paths.h"
 
 namespace velkor_sim {
 namespace detail {
@@ -19,7 +18,6 @@ void ClearErrors(Firmware& fw)
 } // namespace
 
 void StopAxesPacket(Firmware& fw, const Bytes& p) { StopAxes(fw, p[2], p[0] == 183); }
-void StopPathsPacket(Firmware& fw, const Bytes& p) { StopPaths(fw, p[0] == 185); }
 void ClearStopPacket(Firmware& fw, const Bytes&) { ClearErrors(fw); }
 
 // 1 when every selected axis has stopped and has no motion queued or held back.
@@ -37,8 +35,6 @@ void StopWait(Firmware& fw, Window& w)
 
 void StopSlowly(Firmware& fw, Window& w) { StopAxes(fw, w[kAxisRegister], true); }
 void StopSuddenly(Firmware& fw, Window& w) { StopAxes(fw, w[kAxisRegister], false); }
-void VStopSlowly(Firmware& fw, Window&) { StopPaths(fw, true); }
-void VStopSuddenly(Firmware& fw, Window&) { StopPaths(fw, false); }
 void ClearStop(Firmware& fw, Window&) { ClearErrors(fw); }
 
 } // namespace detail

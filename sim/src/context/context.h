@@ -1,6 +1,6 @@
 // What a family may ask of the rest of the module, and nothing else: its
 // axes, whether an axis is driven by anything, the inputs an axis reads,
-// raising an interrupt factor, setting a fault of the whole module, and the
+// whether it is in a path and stopping the paths, raising an interrupt factor, setting a fault of the whole module, and the
 // simulated time. The firmware is the one context of a running module; a
 // family's test gives a fake one (tests/sim/family_harness.h).
 //
@@ -25,6 +25,10 @@ public:
     virtual bool AxisDriving(int index) const = 0;
     // The input word an axis reads (switches, servo, home and encoder bits).
     virtual std::uint16_t AxisInputs(int index) const = 0;
+    // Whether the axis belongs to a path in the command buffer; stopping the
+    // paths (an axis of a path met a stop or a limit).
+    virtual bool AxisInPath(int index) const = 0;
+    virtual void StopAllPaths(bool slowly) = 0;
     // ORs factor bits into the interrupt line. `event`: whether an armed
     // interrupt routine may start on it.
     virtual void Raise(std::uint8_t factors, bool event) = 0;

@@ -73,6 +73,8 @@ public:
     const AxisState& Axis(int index) const override { return axes[index]; }
     bool AxisDriving(int index) const override;
     std::uint16_t AxisInputs(int index) const override;
+    bool AxisInPath(int index) const override;
+    void StopAllPaths(bool slowly) override;
     void Raise(std::uint8_t factors, bool event) override { interrupts.Raise(factors, event); }
     std::uint16_t ModuleError() const override { return moduleError; }
     double Time() const override { return time; }

@@ -21,6 +21,10 @@ bool Firmware::AxisDriving(int index) const
 
 std::uint16_t Firmware::AxisInputs(int index) const { return InputWord(*this, index); }
 
+bool Firmware::AxisInPath(int index) const { return AxisInPaths(*this, index); }
+
+void Firmware::StopAllPaths(bool slowly) { StopPaths(*this, slowly); }
+
 bool Firmware::Moving() const
 {
     for (const AxisState& a : axes) {

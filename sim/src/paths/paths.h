@@ -113,6 +113,10 @@ void ContinuousAxes(Firmware& fw, const Bytes& p);    // 124, 127
 void ContinuousProfile(Firmware& fw, const Bytes& p); // 125, 128
 void ContinuousLine(Firmware& fw, const Bytes& p);    // 126, 129
 void EndPath(Firmware& fw, const Bytes& p);           // 188
+void StopPathsPacket(Firmware& fw, const Bytes& p);   // 185, 186 (recorded in a program)
+// Exchange handlers
+void VStopSlowly(Firmware& fw, Window& w);   // 185
+void VStopSuddenly(Firmware& fw, Window& w); // 186
 
 } // namespace detail
 } // namespace velkor_sim
