@@ -6,6 +6,8 @@
 #define VELKOR_SIM_TEST_FAMILY_HARNESS_H
 
 #include "axis/axis.h"
+#include "axis/homing.h"
+#include "axis/machine.h"
 #include "context/context.h"
 #include "protocol/decoder.h"
 #include "protocol/fields.h"
@@ -25,6 +27,8 @@ namespace sim = velkor_sim::detail;
 class FakeContext final : public sim::Context {
 public:
     std::array<sim::AxisState, velkor_sim::kAxisCount> axes{};
+    std::array<sim::MachineAxisState, velkor_sim::kAxisCount> machine{};
+    std::array<sim::HomingAxis, velkor_sim::kAxisCount> homing{};
     std::array<bool, velkor_sim::kAxisCount> driving{};
     std::array<bool, velkor_sim::kAxisCount> inPath{};
     int pathStops = 0;
@@ -35,10 +39,15 @@ public:
 
     sim::AxisState& Axis(int index) override { return axes[index]; }
     const sim::AxisState& Axis(int index) const override { return axes[index]; }
+    sim::MachineAxisState& Machine(int index) override { return machine[index]; }
+    const sim::MachineAxisState& Machine(int index) const override { return machine[index]; }
+    sim::HomingAxis& Homing(int index) override { return homing[index]; }
+    const sim::HomingAxis& Homing(int index) const override { return homing[index]; }
     bool AxisDriving(int index) const override { return driving[index]; }
     std::uint16_t AxisInputs(int index) const override { return axes[index].inputs; }
     bool AxisInPath(int index) const override { return inPath[index]; }
     void StopAllPaths(bool) override { ++pathStops; }
+    void ShiftInPaths(int, std::int64_t) override {}
     void Raise(std::uint8_t factors, bool event) override
     {
         raised |= factors;
@@ -48,6 +57,7 @@ public:
     }
     void Fault(std::uint16_t bits) override { faults |= bits; }
     std::uint16_t ModuleError() const override { return faults; }
+    void ClearFaults() override { faults = 0; }
     double Time() const override { return time; }
 };
 

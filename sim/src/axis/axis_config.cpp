@@ -1,6 +1,7 @@
 #include "axis/axis_config.h"
 
-#include "firmware/firmware.h"
+#include "axis/axis.h"
+#include "context/context.h"
 #include "axis/machine.h"
 
 #include <algorithm>
@@ -8,16 +9,16 @@
 namespace velkor_sim {
 namespace detail {
 
-bool CheckLimit(Firmware& fw, int index, int dir, std::int64_t& lp, bool& slow)
+bool CheckLimit(Context& ctx, int index, int dir, std::int64_t& lp, bool& slow)
 {
-    AxisState& a = fw.axes[index];
-    if (!StepAllowed(fw, index)) {
+    AxisState& a = ctx.Axis(index);
+    if (!StepAllowed(ctx, index)) {
         lp = a.lp; // the drive does not follow: stop at once
         slow = false;
         return true;
     }
     if (!a.softLimits) {
-        return HardLimit(fw, index, dir, lp, slow);
+        return HardLimit(ctx, index, dir, lp, slow);
     }
     std::int64_t stopAt;
     if (dir > 0 && lp > a.limitPlus) {
@@ -27,24 +28,24 @@ bool CheckLimit(Firmware& fw, int index, int dir, std::int64_t& lp, bool& slow)
         a.error |= error::kSoftLimitMinus;
         stopAt = std::min<std::int64_t>(a.limitMinus, a.lp);
     } else {
-        return HardLimit(fw, index, dir, lp, slow);
+        return HardLimit(ctx, index, dir, lp, slow);
     }
     slow = a.limitMode != 0;
     if (!slow) {
         lp = stopAt; // braking runs on past the limit, and LP counts it
     }
-    RaiseLimit(fw, index);
+    RaiseLimit(ctx, index);
     return true;
 }
 
-void SetMaxV(Firmware& fw, const Bytes& p)
+void SetMaxV(Context& ctx, const Bytes& p)
 {
-    ForAxes(fw, p[2], [&](AxisState& a) { a.maxV = U32(p, 4); });
+    ForAxes(ctx, p[2], [&](AxisState& a) { a.maxV = U32(p, 4); });
 }
 
-void SetSoftLimits(Firmware& fw, const Bytes& p)
+void SetSoftLimits(Context& ctx, const Bytes& p)
 {
-    ForAxes(fw, p[2], [&](AxisState& a) {
+    ForAxes(ctx, p[2], [&](AxisState& a) {
         a.softLimits = true;
         a.limitPlus = I32(p, 4);
         a.limitMinus = I32(p, 8);
@@ -52,9 +53,9 @@ void SetSoftLimits(Firmware& fw, const Bytes& p)
     });
 }
 
-void ClearSoftLimits(Firmware& fw, const Bytes& p)
+void ClearSoftLimits(Context& ctx, const Bytes& p)
 {
-    ForAxes(fw, p[2], [](AxisState& a) { a.softLimits = false; });
+    ForAxes(ctx, p[2], [](AxisState& a) { a.softLimits = false; });
 }
 
 } // namespace detail

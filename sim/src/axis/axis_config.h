@@ -11,7 +11,7 @@
 namespace velkor_sim {
 namespace detail {
 
-class Firmware;
+class Context;
 
 // Applies the drive's readiness (servo on, no alarm), the soft limits and
 // the limit switches to a new whole position of an axis moving in direction
@@ -19,12 +19,12 @@ class Firmware;
 // (or left where it was, if it already lay beyond or the drive is not
 // ready), and slow tells whether the axis is to decelerate rather than stop
 // at once.
-bool CheckLimit(Firmware& fw, int index, int dir, std::int64_t& lp, bool& slow);
+bool CheckLimit(Context& ctx, int index, int dir, std::int64_t& lp, bool& slow);
 
 // Packet handlers
-void SetMaxV(Firmware& fw, const Bytes& p);         // 13
-void SetSoftLimits(Firmware& fw, const Bytes& p);   // 18
-void ClearSoftLimits(Firmware& fw, const Bytes& p); // 19
+void SetMaxV(Context& ctx, const Bytes& p);         // 13
+void SetSoftLimits(Context& ctx, const Bytes& p);   // 18
+void ClearSoftLimits(Context& ctx, const Bytes& p); // 19
 
 } // namespace detail
 } // namespace velkor_sim

@@ -5,7 +5,8 @@
 // leaves the setting as it was.
 #include "axis/machine.h"
 
-#include "firmware/firmware.h"
+#include "axis/axis.h"
+#include "context/context.h"
 #include "axis/drives.h"
 
 #include <cmath>
@@ -17,18 +18,18 @@ namespace {
 // Applies `set` to each selected axis when `valid`, else sets the
 // bad-command bit of each; an invalid selector is a module fault.
 template <typename Set>
-void Setting(Firmware& fw, std::uint8_t mask, bool valid, Set&& set)
+void Setting(Context& ctx, std::uint8_t mask, bool valid, Set&& set)
 {
     if (!ValidSelector(mask)) {
-        fw.Fault(error::kBadCommand);
+        ctx.Fault(error::kBadCommand);
         return;
     }
     for (int i = 0; i < kAxisCount; ++i) {
         if (mask & (1u << i)) {
             if (valid) {
-                set(fw.machine[i].settings, i);
+                set(ctx.Machine(i).settings, i);
             } else {
-                fw.axes[i].error |= error::kBadCommand;
+                ctx.Axis(i).error |= error::kBadCommand;
             }
         }
     }
@@ -40,61 +41,61 @@ using External = MachineSettings::External;
 
 } // namespace
 
-void SetPulseMode(Firmware& fw, const Bytes& p)
+void SetPulseMode(Context& ctx, const Bytes& p)
 {
-    Setting(fw, p[2], p[4] <= 3, [&](MachineSettings& s, int) { s.pulseMode = p[4]; });
+    Setting(ctx, p[2], p[4] <= 3, [&](MachineSettings& s, int) { s.pulseMode = p[4]; });
 }
 
-void SetHardLimits(Firmware& fw, const Bytes& p)
+void SetHardLimits(Context& ctx, const Bytes& p)
 {
-    Setting(fw, p[2], Flag(p[4]) && Flag(p[6]), [&](MachineSettings& s, int) {
+    Setting(ctx, p[2], Flag(p[4]) && Flag(p[6]), [&](MachineSettings& s, int) {
         s.limitsOn = p[4] == 1;
         s.limitActiveHigh = p[6] == 1;
     });
 }
 
-void LimitStopMode(Firmware& fw, const Bytes& p)
+void LimitStopMode(Context& ctx, const Bytes& p)
 {
-    Setting(fw, p[2], Flag(p[4]), [&](MachineSettings& s, int) { s.limitSlow = p[4] == 1; });
+    Setting(ctx, p[2], Flag(p[4]), [&](MachineSettings& s, int) { s.limitSlow = p[4] == 1; });
 }
 
-void SetNearHome(Firmware& fw, const Bytes& p)
+void SetNearHome(Context& ctx, const Bytes& p)
 {
-    Setting(fw, p[2], Flag(p[4]), [&](MachineSettings& s, int) { s.nearHome = p[4] == 1; });
+    Setting(ctx, p[2], Flag(p[4]), [&](MachineSettings& s, int) { s.nearHome = p[4] == 1; });
 }
 
-void SetHomeEdge(Firmware& fw, const Bytes& p)
+void SetHomeEdge(Context& ctx, const Bytes& p)
 {
-    Setting(fw, p[2], Flag(p[4]), [&](MachineSettings& s, int) { s.homeEdge = p[4]; });
+    Setting(ctx, p[2], Flag(p[4]), [&](MachineSettings& s, int) { s.homeEdge = p[4]; });
 }
 
-void SetFilter(Firmware& fw, const Bytes& p)
+void SetFilter(Context& ctx, const Bytes& p)
 {
-    Setting(fw, p[2], Flag(p[4]) && p[6] <= 7, [&](MachineSettings& s, int) {
+    Setting(ctx, p[2], Flag(p[4]) && p[6] <= 7, [&](MachineSettings& s, int) {
         s.filterOn = p[4];
         s.filterTime = p[6];
     });
 }
 
-void RingEnable(Firmware& fw, const Bytes& p)
+void RingEnable(Context& ctx, const Bytes& p)
 {
     const std::uint32_t ring = U32(p, 4);
-    Setting(fw, p[2], ring != 0 && ring <= 0x7FFFFFFFu, [&](MachineSettings& s, int) { s.ring = ring; });
+    Setting(ctx, p[2], ring != 0 && ring <= 0x7FFFFFFFu, [&](MachineSettings& s, int) { s.ring = ring; });
 }
 
-void RingDisable(Firmware& fw, const Bytes& p)
+void RingDisable(Context& ctx, const Bytes& p)
 {
-    Setting(fw, p[2], true, [](MachineSettings& s, int) { s.ring = 0; });
+    Setting(ctx, p[2], true, [](MachineSettings& s, int) { s.ring = 0; });
 }
 
-void AvoidTriangle(Firmware& fw, const Bytes& p)
+void AvoidTriangle(Context& ctx, const Bytes& p)
 {
-    Setting(fw, p[2], true, [&](MachineSettings& s, int) { s.avtri = p[0] == 28; });
+    Setting(ctx, p[2], true, [&](MachineSettings& s, int) { s.avtri = p[0] == 28; });
 }
 
-void ShapeDrive(const Firmware& fw, int index, Drive& drive)
+void ShapeDrive(const Context& ctx, int index, Drive& drive)
 {
-    if (!fw.machine[index].settings.avtri || drive.kind != Drive::Kind::Fixed) {
+    if (!ctx.Machine(index).settings.avtri || drive.kind != Drive::Kind::Fixed) {
         return;
     }
     // The ramps may take half the distance at most; the other half runs at
@@ -106,20 +107,20 @@ void ShapeDrive(const Firmware& fw, int index, Drive& drive)
     }
 }
 
-void ExternalDrive(Firmware& fw, const Bytes& p)
+void ExternalDrive(Context& ctx, const Bytes& p)
 {
     const std::uint32_t value = p[0] == 33 ? 0 : U32(p, 4);
     // Handwheel and fixed-pulse modes need a distance; continuous mode takes
     // 0 as "the axis's own speed".
     const bool valid = p[0] == 32 || p[0] == 33 || value != 0;
-    Setting(fw, p[2], valid && value <= 0x7FFFFFFFu, [&](MachineSettings& s, int i) {
+    Setting(ctx, p[2], valid && value <= 0x7FFFFFFFu, [&](MachineSettings& s, int i) {
         switch (p[0]) {
         case 30: s.external = External::Handwheel; break;
         case 31: s.external = External::FixedPulse; break;
         case 32: s.external = External::ContinuousPulse; break;
         default:
-            if (s.external == External::ContinuousPulse && fw.axes[i].drive.kind == Drive::Kind::Continuous) {
-                StopAxes(fw, static_cast<std::uint8_t>(1u << i), true);
+            if (s.external == External::ContinuousPulse && ctx.Axis(i).drive.kind == Drive::Kind::Continuous) {
+                StopAxes(ctx, static_cast<std::uint8_t>(1u << i), true);
             }
             s.external = External::Off;
             break;
@@ -128,21 +129,21 @@ void ExternalDrive(Firmware& fw, const Bytes& p)
     });
 }
 
-void PressJog(Firmware& fw, int index, int dir)
+void PressJog(Context& ctx, int index, int dir)
 {
-    const MachineSettings& s = fw.machine[index].settings;
+    const MachineSettings& s = ctx.Machine(index).settings;
     const std::uint8_t mask = static_cast<std::uint8_t>(1u << index);
     if (s.external == External::FixedPulse && dir != 0) {
-        StartMove(fw, mask, Drive::Kind::Fixed, static_cast<std::int32_t>(s.externalValue) * (dir > 0 ? 1 : -1));
+        StartMove(ctx, mask, Drive::Kind::Fixed, static_cast<std::int32_t>(s.externalValue) * (dir > 0 ? 1 : -1));
     } else if (s.external == External::ContinuousPulse) {
         if (dir == 0) {
-            if (fw.axes[index].drive.kind == Drive::Kind::Continuous) {
-                StopAxes(fw, mask, true);
+            if (ctx.Axis(index).drive.kind == Drive::Kind::Continuous) {
+                StopAxes(ctx, mask, true);
             }
             return;
         }
-        StartMove(fw, mask, Drive::Kind::Continuous, dir > 0 ? 1 : -1);
-        Drive& d = fw.axes[index].drive;
+        StartMove(ctx, mask, Drive::Kind::Continuous, dir > 0 ? 1 : -1);
+        Drive& d = ctx.Axis(index).drive;
         if (d.kind == Drive::Kind::Continuous && s.externalValue != 0) {
             d.profile.v = static_cast<double>(s.externalValue);
             d.profile.sv = std::fmin(d.profile.sv, d.profile.v);
@@ -151,25 +152,25 @@ void PressJog(Firmware& fw, int index, int dir)
     }
 }
 
-void TurnHandwheel(Firmware& fw, int index, std::int32_t counts)
+void TurnHandwheel(Context& ctx, int index, std::int32_t counts)
 {
-    const MachineSettings& s = fw.machine[index].settings;
+    const MachineSettings& s = ctx.Machine(index).settings;
     if (s.external != External::Handwheel || counts == 0) {
         return;
     }
     const double pulses = static_cast<double>(counts) * s.externalValue;
     if (std::fabs(pulses) > 0x7FFFFFFF) {
-        fw.axes[index].error |= error::kBadCommand;
+        ctx.Axis(index).error |= error::kBadCommand;
         return;
     }
     // Turning on in the direction of a handwheel move under way lengthens it.
-    Drive& d = fw.axes[index].drive;
+    Drive& d = ctx.Axis(index).drive;
     const int dir = counts > 0 ? 1 : -1;
     if (d.kind == Drive::Kind::Fixed && d.dir == dir && !d.slowStop) {
         d.target += std::fabs(pulses);
         return;
     }
-    StartMove(fw, static_cast<std::uint8_t>(1u << index), Drive::Kind::Fixed, static_cast<std::int32_t>(pulses));
+    StartMove(ctx, static_cast<std::uint8_t>(1u << index), Drive::Kind::Fixed, static_cast<std::int32_t>(pulses));
 }
 
 } // namespace detail

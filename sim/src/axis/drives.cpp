@@ -6,11 +6,13 @@
 // of a move is placed on its integer end point.
 #include "axis/drives.h"
 
-#include "firmware/firmware.h"
+#include "axis/axis.h"
+#include "context/context.h"
 #include "axis/homing.h"
 #include "axis/machine.h"
 #include "axis/speed_shape.h"
 #include "axis/axis_config.h"
+#include "interrupts/interrupt_line.h"
 
 #include <algorithm>
 #include <cmath>
@@ -49,7 +51,7 @@ double NextSpeed(double v, const Profile& p, double remaining, double dt)
     return std::min(p.v, std::max(v, p.sv) + p.a * dt);
 }
 
-void StartMove(Firmware& fw, std::uint8_t mask, Drive::Kind kind, std::int32_t value)
+void StartMove(Context& fw, std::uint8_t mask, Drive::Kind kind, std::int32_t value)
 {
     if (!ValidSelector(mask)) {
         fw.Fault(error::kBadCommand);
@@ -59,7 +61,7 @@ void StartMove(Firmware& fw, std::uint8_t mask, Drive::Kind kind, std::int32_t v
         if (!(mask & (1u << i))) {
             continue;
         }
-        AxisState& a = fw.axes[i];
+        AxisState& a = fw.Axis(i);
         if (fw.AxisDriving(i)) {
             a.error |= error::kAxisBusy;
             continue;
@@ -82,14 +84,14 @@ void StartMove(Firmware& fw, std::uint8_t mask, Drive::Kind kind, std::int32_t v
     }
 }
 
-void StopAxes(Firmware& fw, std::uint8_t mask, bool slowly)
+void StopAxes(Context& fw, std::uint8_t mask, bool slowly)
 {
     bool pathHit = false;
     for (int i = 0; i < kAxisCount; ++i) {
         if (!(mask & (1u << i))) {
             continue;
         }
-        AxisState& a = fw.axes[i];
+        AxisState& a = fw.Axis(i);
         a.pending = Drive{};
         StopHoming(fw, i, slowly ? HomingStop::Slowly : HomingStop::Suddenly);
         if (a.drive.kind != Drive::Kind::None) {
@@ -109,18 +111,18 @@ void StopAxes(Firmware& fw, std::uint8_t mask, bool slowly)
     }
 }
 
-void DriveEnded(Firmware& fw) { fw.interrupts.Raise(factor::kDriveEnd); }
+void DriveEnded(Context& fw) { fw.Raise(factor::kDriveEnd, true); }
 
-void MoveAxisTo(Firmware& fw, int index, double pos, std::int64_t lp)
+void MoveAxisTo(Context& fw, int index, double pos, std::int64_t lp)
 {
-    AxisState& a = fw.axes[index];
+    AxisState& a = fw.Axis(index);
     a.lp = lp;
     a.pos = pos;
 }
 
-void StepDrive(Firmware& fw, int index, double dt)
+void StepDrive(Context& fw, int index, double dt)
 {
-    AxisState& a = fw.axes[index];
+    AxisState& a = fw.Axis(index);
     Drive& d = a.drive;
     const bool fixed = d.kind == Drive::Kind::Fixed;
     const double remaining = fixed ? d.target - d.done : 1e300;
@@ -161,7 +163,7 @@ void StepDrive(Firmware& fw, int index, double dt)
     }
 }
 
-void SetProfileValue(Firmware& fw, const Bytes& p)
+void SetProfileValue(Context& fw, const Bytes& p)
 {
     const std::uint32_t value = U32(p, 4);
     ForAxes(fw, p[2], [&](AxisState& a) {
@@ -178,15 +180,15 @@ void SetProfileValue(Firmware& fw, const Bytes& p)
     });
 }
 
-void FixedMove(Firmware& fw, const Bytes& p) { StartMove(fw, p[2], Drive::Kind::Fixed, I32(p, 4)); }
-void ContinueMove(Firmware& fw, const Bytes& p) { StartMove(fw, p[2], Drive::Kind::Continuous, I32(p, 4)); }
+void FixedMove(Context& fw, const Bytes& p) { StartMove(fw, p[2], Drive::Kind::Fixed, I32(p, 4)); }
+void ContinueMove(Context& fw, const Bytes& p) { StartMove(fw, p[2], Drive::Kind::Continuous, I32(p, 4)); }
 
-void DrvHold(Firmware& fw, const Bytes& p)
+void DrvHold(Context& fw, const Bytes& p)
 {
     ForAxes(fw, p[2], [](AxisState& a) { a.held = true; });
 }
 
-void DrvStart(Firmware& fw, const Bytes& p)
+void DrvStart(Context& fw, const Bytes& p)
 {
     ForAxes(fw, p[2], [](AxisState& a) {
         a.held = false;

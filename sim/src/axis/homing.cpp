@@ -13,7 +13,8 @@
 // searched for) or a search longer than HOME_LIMIT ends the homing as failed.
 #include "axis/homing.h"
 
-#include "firmware/firmware.h"
+#include "axis/axis.h"
+#include "context/context.h"
 #include "interrupts/interrupt_line.h"
 #include "axis/machine.h"
 #include "axis/drives.h"
@@ -43,61 +44,61 @@ void Begin(HomingAxis& h, Phase phase, int dir, bool met = false)
     h.met = met;
 }
 
-void Fail(Firmware& fw, int index, std::uint16_t bits)
+void Fail(Context& ctx, int index, std::uint16_t bits)
 {
-    HomingAxis& h = fw.homing[index];
-    fw.axes[index].error |= static_cast<std::uint16_t>(error::kHomingFailed | bits);
+    HomingAxis& h = ctx.Homing(index);
+    ctx.Axis(index).error |= static_cast<std::uint16_t>(error::kHomingFailed | bits);
     h.phase = Phase::Idle;
     h.speed = 0;
-    fw.interrupts.Raise(factor::kHomed);
+    ctx.Raise(factor::kHomed, true);
 }
 
-void Done(Firmware& fw, int index)
+void Done(Context& ctx, int index)
 {
-    HomingAxis& h = fw.homing[index];
-    AxisState& a = fw.axes[index];
+    HomingAxis& h = ctx.Homing(index);
+    AxisState& a = ctx.Axis(index);
     const std::int64_t delta = static_cast<std::int64_t>(h.offset) - a.lp;
     a.lp += delta;
     a.pos += static_cast<double>(delta);
     a.lastPos += static_cast<double>(delta);
-    ShiftScale(fw, index, delta);
+    ShiftScale(ctx, index, delta);
     if (h.keepEp == 0) {
         a.ep = h.offset;
     }
     h.phase = Phase::Idle;
     h.speed = 0;
-    fw.interrupts.Raise(factor::kHomed);
+    ctx.Raise(factor::kHomed, true);
 }
 
 // The phase after the home edge was reached.
-void HomeReached(Firmware& fw, int index)
+void HomeReached(Context& ctx, int index)
 {
-    HomingAxis& h = fw.homing[index];
+    HomingAxis& h = ctx.Homing(index);
     Begin(h, h.mode == 1 ? Phase::Index : Phase::Settle, SearchDir(h));
 }
 
 // What the axis meets at whole position p; true when the phase ends there.
-bool Meet(Firmware& fw, int index, std::int64_t p, double creep)
+bool Meet(Context& ctx, int index, std::int64_t p, double creep)
 {
-    HomingAxis& h = fw.homing[index];
+    HomingAxis& h = ctx.Homing(index);
     const int s = SearchDir(h);
     // A limit switch in the way, unless it is the one searched for.
     const bool wanted = h.mode == 2 && h.dir == s;
-    if (!wanted && fw.machine[index].settings.limitsOn && InputActive(fw, index, LimitBit(h.dir), p)) {
-        Fail(fw, index, h.dir > 0 ? error::kHardLimitPlus : error::kHardLimitMinus);
-        RaiseLimit(fw, index);
+    if (!wanted && ctx.Machine(index).settings.limitsOn && InputActive(ctx, index, LimitBit(h.dir), p)) {
+        Fail(ctx, index, h.dir > 0 ? error::kHardLimitPlus : error::kHardLimitMinus);
+        RaiseLimit(ctx, index);
         return true;
     }
-    const bool home = InputActive(fw, index, input::kHome, p);
+    const bool home = InputActive(ctx, index, input::kHome, p);
     switch (h.phase) {
     case Phase::Search:
         if (h.mode == 3) {
-            if (InputActive(fw, index, input::kIndex, p)) {
+            if (InputActive(ctx, index, input::kIndex, p)) {
                 Begin(h, Phase::Settle, s);
                 return true;
             }
         } else if (h.mode == 2) {
-            if (InputActive(fw, index, LimitBit(s), p)) {
+            if (InputActive(ctx, index, LimitBit(s), p)) {
                 h.afterBrake = Phase::BackOff;
                 Begin(h, Phase::Brake, s);
                 return true;
@@ -106,8 +107,8 @@ bool Meet(Firmware& fw, int index, std::int64_t p, double creep)
             if (h.speed > creep + 1e-9) {
                 h.afterBrake = Phase::BackOff;
                 Begin(h, Phase::Brake, s);
-            } else if (fw.machine[index].settings.homeEdge == 0) {
-                HomeReached(fw, index);
+            } else if (ctx.Machine(index).settings.homeEdge == 0) {
+                HomeReached(ctx, index);
             } else {
                 Begin(h, Phase::Approach, s, true); // on through it to its far edge
             }
@@ -115,7 +116,7 @@ bool Meet(Firmware& fw, int index, std::int64_t p, double creep)
         }
         return false;
     case Phase::BackOff: {
-        const bool on = h.mode == 2 ? InputActive(fw, index, LimitBit(s), p) : home;
+        const bool on = h.mode == 2 ? InputActive(ctx, index, LimitBit(s), p) : home;
         if (on) {
             h.met = true;
             return false;
@@ -131,19 +132,19 @@ bool Meet(Firmware& fw, int index, std::int64_t p, double creep)
         return true;
     }
     case Phase::Approach:
-        if (home && fw.machine[index].settings.homeEdge == 0) {
-            HomeReached(fw, index);
+        if (home && ctx.Machine(index).settings.homeEdge == 0) {
+            HomeReached(ctx, index);
             return true;
         }
         if (home) {
             h.met = true;
         } else if (h.met) {
-            HomeReached(fw, index);
+            HomeReached(ctx, index);
             return true;
         }
         return false;
     case Phase::Index:
-        if (InputActive(fw, index, input::kIndex, p)) {
+        if (InputActive(ctx, index, input::kIndex, p)) {
             Begin(h, Phase::Settle, s);
             return true;
         }
@@ -152,17 +153,17 @@ bool Meet(Firmware& fw, int index, std::int64_t p, double creep)
     }
 }
 
-void StepAxis(Firmware& fw, int index, double dt)
+void StepAxis(Context& ctx, int index, double dt)
 {
-    HomingAxis& h = fw.homing[index];
-    AxisState& a = fw.axes[index];
-    if (!StepAllowed(fw, index)) {
-        Fail(fw, index, 0);
+    HomingAxis& h = ctx.Homing(index);
+    AxisState& a = ctx.Axis(index);
+    if (!StepAllowed(ctx, index)) {
+        Fail(ctx, index, 0);
         return;
     }
     if (h.phase == Phase::Settle) {
-        if (fw.machine[index].motor == static_cast<double>(a.lp)) {
-            Done(fw, index);
+        if (ctx.Machine(index).motor == static_cast<double>(a.lp)) {
+            Done(ctx, index);
         }
         return;
     }
@@ -172,8 +173,8 @@ void StepAxis(Firmware& fw, int index, double dt)
     double v;
     if (h.phase == Phase::Search) {
         const bool slow = h.mode == 3 ||
-                          (h.mode <= 1 && fw.machine[index].settings.nearHome &&
-                           InputActive(fw, index, input::kNearHome, a.lp));
+                          (h.mode <= 1 && ctx.Machine(index).settings.nearHome &&
+                           InputActive(ctx, index, input::kNearHome, a.lp));
         const double target = slow ? creep : hv;
         v = h.speed < target ? std::min(target, std::max(h.speed, std::min(pr.sv, target)) + pr.a * dt)
                              : std::max(target, h.speed - pr.d * dt);
@@ -189,53 +190,53 @@ void StepAxis(Firmware& fw, int index, double dt)
     const double pos = a.pos + h.dir * ds;
     const std::int64_t lp = static_cast<std::int64_t>(h.dir > 0 ? std::floor(pos) : std::ceil(pos));
     for (std::int64_t p = a.lp + h.dir; h.dir > 0 ? p <= lp : p >= lp; p += h.dir) {
-        if (Meet(fw, index, p, creep)) {
-            MoveAxisTo(fw, index, static_cast<double>(p), p);
+        if (Meet(ctx, index, p, creep)) {
+            MoveAxisTo(ctx, index, static_cast<double>(p), p);
             if (h.phase != Phase::Brake) {
                 h.speed = 0;
             }
             return;
         }
     }
-    MoveAxisTo(fw, index, pos, lp);
+    MoveAxisTo(ctx, index, pos, lp);
     if (h.phase == Phase::Brake && v <= creep) {
         h.speed = 0;
         if (h.afterBrake == Phase::Idle) {
             h.phase = Phase::Idle; // stopped slowly by a stop command
-            DriveEnded(fw);
+            DriveEnded(ctx);
             return;
         }
-        const bool onSwitch = h.mode == 2 ? InputActive(fw, index, LimitBit(SearchDir(h)), a.lp)
-                                          : InputActive(fw, index, input::kHome, a.lp);
+        const bool onSwitch = h.mode == 2 ? InputActive(ctx, index, LimitBit(SearchDir(h)), a.lp)
+                                          : InputActive(ctx, index, input::kHome, a.lp);
         Begin(h, h.afterBrake, -SearchDir(h), onSwitch);
         return;
     }
     if (h.range != 0 && h.travelled > 1000.0 * h.range && h.phase != Phase::Brake) {
-        Fail(fw, index, 0);
+        Fail(ctx, index, 0);
     }
 }
 
 } // namespace
 
-bool HomingActive(const Firmware& fw, int index) { return fw.homing[index].phase != Phase::Idle; }
+bool HomingActive(const Context& ctx, int index) { return ctx.Homing(index).phase != Phase::Idle; }
 
-void StepHoming(Firmware& fw, double dt)
+void StepHoming(Context& ctx, double dt)
 {
     for (int i = 0; i < kAxisCount; ++i) {
-        if (HomingActive(fw, i)) {
-            StepAxis(fw, i, dt);
+        if (HomingActive(ctx, i)) {
+            StepAxis(ctx, i, dt);
         }
     }
 }
 
-void StopHoming(Firmware& fw, int index, HomingStop how)
+void StopHoming(Context& ctx, int index, HomingStop how)
 {
-    HomingAxis& h = fw.homing[index];
+    HomingAxis& h = ctx.Homing(index);
     if (h.phase == Phase::Idle) {
         return;
     }
     switch (how) {
-    case HomingStop::Failed: Fail(fw, index, 0); break;
+    case HomingStop::Failed: Fail(ctx, index, 0); break;
     case HomingStop::Slowly:
         if (h.speed > 0 && h.phase != Phase::Settle) {
             h.afterBrake = Phase::Idle;
@@ -244,49 +245,49 @@ void StopHoming(Firmware& fw, int index, HomingStop how)
         }
         h.phase = Phase::Idle;
         h.speed = 0;
-        DriveEnded(fw);
+        DriveEnded(ctx);
         break;
     case HomingStop::Suddenly:
         h.phase = Phase::Idle;
         h.speed = 0;
-        DriveEnded(fw);
+        DriveEnded(ctx);
         break;
     }
 }
 
-void ResetHoming(Firmware& fw)
+void ResetHoming(Context& ctx)
 {
-    for (HomingAxis& h : fw.homing) {
-        h = HomingAxis{};
+    for (int i = 0; i < kAxisCount; ++i) {
+        ctx.Homing(i) = HomingAxis{};
     }
 }
 
-void SetHomingSpeed(Firmware& fw, const Bytes& p)
+void SetHomingSpeed(Context& ctx, const Bytes& p)
 {
     const std::uint32_t hv = U32(p, 4);
-    ForAxes(fw, p[2], [&](AxisState& a) {
+    ForAxes(ctx, p[2], [&](AxisState& a, int i) {
         if (hv == 0) {
             a.error |= error::kBadCommand;
             return;
         }
-        fw.homing[&a - fw.axes.data()].hv = hv;
+        ctx.Homing(i).hv = hv;
     });
 }
 
-void HomeLimit(Firmware& fw, const Bytes& p)
+void HomeLimit(Context& ctx, const Bytes& p)
 {
-    ForAxes(fw, p[2], [&](AxisState& a) { fw.homing[&a - fw.axes.data()].range = p[4]; });
+    ForAxes(ctx, p[2], [&](AxisState&, int i) { ctx.Homing(i).range = p[4]; });
 }
 
-void SetHomeMode(Firmware& fw, const Bytes& p)
+void SetHomeMode(Context& ctx, const Bytes& p)
 {
     const bool valid = p[4] <= 3 && p[6] <= 1 && p[8] <= 100 && p[10] <= 1;
-    ForAxes(fw, p[2], [&](AxisState& a) {
+    ForAxes(ctx, p[2], [&](AxisState& a, int i) {
         if (!valid) {
             a.error |= error::kBadCommand;
             return;
         }
-        HomingAxis& h = fw.homing[&a - fw.axes.data()];
+        HomingAxis& h = ctx.Homing(i);
         h.mode = p[4];
         h.direction = p[6];
         h.creepPercent = p[8];
@@ -295,26 +296,25 @@ void SetHomeMode(Firmware& fw, const Bytes& p)
     });
 }
 
-void HomeStart(Firmware& fw, const Bytes& p)
+void HomeStart(Context& ctx, const Bytes& p)
 {
-    ForAxes(fw, p[2], [&](AxisState& a) {
-        const int i = static_cast<int>(&a - fw.axes.data());
-        HomingAxis& h = fw.homing[i];
-        if (fw.AxisDriving(i)) {
+    ForAxes(ctx, p[2], [&](AxisState& a, int i) {
+        HomingAxis& h = ctx.Homing(i);
+        if (ctx.AxisDriving(i)) {
             a.error |= error::kAxisBusy;
             return;
         }
-        if (!StepAllowed(fw, i)) {
+        if (!StepAllowed(ctx, i)) {
             return;
         }
         const int s = SearchDir(h);
         h.travelled = 0;
         h.speed = 0;
         h.afterBrake = Phase::Idle;
-        fw.machine[i].limitRaised = false;
-        if (h.mode == 2 && InputActive(fw, i, LimitBit(s), a.lp)) {
+        ctx.Machine(i).limitRaised = false;
+        if (h.mode == 2 && InputActive(ctx, i, LimitBit(s), a.lp)) {
             Begin(h, Phase::BackOff, -s, true);
-        } else if (h.mode <= 1 && InputActive(fw, i, input::kHome, a.lp)) {
+        } else if (h.mode <= 1 && InputActive(ctx, i, input::kHome, a.lp)) {
             Begin(h, Phase::BackOff, -s, true); // off the switch first, then onto its edge
         } else {
             Begin(h, Phase::Search, s);

@@ -12,7 +12,7 @@
 namespace velkor_sim {
 namespace detail {
 
-class Firmware;
+class Context;
 
 struct HomingAxis {
     // Settings
@@ -34,20 +34,20 @@ struct HomingAxis {
     double travelled = 0;  // pulses moved since HOME_START
 };
 
-bool HomingActive(const Firmware& fw, int index);
+bool HomingActive(const Context& ctx, int index);
 // One motion step of every homing sequence running.
-void StepHoming(Firmware& fw, double dt);
+void StepHoming(Context& ctx, double dt);
 // A stop command ends the homing of axis `index` unfinished (slowly: after
 // braking); a stop for the drive (servo off, alarm) ends it as failed.
 enum class HomingStop : std::uint8_t { Slowly, Suddenly, Failed };
-void StopHoming(Firmware& fw, int index, HomingStop how);
-void ResetHoming(Firmware& fw);
+void StopHoming(Context& ctx, int index, HomingStop how);
+void ResetHoming(Context& ctx);
 
 // Packet handlers
-void SetHomingSpeed(Firmware& fw, const Bytes& p); // 60
-void HomeLimit(Firmware& fw, const Bytes& p);      // 61
-void SetHomeMode(Firmware& fw, const Bytes& p);    // 62
-void HomeStart(Firmware& fw, const Bytes& p);      // 63
+void SetHomingSpeed(Context& ctx, const Bytes& p); // 60
+void HomeLimit(Context& ctx, const Bytes& p);      // 61
+void SetHomeMode(Context& ctx, const Bytes& p);    // 62
+void HomeStart(Context& ctx, const Bytes& p);      // 63
 
 } // namespace detail
 } // namespace velkor_sim

@@ -23,7 +23,7 @@
 namespace velkor_sim {
 namespace detail {
 
-class Firmware;
+class Context;
 
 // The module's settings for one axis's machine, as the host made them.
 struct MachineSettings {
@@ -64,70 +64,70 @@ struct MachineAxisState {
 
 // Levels at the input terminals of axis `index` were it at whole position lp
 // (on the LP scale; the switches sit at machine positions, lp - origin).
-std::uint16_t InputLevels(const Firmware& fw, int index, std::int64_t lp);
+std::uint16_t InputLevels(const Context& ctx, int index, std::int64_t lp);
 // The input word as GET_DI_ALL reads it: the levels where the axis is.
-std::uint16_t InputWord(const Firmware& fw, int index);
+std::uint16_t InputWord(const Context& ctx, int index);
 // Whether the module sees input `bit` (one of input::k*) active at lp.
-bool InputActive(const Firmware& fw, int index, std::uint16_t bit, std::int64_t lp);
-bool AlarmActive(const Firmware& fw, int index);
-bool InPosition(const Firmware& fw, int index);
+bool InputActive(const Context& ctx, int index, std::uint16_t bit, std::int64_t lp);
+bool AlarmActive(const Context& ctx, int index);
+bool InPosition(const Context& ctx, int index);
 
 // Whether axis `index` may start a move in direction dir; if not, the
 // reason's error bit is set (and the limit factor raised for a limit).
-bool DriveReady(Firmware& fw, int index, int dir);
+bool DriveReady(Context& ctx, int index, int dir);
 // Whether the drive lets axis `index` move this step: the servo is on and
 // no alarm is active. If not, sets the reason's error bit.
-bool StepAllowed(Firmware& fw, int index);
+bool StepAllowed(Context& ctx, int index);
 // Applies the hardware limits to a new whole position lp reached in
 // direction dir, as CheckLimit does for the soft limits.
-bool HardLimit(Firmware& fw, int index, int dir, std::int64_t& lp, bool& slow);
+bool HardLimit(Context& ctx, int index, int dir, std::int64_t& lp, bool& slow);
 // Raises the limit factor once per motion.
-void RaiseLimit(Firmware& fw, int index);
+void RaiseLimit(Context& ctx, int index);
 
 // Motion steps: homing, motors, encoders, alarms.
-void StepMachine(Firmware& fw, double dt);
+void StepMachine(Context& ctx, double dt);
 // Something of the machine keeps axis `index` from reading as stopped:
 // homing, or the wait for the drive to be in position.
-bool MachineBusy(const Firmware& fw, int index);
+bool MachineBusy(const Context& ctx, int index);
 // The machine has something to do without a new packet.
-bool MachineMoving(const Firmware& fw);
+bool MachineMoving(const Context& ctx);
 // A preset moved the LP scale of axis `index` by delta: the switches and the
 // motor keep their places on the machine, and EP is not changed.
-void ShiftScale(Firmware& fw, int index, std::int64_t delta);
+void ShiftScale(Context& ctx, int index, std::int64_t delta);
 // Recounts the encoder's whole count after its scale changed, keeping EP.
-void RebaseEncoder(Firmware& fw, int index);
+void RebaseEncoder(Context& ctx, int index);
 // A counter reading as the host sees it (VRING wraps it).
-std::int64_t CounterReading(const Firmware& fw, int index, std::int64_t value);
+std::int64_t CounterReading(const Context& ctx, int index, std::int64_t value);
 // AVTRI: lowers the top speed of a short fixed move so that it keeps a part
 // at constant speed.
-void ShapeDrive(const Firmware& fw, int index, Drive& drive);
+void ShapeDrive(const Context& ctx, int index, Drive& drive);
 // Looks at the alarm of axis `index` now (after a change of its level or
 // its settings): a new alarm stops the axis.
-void WatchAlarm(Firmware& fw, int index);
+void WatchAlarm(Context& ctx, int index);
 // RESET_CARD: the module's settings back to their defaults; the machine's
 // layout and the motors stay.
-void ResetMachine(Firmware& fw);
+void ResetMachine(Context& ctx);
 
 // The simulator's external inputs of the EXD functions.
-void PressJog(Firmware& fw, int index, int dir);
-void TurnHandwheel(Firmware& fw, int index, std::int32_t counts);
+void PressJog(Context& ctx, int index, int dir);
+void TurnHandwheel(Context& ctx, int index, std::int32_t counts);
 
 // Packet handlers
-void SetPulseMode(Firmware& fw, const Bytes& p);    // 12
-void SetHardLimits(Firmware& fw, const Bytes& p);   // 14
-void LimitStopMode(Firmware& fw, const Bytes& p);   // 15
-void SetNearHome(Firmware& fw, const Bytes& p);     // 16
-void SetHomeEdge(Firmware& fw, const Bytes& p);     // 17
-void SetEncoder(Firmware& fw, const Bytes& p);      // 20
-void ServoOn(Firmware& fw, const Bytes& p);         // 21
-void ServoOff(Firmware& fw, const Bytes& p);        // 22
-void SetAlarm(Firmware& fw, const Bytes& p);        // 23
-void SetInPosition(Firmware& fw, const Bytes& p);   // 24
-void SetFilter(Firmware& fw, const Bytes& p);       // 25
-void RingEnable(Firmware& fw, const Bytes& p);      // 26
-void RingDisable(Firmware& fw, const Bytes& p);     // 27
-void AvoidTriangle(Firmware& fw, const Bytes& p);   // 28, 29
-void ExternalDrive(Firmware& fw, const Bytes& p);   // 30..33
+void SetPulseMode(Context& ctx, const Bytes& p);    // 12
+void SetHardLimits(Context& ctx, const Bytes& p);   // 14
+void LimitStopMode(Context& ctx, const Bytes& p);   // 15
+void SetNearHome(Context& ctx, const Bytes& p);     // 16
+void SetHomeEdge(Context& ctx, const Bytes& p);     // 17
+void SetEncoder(Context& ctx, const Bytes& p);      // 20
+void ServoOn(Context& ctx, const Bytes& p);         // 21
+void ServoOff(Context& ctx, const Bytes& p);        // 22
+void SetAlarm(Context& ctx, const Bytes& p);        // 23
+void SetInPosition(Context& ctx, const Bytes& p);   // 24
+void SetFilter(Context& ctx, const Bytes& p);       // 25
+void RingEnable(Context& ctx, const Bytes& p);      // 26
+void RingDisable(Context& ctx, const Bytes& p);     // 27
+void AvoidTriangle(Context& ctx, const Bytes& p);   // 28, 29
+void ExternalDrive(Context& ctx, const Bytes& p);   // 30..33
 
 } // namespace detail
 } // namespace velkor_sim

@@ -5,7 +5,8 @@
 // motion; an alarm stops the axis.
 #include "axis/machine.h"
 
-#include "firmware/firmware.h"
+#include "axis/axis.h"
+#include "context/context.h"
 #include "axis/homing.h"
 #include "interrupts/interrupt_line.h"
 #include "axis/drives.h"
@@ -19,10 +20,10 @@ namespace {
 // Calls action(index) for every axis the selector names; an invalid
 // selector sets the bad-command bit instead.
 template <typename Action>
-void ForIndexes(Firmware& fw, std::uint8_t mask, Action&& action)
+void ForIndexes(Context& ctx, std::uint8_t mask, Action&& action)
 {
     if (!ValidSelector(mask)) {
-        fw.Fault(error::kBadCommand);
+        ctx.Fault(error::kBadCommand);
         return;
     }
     for (int i = 0; i < kAxisCount; ++i) {
@@ -42,62 +43,62 @@ int EncoderSign(const MachineAxisState& m)
     return motorReversed != m.settings.encoderReversed ? -1 : 1;
 }
 
-void CountEncoder(Firmware& fw, int index)
+void CountEncoder(Context& ctx, int index)
 {
-    MachineAxisState& m = fw.machine[index];
+    MachineAxisState& m = ctx.Machine(index);
     const std::int64_t whole = std::llround(m.motor * EncoderScale(m));
-    fw.axes[index].ep += EncoderSign(m) * (whole - m.encoderWhole);
+    ctx.Axis(index).ep += EncoderSign(m) * (whole - m.encoderWhole);
     m.encoderWhole = whole;
 }
 
-bool InMotion(const Firmware& fw, int index)
+bool InMotion(const Context& ctx, int index)
 {
-    const AxisState& a = fw.axes[index];
-    return a.drive.kind != Drive::Kind::None || fw.AxisInPath(index) || HomingActive(fw, index);
+    const AxisState& a = ctx.Axis(index);
+    return a.drive.kind != Drive::Kind::None || ctx.AxisInPath(index) || HomingActive(ctx, index);
 }
 
 // Stops whatever moves the axis, at once, for a reason of the drive.
-void DriveStop(Firmware& fw, int index)
+void DriveStop(Context& ctx, int index)
 {
-    StopHoming(fw, index, HomingStop::Failed);
-    StopAxes(fw, static_cast<std::uint8_t>(1u << index), false);
+    StopHoming(ctx, index, HomingStop::Failed);
+    StopAxes(ctx, static_cast<std::uint8_t>(1u << index), false);
 }
 
 } // namespace
 
-void RebaseEncoder(Firmware& fw, int index)
+void RebaseEncoder(Context& ctx, int index)
 {
-    MachineAxisState& m = fw.machine[index];
+    MachineAxisState& m = ctx.Machine(index);
     m.encoderWhole = std::llround(m.motor * EncoderScale(m));
 }
 
-void ShiftScale(Firmware& fw, int index, std::int64_t delta)
+void ShiftScale(Context& ctx, int index, std::int64_t delta)
 {
-    fw.machine[index].motor += static_cast<double>(delta);
-    fw.machine[index].commanded += static_cast<double>(delta);
-    fw.machine[index].origin += delta;
-    RebaseEncoder(fw, index);
+    ctx.Machine(index).motor += static_cast<double>(delta);
+    ctx.Machine(index).commanded += static_cast<double>(delta);
+    ctx.Machine(index).origin += delta;
+    RebaseEncoder(ctx, index);
 }
 
-void WatchAlarm(Firmware& fw, int index)
+void WatchAlarm(Context& ctx, int index)
 {
-    MachineAxisState& m = fw.machine[index];
-    const bool active = AlarmActive(fw, index);
+    MachineAxisState& m = ctx.Machine(index);
+    const bool active = AlarmActive(ctx, index);
     if (active && !m.alarmSeen) {
-        fw.axes[index].error |= error::kServoAlarm;
-        fw.interrupts.Raise(factor::kServoAlarm);
+        ctx.Axis(index).error |= error::kServoAlarm;
+        ctx.Raise(factor::kServoAlarm, true);
         m.alarmSeen = true;
-        DriveStop(fw, index);
+        DriveStop(ctx, index);
     }
     m.alarmSeen = active;
 }
 
-void StepMachine(Firmware& fw, double dt)
+void StepMachine(Context& ctx, double dt)
 {
-    StepHoming(fw, dt);
+    StepHoming(ctx, dt);
     for (int i = 0; i < kAxisCount; ++i) {
-        MachineAxisState& m = fw.machine[i];
-        const double target = static_cast<double>(fw.axes[i].lp);
+        MachineAxisState& m = ctx.Machine(i);
+        const double target = static_cast<double>(ctx.Axis(i).lp);
         if (m.settings.servoOn) {
             // A first-order position loop fed with a ramp from the last LP to
             // this one: its error runs towards speed x time constant.
@@ -112,48 +113,48 @@ void StepMachine(Firmware& fw, double dt)
             }
         }
         m.commanded = target;
-        CountEncoder(fw, i);
-        WatchAlarm(fw, i);
-        if (!InMotion(fw, i)) {
+        CountEncoder(ctx, i);
+        WatchAlarm(ctx, i);
+        if (!InMotion(ctx, i)) {
             m.limitRaised = false;
         }
     }
 }
 
-bool MachineBusy(const Firmware& fw, int index)
+bool MachineBusy(const Context& ctx, int index)
 {
-    const MachineSettings& s = fw.machine[index].settings;
-    return HomingActive(fw, index) ||
-           (s.inPositionWait && s.servoOn && !AlarmActive(fw, index) && !InPosition(fw, index));
+    const MachineSettings& s = ctx.Machine(index).settings;
+    return HomingActive(ctx, index) ||
+           (s.inPositionWait && s.servoOn && !AlarmActive(ctx, index) && !InPosition(ctx, index));
 }
 
-bool MachineMoving(const Firmware& fw)
+bool MachineMoving(const Context& ctx)
 {
     for (int i = 0; i < kAxisCount; ++i) {
-        const MachineAxisState& m = fw.machine[i];
-        if (HomingActive(fw, i) || (m.settings.servoOn && m.motor != static_cast<double>(fw.axes[i].lp))) {
+        const MachineAxisState& m = ctx.Machine(i);
+        if (HomingActive(ctx, i) || (m.settings.servoOn && m.motor != static_cast<double>(ctx.Axis(i).lp))) {
             return true;
         }
     }
     return false;
 }
 
-void ResetMachine(Firmware& fw)
+void ResetMachine(Context& ctx)
 {
     for (int i = 0; i < kAxisCount; ++i) {
-        MachineAxisState& m = fw.machine[i];
+        MachineAxisState& m = ctx.Machine(i);
         m.settings = MachineSettings{};
         m.limitRaised = false;
-        m.alarmSeen = AlarmActive(fw, i); // a standing alarm is no new event
-        RebaseEncoder(fw, i);
+        m.alarmSeen = AlarmActive(ctx, i); // a standing alarm is no new event
+        RebaseEncoder(ctx, i);
     }
-    ResetHoming(fw);
+    ResetHoming(ctx);
 }
 
-void ServoOn(Firmware& fw, const Bytes& p)
+void ServoOn(Context& ctx, const Bytes& p)
 {
-    ForIndexes(fw, p[2], [&](int i) {
-        MachineAxisState& m = fw.machine[i];
+    ForIndexes(ctx, p[2], [&](int i) {
+        MachineAxisState& m = ctx.Machine(i);
         if (!m.settings.servoOn) {
             // The drive holds the motor where it stands: LP keeps its count,
             // the following error is what lies between them.
@@ -162,58 +163,58 @@ void ServoOn(Firmware& fw, const Bytes& p)
     });
 }
 
-void ServoOff(Firmware& fw, const Bytes& p)
+void ServoOff(Context& ctx, const Bytes& p)
 {
-    ForIndexes(fw, p[2], [&](int i) {
-        if (InMotion(fw, i) || fw.axes[i].pending.kind != Drive::Kind::None) {
-            fw.axes[i].error |= error::kServoOff;
-            DriveStop(fw, i);
+    ForIndexes(ctx, p[2], [&](int i) {
+        if (InMotion(ctx, i) || ctx.Axis(i).pending.kind != Drive::Kind::None) {
+            ctx.Axis(i).error |= error::kServoOff;
+            DriveStop(ctx, i);
         }
-        fw.machine[i].settings.servoOn = false;
+        ctx.Machine(i).settings.servoOn = false;
     });
 }
 
-void SetAlarm(Firmware& fw, const Bytes& p)
+void SetAlarm(Context& ctx, const Bytes& p)
 {
-    ForIndexes(fw, p[2], [&](int i) {
+    ForIndexes(ctx, p[2], [&](int i) {
         if (!Flag(p[4]) || !Flag(p[6])) {
-            fw.axes[i].error |= error::kBadCommand;
+            ctx.Axis(i).error |= error::kBadCommand;
             return;
         }
-        fw.machine[i].settings.alarmOn = p[4] == 1;
-        fw.machine[i].settings.alarmActiveHigh = p[6] == 1;
-        WatchAlarm(fw, i);
+        ctx.Machine(i).settings.alarmOn = p[4] == 1;
+        ctx.Machine(i).settings.alarmActiveHigh = p[6] == 1;
+        WatchAlarm(ctx, i);
     });
 }
 
-void SetInPosition(Firmware& fw, const Bytes& p)
+void SetInPosition(Context& ctx, const Bytes& p)
 {
-    ForIndexes(fw, p[2], [&](int i) {
+    ForIndexes(ctx, p[2], [&](int i) {
         if (!Flag(p[4]) || !Flag(p[6])) {
-            fw.axes[i].error |= error::kBadCommand;
+            ctx.Axis(i).error |= error::kBadCommand;
             return;
         }
-        fw.machine[i].settings.inPositionWait = p[4] == 1;
-        fw.machine[i].settings.inPositionActiveHigh = p[6] == 1;
+        ctx.Machine(i).settings.inPositionWait = p[4] == 1;
+        ctx.Machine(i).settings.inPositionActiveHigh = p[6] == 1;
     });
 }
 
-void SetEncoder(Firmware& fw, const Bytes& p)
+void SetEncoder(Context& ctx, const Bytes& p)
 {
-    ForIndexes(fw, p[2], [&](int i) {
+    ForIndexes(ctx, p[2], [&](int i) {
         const std::uint8_t mode = p[4];
         const std::uint8_t multiplier = p[6] == 0 ? 1 : p[6]; // 0: the plain count
         const bool valid = Flag(mode) && Flag(p[8]) &&
                            (mode == 0 ? (multiplier == 1 || multiplier == 2 || multiplier == 4) : multiplier == 1);
         if (!valid) {
-            fw.axes[i].error |= error::kBadCommand;
+            ctx.Axis(i).error |= error::kBadCommand;
             return;
         }
-        MachineSettings& s = fw.machine[i].settings;
+        MachineSettings& s = ctx.Machine(i).settings;
         s.encoderMode = mode;
         s.multiplier = multiplier;
         s.encoderReversed = p[8] == 1;
-        RebaseEncoder(fw, i);
+        RebaseEncoder(ctx, i);
     });
 }
 

@@ -1,6 +1,7 @@
 #include "axis/speed_shape.h"
 
-#include "firmware/firmware.h"
+#include "axis/axis.h"
+#include "context/context.h"
 
 #include <algorithm>
 #include <cmath>
@@ -112,7 +113,7 @@ double ShapedSpeed(SpeedRun& run, double v, const Profile& p, double remaining, 
     return next;
 }
 
-void NormalSpeed(Firmware& fw, const Bytes& p)
+void NormalSpeed(Context& fw, const Bytes& p)
 {
     if (p[4] > 1) {
         fw.Fault(error::kBadCommand);
@@ -121,18 +122,18 @@ void NormalSpeed(Firmware& fw, const Bytes& p)
     ForAxes(fw, p[2], [&](AxisState& a) { a.profile.mode = p[4]; });
 }
 
-void SetPulse(Firmware& fw, const Bytes& p)
+void SetPulse(Context& fw, const Bytes& p)
 {
     ForAxes(fw, p[2], [&](AxisState& a) { a.pulse = U32(p, 4); });
 }
 
-void VectorSpeed(Firmware& fw, const Bytes& p)
+void VectorSpeed(Context& fw, ProfileValues& vector, const Bytes& p)
 {
     if (p[2] > 1) {
         fw.Fault(error::kBadCommand);
         return;
     }
-    fw.paths.vector.mode = p[2];
+    vector.mode = p[2];
 }
 
 } // namespace detail

@@ -11,7 +11,7 @@
 namespace velkor_sim {
 namespace detail {
 
-class Firmware;
+class Context;
 
 // Speed gained after t seconds of a ramp that changes the speed by dv with at
 // most amax of acceleration and the jerk j (0: the acceleration at once).
@@ -29,9 +29,9 @@ double BrakeDistance(double v, const Profile& p);
 double ShapedSpeed(SpeedRun& run, double v, const Profile& p, double remaining, double dt);
 
 // Packet handlers
-void NormalSpeed(Firmware& fw, const Bytes& p); // 70
-void SetPulse(Firmware& fw, const Bytes& p);    // 79
-void VectorSpeed(Firmware& fw, const Bytes& p); // 91
+void NormalSpeed(Context& fw, const Bytes& p); // 70
+void SetPulse(Context& fw, const Bytes& p);    // 79
+void VectorSpeed(Context& fw, ProfileValues& vector, const Bytes& p); // 91
 
 } // namespace detail
 } // namespace velkor_sim

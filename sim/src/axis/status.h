@@ -8,22 +8,22 @@
 namespace velkor_sim {
 namespace detail {
 
-class Firmware;
+class Context;
 
 // Packet handlers
-void SetLp(Firmware& fw, const Bytes& p); // 40
-void SetEp(Firmware& fw, const Bytes& p); // 42
+void SetLp(Context& ctx, const Bytes& p); // 40
+void SetEp(Context& ctx, const Bytes& p); // 42
 // Exchange handlers
-void GetLp(Firmware& fw, Window& w);        // 41
-void GetEp(Firmware& fw, Window& w);        // 43
-void GetCv(Firmware& fw, Window& w);        // 44
-void GetCa(Firmware& fw, Window& w);        // 45
-void GetDi(Firmware& fw, Window& w);        // 46
-void GetError(Firmware& fw, Window& w);     // 47
-void GetErrorCode(Firmware& fw, Window& w); // 48
-void GetDiAll(Firmware& fw, Window& w);     // 49
-void GetLatch(Firmware& fw, Window& w);     // 113
-void Range(Firmware& fw, Window& w);        // 255
+void GetLp(Context& ctx, Window& w);        // 41
+void GetEp(Context& ctx, Window& w);        // 43
+void GetCv(Context& ctx, Window& w);        // 44
+void GetCa(Context& ctx, Window& w);        // 45
+void GetDi(Context& ctx, Window& w);        // 46
+void GetError(Context& ctx, Window& w);     // 47
+void GetErrorCode(Context& ctx, Window& w); // 48
+void GetDiAll(Context& ctx, Window& w);     // 49
+void GetLatch(Context& ctx, Window& w);     // 113
+void Range(Context& ctx, Window& w);        // 255
 
 } // namespace detail
 } // namespace velkor_sim

@@ -9,16 +9,16 @@
 namespace velkor_sim {
 namespace detail {
 
-class Firmware;
+class Context;
 
 // Packet handlers
-void StopAxesPacket(Firmware& fw, const Bytes& p);  // 183, 184
-void ClearStopPacket(Firmware& fw, const Bytes& p); // 187
+void StopAxesPacket(Context& ctx, const Bytes& p);  // 183, 184
+void ClearStopPacket(Context& ctx, const Bytes& p); // 187
 // Exchange handlers
-void StopWait(Firmware& fw, Window& w);           // 182
-void StopSlowly(Firmware& fw, Window& w);         // 183
-void StopSuddenly(Firmware& fw, Window& w);       // 184
-void ClearStop(Firmware& fw, Window& w);          // 187
+void StopWait(Context& ctx, Window& w);           // 182
+void StopSlowly(Context& ctx, Window& w);         // 183
+void StopSuddenly(Context& ctx, Window& w);       // 184
+void ClearStop(Context& ctx, Window& w);          // 187
 
 } // namespace detail
 } // namespace velkor_sim

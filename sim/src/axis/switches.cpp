@@ -6,7 +6,8 @@
 // active high.
 #include "axis/machine.h"
 
-#include "firmware/firmware.h"
+#include "axis/axis.h"
+#include "context/context.h"
 #include "interrupts/interrupt_line.h"
 
 #include <cmath>
@@ -40,14 +41,14 @@ bool ActiveHigh(const MachineSettings& s, std::uint16_t bit)
 
 } // namespace
 
-bool InPosition(const Firmware& fw, int index)
+bool InPosition(const Context& ctx, int index)
 {
-    return InputActive(fw, index, input::kInPosition, fw.axes[index].lp);
+    return InputActive(ctx, index, input::kInPosition, ctx.Axis(index).lp);
 }
 
-std::uint16_t InputLevels(const Firmware& fw, int index, std::int64_t at)
+std::uint16_t InputLevels(const Context& ctx, int index, std::int64_t at)
 {
-    const MachineAxisState& m = fw.machine[index];
+    const MachineAxisState& m = ctx.Machine(index);
     const MachineAxis& l = m.layout;
     const std::int64_t lp = at - m.origin; // the machine position
     std::uint16_t actuated = 0;
@@ -74,81 +75,81 @@ std::uint16_t InputLevels(const Firmware& fw, int index, std::int64_t at)
         actuated |= input::kInPosition;
     }
     const std::uint16_t levels = static_cast<std::uint16_t>((actuated ^ l.normallyClosed) & kMachineInputs);
-    return static_cast<std::uint16_t>(levels | fw.axes[index].inputs);
+    return static_cast<std::uint16_t>(levels | ctx.Axis(index).inputs);
 }
 
-std::uint16_t InputWord(const Firmware& fw, int index) { return InputLevels(fw, index, fw.axes[index].lp); }
+std::uint16_t InputWord(const Context& ctx, int index) { return InputLevels(ctx, index, ctx.Axis(index).lp); }
 
-bool InputActive(const Firmware& fw, int index, std::uint16_t bit, std::int64_t lp)
+bool InputActive(const Context& ctx, int index, std::uint16_t bit, std::int64_t lp)
 {
-    const bool high = (InputLevels(fw, index, lp) & bit) != 0;
-    return high == ActiveHigh(fw.machine[index].settings, bit);
+    const bool high = (InputLevels(ctx, index, lp) & bit) != 0;
+    return high == ActiveHigh(ctx.Machine(index).settings, bit);
 }
 
-bool AlarmActive(const Firmware& fw, int index)
+bool AlarmActive(const Context& ctx, int index)
 {
-    return fw.machine[index].settings.alarmOn && InputActive(fw, index, input::kServoAlarm, fw.axes[index].lp);
+    return ctx.Machine(index).settings.alarmOn && InputActive(ctx, index, input::kServoAlarm, ctx.Axis(index).lp);
 }
 
-void RaiseLimit(Firmware& fw, int index)
+void RaiseLimit(Context& ctx, int index)
 {
-    MachineAxisState& m = fw.machine[index];
+    MachineAxisState& m = ctx.Machine(index);
     if (!m.limitRaised) {
         m.limitRaised = true;
-        fw.interrupts.Raise(factor::kLimit);
+        ctx.Raise(factor::kLimit, true);
     }
 }
 
-bool DriveReady(Firmware& fw, int index, int dir)
+bool DriveReady(Context& ctx, int index, int dir)
 {
-    AxisState& a = fw.axes[index];
-    const MachineAxisState& m = fw.machine[index];
+    AxisState& a = ctx.Axis(index);
+    const MachineAxisState& m = ctx.Machine(index);
     if (!m.settings.servoOn) {
         a.error |= error::kServoOff;
         return false;
     }
-    if (AlarmActive(fw, index)) {
+    if (AlarmActive(ctx, index)) {
         a.error |= error::kServoAlarm;
         return false;
     }
     const std::uint16_t limit = dir > 0 ? input::kPlusLimit : input::kMinusLimit;
-    if (m.settings.limitsOn && InputActive(fw, index, limit, a.lp)) {
+    if (m.settings.limitsOn && InputActive(ctx, index, limit, a.lp)) {
         a.error |= dir > 0 ? error::kHardLimitPlus : error::kHardLimitMinus;
-        fw.machine[index].limitRaised = false;
-        RaiseLimit(fw, index);
+        ctx.Machine(index).limitRaised = false;
+        RaiseLimit(ctx, index);
         return false;
     }
     return true;
 }
 
-bool StepAllowed(Firmware& fw, int index)
+bool StepAllowed(Context& ctx, int index)
 {
-    AxisState& a = fw.axes[index];
-    if (!fw.machine[index].settings.servoOn) {
+    AxisState& a = ctx.Axis(index);
+    if (!ctx.Machine(index).settings.servoOn) {
         a.error |= error::kServoOff;
         return false;
     }
-    if (AlarmActive(fw, index)) {
+    if (AlarmActive(ctx, index)) {
         a.error |= error::kServoAlarm;
         return false;
     }
     return true;
 }
 
-bool HardLimit(Firmware& fw, int index, int dir, std::int64_t& lp, bool& slow)
+bool HardLimit(Context& ctx, int index, int dir, std::int64_t& lp, bool& slow)
 {
-    AxisState& a = fw.axes[index];
-    const MachineAxisState& m = fw.machine[index];
+    AxisState& a = ctx.Axis(index);
+    const MachineAxisState& m = ctx.Machine(index);
     if (!m.settings.limitsOn || dir == 0) {
         return false;
     }
     const std::uint16_t bit = dir > 0 ? input::kPlusLimit : input::kMinusLimit;
-    const bool before = InputActive(fw, index, bit, a.lp);
-    if (!before && !InputActive(fw, index, bit, lp)) {
+    const bool before = InputActive(ctx, index, bit, a.lp);
+    if (!before && !InputActive(ctx, index, bit, lp)) {
         return false;
     }
     a.error |= dir > 0 ? error::kHardLimitPlus : error::kHardLimitMinus;
-    RaiseLimit(fw, index);
+    RaiseLimit(ctx, index);
     if (before) {
         // Already in the switch: a slow stop runs on, anything else stays put.
         slow = m.settings.limitSlow;
@@ -167,9 +168,9 @@ bool HardLimit(Firmware& fw, int index, int dir, std::int64_t& lp, bool& slow)
     return true;
 }
 
-std::int64_t CounterReading(const Firmware& fw, int index, std::int64_t value)
+std::int64_t CounterReading(const Context& ctx, int index, std::int64_t value)
 {
-    const std::int64_t ring = fw.machine[index].settings.ring;
+    const std::int64_t ring = ctx.Machine(index).settings.ring;
     if (ring == 0) {
         return value;
     }

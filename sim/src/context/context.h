@@ -1,5 +1,6 @@
 // What a family may ask of the rest of the module, and nothing else: its
-// axes, whether an axis is driven by anything, the inputs an axis reads,
+// axes (with the machine around each and its homing), whether an axis is
+// driven by anything, the inputs an axis reads,
 // whether it is in a path and stopping the paths, raising an interrupt factor, setting a fault of the whole module, and the
 // simulated time. The firmware is the one context of a running module; a
 // family's test gives a fake one (tests/sim/family_harness.h).
@@ -9,18 +10,29 @@
 #ifndef VELKOR_SIM_CONTEXT_CONTEXT_H
 #define VELKOR_SIM_CONTEXT_CONTEXT_H
 
+#include "protocol/fields.h"
+
 #include <cstdint>
+#include <type_traits>
 
 namespace velkor_sim {
 namespace detail {
 
 struct AxisState;
+struct MachineAxisState;
+struct HomingAxis;
 
 class Context {
 public:
     // Axis 0..3: its counters, drive, speed readings and error bits.
     virtual AxisState& Axis(int index) = 0;
     virtual const AxisState& Axis(int index) const = 0;
+    // The machine around the axis (switches, servo drive, encoder) and its
+    // homing.
+    virtual MachineAxisState& Machine(int index) = 0;
+    virtual const MachineAxisState& Machine(int index) const = 0;
+    virtual HomingAxis& Homing(int index) = 0;
+    virtual const HomingAxis& Homing(int index) const = 0;
     // Anything moving the axis or about to: a drive, a path, homing.
     virtual bool AxisDriving(int index) const = 0;
     // The input word an axis reads (switches, servo, home and encoder bits).
@@ -29,18 +41,41 @@ public:
     // paths (an axis of a path met a stop or a limit).
     virtual bool AxisInPath(int index) const = 0;
     virtual void StopAllPaths(bool slowly) = 0;
+    // A preset moved the axis's counter by delta: the paths it is in move along.
+    virtual void ShiftInPaths(int index, std::int64_t delta) = 0;
     // ORs factor bits into the interrupt line. `event`: whether an armed
     // interrupt routine may start on it.
     virtual void Raise(std::uint8_t factors, bool event) = 0;
     // Error bits of the whole module, reported with every axis.
     virtual void Fault(std::uint16_t bits) = 0;
     virtual std::uint16_t ModuleError() const = 0;
+    virtual void ClearFaults() = 0; // CLEAR_STOP
     // Simulated seconds since the module started.
     virtual double Time() const = 0;
 
 protected:
     ~Context() = default;
 };
+
+// Calls action(axis) (or action(axis, index)) for every axis the selector
+// names; an invalid selector sets the bad-command bit instead.
+template <typename Action>
+void ForAxes(Context& ctx, std::uint8_t mask, Action&& action)
+{
+    if (!ValidSelector(mask)) {
+        ctx.Fault(error::kBadCommand);
+        return;
+    }
+    for (int i = 0; i < kAxisCount; ++i) {
+        if (mask & (1u << i)) {
+            if constexpr (std::is_invocable_v<Action, AxisState&, int>) {
+                action(ctx.Axis(i), i);
+            } else {
+                action(ctx.Axis(i));
+            }
+        }
+    }
+}
 
 } // namespace detail
 } // namespace velkor_sim

@@ -71,12 +71,18 @@ public:
     // The context the families ask (context/context.h).
     AxisState& Axis(int index) override { return axes[index]; }
     const AxisState& Axis(int index) const override { return axes[index]; }
+    MachineAxisState& Machine(int index) override { return machine[index]; }
+    const MachineAxisState& Machine(int index) const override { return machine[index]; }
+    HomingAxis& Homing(int index) override { return homing[index]; }
+    const HomingAxis& Homing(int index) const override { return homing[index]; }
     bool AxisDriving(int index) const override;
     std::uint16_t AxisInputs(int index) const override;
     bool AxisInPath(int index) const override;
     void StopAllPaths(bool slowly) override;
+    void ShiftInPaths(int index, std::int64_t delta) override;
     void Raise(std::uint8_t factors, bool event) override { interrupts.Raise(factors, event); }
     std::uint16_t ModuleError() const override { return moduleError; }
+    void ClearFaults() override { moduleError = 0; }
     double Time() const override { return time; }
 
     // Error bits of the whole module, reported with every axis. A bad-command
@@ -127,22 +133,6 @@ private:
     void ReadSpeeds(double dt);
     void RecordTrail();
 };
-
-// Calls action(axis) for every axis the selector names; an invalid selector
-// sets the bad-command bit instead.
-template <typename Action>
-void ForAxes(Firmware& fw, std::uint8_t mask, Action&& action)
-{
-    if (!ValidSelector(mask)) {
-        fw.Fault(error::kBadCommand);
-        return;
-    }
-    for (int i = 0; i < kAxisCount; ++i) {
-        if (mask & (1u << i)) {
-            action(fw.axes[i]);
-        }
-    }
-}
 
 } // namespace detail
 } // namespace velkor_sim

@@ -25,6 +25,8 @@ bool Firmware::AxisInPath(int index) const { return AxisInPaths(*this, index); }
 
 void Firmware::StopAllPaths(bool slowly) { StopPaths(*this, slowly); }
 
+void Firmware::ShiftInPaths(int index, std::int64_t delta) { ShiftPathAxis(*this, index, delta); }
+
 bool Firmware::Moving() const
 {
     for (const AxisState& a : axes) {
