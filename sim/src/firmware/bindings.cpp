@@ -60,6 +60,13 @@ void Own(Firmware& fw, const Bytes& p)
     run(fw.*member, p);
 }
 
+// ... and asks the rest of the module through the context.
+template <auto member, auto run>
+void OwnWith(Firmware& fw, const Bytes& p)
+{
+    run(fw.*member, fw, p);
+}
+
 template <auto member, auto run>
 void OwnAnswer(Firmware& fw, Window& w)
 {
@@ -160,12 +167,12 @@ const PacketBinding kPacketHandlers[] = {
     {104, Run<ArcOrCircle>}, // ARC_CCW
     {105, Run<ArcOrCircle>}, // CIRCLE_CW
     {106, Run<ArcOrCircle>}, // CIRCLE_CCW
-    {110, Run<SyncFirst>}, // SYNC_ACTION
-    {111, Run<SyncSecond>}, // SYNC_ACTION
-    {112, Run<SetCompare>}, // SET_COMPARE
+    {110, OwnWith<&Firmware::sync, SyncFirst>}, // SYNC_ACTION
+    {111, OwnWith<&Firmware::sync, SyncSecond>}, // SYNC_ACTION
+    {112, OwnWith<&Firmware::sync, SetCompare>}, // SET_COMPARE
     {113, Run<LoadReader>}, // GET_LATCH
-    {114, Run<SetPreset>}, // SET_PRESET
-    {115, Run<SetOut>}, // SET_OUT
+    {114, OwnWith<&Firmware::sync, SetPreset>}, // SET_PRESET
+    {115, OwnWith<&Firmware::sync, SetOut>}, // SET_OUT
     {120, Run<Rectangle>}, // RECTANGLE
     {121, Run<Rectangle>}, // RECTANGLE
     {122, Run<Rectangle>}, // RECTANGLE

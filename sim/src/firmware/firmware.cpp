@@ -79,7 +79,7 @@ void Firmware::ExecutePacket(const Bytes& bytes)
     } else if (refusals != refused) {
         Unsimulated(code); // refused for a value it cannot use
     }
-    WatchSync(*this);
+    WatchSync(sync, *this);
 }
 
 void Firmware::Answer(std::uint8_t code, Window& window)
@@ -94,7 +94,7 @@ void Firmware::Answer(std::uint8_t code, Window& window)
         if (refusals != refused) {
             Unsimulated(code);
         }
-        WatchSync(*this);
+        WatchSync(sync, *this);
     }
     ProgramsAfterHost(*this, code, true);
 }

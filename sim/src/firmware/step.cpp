@@ -45,7 +45,7 @@ void Firmware::Step(double dt)
     StepDrives(dt);               //  2. single-axis drives: fixed and continuous moves, stops
     StepPaths(*this, dt);         //  3. the front path of the command buffer
     StepMachine(*this, dt);       //  4. homing, the servo loop, the encoder, alarms
-    WatchSync(*this);             //  5. compare, synchronous actions, latch
+    WatchSync(sync, *this);             //  5. compare, synchronous actions, latch
     ReadSpeeds(dt);               //  6. each axis's speed and acceleration readings
     time += dt;                   //  7. the clock
     if (keepTrail) {              //  8. the trail of positions
