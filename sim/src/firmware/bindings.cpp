@@ -76,6 +76,19 @@ void OwnAnswer(Firmware& fw, Window& w)
 // VECTOR_SPEED sets the constant-speed mode of the paths' vector profile.
 void VectorSpeedOfPaths(Firmware& fw, const Bytes& p) { VectorSpeed(fw, fw.paths.vector, p); }
 
+// A handler of the paths, over their state and the context.
+template <auto run>
+void OnPaths(Firmware& fw, const Bytes& p)
+{
+    run(fw.PathsAtWork(), p);
+}
+
+template <auto run>
+void AnswerOnPaths(Firmware& fw, Window& w)
+{
+    run(fw.PathsAtWork(), w);
+}
+
 // A handler over the context, or over the whole firmware.
 template <auto run>
 void Run(Firmware& fw, const Bytes& p)
@@ -150,54 +163,54 @@ const PacketBinding kPacketHandlers[] = {
     {78, Run<FixedMove>}, // FIXED_MOVE
     {79, Run<SetPulse>}, // SET_PULSE
     {80, Run<ContinueMove>}, // CONTINUE_MOVE
-    {90, Run<AxisAssign>}, // AXIS_ASSIGN
+    {90, OnPaths<AxisAssign>}, // AXIS_ASSIGN
     {91, Run<VectorSpeedOfPaths>}, // VECTOR_SPEED
-    {92, Run<VectorProfile>}, // SET_VSV
-    {93, Run<VectorProfile>}, // SET_VV
-    {94, Run<VectorProfile>}, // SET_VA
-    {95, Run<VectorProfile>}, // SET_VD
-    {96, Run<VectorProfile>}, // SET_VK
-    {97, Run<VectorProfile>}, // SET_VL
-    {98, Run<VectorProfile>}, // SET_VAO
-    {99, Run<Line>}, // LINE_2D
-    {100, Run<Line>}, // LINE_3D
-    {101, Run<ArcCentre>}, // ARC_CW
-    {102, Run<ArcOrCircle>}, // ARC_CW
-    {103, Run<ArcCentre>}, // ARC_CCW
-    {104, Run<ArcOrCircle>}, // ARC_CCW
-    {105, Run<ArcOrCircle>}, // CIRCLE_CW
-    {106, Run<ArcOrCircle>}, // CIRCLE_CCW
+    {92, OnPaths<VectorProfile>}, // SET_VSV
+    {93, OnPaths<VectorProfile>}, // SET_VV
+    {94, OnPaths<VectorProfile>}, // SET_VA
+    {95, OnPaths<VectorProfile>}, // SET_VD
+    {96, OnPaths<VectorProfile>}, // SET_VK
+    {97, OnPaths<VectorProfile>}, // SET_VL
+    {98, OnPaths<VectorProfile>}, // SET_VAO
+    {99, OnPaths<Line>}, // LINE_2D
+    {100, OnPaths<Line>}, // LINE_3D
+    {101, OnPaths<ArcCentre>}, // ARC_CW
+    {102, OnPaths<ArcOrCircle>}, // ARC_CW
+    {103, OnPaths<ArcCentre>}, // ARC_CCW
+    {104, OnPaths<ArcOrCircle>}, // ARC_CCW
+    {105, OnPaths<ArcOrCircle>}, // CIRCLE_CW
+    {106, OnPaths<ArcOrCircle>}, // CIRCLE_CCW
     {110, OwnWith<&Firmware::sync, SyncFirst>}, // SYNC_ACTION
     {111, OwnWith<&Firmware::sync, SyncSecond>}, // SYNC_ACTION
     {112, OwnWith<&Firmware::sync, SetCompare>}, // SET_COMPARE
     {113, Run<LoadReader>}, // GET_LATCH
     {114, OwnWith<&Firmware::sync, SetPreset>}, // SET_PRESET
     {115, OwnWith<&Firmware::sync, SetOut>}, // SET_OUT
-    {120, Run<Rectangle>}, // RECTANGLE
-    {121, Run<Rectangle>}, // RECTANGLE
-    {122, Run<Rectangle>}, // RECTANGLE
-    {123, Run<Rectangle>}, // RECTANGLE
-    {124, Run<ContinuousAxes>}, // LINE_2D_INITIAL
-    {125, Run<ContinuousProfile>}, // LINE_2D_INITIAL
-    {126, Run<ContinuousLine>}, // LINE_2D_CONTINUE
-    {127, Run<ContinuousAxes>}, // LINE_3D_INITIAL
-    {128, Run<ContinuousProfile>}, // LINE_3D_INITIAL
-    {129, Run<ContinuousLine>}, // LINE_3D_CONTINUE
-    {130, Run<Mix2dInitial>}, // MIX_2D_INITIAL
-    {131, Run<Mix2dInitial>}, // MIX_2D_INITIAL
-    {132, Run<Mix2dContinue>}, // MIX_2D_CONTINUE
-    {133, Run<Mix2dContinue>}, // MIX_2D_CONTINUE
-    {134, Run<ContinueIntp>}, // CONTINUE_INTP
-    {135, Run<ContinueIntpArray>}, // CONTINUE_INTP_ARRAY
-    {136, Run<Helix>}, // HELIX_3D
-    {137, Run<Helix>}, // HELIX_3D
-    {138, Run<Helix>}, // HELIX_3D
-    {139, Run<RatioInitial>}, // RATIO_INITIAL
-    {140, Run<RatioInitial>}, // RATIO_INITIAL
-    {141, Run<Ratio2d>}, // RATIO_2D
-    {144, Run<LineScan>}, // LINE_SCAN
-    {145, Run<LineScanStart>}, // LINE_SCAN_START
-    {146, Run<LineScanOffset>}, // LINE_SCAN_OFFSET
+    {120, OnPaths<Rectangle>}, // RECTANGLE
+    {121, OnPaths<Rectangle>}, // RECTANGLE
+    {122, OnPaths<Rectangle>}, // RECTANGLE
+    {123, OnPaths<Rectangle>}, // RECTANGLE
+    {124, OnPaths<ContinuousAxes>}, // LINE_2D_INITIAL
+    {125, OnPaths<ContinuousProfile>}, // LINE_2D_INITIAL
+    {126, OnPaths<ContinuousLine>}, // LINE_2D_CONTINUE
+    {127, OnPaths<ContinuousAxes>}, // LINE_3D_INITIAL
+    {128, OnPaths<ContinuousProfile>}, // LINE_3D_INITIAL
+    {129, OnPaths<ContinuousLine>}, // LINE_3D_CONTINUE
+    {130, OnPaths<Mix2dInitial>}, // MIX_2D_INITIAL
+    {131, OnPaths<Mix2dInitial>}, // MIX_2D_INITIAL
+    {132, OnPaths<Mix2dContinue>}, // MIX_2D_CONTINUE
+    {133, OnPaths<Mix2dContinue>}, // MIX_2D_CONTINUE
+    {134, OnPaths<ContinueIntp>}, // CONTINUE_INTP
+    {135, OnPaths<ContinueIntpArray>}, // CONTINUE_INTP_ARRAY
+    {136, OnPaths<Helix>}, // HELIX_3D
+    {137, OnPaths<Helix>}, // HELIX_3D
+    {138, OnPaths<Helix>}, // HELIX_3D
+    {139, OnPaths<RatioInitial>}, // RATIO_INITIAL
+    {140, OnPaths<RatioInitial>}, // RATIO_INITIAL
+    {141, OnPaths<Ratio2d>}, // RATIO_2D
+    {144, OnPaths<LineScan>}, // LINE_SCAN
+    {145, OnPaths<LineScanStart>}, // LINE_SCAN_START
+    {146, OnPaths<LineScanOffset>}, // LINE_SCAN_OFFSET
     {170, Own<&Firmware::interrupts, EnableInt>}, // ENABLE_INT
     {171, Own<&Firmware::interrupts, DisableInt>}, // DISABLE_INT
     {172, Own<&Firmware::interrupts, IntFactorEnable>}, // INTFACTOR_ENABLE
@@ -206,10 +219,10 @@ const PacketBinding kPacketHandlers[] = {
     {181, Run<DrvStart>}, // DRV_START
     {183, Run<StopAxesPacket>}, // STOP_SLOWLY
     {184, Run<StopAxesPacket>}, // STOP_SUDDENLY
-    {185, Run<StopPathsPacket>}, // VSTOP_SLOWLY
-    {186, Run<StopPathsPacket>}, // VSTOP_SUDDENLY
+    {185, OnPaths<StopPathsPacket>}, // VSTOP_SLOWLY
+    {186, OnPaths<StopPathsPacket>}, // VSTOP_SUDDENLY
     {187, Run<ClearStopPacket>}, // CLEAR_STOP
-    {188, Run<EndPath>}, // INTP_END
+    {188, OnPaths<EndPath>}, // INTP_END
     {200, Run<LoadInitial>}, // LOAD_INITIAL
     {201, Run<MpCreate>}, // MP_CREATE
     {202, Run<MpClose>}, // MP_CLOSE
@@ -248,8 +261,8 @@ const ExchangeBinding kExchangeHandlers[] = {
     {182, Answer<StopWait>}, // STOP_WAIT
     {183, Answer<StopSlowly>}, // STOP_SLOWLY
     {184, Answer<StopSuddenly>}, // STOP_SUDDENLY
-    {185, Answer<VStopSlowly>}, // VSTOP_SLOWLY
-    {186, Answer<VStopSuddenly>}, // VSTOP_SUDDENLY
+    {185, AnswerOnPaths<VStopSlowly>}, // VSTOP_SLOWLY
+    {186, AnswerOnPaths<VStopSuddenly>}, // VSTOP_SUDDENLY
     {187, Answer<ClearStop>}, // CLEAR_STOP
     {204, Answer<FirmwareVersion>}, // GET_FW_VERSION
     {242, Answer<ContinueDebug>}, // CONTINUE_DEBUG

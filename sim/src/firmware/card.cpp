@@ -13,7 +13,7 @@ void ResetCard(Firmware& fw, Window&)
 
 void ClearCardBuffer(Firmware& fw, Window&)
 {
-    TrimPaths(fw);
+    TrimPaths(fw.PathsAtWork());
     ClearPrograms(fw, false);
     fw.sequence.ExpectZeroNext();
 }

@@ -23,7 +23,7 @@ bool Firmware::HasRoomFor(const Bytes& bytes) const
     if (macros.recording || !AddsSegment(bytes[0])) {
         return true;
     }
-    return paths.queuedSegments < bufferCapacity || !BufferDraining(*this);
+    return paths.queuedSegments < bufferCapacity || !BufferDraining(paths, *this);
 }
 
 void Firmware::Unsimulated(std::uint8_t code)
@@ -61,7 +61,7 @@ void Firmware::ExecutePacket(const Bytes& bytes)
     const std::uint8_t code = bytes[0];
     const std::uint8_t arcHalf = paths.arcHalf;
     std::uint32_t refused = refusals;
-    CheckArcPair(*this, code);
+    CheckArcPair(PathsAtWork(), code);
     if (refusals != refused) {
         Unsimulated(arcHalf); // an arc that lost its second half
         refused = refusals;

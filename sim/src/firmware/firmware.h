@@ -85,6 +85,9 @@ public:
     void ClearFaults() override { moduleError = 0; }
     double Time() const override { return time; }
 
+    // The paths with their state and this context (paths/paths.h).
+    PathsAt PathsAtWork() { return PathsAt{paths, special, *this}; }
+
     // Error bits of the whole module, reported with every axis. A bad-command
     // bit also lists the command being carried out (Unsimulated).
     void Fault(std::uint16_t bits) override

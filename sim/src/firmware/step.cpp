@@ -15,17 +15,17 @@ namespace detail {
 bool Firmware::AxisDriving(int index) const
 {
     const AxisState& a = axes[index];
-    return a.drive.kind != Drive::Kind::None || a.pending.kind != Drive::Kind::None || AxisInPaths(*this, index) ||
+    return a.drive.kind != Drive::Kind::None || a.pending.kind != Drive::Kind::None || AxisInPaths(paths, index) ||
            MachineBusy(*this, index);
 }
 
 std::uint16_t Firmware::AxisInputs(int index) const { return InputWord(*this, index); }
 
-bool Firmware::AxisInPath(int index) const { return AxisInPaths(*this, index); }
+bool Firmware::AxisInPath(int index) const { return AxisInPaths(paths, index); }
 
-void Firmware::StopAllPaths(bool slowly) { StopPaths(*this, slowly); }
+void Firmware::StopAllPaths(bool slowly) { StopPaths(PathsAtWork(), slowly); }
 
-void Firmware::ShiftInPaths(int index, std::int64_t delta) { ShiftPathAxis(*this, index, delta); }
+void Firmware::ShiftInPaths(int index, std::int64_t delta) { ShiftPathAxis(PathsAtWork(), index, delta); }
 
 bool Firmware::Moving() const
 {
@@ -34,7 +34,7 @@ bool Firmware::Moving() const
             return true;
         }
     }
-    return PathsMoving(*this) || MachineMoving(*this) || ProgramNeedsTime(*this);
+    return PathsMoving(paths, *this) || MachineMoving(*this) || ProgramNeedsTime(*this);
 }
 
 // One motion step of dt simulated seconds: this list is the order in which
@@ -43,9 +43,9 @@ void Firmware::Step(double dt)
 {
     RememberPositions();          //  1. where each axis was, for its speed
     StepDrives(dt);               //  2. single-axis drives: fixed and continuous moves, stops
-    StepPaths(*this, dt);         //  3. the front path of the command buffer
+    StepPaths(PathsAtWork(), dt); //  3. the front path of the command buffer
     StepMachine(*this, dt);       //  4. homing, the servo loop, the encoder, alarms
-    WatchSync(sync, *this);             //  5. compare, synchronous actions, latch
+    WatchSync(sync, *this);       //  5. compare, synchronous actions, latch
     ReadSpeeds(dt);               //  6. each axis's speed and acceleration readings
     time += dt;                   //  7. the clock
     if (keepTrail) {              //  8. the trail of positions
@@ -75,7 +75,7 @@ void Firmware::ReadSpeeds(double dt)
 {
     for (int i = 0; i < kAxisCount; ++i) {
         AxisState& a = axes[i];
-        const bool inPath = paths.running && AxisInPaths(*this, i);
+        const bool inPath = paths.running && AxisInPaths(paths, i);
         // An axis that came to rest in this step reads as standing still.
         const bool moved = a.drive.kind != Drive::Kind::None || inPath || HomingActive(*this, i);
         const double speed = moved ? std::fabs(a.pos - a.lastPos) / dt : 0.0;

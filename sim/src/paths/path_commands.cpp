@@ -7,7 +7,7 @@
 #include "axis/axis_config.h"
 #include "axis/drives.h"
 #include "axis/speed_shape.h"
-#include "firmware/firmware.h"
+#include "context/context.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,19 +16,19 @@
 namespace velkor_sim {
 namespace detail {
 
-bool TakeAxes(Firmware& fw, const Bytes& p, int count, int* out)
+bool TakeAxes(PathsAt at, const Bytes& p, int count, int* out)
 {
     const std::uint8_t selectors[3] = {p[2], p[4], p[6]};
-    return PickAxes(fw, selectors, count, out);
+    return PickAxes(at, selectors, count, out);
 }
 
-bool PickAxes(Firmware& fw, const std::uint8_t* selectors, int count, int* out)
+bool PickAxes(PathsAt at, const std::uint8_t* selectors, int count, int* out)
 {
     int picked[3] = {};
     for (int k = 0; k < count; ++k) {
         picked[k] = SingleAxis(selectors[k]);
         if (picked[k] < 0 || (k > 0 && picked[k] == picked[0]) || (k > 1 && picked[k] == picked[1])) {
-            fw.Fault(error::kBadCommand);
+            at.Fault(error::kBadCommand);
             return false;
         }
     }
@@ -41,25 +41,25 @@ double LineLength(const Segment& s)
     return std::sqrt(double(s.d[0]) * s.d[0] + double(s.d[1]) * s.d[1] + double(s.d[2]) * s.d[2]);
 }
 
-void BeginPath(Firmware& fw, int dims, const int* axis, const Profile& profile)
+void BeginPath(PathsAt at, int dims, const int* axis, const Profile& profile)
 {
-    fw.paths.discarding = false;
+    at.paths.discarding = false;
     Path path;
     path.dims = dims;
     for (int k = 0; k < dims; ++k) {
         path.axis[k] = axis[k];
     }
     path.profile = profile;
-    fw.paths.queue.push_back(path);
+    at.paths.queue.push_back(path);
 }
 
-void AddSegment(Firmware& fw, const Segment& segment, bool last)
+void AddSegment(PathsAt at, const Segment& segment, bool last)
 {
-    Path& path = fw.paths.queue.back();
+    Path& path = at.paths.queue.back();
     path.segments.push_back(segment);
     path.queuedLength += segment.length;
     path.closed = last;
-    ++fw.paths.queuedSegments;
+    ++at.paths.queuedSegments;
 }
 
 
@@ -99,31 +99,31 @@ bool MakeArc(double cx, double cy, std::int32_t ex, std::int32_t ey, std::int32_
     return true;
 }
 
-void CheckArcPair(Firmware& fw, std::uint8_t code)
+void CheckArcPair(PathsAt at, std::uint8_t code)
 {
-    PathState& ps = fw.paths;
+    PathState& ps = at.paths;
     if (ps.arcHalf != 0 && code != ps.arcHalf + 1) {
         ps.arcHalf = 0;
-        fw.Fault(error::kBadCommand);
+        at.Fault(error::kBadCommand);
     }
 }
 
-void AxisAssign(Firmware& fw, const Bytes& p)
+void AxisAssign(PathsAt at, const Bytes& p)
 {
     int picked[3];
     // A third axis of 0 leaves the assignment usable for plane motion.
     const int count = p[6] == 0 ? 2 : 3;
-    if (TakeAxes(fw, p, count, picked)) {
-        std::memcpy(fw.paths.assigned, picked, sizeof(int) * count);
+    if (TakeAxes(at, p, count, picked)) {
+        std::memcpy(at.paths.assigned, picked, sizeof(int) * count);
         if (count == 2) {
-            fw.paths.assigned[2] = -1;
+            at.paths.assigned[2] = -1;
         }
     }
 }
 
-void VectorProfile(Firmware& fw, const Bytes& p)
+void VectorProfile(PathsAt at, const Bytes& p)
 {
-    ProfileValues& v = fw.paths.vector;
+    ProfileValues& v = at.paths.vector;
     switch (p[0]) {
     case 92: v.sv = U32(p, 2); break;
     case 93: v.v = U32(p, 2); break;
@@ -136,12 +136,12 @@ void VectorProfile(Firmware& fw, const Bytes& p)
     }
 }
 
-void Line(Firmware& fw, const Bytes& p)
+void Line(PathsAt at, const Bytes& p)
 {
-    PathState& ps = fw.paths;
+    PathState& ps = at.paths;
     const int dims = p[0] == 99 ? 2 : 3;
     if (dims == 3 && ps.assigned[2] < 0) {
-        fw.Fault(error::kBadCommand);
+        at.Fault(error::kBadCommand);
         return;
     }
     Segment s;
@@ -149,25 +149,25 @@ void Line(Firmware& fw, const Bytes& p)
         s.d[k] = I32(p, 2 + 4 * k);
     }
     s.length = LineLength(s);
-    BeginPath(fw, dims, ps.assigned, ps.vector.Resolve(fw.axes[ps.assigned[0]].maxV));
-    AddSegment(fw, s, true);
+    BeginPath(at, dims, ps.assigned, ps.vector.Resolve(at.ctx.Axis(ps.assigned[0]).maxV));
+    AddSegment(at, s, true);
 }
 
-void ArcCentre(Firmware& fw, const Bytes& p)
+void ArcCentre(PathsAt at, const Bytes& p)
 {
-    PathState& ps = fw.paths;
+    PathState& ps = at.paths;
     ps.arcCentre[0] = I32(p, 2);
     ps.arcCentre[1] = I32(p, 6);
     ps.arcHalf = p[0];
 }
 
-void ArcOrCircle(Firmware& fw, const Bytes& p)
+void ArcOrCircle(PathsAt at, const Bytes& p)
 {
-    PathState& ps = fw.paths;
+    PathState& ps = at.paths;
     const std::uint8_t code = p[0];
     const bool circle = code >= 105;
     if (!circle && ps.arcHalf != code - 1) {
-        fw.Fault(error::kBadCommand);
+        at.Fault(error::kBadCommand);
         return;
     }
     ps.arcHalf = 0;
@@ -177,19 +177,19 @@ void ArcOrCircle(Firmware& fw, const Bytes& p)
     const std::int32_t ey = circle ? 0 : I32(p, 6);
     Segment s;
     if (!MakeArc(cx, cy, ex, ey, 0, code == 102 || code == 105, s)) {
-        fw.Fault(error::kBadCommand); // no circle has its centre on its own start or end
+        at.Fault(error::kBadCommand); // no circle has its centre on its own start or end
         return;
     }
-    BeginPath(fw, 2, ps.assigned, ps.vector.Resolve(fw.axes[ps.assigned[0]].maxV));
-    AddSegment(fw, s, true);
+    BeginPath(at, 2, ps.assigned, ps.vector.Resolve(at.ctx.Axis(ps.assigned[0]).maxV));
+    AddSegment(at, s, true);
 }
 
-void ContinuousAxes(Firmware& fw, const Bytes& p)
+void ContinuousAxes(PathsAt at, const Bytes& p)
 {
-    PathState& ps = fw.paths;
+    PathState& ps = at.paths;
     const int dims = p[0] == 124 ? 2 : 3;
     int picked[3];
-    if (TakeAxes(fw, p, dims, picked)) {
+    if (TakeAxes(at, p, dims, picked)) {
         std::memcpy(ps.lineAxes, picked, sizeof(int) * dims);
         ps.lineDims = dims;
     } else {
@@ -197,11 +197,11 @@ void ContinuousAxes(Firmware& fw, const Bytes& p)
     }
 }
 
-void ContinuousProfile(Firmware& fw, const Bytes& p)
+void ContinuousProfile(PathsAt at, const Bytes& p)
 {
-    PathState& ps = fw.paths;
+    PathState& ps = at.paths;
     if (ps.lineDims != (p[0] == 125 ? 2 : 3)) {
-        fw.Fault(error::kBadCommand);
+        at.Fault(error::kBadCommand);
         return;
     }
     // The vector set-up gives the shaping (K, L, AO, constant speed).
@@ -210,18 +210,18 @@ void ContinuousProfile(Firmware& fw, const Bytes& p)
     values.sv = U32(p, 2);
     values.v = U32(p, 6);
     values.a = U32(p, 10);
-    BeginPath(fw, ps.lineDims, ps.lineAxes, values.Resolve(fw.axes[ps.lineAxes[0]].maxV));
+    BeginPath(at, ps.lineDims, ps.lineAxes, values.Resolve(at.ctx.Axis(ps.lineAxes[0]).maxV));
 }
 
-void ContinuousLine(Firmware& fw, const Bytes& p)
+void ContinuousLine(PathsAt at, const Bytes& p)
 {
-    PathState& ps = fw.paths;
+    PathState& ps = at.paths;
     const int dims = p[0] == 126 ? 2 : 3;
     if (ps.discarding) {
         return; // the rest of a stopped path
     }
     if (ps.queue.empty() || ps.queue.back().closed || ps.queue.back().dims != dims) {
-        fw.Fault(error::kBadCommand);
+        at.Fault(error::kBadCommand);
         return;
     }
     Segment s;
@@ -229,19 +229,19 @@ void ContinuousLine(Firmware& fw, const Bytes& p)
         s.d[k] = I32(p, 4 + 4 * k);
     }
     s.length = LineLength(s);
-    AddSegment(fw, s, p[2] != 0);
+    AddSegment(at, s, p[2] != 0);
 }
 
-void EndPath(Firmware& fw, const Bytes&)
+void EndPath(PathsAt at, const Bytes&)
 {
-    if (!fw.paths.queue.empty()) {
-        fw.paths.queue.back().closed = true;
+    if (!at.paths.queue.empty()) {
+        at.paths.queue.back().closed = true;
     }
 }
 
-void StopPathsPacket(Firmware& fw, const Bytes& p) { StopPaths(fw, p[0] == 185); }
-void VStopSlowly(Firmware& fw, Window&) { StopPaths(fw, true); }
-void VStopSuddenly(Firmware& fw, Window&) { StopPaths(fw, false); }
+void StopPathsPacket(PathsAt at, const Bytes& p) { StopPaths(at, p[0] == 185); }
+void VStopSlowly(PathsAt at, Window&) { StopPaths(at, true); }
+void VStopSuddenly(PathsAt at, Window&) { StopPaths(at, false); }
 
 } // namespace detail
 } // namespace velkor_sim

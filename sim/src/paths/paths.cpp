@@ -6,7 +6,7 @@
 // that build paths are in paths/path_commands.cpp.
 #include "paths/paths.h"
 
-#include "firmware/firmware.h"
+#include "context/context.h"
 #include "axis/drives.h"
 #include "axis/speed_shape.h"
 #include "axis/axis_config.h"
@@ -44,12 +44,12 @@ void SegmentOffset(const Segment& seg, double s, double out[3])
     out[2] = seg.d[2] * t; // a helix: the third axis moves evenly along the arc
 }
 
-bool TryStartPath(Firmware& fw)
+bool TryStartPath(PathsAt at)
 {
-    PathState& ps = fw.paths;
+    PathState& ps = at.paths;
     Path& path = ps.queue.front();
     for (int k = 0; k < path.dims; ++k) {
-        const AxisState& a = fw.axes[path.axis[k]];
+        const AxisState& a = at.ctx.Axis(path.axis[k]);
         if (a.held || a.drive.kind != Drive::Kind::None) {
             return false;
         }
@@ -61,25 +61,25 @@ bool TryStartPath(Firmware& fw)
     ps.speed = path.profile.sv;
     ps.run = SpeedRun{};
     for (int k = 0; k < path.dims; ++k) {
-        ps.segmentStart[k] = fw.axes[path.axis[k]].lp;
+        ps.segmentStart[k] = at.ctx.Axis(path.axis[k]).lp;
     }
     return true;
 }
 
-void FinishPath(Firmware& fw)
+void FinishPath(PathsAt at)
 {
-    PathState& ps = fw.paths;
+    PathState& ps = at.paths;
     ps.queue.pop_front();
     ps.running = false;
     ps.haveSegment = false;
     ps.slowStop = false;
     ps.speed = 0;
-    DriveEnded(fw);
+    DriveEnded(at.ctx);
 }
 
-void PlacePathAxes(Firmware& fw)
+void PlacePathAxes(PathsAt at)
 {
-    const PathState& ps = fw.paths;
+    const PathState& ps = at.paths;
     const Path& path = ps.queue.front();
     double off[3] = {0, 0, 0};
     if (ps.haveSegment) {
@@ -87,7 +87,7 @@ void PlacePathAxes(Firmware& fw)
     }
     for (int k = 0; k < path.dims; ++k) {
         const std::int64_t whole = ps.segmentStart[k] + static_cast<std::int64_t>(std::llround(off[k]));
-        MoveAxisTo(fw, path.axis[k], static_cast<double>(ps.segmentStart[k]) + off[k], whole);
+        MoveAxisTo(at.ctx, path.axis[k], static_cast<double>(ps.segmentStart[k]) + off[k], whole);
     }
 }
 
@@ -117,9 +117,9 @@ void PathState::Reset()
     queuedSegments = 0;
 }
 
-bool AxisInPaths(const Firmware& fw, int index)
+bool AxisInPaths(const PathState& ps, int index)
 {
-    for (const Path& path : fw.paths.queue) {
+    for (const Path& path : ps.queue) {
         for (int k = 0; k < path.dims; ++k) {
             if (path.axis[k] == index) {
                 return true;
@@ -129,9 +129,8 @@ bool AxisInPaths(const Firmware& fw, int index)
     return false;
 }
 
-bool PathsMoving(const Firmware& fw)
+bool PathsMoving(const PathState& ps, const Context& ctx)
 {
-    const PathState& ps = fw.paths;
     if (ps.queue.empty()) {
         return false;
     }
@@ -141,7 +140,7 @@ bool PathsMoving(const Firmware& fw)
         return ps.haveSegment || !ps.queue.front().segments.empty() || ps.queue.front().closed;
     }
     for (int k = 0; k < ps.queue.front().dims; ++k) {
-        const AxisState& a = fw.axes[ps.queue.front().axis[k]];
+        const AxisState& a = ctx.Axis(ps.queue.front().axis[k]);
         if (a.held || a.drive.kind != Drive::Kind::None) {
             return false;
         }
@@ -149,9 +148,9 @@ bool PathsMoving(const Firmware& fw)
     return true;
 }
 
-void StopPaths(Firmware& fw, bool slowly)
+void StopPaths(PathsAt at, bool slowly)
 {
-    PathState& ps = fw.paths;
+    PathState& ps = at.paths;
     if (ps.queue.empty()) {
         return;
     }
@@ -175,13 +174,13 @@ void StopPaths(Firmware& fw, bool slowly)
     ps.slowStop = false;
     ps.speed = 0;
     if (wasRunning) {
-        DriveEnded(fw);
+        DriveEnded(at.ctx);
     }
 }
 
-void TrimPaths(Firmware& fw)
+void TrimPaths(PathsAt at)
 {
-    PathState& ps = fw.paths;
+    PathState& ps = at.paths;
     while (ps.queue.size() > (ps.running ? 1u : 0u)) {
         ps.queue.pop_back();
     }
@@ -203,11 +202,11 @@ bool AddsSegment(std::uint8_t code)
     }
 }
 
-bool BufferDraining(const Firmware& fw) { return PathsMoving(fw); }
+bool BufferDraining(const PathState& ps, const Context& ctx) { return PathsMoving(ps, ctx); }
 
-void ShiftPathAxis(Firmware& fw, int index, std::int64_t delta)
+void ShiftPathAxis(PathsAt at, int index, std::int64_t delta)
 {
-    PathState& ps = fw.paths;
+    PathState& ps = at.paths;
     if (!ps.running) {
         return;
     }
@@ -219,17 +218,17 @@ void ShiftPathAxis(Firmware& fw, int index, std::int64_t delta)
     }
 }
 
-void StepPaths(Firmware& fw, double dt)
+void StepPaths(PathsAt at, double dt)
 {
-    PathState& ps = fw.paths;
-    if (ps.queue.empty() || (!ps.running && !TryStartPath(fw))) {
+    PathState& ps = at.paths;
+    if (ps.queue.empty() || (!ps.running && !TryStartPath(at))) {
         return;
     }
     Path& path = ps.queue.front();
     if (!ps.haveSegment) {
         if (path.segments.empty()) {
             if (path.closed) {
-                FinishPath(fw);
+                FinishPath(at);
             }
             return; // an open path waits for its next segment
         }
@@ -279,14 +278,14 @@ void StepPaths(Firmware& fw, double dt)
             ps.haveSegment = true;
         }
     }
-    PlacePathAxes(fw);
+    PlacePathAxes(at);
     // Soft limits of the path's axes stop the whole path.
     for (int k = 0; k < path.dims; ++k) {
         const int index = path.axis[k];
-        const double moved = fw.axes[index].pos - fw.axes[index].lastPos;
-        std::int64_t lp = fw.axes[index].lp;
+        const double moved = at.ctx.Axis(index).pos - at.ctx.Axis(index).lastPos;
+        std::int64_t lp = at.ctx.Axis(index).lp;
         bool slow = false;
-        if (moved != 0 && CheckLimit(fw, index, moved > 0 ? 1 : -1, lp, slow)) {
+        if (moved != 0 && CheckLimit(at.ctx, index, moved > 0 ? 1 : -1, lp, slow)) {
             if (slow) {
                 ps.slowStop = true;
             } else {
@@ -295,11 +294,11 @@ void StepPaths(Firmware& fw, double dt)
         }
     }
     if (stopHere) {
-        StopPaths(fw, false);
+        StopPaths(at, false);
         return;
     }
     if (!ps.haveSegment && path.segments.empty() && path.closed) {
-        FinishPath(fw);
+        FinishPath(at);
     } else if (!ps.haveSegment) {
         ps.speed = path.profile.sv; // starved: resumes from the start speed
         ps.run = SpeedRun{};

@@ -6,6 +6,7 @@
 
 #include "protocol/fields.h"
 #include "axis/axis.h"
+#include "context/context.h"
 
 #include <cstdint>
 #include <deque>
@@ -13,7 +14,8 @@
 namespace velkor_sim {
 namespace detail {
 
-class Firmware;
+class Context;
+struct SpecialPaths;
 
 // One straight or circular piece of an interpolated path, relative to its start.
 struct Segment {
@@ -62,11 +64,21 @@ struct PathState {
     void Reset();
 };
 
+// What the paths work on: their own state (the command buffer, the special
+// paths' set-up) and the context for the rest of the module.
+struct PathsAt {
+    PathState& paths;
+    SpecialPaths& special;
+    Context& ctx;
+
+    void Fault(std::uint16_t bits) const { ctx.Fault(bits); }
+};
+
 // Building paths, for the families that make them.
 // Opens a path over `dims` axes (indexes) with a profile, behind the paths queued.
-void BeginPath(Firmware& fw, int dims, const int* axis, const Profile& profile);
+void BeginPath(PathsAt at, int dims, const int* axis, const Profile& profile);
 // Adds a segment to the path opened last; `last` closes it.
-void AddSegment(Firmware& fw, const Segment& segment, bool last);
+void AddSegment(PathsAt at, const Segment& segment, bool last);
 double LineLength(const Segment& s);
 // An arc from the start about the centre (cx, cy) to the end (ex, ey), all
 // relative to the start, with the third axis moving by dz along it. False
@@ -75,18 +87,18 @@ bool MakeArc(double cx, double cy, std::int32_t ex, std::int32_t ey, std::int32_
 // Reads `count` interpolation axes from packet bytes 2, 4, 6 (or from the
 // selectors given): each must be one axis, and a different one; otherwise the
 // bad-command bit is set and false returned.
-bool TakeAxes(Firmware& fw, const Bytes& p, int count, int* out);
-bool PickAxes(Firmware& fw, const std::uint8_t* selectors, int count, int* out);
+bool TakeAxes(PathsAt at, const Bytes& p, int count, int* out);
+bool PickAxes(PathsAt at, const std::uint8_t* selectors, int count, int* out);
 
 // Whether axis `index` belongs to a path queued or running.
-bool AxisInPaths(const Firmware& fw, int index);
+bool AxisInPaths(const PathState& ps, int index);
 // Whether the front path has anything to do without a new packet.
-bool PathsMoving(const Firmware& fw);
+bool PathsMoving(const PathState& ps, const Context& ctx);
 // Stops the running path (slowly: decelerating along it) and drops the rest.
-void StopPaths(Firmware& fw, bool slowly);
+void StopPaths(PathsAt at, bool slowly);
 // CLEAR_CARD_BUFFER: every segment not yet started is dropped, with the paths
 // that have not started; the running path ends at the end of its segment.
-void TrimPaths(Firmware& fw);
+void TrimPaths(PathsAt at);
 // Whether the packet adds a segment to the command buffer (a line, the second
 // half of an arc, a circle, a continuous segment).
 bool AddsSegment(std::uint8_t code);
@@ -94,29 +106,29 @@ bool AddsSegment(std::uint8_t code);
 // runs with segments to go, or can start. While it cannot (it waits for
 // DRV_START, for an axis to come free, or for its own next segment), only the
 // host could free room, so the buffer does not hold the host.
-bool BufferDraining(const Firmware& fw);
+bool BufferDraining(const PathState& ps, const Context& ctx);
 // A preset moved axis `index` by delta pulses: the running path follows it.
-void ShiftPathAxis(Firmware& fw, int index, std::int64_t delta);
+void ShiftPathAxis(PathsAt at, int index, std::int64_t delta);
 // One motion step of the front path.
-void StepPaths(Firmware& fw, double dt);
+void StepPaths(PathsAt at, double dt);
 // The second packet of a two-packet arc must follow its first directly:
 // called for every packet before it takes effect.
-void CheckArcPair(Firmware& fw, std::uint8_t code);
+void CheckArcPair(PathsAt at, std::uint8_t code);
 
 // Packet handlers
-void AxisAssign(Firmware& fw, const Bytes& p);        // 90
-void VectorProfile(Firmware& fw, const Bytes& p);     // 92..98
-void Line(Firmware& fw, const Bytes& p);              // 99, 100
-void ArcCentre(Firmware& fw, const Bytes& p);         // 101, 103
-void ArcOrCircle(Firmware& fw, const Bytes& p);       // 102, 104, 105, 106
-void ContinuousAxes(Firmware& fw, const Bytes& p);    // 124, 127
-void ContinuousProfile(Firmware& fw, const Bytes& p); // 125, 128
-void ContinuousLine(Firmware& fw, const Bytes& p);    // 126, 129
-void EndPath(Firmware& fw, const Bytes& p);           // 188
-void StopPathsPacket(Firmware& fw, const Bytes& p);   // 185, 186 (recorded in a program)
+void AxisAssign(PathsAt at, const Bytes& p);        // 90
+void VectorProfile(PathsAt at, const Bytes& p);     // 92..98
+void Line(PathsAt at, const Bytes& p);              // 99, 100
+void ArcCentre(PathsAt at, const Bytes& p);         // 101, 103
+void ArcOrCircle(PathsAt at, const Bytes& p);       // 102, 104, 105, 106
+void ContinuousAxes(PathsAt at, const Bytes& p);    // 124, 127
+void ContinuousProfile(PathsAt at, const Bytes& p); // 125, 128
+void ContinuousLine(PathsAt at, const Bytes& p);    // 126, 129
+void EndPath(PathsAt at, const Bytes& p);           // 188
+void StopPathsPacket(PathsAt at, const Bytes& p);   // 185, 186 (recorded in a program)
 // Exchange handlers
-void VStopSlowly(Firmware& fw, Window& w);   // 185
-void VStopSuddenly(Firmware& fw, Window& w); // 186
+void VStopSlowly(PathsAt at, Window& w);   // 185
+void VStopSuddenly(PathsAt at, Window& w); // 186
 
 } // namespace detail
 } // namespace velkor_sim

@@ -19,7 +19,7 @@
 namespace velkor_sim {
 namespace detail {
 
-class Firmware;
+struct PathsAt;
 
 constexpr std::size_t kScanTableSize = 4096;
 
@@ -51,17 +51,17 @@ struct SpecialPaths {
 };
 
 // Packet handlers
-void Rectangle(Firmware& fw, const Bytes& p);         // 120..123
-void Mix2dInitial(Firmware& fw, const Bytes& p);      // 130, 131
-void Mix2dContinue(Firmware& fw, const Bytes& p);     // 132, 133
-void ContinueIntp(Firmware& fw, const Bytes& p);      // 134
-void ContinueIntpArray(Firmware& fw, const Bytes& p); // 135
-void Helix(Firmware& fw, const Bytes& p);             // 136..138
-void RatioInitial(Firmware& fw, const Bytes& p);      // 139, 140
-void Ratio2d(Firmware& fw, const Bytes& p);           // 141
-void LineScan(Firmware& fw, const Bytes& p);          // 144
-void LineScanStart(Firmware& fw, const Bytes& p);     // 145
-void LineScanOffset(Firmware& fw, const Bytes& p);    // 146
+void Rectangle(PathsAt at, const Bytes& p);         // 120..123
+void Mix2dInitial(PathsAt at, const Bytes& p);      // 130, 131
+void Mix2dContinue(PathsAt at, const Bytes& p);     // 132, 133
+void ContinueIntp(PathsAt at, const Bytes& p);      // 134
+void ContinueIntpArray(PathsAt at, const Bytes& p); // 135
+void Helix(PathsAt at, const Bytes& p);             // 136..138
+void RatioInitial(PathsAt at, const Bytes& p);      // 139, 140
+void Ratio2d(PathsAt at, const Bytes& p);           // 141
+void LineScan(PathsAt at, const Bytes& p);          // 144
+void LineScanStart(PathsAt at, const Bytes& p);     // 145
+void LineScanOffset(PathsAt at, const Bytes& p);    // 146
 
 } // namespace detail
 } // namespace velkor_sim
