@@ -19,6 +19,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <utility>
+#include <vector>
 
 namespace velkor_sim_test {
 
@@ -32,6 +33,7 @@ public:
     std::array<bool, velkor_sim::kAxisCount> driving{};
     std::array<bool, velkor_sim::kAxisCount> inPath{};
     int pathStops = 0;
+    std::vector<sim::Bytes> executed; // commands carried out through the context
     std::uint8_t raised = 0;      // every factor raised so far
     std::uint8_t raisedEvents = 0; // the ones raised as events
     std::uint16_t faults = 0;
@@ -58,6 +60,7 @@ public:
     void Fault(std::uint16_t bits) override { faults |= bits; }
     std::uint16_t ModuleError() const override { return faults; }
     void ClearFaults() override { faults = 0; }
+    void Execute(const sim::Bytes& packet) override { executed.push_back(packet); }
     double Time() const override { return time; }
 };
 

@@ -1,9 +1,10 @@
 // What a family may ask of the rest of the module, and nothing else: its
 // axes (with the machine around each and its homing), whether an axis is
-// driven by anything, the inputs an axis reads,
-// whether it is in a path and stopping the paths, raising an interrupt factor, setting a fault of the whole module, and the
-// simulated time. The firmware is the one context of a running module; a
-// family's test gives a fake one (tests/sim/family_harness.h).
+// driven by anything, the inputs an axis reads, whether it is in a path and
+// stopping the paths, raising an interrupt factor, setting a fault of the
+// whole module, carrying out a command, and the simulated time. The firmware
+// is the one context of a running module; a family's test gives a fake one
+// (tests/sim/family_harness.h).
 //
 // A family that takes a Context never includes the firmware: the firmware
 // composes the families, never the other way round.
@@ -50,6 +51,8 @@ public:
     virtual void Fault(std::uint16_t bits) = 0;
     virtual std::uint16_t ModuleError() const = 0;
     virtual void ClearFaults() = 0; // CLEAR_STOP
+    // Carries out a command as if taken from the mailbox (a program's step).
+    virtual void Execute(const Bytes& packet) = 0;
     // Simulated seconds since the module started.
     virtual double Time() const = 0;
 

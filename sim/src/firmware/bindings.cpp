@@ -89,6 +89,19 @@ void AnswerOnPaths(Firmware& fw, Window& w)
     run(fw.PathsAtWork(), w);
 }
 
+// A handler of the macro programs, over what they work on.
+template <auto run>
+void OnPrograms(Firmware& fw, const Bytes& p)
+{
+    run(fw.ProgramsAtWork(), p);
+}
+
+template <auto run>
+void AnswerOnPrograms(Firmware& fw, Window& w)
+{
+    run(fw.ProgramsAtWork(), w);
+}
+
 // A handler over the context, or over the whole firmware.
 template <auto run>
 void Run(Firmware& fw, const Bytes& p)
@@ -223,23 +236,23 @@ const PacketBinding kPacketHandlers[] = {
     {186, OnPaths<StopPathsPacket>}, // VSTOP_SUDDENLY
     {187, Run<ClearStopPacket>}, // CLEAR_STOP
     {188, OnPaths<EndPath>}, // INTP_END
-    {200, Run<LoadInitial>}, // LOAD_INITIAL
-    {201, Run<MpCreate>}, // MP_CREATE
-    {202, Run<MpClose>}, // MP_CLOSE
-    {203, Run<MpCall>}, // MP_CALL
-    {210, Run<MpSetVar>}, // MP_SET_VAR
-    {211, Run<MpSetRVar>}, // MP_SET_RVAR
-    {212, Run<MpCalculate>}, // MP_VAR_CALCULATE
-    {213, Run<FlowOutsideProgram>}, // MP_FOR
-    {214, Run<FlowOutsideProgram>}, // MP_NEXT
-    {215, Run<FlowOutsideProgram>}, // MP_IF
-    {216, Run<FlowOutsideProgram>}, // MP_ELSE
-    {217, Run<FlowOutsideProgram>}, // MP_IF_END
-    {218, Run<FlowOutsideProgram>}, // MP_TIMER
-    {219, Run<FlowOutsideProgram>}, // MP_STOP_WAIT
-    {220, Run<MpSetRint>}, // MP_SET_RINT
-    {240, Run<MpDebug>}, // MP_DEBUG
-    {241, Run<IsrDebug>}, // ISR_DEBUG
+    {200, OnPrograms<LoadInitial>}, // LOAD_INITIAL
+    {201, OnPrograms<MpCreate>}, // MP_CREATE
+    {202, OnPrograms<MpClose>}, // MP_CLOSE
+    {203, OnPrograms<MpCall>}, // MP_CALL
+    {210, OnPrograms<MpSetVar>}, // MP_SET_VAR
+    {211, OnPrograms<MpSetRVar>}, // MP_SET_RVAR
+    {212, OnPrograms<MpCalculate>}, // MP_VAR_CALCULATE
+    {213, OnPrograms<FlowOutsideProgram>}, // MP_FOR
+    {214, OnPrograms<FlowOutsideProgram>}, // MP_NEXT
+    {215, OnPrograms<FlowOutsideProgram>}, // MP_IF
+    {216, OnPrograms<FlowOutsideProgram>}, // MP_ELSE
+    {217, OnPrograms<FlowOutsideProgram>}, // MP_IF_END
+    {218, OnPrograms<FlowOutsideProgram>}, // MP_TIMER
+    {219, OnPrograms<FlowOutsideProgram>}, // MP_STOP_WAIT
+    {220, OnPrograms<MpSetRint>}, // MP_SET_RINT
+    {240, OnPrograms<MpDebug>}, // MP_DEBUG
+    {241, OnPrograms<IsrDebug>}, // ISR_DEBUG
 };
 
 const ExchangeBinding kExchangeHandlers[] = {
@@ -265,8 +278,8 @@ const ExchangeBinding kExchangeHandlers[] = {
     {186, AnswerOnPaths<VStopSuddenly>}, // VSTOP_SUDDENLY
     {187, Answer<ClearStop>}, // CLEAR_STOP
     {204, Answer<FirmwareVersion>}, // GET_FW_VERSION
-    {242, Answer<ContinueDebug>}, // CONTINUE_DEBUG
-    {243, Answer<StopDebug>}, // STOP_DEBUG
+    {242, AnswerOnPrograms<ContinueDebug>}, // CONTINUE_DEBUG
+    {243, AnswerOnPrograms<StopDebug>}, // STOP_DEBUG
     {255, Answer<Range>}, // RANGE
 };
 

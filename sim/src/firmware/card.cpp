@@ -14,7 +14,7 @@ void ResetCard(Firmware& fw, Window&)
 void ClearCardBuffer(Firmware& fw, Window&)
 {
     TrimPaths(fw.PathsAtWork());
-    ClearPrograms(fw, false);
+    ClearPrograms(fw.ProgramsAtWork(), false);
     fw.sequence.ExpectZeroNext();
 }
 

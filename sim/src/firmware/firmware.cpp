@@ -50,10 +50,10 @@ void Firmware::NotCarriedOut(std::uint8_t code)
 void Firmware::TakePacket(const Bytes& bytes)
 {
     ++counters.packetsTaken;
-    if (!RecordStep(*this, bytes)) {
+    if (!RecordStep(ProgramsAtWork(), bytes)) {
         ExecutePacket(bytes);
     }
-    ProgramsAfterHost(*this, bytes[0], false);
+    ProgramsAfterHost(ProgramsAtWork(), bytes[0], false);
 }
 
 void Firmware::ExecutePacket(const Bytes& bytes)
@@ -96,7 +96,7 @@ void Firmware::Answer(std::uint8_t code, Window& window)
         }
         WatchSync(sync, *this);
     }
-    ProgramsAfterHost(*this, code, true);
+    ProgramsAfterHost(ProgramsAtWork(), code, true);
 }
 
 void Firmware::Reset()
@@ -115,7 +115,7 @@ void Firmware::Reset()
     }
     paths.Reset();
     ResetMachine(*this);
-    ClearPrograms(*this, true);
+    ClearPrograms(ProgramsAtWork(), true);
     moduleError = 0;
     interrupts.Reset();
     sync.Reset();

@@ -84,9 +84,12 @@ public:
     std::uint16_t ModuleError() const override { return moduleError; }
     void ClearFaults() override { moduleError = 0; }
     double Time() const override { return time; }
+    void Execute(const Bytes& packet) override { ExecutePacket(packet); }
 
     // The paths with their state and this context (paths/paths.h).
     PathsAt PathsAtWork() { return PathsAt{paths, special, *this}; }
+    // The macro programs with what they work on (programs/macro_programs.h).
+    ProgramsAt ProgramsAtWork() { return ProgramsAt{macros, stores, interrupts, paths, *this}; }
 
     // Error bits of the whole module, reported with every axis. A bad-command
     // bit also lists the command being carried out (Unsimulated).

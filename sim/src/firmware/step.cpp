@@ -34,25 +34,25 @@ bool Firmware::Moving() const
             return true;
         }
     }
-    return PathsMoving(paths, *this) || MachineMoving(*this) || ProgramNeedsTime(*this);
+    return PathsMoving(paths, *this) || MachineMoving(*this) || ProgramNeedsTime(macros);
 }
 
 // One motion step of dt simulated seconds: this list is the order in which
 // the module's parts see the step (the manual quotes it).
 void Firmware::Step(double dt)
 {
-    RememberPositions();          //  1. where each axis was, for its speed
-    StepDrives(dt);               //  2. single-axis drives: fixed and continuous moves, stops
-    StepPaths(PathsAtWork(), dt); //  3. the front path of the command buffer
-    StepMachine(*this, dt);       //  4. homing, the servo loop, the encoder, alarms
-    WatchSync(sync, *this);       //  5. compare, synchronous actions, latch
-    ReadSpeeds(dt);               //  6. each axis's speed and acceleration readings
-    time += dt;                   //  7. the clock
-    if (keepTrail) {              //  8. the trail of positions
+    RememberPositions();                      //  1. where each axis was, for its speed
+    StepDrives(dt);                           //  2. single-axis drives: fixed and continuous moves, stops
+    StepPaths(PathsAtWork(), dt);             //  3. the front path of the command buffer
+    StepMachine(*this, dt);                   //  4. homing, the servo loop, the encoder, alarms
+    WatchSync(sync, *this);                   //  5. compare, synchronous actions, latch
+    ReadSpeeds(dt);                           //  6. each axis's speed and acceleration readings
+    time += dt;                               //  7. the clock
+    if (keepTrail) {                          //  8. the trail of positions
         RecordTrail();
     }
-    scope.AfterStep(*this);       //  9. the scope's sample
-    ProgramsAfterStep(*this, dt); // 10. a running macro program
+    scope.AfterStep(*this);                   //  9. the scope's sample
+    ProgramsAfterStep(ProgramsAtWork(), dt);  // 10. a running macro program
 }
 
 void Firmware::RememberPositions()
