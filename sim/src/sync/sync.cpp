@@ -26,8 +26,9 @@ Snapshot Take(const Context& ctx)
 {
     Snapshot s;
     for (int i = 0; i < kAxisCount; ++i) {
-        s.lp[i] = ctx.Axis(i).lp;
-        s.ep[i] = ctx.Axis(i).ep;
+        const AxisState& a = ctx.Axis(i);
+        s.lp[i] = a.lp;
+        s.ep[i] = a.ep;
         s.inputs[i] = ctx.AxisInputs(i);
         s.driving[i] = ctx.AxisDriving(i);
     }
