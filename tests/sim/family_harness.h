@@ -39,12 +39,8 @@ public:
     std::uint16_t faults = 0;
     double time = 0;
 
-    sim::AxisState& Axis(int index) override { return axes[index]; }
-    const sim::AxisState& Axis(int index) const override { return axes[index]; }
-    sim::MachineAxisState& Machine(int index) override { return machine[index]; }
-    const sim::MachineAxisState& Machine(int index) const override { return machine[index]; }
-    sim::HomingAxis& Homing(int index) override { return homing[index]; }
-    const sim::HomingAxis& Homing(int index) const override { return homing[index]; }
+    FakeContext() { Bind(axes.data(), machine.data(), homing.data()); }
+
     bool AxisDriving(int index) const override { return driving[index]; }
     std::uint16_t AxisInputs(int index) const override { return axes[index].inputs; }
     bool AxisInPath(int index) const override { return inPath[index]; }

@@ -3,6 +3,8 @@
 #ifndef VELKOR_SIM_AXIS_AXIS_H
 #define VELKOR_SIM_AXIS_AXIS_H
 
+#include "context/context.h"
+
 #include <cstdint>
 
 namespace velkor_sim {
@@ -86,6 +88,9 @@ struct AxisState {
     std::int32_t latch = 0;
     std::uint32_t pulse = 0; // SET_PULSE: the move a synchronous start action begins
 };
+
+inline AxisState& Context::Axis(int index) { return axes_[index]; }
+inline const AxisState& Context::Axis(int index) const { return axes_[index]; }
 
 } // namespace detail
 } // namespace velkor_sim

@@ -5,6 +5,7 @@
 #ifndef VELKOR_SIM_AXIS_HOMING_H
 #define VELKOR_SIM_AXIS_HOMING_H
 
+#include "context/context.h"
 #include "protocol/fields.h"
 
 #include <cstdint>
@@ -48,6 +49,9 @@ void SetHomingSpeed(Context& ctx, const Bytes& p); // 60
 void HomeLimit(Context& ctx, const Bytes& p);      // 61
 void SetHomeMode(Context& ctx, const Bytes& p);    // 62
 void HomeStart(Context& ctx, const Bytes& p);      // 63
+
+inline HomingAxis& Context::Homing(int index) { return homing_[index]; }
+inline const HomingAxis& Context::Homing(int index) const { return homing_[index]; }
 
 } // namespace detail
 } // namespace velkor_sim

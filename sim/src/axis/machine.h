@@ -14,6 +14,7 @@
 #ifndef VELKOR_SIM_AXIS_MACHINE_H
 #define VELKOR_SIM_AXIS_MACHINE_H
 
+#include "context/context.h"
 #include "protocol/fields.h"
 #include "axis/axis.h"
 #include "velkor_sim/virtual_module.h"
@@ -128,6 +129,9 @@ void RingEnable(Context& ctx, const Bytes& p);      // 26
 void RingDisable(Context& ctx, const Bytes& p);     // 27
 void AvoidTriangle(Context& ctx, const Bytes& p);   // 28, 29
 void ExternalDrive(Context& ctx, const Bytes& p);   // 30..33
+
+inline MachineAxisState& Context::Machine(int index) { return machine_[index]; }
+inline const MachineAxisState& Context::Machine(int index) const { return machine_[index]; }
 
 } // namespace detail
 } // namespace velkor_sim

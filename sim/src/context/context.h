@@ -25,15 +25,20 @@ struct HomingAxis;
 
 class Context {
 public:
-    // Axis 0..3: its counters, drive, speed readings and error bits.
-    virtual AxisState& Axis(int index) = 0;
-    virtual const AxisState& Axis(int index) const = 0;
-    // The machine around the axis (switches, servo drive, encoder) and its
-    // homing.
-    virtual MachineAxisState& Machine(int index) = 0;
-    virtual const MachineAxisState& Machine(int index) const = 0;
-    virtual HomingAxis& Homing(int index) = 0;
-    virtual const HomingAxis& Homing(int index) const = 0;
+    Context(const Context&) = delete;
+    Context& operator=(const Context&) = delete;
+
+    // Axis 0..3: its counters, drive, speed readings and error bits; the
+    // machine around it (switches, servo drive, encoder) and its homing.
+    // Plain reads of the state the context was bound to, defined beside the
+    // state (axis/axis.h, axis/machine.h, axis/homing.h): the motion step
+    // reads them often.
+    inline AxisState& Axis(int index);
+    inline const AxisState& Axis(int index) const;
+    inline MachineAxisState& Machine(int index);
+    inline const MachineAxisState& Machine(int index) const;
+    inline HomingAxis& Homing(int index);
+    inline const HomingAxis& Homing(int index) const;
     // Anything moving the axis or about to: a drive, a path, homing.
     virtual bool AxisDriving(int index) const = 0;
     // The input word an axis reads (switches, servo, home and encoder bits).
@@ -57,7 +62,20 @@ public:
     virtual double Time() const = 0;
 
 protected:
+    Context() = default;
     ~Context() = default;
+    // The axes' state, one entry per axis: the implementer's own.
+    void Bind(AxisState* axes, MachineAxisState* machine, HomingAxis* homing)
+    {
+        axes_ = axes;
+        machine_ = machine;
+        homing_ = homing;
+    }
+
+private:
+    AxisState* axes_ = nullptr;
+    MachineAxisState* machine_ = nullptr;
+    HomingAxis* homing_ = nullptr;
 };
 
 // Calls action(axis) (or action(axis, index)) for every axis the selector

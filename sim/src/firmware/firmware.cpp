@@ -16,6 +16,7 @@ Firmware::Firmware(const ModuleOptions& options)
     : bufferCapacity(options.bufferSegments > 0 ? options.bufferSegments : 1), firmwareVersion(options.firmwareVersion),
       strict(options.strict), keepTrail(options.keepTrail)
 {
+    Bind(axes.data(), machine.data(), homing.data());
 }
 
 bool Firmware::HasRoomFor(const Bytes& bytes) const

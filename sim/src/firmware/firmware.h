@@ -69,12 +69,6 @@ public:
     bool Moving() const; // anything for the motion model to do
 
     // The context the families ask (context/context.h).
-    AxisState& Axis(int index) override { return axes[index]; }
-    const AxisState& Axis(int index) const override { return axes[index]; }
-    MachineAxisState& Machine(int index) override { return machine[index]; }
-    const MachineAxisState& Machine(int index) const override { return machine[index]; }
-    HomingAxis& Homing(int index) override { return homing[index]; }
-    const HomingAxis& Homing(int index) const override { return homing[index]; }
     bool AxisDriving(int index) const override;
     std::uint16_t AxisInputs(int index) const override;
     bool AxisInPath(int index) const override;

@@ -189,7 +189,7 @@ void WatchSync(SyncState& sync, Context& ctx)
     sync.wasDriving = now.driving;
 }
 
-void SyncFirst(SyncState& sync, Context& ctx, const Bytes& p)
+void SyncFirst(SyncState& sync, Context&, const Bytes& p)
 {
     sync.firstHalf = true;
     sync.halfSource = p[2];
@@ -251,7 +251,7 @@ void SetCompare(SyncState& sync, Context& ctx, const Bytes& p)
     c.value = I32(p, 8);
 }
 
-void SetPreset(SyncState& sync, Context& ctx, const Bytes& p)
+void SetPreset(SyncState&, Context& ctx, const Bytes& p)
 {
     const std::uint8_t axes = p[2] & 0x0F;
     const std::uint8_t which = p[2] >> 4;
