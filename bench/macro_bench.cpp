@@ -1,5 +1,7 @@
 // Macro program steps per second in the virtual module: a program of a loop
 // of calculations, called from the library and run to its end each time.
+#include "counting_loop.h"
+
 #include <Velkor.h>
 #include <benchmark/benchmark.h>
 #include <brelan/backplane.h>
@@ -20,13 +22,8 @@ void BM_MacroProgramSteps(benchmark::State& state)
     velkor_sim::VirtualModule module;
     module.PlugInto(kSlot);
     Velkor_REGISTRATION(kCard, kSlot);
-    Velkor_MP_CREATE(kCard, kProgram);
-    Velkor_MP_SET_VAR(kCard, 2, 1);
-    Velkor_MP_FOR(kCard, passes);
-    Velkor_MP_VAR_CALCULATE(kCard, 1, '+', 1, 2);
-    Velkor_MP_NEXT(kCard);
-    Velkor_MP_CLOSE(kCard);
-    const std::int64_t steps = 2 + 2 * static_cast<std::int64_t>(passes);
+    velkor_bench::RecordCountingLoop(kCard, kProgram, passes);
+    const std::int64_t steps = velkor_bench::CountingLoopSteps(passes);
     for (auto _ : state) {
         Velkor_MP_CALL(kCard, kProgram);
         module.WaitSettled(); // the program runs to its end while the module takes the call

@@ -8,6 +8,7 @@
 //  - processor time of seven idle modules, and of seven modules moving four
 //    axes each at the ordinary pace;
 //  - a motion of ten simulated seconds on the fast clock;
+//  - the motion step's processor time per axis on the manual clock;
 //  - the hand-over of a three-dimensional arc of about 10,000 chords.
 #include "instant_module.h"
 #include "transport/card_table.h"
@@ -320,5 +321,35 @@ void BM_LongArcHandover(benchmark::State& state)
     }
 }
 BENCHMARK(BM_LongArcHandover)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The cost of the motion step per axis: four axes running fixed moves on the
+// manual clock (trapezoids, and S-curves with jerk), ten simulated seconds
+// per iteration, in nanoseconds of the process's processor time (the
+// firmware thread's included) per axis and step.
+void BM_MotionStepPerAxis(benchmark::State& state)
+{
+    const bool sCurve = state.range(0) != 0;
+    brelan::Reset();
+    velkor_sim::VirtualModule module;
+    module.PlugInto(3);
+    Velkor_REGISTRATION(0, 3);
+    Velkor_SET_SV(0, 15, 100);
+    Velkor_SET_V(0, 15, 40000);
+    Velkor_SET_A(0, 15, 200000);
+    Velkor_SET_K(0, 15, sCurve ? 4000000 : 0);
+    constexpr int kSteps = 10000; // 1 ms each
+    std::int32_t distance = 360000; // nine seconds at V, and the ramps
+    const double cpu = ProcessCpuSeconds();
+    for (auto _ : state) {
+        Velkor_FIXED_MOVE(0, 15, distance);
+        module.Advance(std::chrono::milliseconds(kSteps));
+        distance = -distance;
+    }
+    const double axisSteps = 4.0 * kSteps * static_cast<double>(state.iterations());
+    state.counters["ns_per_axis_step"] = (ProcessCpuSeconds() - cpu) / axisSteps * 1e9;
+    Velkor_STOP_SUDDENLY(0, 15);
+    module.Unplug();
+}
+BENCHMARK(BM_MotionStepPerAxis)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -566,8 +566,10 @@ VELKOR_API uint8_t Velkor_ENABLE_RINT(uint8_t cardNo);
  * Velkor_ENABLE_RINT for the card returns 0. */
 VELKOR_API int32_t Velkor_DISABLE_RINT(uint8_t cardNo);
 
-/* Waits for an interrupt flag selected by mask (bit i = flag i), checking
- * every 2 ms, at most count ms rounded up to even (count 0: without end).
+/* Waits for an interrupt flag selected by mask (bit i = flag i) for about
+ * count ms (count 0: without end), in 2 ms passes: count rounded up to even
+ * gives count / 2 passes, each checks the flags, then sleeps 1 ms twice; the
+ * wait lasts as long as those sleeps take, under load some percent longer.
  * Consumes the lowest matching flag and returns the last interrupt code
  * (which may be 0); returns 0 on time-out (at once for a card number above
  * 7 or a card that is not usable). Takes no card lock. */

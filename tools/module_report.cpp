@@ -1,10 +1,27 @@
 // Reading and printing a virtual module's end-of-run report.
 #include "module_report.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
 namespace velkor_tool {
+namespace {
+
+// A number in hexadecimal ("0x1000" or "1000"), at most `most`; false for
+// anything else, so that a damaged file is skipped, not thrown over.
+bool ReadHex(const std::string& text, unsigned long most, unsigned long& out)
+{
+    char* end = nullptr;
+    const unsigned long value = std::strtoul(text.c_str(), &end, 16);
+    if (text.empty() || text[0] == '-' || *end != '\0' || value > most) {
+        return false;
+    }
+    out = value;
+    return true;
+}
+
+} // namespace
 
 ModuleReport ReportOf(velkor_sim::VirtualModule& module, unsigned slot)
 {
@@ -17,9 +34,10 @@ ModuleReport ReportOf(velkor_sim::VirtualModule& module, unsigned slot)
     }
     for (int i = 0; i < velkor_sim::kAxisCount; ++i) {
         const velkor_sim::AxisStatus a = module.Axis(i);
-        r.axes[i] = ModuleReport::Axis{a.lp, a.ep, a.errorCode};
+        r.axes[i] = ModuleReport::Axis{a.lp, a.ep, a.errorCode, a.outputs, a.inputs, a.latch};
     }
     r.hasAxes = true;
+    r.hasIo = true;
     return r;
 }
 
@@ -66,10 +84,29 @@ bool ReadModuleReport(const std::string& file, ModuleReport& out)
             int index = 0;
             ModuleReport::Axis a;
             std::string error;
-            if (words >> index >> a.lp >> a.ep >> error && index >= 1 && index <= velkor_sim::kAxisCount) {
-                a.errorCode = static_cast<std::uint16_t>(std::stoul(error, nullptr, 16));
+            unsigned long code = 0;
+            if (words >> index >> a.lp >> a.ep >> error && index >= 1 && index <= velkor_sim::kAxisCount &&
+                ReadHex(error, 0xFFFF, code)) {
+                a.errorCode = static_cast<std::uint16_t>(code);
+                a.outputs = r.axes[index - 1].outputs; // an io line may come first
+                a.inputs = r.axes[index - 1].inputs;
+                a.latch = r.axes[index - 1].latch;
                 r.axes[index - 1] = a;
                 r.hasAxes = true;
+            }
+        } else if (key == "io") {
+            // io AXIS OUTPUTS INPUTS LATCH, the bits in hexadecimal
+            int index = 0;
+            std::string outputs, inputs;
+            std::int32_t latch = 0;
+            unsigned long o = 0, in = 0;
+            if (words >> index >> outputs >> inputs >> latch && index >= 1 && index <= velkor_sim::kAxisCount &&
+                ReadHex(outputs, 0xFF, o) && ReadHex(inputs, 0xFFFF, in)) {
+                ModuleReport::Axis& a = r.axes[index - 1];
+                a.outputs = static_cast<std::uint8_t>(o);
+                a.inputs = static_cast<std::uint16_t>(in);
+                a.latch = latch;
+                r.hasIo = true;
             }
         }
     }
@@ -100,6 +137,14 @@ void PrintModuleReport(std::FILE* out, const ModuleReport& r)
         for (int i = 0; i < velkor_sim::kAxisCount; ++i) {
             std::fprintf(out, "  %4d  %8d  %8d       0x%04X\n", i + 1, r.axes[i].lp, r.axes[i].ep,
                          unsigned(r.axes[i].errorCode));
+        }
+    }
+    if (r.hasAxes && r.hasIo) {
+        std::fprintf(out, "  axis   outputs    inputs       latch\n");
+        for (int i = 0; i < velkor_sim::kAxisCount; ++i) {
+            const ModuleReport::Axis& a = r.axes[i];
+            std::fprintf(out, "  %4d      0x%02X    0x%04X  %10d\n", i + 1, unsigned(a.outputs), unsigned(a.inputs),
+                         a.latch);
         }
     }
 }

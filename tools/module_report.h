@@ -24,15 +24,20 @@ struct ModuleReport {
     struct Axis {
         std::int32_t lp = 0, ep = 0;
         std::uint16_t errorCode = 0;
+        std::uint8_t outputs = 0;
+        std::uint16_t inputs = 0;
+        std::int32_t latch = 0;
     };
     std::array<Axis, velkor_sim::kAxisCount> axes{};
     bool hasAxes = false;
+    bool hasIo = false; // outputs, inputs and latches known (reports before them had none)
 };
 
 ModuleReport ReportOf(velkor_sim::VirtualModule& module, unsigned slot);
 // Reads a slot-N.txt file of the report folder; false when it is missing or unreadable.
 bool ReadModuleReport(const std::string& file, ModuleReport& out);
-// The summary as the tool prints it; with the axes' end positions when known.
+// The summary as the tool prints it; with the axes' end positions, and their
+// output bits, input word and latch, when known.
 void PrintModuleReport(std::FILE* out, const ModuleReport& report);
 
 } // namespace velkor_tool

@@ -1,5 +1,5 @@
 // Scope plots: for each axis that moved, its position (LP, and EP where it
-// differs) and its speed against simulated time, with ticks and units.
+// differs) and its signed speed against simulated time, with ticks and units.
 #include "scope_plot.h"
 
 #include "output_file.h"
@@ -23,7 +23,6 @@ constexpr double kCaption = 24;
 constexpr double kCellWidth = kLeft + kPlotWidth + 22;
 constexpr double kCellHeight = kCaption + kPlotHeight + kBottom + 8;
 constexpr double kTitle = 44;
-constexpr std::size_t kMostPoints = 3000;
 
 const char* kStyle =
     ".frame{fill:#fbfbf8;stroke:#888}.grid{stroke:#e2e2dc;stroke-width:1}.tick{font:10px sans-serif;fill:#444}"
@@ -76,13 +75,11 @@ void Panel(SvgDocument& svg, double left, double top, const std::string& caption
     }
     svg.Text(area.x + kPlotWidth / 2, area.y + kPlotHeight + 34, "axisname", "time (s, simulated)", "middle");
     svg.Text(left + 16, area.y + kPlotHeight / 2, "axisname", valueName, "middle", -90);
-    const std::size_t stride = std::max<std::size_t>(1, time.size() / kMostPoints);
     for (const Series& s : series) {
-        std::vector<std::pair<double, double>> line;
-        for (std::size_t i = 0; i < time.size(); i += stride) {
-            line.emplace_back(X(time[i]), Y((*s.values)[i]));
+        std::vector<std::pair<double, double>> line = Thin(time, *s.values, static_cast<std::size_t>(kPlotWidth));
+        for (auto& point : line) {
+            point = {X(point.first), Y(point.second)};
         }
-        line.emplace_back(X(time.back()), Y(s.values->back()));
         svg.Polyline(line, s.cssClass);
     }
 }
@@ -157,7 +154,67 @@ bool ReadScopeCsv(const std::string& file, std::map<unsigned, ScopeColumns>& out
     return true;
 }
 
-std::string ScopePlotSvg(const std::string& title, const std::map<unsigned, ScopeColumns>& slots)
+std::vector<double> SignedSpeed(const std::vector<double>& lp, const std::vector<double>& speed)
+{
+    const std::size_t n = std::min(lp.size(), speed.size());
+    // The direction LP changes in next, from each sample on.
+    std::vector<double> ahead(n, 1);
+    for (std::size_t i = n; i-- > 1;) {
+        ahead[i - 1] = lp[i] != lp[i - 1] ? (lp[i] > lp[i - 1] ? 1 : -1) : ahead[i];
+    }
+    std::vector<double> out(speed.size());
+    double sign = n > 0 ? ahead[0] : 1;
+    for (std::size_t i = 0; i < speed.size(); ++i) {
+        if (i > 0 && i < n) {
+            if (lp[i] != lp[i - 1]) {
+                sign = lp[i] > lp[i - 1] ? 1 : -1;
+            } else if (speed[i - 1] == 0) {
+                sign = ahead[i]; // setting off from rest, within a pulse yet
+            }
+        }
+        out[i] = sign * std::fabs(speed[i]);
+    }
+    return out;
+}
+
+std::vector<std::pair<double, double>> Thin(const std::vector<double>& time, const std::vector<double>& values,
+                                            std::size_t columns)
+{
+    std::vector<std::pair<double, double>> out;
+    const std::size_t n = std::min(time.size(), values.size());
+    if (n <= 2 * columns || columns == 0) {
+        for (std::size_t i = 0; i < n; ++i) {
+            out.emplace_back(time[i], values[i]);
+        }
+        return out;
+    }
+    const double t0 = time.front();
+    const double span = time[n - 1] > t0 ? time[n - 1] - t0 : 1;
+    std::size_t i = 0;
+    while (i < n) {
+        const auto column = static_cast<std::size_t>((time[i] - t0) / span * static_cast<double>(columns - 1));
+        std::size_t low = i;
+        std::size_t high = i;
+        std::size_t j = i;
+        for (; j < n && static_cast<std::size_t>((time[j] - t0) / span * static_cast<double>(columns - 1)) == column;
+             ++j) {
+            low = values[j] < values[low] ? j : low;
+            high = values[j] > values[high] ? j : high;
+        }
+        // The column's first and last samples join it to its neighbours.
+        std::size_t keep[4] = {i, std::min(low, high), std::max(low, high), j - 1};
+        for (std::size_t k = 0; k < 4; ++k) {
+            if (k == 0 || keep[k] != keep[k - 1]) {
+                out.emplace_back(time[keep[k]], values[keep[k]]);
+            }
+        }
+        i = j;
+    }
+    return out;
+}
+
+std::string ScopePlotSvg(const std::string& title, const std::map<unsigned, ScopeColumns>& slots,
+                         const PlotChannels& channels)
 {
     struct Row {
         unsigned slot;
@@ -174,9 +231,10 @@ std::string ScopePlotSvg(const std::string& title, const std::map<unsigned, Scop
             rows.push_back(Row{s.first, 1}); // nothing moved: axis 1 shows that
         }
     }
-    const double width = 10 + 2 * kCellWidth;
+    const bool positions = channels.lp || channels.ep;
+    const double width = 10 + ((positions && channels.speed) ? 2 : 1) * kCellWidth;
     const double height = kTitle + rows.size() * kCellHeight + 40;
-    SvgDocument svg(width, height, kStyle);
+    SvgDocument svg(std::max(width, 10 + kCellWidth + 200), height, kStyle);
     svg.Text(10, 28, "title", title);
     double top = kTitle;
     for (const Row& r : rows) {
@@ -184,22 +242,43 @@ std::string ScopePlotSvg(const std::string& title, const std::map<unsigned, Scop
         const std::string a = "axis" + std::to_string(r.axis);
         const std::string name = "Slot " + std::to_string(r.slot) + ", axis " + std::to_string(r.axis);
         const std::vector<double>& time = c.at("time_s");
-        std::vector<Series> position{{&c.at(a + "_lp"), "lp"}};
+        const std::vector<double>& lp = c.at(a + "_lp");
+        std::vector<Series> position;
+        if (channels.lp) {
+            position.push_back(Series{&lp, "lp"});
+        }
         const auto ep = c.find(a + "_ep");
-        if (ep != c.end() && ep->second != c.at(a + "_lp")) {
+        // EP only where it differs from LP, unless it is all that was asked for.
+        if (channels.ep && ep != c.end() && (ep->second != lp || !channels.lp)) {
             position.push_back(Series{&ep->second, "ep"});
         }
-        Panel(svg, 10, top, name + ": position", "position (pulses)", time, position);
-        Panel(svg, 10 + kCellWidth, top, name + ": speed", "speed (pulses/s)", time, {{&c.at(a + "_speed"), "speed"}});
+        double left = 10;
+        if (positions) {
+            Panel(svg, left, top, name + ": position", "position (pulses)", time, position);
+            left += kCellWidth;
+        }
+        if (channels.speed) {
+            const std::vector<double> speed = SignedSpeed(lp, c.at(a + "_speed"));
+            Panel(svg, left, top, name + ": speed", "speed (pulses/s)", time, {{&speed, "speed"}});
+        }
         top += kCellHeight;
     }
     const double y = top + 16;
-    svg.Line(20, y - 4, 48, y - 4, "lp");
-    svg.Text(56, y, "legend", "LP (commanded position)");
-    svg.Line(250, y - 4, 278, y - 4, "ep");
-    svg.Text(286, y, "legend", "EP (encoder), where it differs");
-    svg.Line(520, y - 4, 548, y - 4, "speed");
-    svg.Text(556, y, "legend", "speed");
+    double x = 20;
+    auto legend = [&](const char* cssClass, const char* text, double space) {
+        svg.Line(x, y - 4, x + 28, y - 4, cssClass);
+        svg.Text(x + 36, y, "legend", text);
+        x += space;
+    };
+    if (channels.lp) {
+        legend("lp", "LP (commanded position)", 230);
+    }
+    if (channels.ep) {
+        legend("ep", channels.lp ? "EP (encoder), where it differs" : "EP (encoder)", 270);
+    }
+    if (channels.speed) {
+        legend("speed", "speed, signed by the direction of motion", 0);
+    }
     return svg.Finish();
 }
 
@@ -211,7 +290,8 @@ int RunPlot(const PlotOptions& options)
         std::fprintf(stderr, "velkor plot: %s\n", error.c_str());
         return 1;
     }
-    if (!WriteWholeFile(options.svgFile, ScopePlotSvg("velkor plot: " + options.csvFile, slots), error)) {
+    const std::string svg = ScopePlotSvg("velkor plot: " + options.csvFile, slots, options.channels);
+    if (!WriteWholeFile(options.svgFile, svg, error)) {
         std::fprintf(stderr, "velkor plot: %s\n", error.c_str());
         return 1;
     }

@@ -3,7 +3,7 @@
 //               [--fast | --fast-as-possible]
 //   velkor run [--module SLOT[,OPTIONS]]... [--speed F | --fast-as-possible] [--trace] [--trace-queries] [--svg FILE]
 //              [--scope FILE.csv [--scope-period SECONDS] [--trigger SPEC]] -- PROGRAM [ARGS...]
-//   velkor plot FILE.csv --svg OUT
+//   velkor plot FILE.csv --svg OUT [--channels lp,ep,speed]
 //   velkor arc --mid X,Y,Z --end X,Y,Z --tolerance PULSES --speed PULSES/S [--svg FILE]
 //   velkor macro [--program N] [--loops N] [--list]
 //   velkor --version
@@ -20,6 +20,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -268,6 +269,14 @@ int main(int argc, char** argv)
         ->type_name("OUT")
         ->required()
         ->check(kWritable);
+    std::vector<std::string> plotChannels;
+    plotCommand
+        ->add_option("--channels", plotChannels,
+                     "The channels to draw, of lp, ep (where it differs from LP) and speed (signed by the "
+                     "direction of motion); default all")
+        ->type_name("LIST")
+        ->delimiter(',')
+        ->check(CLI::IsMember({"lp", "ep", "speed"}));
 
     velkor_tool::ArcOptions arc;
     std::string mid, end;
@@ -334,6 +343,12 @@ int main(int argc, char** argv)
         return velkor_tool::RunProgram(run);
     }
     if (plotCommand->parsed()) {
+        if (!plotChannels.empty()) {
+            const auto chosen = [&](const char* name) {
+                return std::find(plotChannels.begin(), plotChannels.end(), name) != plotChannels.end();
+            };
+            plot.channels = velkor_tool::PlotChannels{chosen("lp"), chosen("ep"), chosen("speed")};
+        }
         return velkor_tool::RunPlot(plot);
     }
     if (macroCommand->parsed()) {

@@ -9,10 +9,8 @@ from _setup import arguments, module_for, velkor
 
 HOME_SPEED = 5000           # pulses/s while searching
 SEARCH_RANGE = 20           # thousands of pulses; a longer search fails
-# Home mode: mode 0 (the home switch), search towards -, creep at 10 % of
-# the homing speed, set both counters, and the position the axis takes at home.
+# The position the axis takes at home.
 HOME_OFFSET = 100
-HOME_MODE = (0, 0, 10, 0, HOME_OFFSET)
 
 
 def main():
@@ -21,9 +19,12 @@ def main():
         z = card.axis(3)
         z.profile(sv=100, v=10000, a=50000)
         card.HOME_LIMIT(z.mask, SEARCH_RANGE)
-        z.home(speed=HOME_SPEED, mode=HOME_MODE)   # returns at once
+        # The home switch, searched towards -, creeping at 10 % of the homing
+        # speed; both counters set to the offset at home. Returns at once.
+        z.home(speed=HOME_SPEED, mode="home_switch", direction=-1, creep=10, keep_encoder=False,
+               offset=HOME_OFFSET)
         z.wait_stopped(timeout=60)
-        print("homed: position %d, error code %r" % (z.position, z.error_code))
+        print("homed: position %d, error code %s" % (z.position, z.error_code))
         if z.position != HOME_OFFSET or z.error_code:
             return 1
         z.move(2500).wait_stopped(timeout=30)

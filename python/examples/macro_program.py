@@ -27,15 +27,15 @@ def main():
             card.MP_SET_RINT()
         card.call_program(PROGRAM)
         try:
-            code = card.wait_interrupt(velkor.InterruptFactor.PROGRAM, timeout=5)
-            print("the program ended with interrupt %r" % code)
+            code = card.wait_interrupt(velkor.InterruptFactor.PROGRAM, timeout=5).code
+            print("the program ended with interrupt %s" % code)
         except velkor.InterruptTimeout:
             # A module that does not run programs: the same step sent directly
             # raises the same factor.
             print("no interrupt from the program; raising it directly")
             card.MP_SET_RINT()
-            code = card.wait_interrupt(velkor.InterruptFactor.PROGRAM, timeout=5)
-            print("interrupt %r" % code)
+            code = card.wait_interrupt(velkor.InterruptFactor.PROGRAM, timeout=5).code
+            print("interrupt %s" % code)
         x.wait_stopped(timeout=30)
         print("axis 1 at %d" % x.position)
         return 0 if velkor.InterruptFactor.PROGRAM in code and x.position == 0 else 1

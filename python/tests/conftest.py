@@ -1,5 +1,6 @@
 """Shared helpers of the package's own tests: the source tree, the libraries
-found, and a C compiler for the checks that call the library from C."""
+found, a C compiler for the checks that call the library from C, and a
+virtual module in slot 3 (50 times faster than real time) with a card on it."""
 
 import os
 import shutil
@@ -8,6 +9,7 @@ from pathlib import Path
 
 import pytest
 
+import velkor
 from velkor import finding
 
 ROOT = Path(__file__).resolve().parents[2]
@@ -42,3 +44,15 @@ def compile_c(library_paths, tmp_path_factory):
         return output
 
     return build
+
+
+@pytest.fixture
+def module():
+    with velkor.VirtualModule(3, 50.0) as module:
+        yield module
+
+
+@pytest.fixture
+def card(module):
+    with velkor.Card(0, slot=3) as card:
+        yield card

@@ -3,23 +3,12 @@ checks, waits that raise, interrupts, arcs and paths, stores, macro
 recording, and the raw exports bound to a card."""
 
 import ctypes
+import time
 
 import pytest
 
 import velkor
 from velkor import Axes, ErrorBits, InterruptFactor, raw
-
-
-@pytest.fixture
-def module():
-    with velkor.VirtualModule(3, 50.0) as module:
-        yield module
-
-
-@pytest.fixture
-def card(module):
-    with velkor.Card(0, slot=3) as card:
-        yield card
 
 
 def test_a_fixed_move_reaches_its_target(card):
@@ -105,7 +94,7 @@ def test_a_clean_exit_leaves_motion_running(module):
 def test_interrupt_waits_return_the_factor_bits(card):
     card.enable_interrupts(InterruptFactor.DRIVE_END)
     card.axis(1).profile(v=20000, a=0).move(200)
-    assert card.wait_interrupt(timeout=5) == InterruptFactor.DRIVE_END
+    assert card.wait_interrupt(timeout=5) == (InterruptFactor.DRIVE_END, InterruptFactor.DRIVE_END)
     with pytest.raises(velkor.InterruptTimeout):
         card.wait_interrupt(timeout=0.02)
     card.clear_interrupt_flags()
@@ -210,3 +199,48 @@ def test_read_md_keeps_the_libraries_int_float_split(card):
     bits = ctypes.c_float(0)
     card.call("Velkor_READ_MD", 1024, None, ctypes.byref(bits))
     assert raw.FtoDW(bits.value) == raw.FtoDW(1024.5)
+
+
+@pytest.mark.parametrize("flag, text", [
+    (ErrorBits(0x210), "LIMIT_SWITCH_PLUS|HOMING_FAILED"),
+    (ErrorBits(0), "0"),
+    (InterruptFactor.PROGRAM, "PROGRAM"),
+    (InterruptFactor(0xFF), "ALL"),
+    (Axes(3), "AXIS1|AXIS2"),
+    (velkor.Inputs(0xFF05), "PLUS_LIMIT|HOME|GENERAL"),
+    (velkor.Inputs(0x0101), "PLUS_LIMIT|0x100"),
+])
+def test_flags_print_with_their_names(flag, text):
+    assert (str(flag), "%s" % flag, f"{flag}", f"{flag:#x}") == (text, text, text, hex(flag))
+
+
+def test_messages_name_the_bits(card):
+    with pytest.raises(velkor.InterruptTimeout, match="no interrupt of PROGRAM within"):
+        card.wait_interrupt(InterruptFactor.PROGRAM, timeout=0)
+    y = card.axis(2).profile(v=1000)
+    y.jog()
+    with pytest.raises(velkor.MotionTimeout, match="axes AXIS2 still moving"):
+        y.wait_stopped(timeout=0)
+    y.stop(suddenly=True)
+    card.clear_stop()
+
+
+def test_an_interrupt_wait_says_which_flag_it_consumed_and_clears_stale_ones(module, card):
+    card.enable_interrupts(InterruptFactor.ALL)
+    module.raise_interrupt(InterruptFactor.DRIVE_END)  # left from an earlier move
+    time.sleep(0.1)
+    module.raise_interrupt(InterruptFactor.COMPARE)
+    time.sleep(0.1)
+    either = InterruptFactor.DRIVE_END | InterruptFactor.COMPARE
+    first = card.wait_interrupt(either, timeout=1)
+    assert first.factor == InterruptFactor.DRIVE_END and InterruptFactor.COMPARE in first.code
+    assert card.wait_interrupt(either, timeout=1).factor == InterruptFactor.COMPARE
+    module.raise_interrupt(InterruptFactor.DRIVE_END)
+    time.sleep(0.1)
+    with pytest.raises(velkor.InterruptTimeout):
+        card.wait_interrupt(InterruptFactor.DRIVE_END, timeout=0.05, clear=True)
+
+
+def test_an_arc_of_under_half_a_millisecond_is_a_time_not_a_speed_limit(card):
+    plan = card.arc_3d((1, 1, 0), (2, 0, 0), tolerance=1, speed=4000)  # chords of 0.25 ms
+    assert plan == velkor.ArcPlan(0, 0, None) and not plan.too_fast

@@ -30,7 +30,7 @@ def test_options(virtual_module, virtual_card):
     assert (virtual_module.slot, virtual_module.time_scale) == (6, 100.0)
     assert (virtual_card.number, virtual_card.slot, virtual_card.module) == (4, 6, virtual_module)
     virtual_card.axis(2).profile(v=50000, a=0).move(-100)
-    assert virtual_card.wait_interrupt(timeout=5) == velkor.InterruptFactor.DRIVE_END
+    assert virtual_card.wait_interrupt(timeout=5).factor == velkor.InterruptFactor.DRIVE_END
 
 def test_defaults(virtual_card):
     assert (virtual_card.number, virtual_card.slot, virtual_card.interrupts_enabled) == (0, 3, False)

@@ -78,7 +78,7 @@ def test_card_waits_advance_the_manual_clock(manual, card):
     x = card.axis(1).profile(v=1000, a=0)
     x.move(20000).wait_stopped(timeout=30)  # 20 simulated seconds in a moment
     assert x.position == 20000 and manual.now >= 20
-    assert card.wait_interrupt(timeout=1) == InterruptFactor.DRIVE_END
+    assert card.wait_interrupt(timeout=1).factor == InterruptFactor.DRIVE_END
     x.jog()
     with pytest.raises(velkor.MotionTimeout):
         x.wait_stopped(timeout=0.5)
@@ -96,8 +96,8 @@ def test_inputs_latch_remote_io_and_interrupts_reach_the_library(manual, card):
     assert (card.remote_in(7), manual.remote_output(8)) == (0xBEEF, 0x12345678)
     card.enable_interrupts(InterruptFactor.ALL)
     manual.raise_interrupt(InterruptFactor.HOMING | InterruptFactor.PROGRAM)
-    code = card.wait_interrupt(InterruptFactor.HOMING, timeout=1)
-    assert code == InterruptFactor.HOMING | InterruptFactor.PROGRAM
+    got = card.wait_interrupt(InterruptFactor.HOMING, timeout=1)
+    assert got == (InterruptFactor.HOMING, InterruptFactor.HOMING | InterruptFactor.PROGRAM)
 
 
 def test_stores_and_version_as_the_module_keeps_them(manual, card):
@@ -174,3 +174,15 @@ def test_every_call_of_the_header_is_reachable_by_name(manual):
     state = library.structs["VelkorSimScopeState"]()
     manual.GetScopeState(ctypes.byref(state))
     assert state.running == 0
+
+
+def test_the_drive_model_and_the_following_error_reach_python(manual, card):
+    manual.set_machine(1, natural_frequency=10.0, damping=0.7, dead_time=2)
+    assert manual.machine(1)["dead_time"] == 2
+    manual.start_scope(trigger="path_start")
+    card.axis(1).profile(sv=100, v=10000, a=0)
+    card.axis(1).move(-20000)
+    manual.advance(1.0)
+    lag = -10000 * (0.002 + 2 * 0.7 / (2 * 3.141592653589793 * 10))  # behind a move towards -
+    assert manual.axis(1)["following_error"] == pytest.approx(lag, rel=0.01)
+    assert manual.scope_state()["waiting"] == 0  # no path yet

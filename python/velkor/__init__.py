@@ -15,15 +15,16 @@ and loaded on first use.
 """
 
 from .bits import ARC_DEGENERATE, Axes, ErrorBits, Inputs, InterruptFactor, axis_mask
-from .card import ArcPlan, Axis, Card, LinePath, MixPath
-from .errors import (ArcDegenerate, InterruptServiceError, InterruptTimeout, ModuleError, MotionTimeout,
+from .card import HOME_SEQUENCES, ArcPlan, Axis, Card, Interrupt, LinePath, MixPath
+from .errors import (ArcDegenerate, CardClosed, InterruptServiceError, InterruptTimeout, ModuleError, MotionTimeout,
                      RegistrationError, VelkorError)
 from .finding import LibraryNotFound
 from .raw import POINT_3D
 from .sim import VirtualModule
 
 __all__ = [
-    "ARC_DEGENERATE", "ArcDegenerate", "ArcPlan", "Axes", "Axis", "Card", "ErrorBits", "InterruptFactor",
-    "Inputs", "InterruptServiceError", "InterruptTimeout", "LibraryNotFound", "LinePath", "MixPath", "ModuleError",
-    "MotionTimeout", "POINT_3D", "RegistrationError", "VelkorError", "VirtualModule", "axis_mask",
+    "ARC_DEGENERATE", "ArcDegenerate", "ArcPlan", "Axes", "Axis", "Card", "CardClosed", "ErrorBits", "HOME_SEQUENCES",
+    "Interrupt", "InterruptFactor", "Inputs", "InterruptServiceError", "InterruptTimeout", "LibraryNotFound",
+    "LinePath", "MixPath", "ModuleError", "MotionTimeout", "POINT_3D", "RegistrationError", "VelkorError",
+    "VirtualModule", "axis_mask",
 ]

@@ -9,16 +9,16 @@ OPAQUE = ('VelkorSimModule',)
 # (name, ((field, type, array length or 0), ...)), in header order
 STRUCTS = (
     ('VelkorSimOptions', (('size', 'uint32_t', 0), ('id', 'uint8_t', 0), ('clock', 'uint8_t', 0), ('keep_trail', 'uint8_t', 0), ('keep_log', 'uint8_t', 0), ('time_scale', 'double', 0), ('take_latency_us', 'uint32_t', 0), ('step_us', 'uint32_t', 0), ('firmware_version', 'uint32_t', 0), ('sprint_scale', 'double', 0), ('buffer_segments', 'uint32_t', 0))),
-    ('VelkorSimAxis', (('lp', 'int32_t', 0), ('ep', 'int32_t', 0), ('speed', 'double', 0), ('acceleration', 'double', 0), ('driving', 'uint8_t', 0), ('error_code', 'uint16_t', 0), ('inputs', 'uint16_t', 0))),
+    ('VelkorSimAxis', (('lp', 'int32_t', 0), ('ep', 'int32_t', 0), ('speed', 'double', 0), ('acceleration', 'double', 0), ('driving', 'uint8_t', 0), ('error_code', 'uint16_t', 0), ('inputs', 'uint16_t', 0), ('machine', 'int32_t', 0), ('motor', 'double', 0), ('following_error', 'double', 0), ('latch', 'int32_t', 0), ('outputs', 'uint8_t', 0))),
     ('VelkorSimCounters', (('packets_taken', 'uint64_t', 0), ('exchanges_answered', 'uint64_t', 0), ('bus_reads', 'uint64_t', 0), ('bus_writes', 'uint64_t', 0), ('sequence_gaps', 'uint32_t', 0), ('dropped_packets', 'uint32_t', 0), ('unsimulated', 'uint32_t', 0), ('packets_held', 'uint64_t', 0))),
     ('VelkorSimCodeCount', (('code', 'uint8_t', 0), ('count', 'uint32_t', 0))),
     ('VelkorSimTrailPoint', (('time', 'double', 0), ('lp', 'int32_t', 4))),
     ('VelkorSimLogEntry', (('kind', 'uint8_t', 0), ('sequence', 'uint8_t', 0), ('code', 'uint8_t', 0), ('bytes', 'uint8_t', 30), ('registers', 'uint8_t', 10), ('time', 'double', 0))),
     ('VelkorSimScopeSettings', (('period', 'double', 0), ('duration', 'double', 0), ('capacity', 'uint32_t', 0), ('pretrigger', 'uint32_t', 0), ('trigger_kind', 'uint8_t', 0), ('trigger_axis', 'uint8_t', 0), ('trigger_input', 'uint8_t', 0), ('trigger_edge', 'uint8_t', 0), ('trigger_axes', 'uint8_t', 0), ('trigger_position', 'int32_t', 0))),
-    ('VelkorSimScopeAxis', (('lp', 'int32_t', 0), ('ep', 'int32_t', 0), ('speed', 'double', 0), ('inputs', 'uint16_t', 0))),
-    ('VelkorSimScopeSample', (('time', 'double', 0), ('axes', 'VelkorSimScopeAxis', 4))),
+    ('VelkorSimScopeAxis', (('lp', 'int32_t', 0), ('ep', 'int32_t', 0), ('speed', 'double', 0), ('inputs', 'uint16_t', 0), ('velocity', 'double', 0), ('acceleration', 'double', 0), ('following_error', 'double', 0), ('outputs', 'uint8_t', 0), ('latch', 'int32_t', 0))),
+    ('VelkorSimScopeSample', (('time', 'double', 0), ('axes', 'VelkorSimScopeAxis', 4), ('path_speed', 'double', 0))),
     ('VelkorSimScopeState', (('running', 'uint8_t', 0), ('triggered', 'uint8_t', 0), ('trigger_time', 'double', 0), ('taken', 'uint64_t', 0), ('lost', 'uint64_t', 0), ('waiting', 'uint64_t', 0))),
-    ('VelkorSimMachineAxis', (('plus_limit', 'int32_t', 0), ('minus_limit', 'int32_t', 0), ('home_from', 'int32_t', 0), ('home_to', 'int32_t', 0), ('near_home_from', 'int32_t', 0), ('near_home_to', 'int32_t', 0), ('index_pitch', 'int32_t', 0), ('index_phase', 'int32_t', 0), ('following_time', 'double', 0), ('in_position_band', 'double', 0), ('encoder_ratio', 'double', 0), ('normally_closed', 'uint16_t', 0))),
+    ('VelkorSimMachineAxis', (('plus_limit', 'int32_t', 0), ('minus_limit', 'int32_t', 0), ('home_from', 'int32_t', 0), ('home_to', 'int32_t', 0), ('near_home_from', 'int32_t', 0), ('near_home_to', 'int32_t', 0), ('index_pitch', 'int32_t', 0), ('index_phase', 'int32_t', 0), ('following_time', 'double', 0), ('in_position_band', 'double', 0), ('encoder_ratio', 'double', 0), ('normally_closed', 'uint16_t', 0), ('natural_frequency', 'double', 0), ('damping', 'double', 0), ('dead_time', 'int32_t', 0), ('backlash', 'double', 0), ('encoder_noise', 'double', 0), ('noise_seed', 'uint32_t', 0), ('following_limit', 'double', 0))),
 )
 
 # (name, value) of the enumeration constants
@@ -32,6 +32,7 @@ CONSTANTS = (
     ('VELKOR_SIM_TRIGGER_POSITION', 1),
     ('VELKOR_SIM_TRIGGER_INPUT_EDGE', 2),
     ('VELKOR_SIM_TRIGGER_DRIVE_START', 3),
+    ('VELKOR_SIM_TRIGGER_PATH_START', 4),
     ('VELKOR_SIM_EDGE_RISING', 0),
     ('VELKOR_SIM_EDGE_FALLING', 1),
     ('VELKOR_SIM_EDGE_EITHER', 2),

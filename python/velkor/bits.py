@@ -7,7 +7,42 @@ so it goes to the raw layer unchanged and prints with its name.
 import enum
 
 
-class Axes(enum.IntFlag):
+class _NamedFlag(enum.IntFlag):
+    """An IntFlag that prints as its names on every Python (3.11 prints a
+    plain IntFlag as its number): ``str(ErrorBits(0x210))`` is
+    ``LIMIT_SWITCH_PLUS|HOMING_FAILED``, bits without a name follow in hex
+    (``PLUS_LIMIT|0x80``), no bit at all is ``0``. A format with a spec
+    formats the number (``f"{code:#06x}"``)."""
+
+    def __str__(self):
+        value = int(self)
+        if value == 0:
+            return "0"
+        for name, member in type(self).__members__.items():
+            if int(member) == value:
+                return name
+        # Members that cover several bits (Inputs.GENERAL) before single
+        # bits; a selector of every bit (ALL) only for the value itself.
+        members = {}
+        for member in type(self).__members__.values():
+            if int(member) and int(member) != value and int(member) not in members:
+                members[int(member)] = member._name_
+        parts = []
+        for bits in sorted(members, key=lambda b: (-bin(b).count("1"), b)):
+            if bits & value == bits:
+                parts.append((bits & -bits, members[bits]))
+                value &= ~bits
+        parts.sort()
+        names = [name for _, name in parts]
+        if value:
+            names.append("%#x" % value)
+        return "|".join(names)
+
+    def __format__(self, spec):
+        return str(self) if not spec else format(int(self), spec)
+
+
+class Axes(_NamedFlag):
     """Axis selectors: a bit mask, 1, 2, 4 and 8 for axes 1 to 4; a sum
     selects several axes at once."""
 
@@ -29,7 +64,7 @@ def axis_mask(number):
     return Axes(1 << (number - 1))
 
 
-class ErrorBits(enum.IntFlag):
+class ErrorBits(_NamedFlag):
     """Bits of an axis's error code (``Velkor_GET_ERROR_CODE``), as the
     virtual module sets them; HOST_STOP_FLAG is the library's own."""
 
@@ -51,7 +86,7 @@ class ErrorBits(enum.IntFlag):
     PROGRAM_RUNAWAY = 0x8000    # a macro program ran too many steps without simulated time passing
 
 
-class Inputs(enum.IntFlag):
+class Inputs(_NamedFlag):
     """Bits of an axis's input word (``Velkor_GET_DI_ALL``; ``Velkor_GET_DI``
     reads bit n) on the virtual module: the levels at its input terminals."""
 
@@ -65,7 +100,7 @@ class Inputs(enum.IntFlag):
     GENERAL = 0xFF00      # general inputs 8..15
 
 
-class InterruptFactor(enum.IntFlag):
+class InterruptFactor(_NamedFlag):
     """Bits of the interrupt code (``Velkor_RINT_WAIT``,
     ``Velkor_INTERRUPT_RETURN_CODE``): bit i is factor i."""
 

@@ -18,14 +18,14 @@ calls ``Velkor_SET_V(card.number, 1, 20000)``.
 
 import contextlib
 import ctypes
-import numbers
 import time
 from collections import namedtuple
 
 from . import raw
 from .bits import ARC_DEGENERATE, Axes, ErrorBits, Inputs, InterruptFactor, axis_mask
-from .errors import (ArcDegenerate, InterruptServiceError, InterruptTimeout, MotionTimeout, RegistrationError,
-                     VelkorError)
+from .checks import CheckedCall, check_integer as _check_integer, check_timeout
+from .errors import (ArcDegenerate, CardClosed, InterruptServiceError, InterruptTimeout, MotionTimeout,
+                     RegistrationError, VelkorError)
 
 # Every axis of the module, the selector of tidy-up stops.
 ALL_AXES = int(Axes.ALL)
@@ -34,40 +34,6 @@ ALL_AXES = int(Axes.ALL)
 _WAIT_SLICE_MS = 100
 # Simulated time a wait for an interrupt advances a manual clock per pass.
 _MANUAL_STEP_MS = 10
-
-
-def _check_integer(value, kind, name, function):
-    low, high = raw.INTEGER_RANGES[kind]
-    if isinstance(value, bool) or not isinstance(value, numbers.Integral):
-        raise TypeError("%s: %s must be an integer (%s), not %r" % (function, name, kind, value))
-    if not low <= value <= high:
-        raise ValueError("%s: %s = %d is out of range for %s (%d..%d)" % (function, name, value, kind, low, high))
-    return int(value)
-
-
-class CheckedCall:
-    """An export that checks its integer arguments against their C types
-    before the call, instead of letting ctypes cut them to width."""
-
-    def __init__(self, library, name):
-        self.name = name
-        self.function = getattr(library, name)
-        self.result, self.params = library.signatures[name]
-
-    def __call__(self, *args):
-        if len(args) != len(self.params):
-            raise TypeError("%s takes %d arguments (%s), %d given"
-                            % (self.name, len(self.params), ", ".join(p for p, _ in self.params), len(args)))
-        checked = []
-        for value, (name, kind) in zip(args, self.params):
-            if kind in raw.INTEGER_RANGES:
-                value = _check_integer(value, kind, name, self.name)
-            elif kind == "float":
-                if not isinstance(value, numbers.Real):
-                    raise TypeError("%s: %s must be a number, not %r" % (self.name, name, value))
-                value = float(value)
-            checked.append(value)
-        return self.function(*checked)
 
 
 def _point(value, what):
@@ -86,6 +52,41 @@ def _selector(axes):
     if isinstance(axes, Axis):
         return axes.mask
     return _check_integer(int(axes) if isinstance(axes, Axes) else axes, "uint8_t", "axes", "selector")
+
+
+# The homing sequences of Velkor_SET_HOME_MODE's mode byte, by name.
+HOME_SEQUENCES = {"home_switch": 0, "home_switch_then_index": 1, "limit_switch": 2, "index": 3}
+# The module's own settings, sent for the homing values not given.
+_HOME_DEFAULTS = {"mode": 0, "direction": -1, "creep": 10, "keep_encoder": False, "offset": 0}
+
+
+def _home_mode(mode, direction, creep, keep_encoder, offset):
+    """The five values of Velkor_SET_HOME_MODE, checked."""
+    where = "Axis.home"
+    if isinstance(mode, str):
+        if mode not in HOME_SEQUENCES:
+            raise ValueError("%s: mode is one of %s (or 0..3), not %r" % (where, ", ".join(HOME_SEQUENCES), mode))
+        mode = HOME_SEQUENCES[mode]
+    elif isinstance(mode, bool) or not isinstance(mode, int) or not 0 <= mode <= 3:
+        raise ValueError("%s: mode is the homing sequence 0..3 or one of %s, not %r (give direction, creep, "
+                         "keep_encoder and offset by name)" % (where, ", ".join(HOME_SEQUENCES), mode))
+    if isinstance(direction, bool) or direction not in (-1, 1):
+        raise ValueError("%s: direction is -1 (search towards -) or 1 (towards +), not %r" % (where, direction))
+    creep = _check_integer(creep, "uint8_t", "creep", where)
+    if creep > 100:
+        raise ValueError("%s: creep is 0..100 (percent of the homing speed; 0: 10 %%), not %d" % (where, creep))
+    if not isinstance(keep_encoder, bool):
+        raise TypeError("%s: keep_encoder is True or False, not %r" % (where, keep_encoder))
+    return mode, 1 if direction > 0 else 0, creep, int(keep_encoder), _check_integer(offset, "int32_t", "offset", where)
+
+
+class Interrupt(namedtuple("Interrupt", "factor code")):
+    """What ``Card.wait_interrupt`` returns: ``factor``, the flag it
+    consumed (one InterruptFactor bit of the mask), and ``code``, the last
+    interrupt code the card's service read from the module (the factors of
+    the latest interrupt, which need not be the one that set ``factor``)."""
+
+    __slots__ = ()
 
 
 class ArcPlan(namedtuple("ArcPlan", "result time_ms speed_limit")):
@@ -214,13 +215,28 @@ class Axis:
         self._call("Velkor_SERVO_ON" if on else "Velkor_SERVO_OFF")
         return self
 
-    def home(self, speed=None, mode=None):
-        """Starts homing; ``speed`` sends SET_HV first, ``mode`` (the four
-        setting bytes and the offset) SET_HOME_MODE. Returns at once."""
+    def home(self, speed=None, mode=None, *, direction=None, creep=None, keep_encoder=None, offset=None):
+        """Starts homing (HOME_START); returns at once. ``speed``: the search
+        speed (SET_HV first). ``mode``: the sequence, 0..3 or its name
+        (HOME_SEQUENCES: "home_switch", "home_switch_then_index",
+        "limit_switch", "index"); ``direction``: -1 searches towards -, 1
+        towards +; ``creep``: the creep speed in percent of the search speed
+        (0..100; 0: 10 %); ``keep_encoder``: True sets LP alone at home (EP
+        counts on); ``offset``: the position at home. When any of these five
+        is given, SET_HOME_MODE sends all five, the others at the module's
+        defaults (home_switch, -1, 10, False, 0); when none is, the axis
+        keeps its home mode."""
+        values = {"mode": mode, "direction": direction, "creep": creep, "keep_encoder": keep_encoder,
+                  "offset": offset}
+        if any(value is not None for value in values.values()):
+            setting = _home_mode(**{name: _HOME_DEFAULTS[name] if value is None else value
+                                    for name, value in values.items()})
+        else:
+            setting = None
         if speed is not None:
             self._call("Velkor_SET_HV", speed)
-        if mode is not None:
-            self._call("Velkor_SET_HOME_MODE", *mode)
+        if setting is not None:
+            self._call("Velkor_SET_HOME_MODE", *setting)
         self._call("Velkor_HOME_START")
         return self
 
@@ -282,6 +298,8 @@ class Card:
     def __init__(self, number=0, slot=3, *, interrupts=None, stop_on_error=True, module=None, library=None):
         self.number = _check_integer(number, "uint8_t", "number", "Card")
         self.slot = _check_integer(slot, "uint8_t", "slot", "Card")
+        if interrupts is not None:
+            interrupts = _check_integer(interrupts, "uint8_t", "interrupts", "Card")
         self.library = library if library is not None else raw.library()
         self.stop_on_error = stop_on_error
         # A virtual module on the manual clock moves only when advanced: the
@@ -292,13 +310,21 @@ class Card:
         self.registered = False
         self.recording = None
         self.interrupts_enabled = False
+        self.closed = False
 
     def __repr__(self):
         return "Card(%d, slot=%d)" % (self.number, self.slot)
 
     # ---- raw exports bound to the card
+    def _check_open(self):
+        if self.closed:
+            raise CardClosed("card %d is closed (its with block has ended); register it again to use it"
+                             % self.number)
+
     def call(self, name, *args):
-        """Calls export ``name`` with this card's number first, arguments checked."""
+        """Calls export ``name`` with this card's number first, arguments
+        checked; CardClosed once the card is closed."""
+        self._check_open()
         checked = self._calls.get(name)
         if checked is None:
             if name not in self.library.signatures:
@@ -320,14 +346,18 @@ class Card:
 
     # ---- life cycle
     def register(self):
+        """Velkor_REGISTRATION; also opens a closed card again."""
         if self.library.Velkor_REGISTRATION(self.number, self.slot) != 1:
             raise RegistrationError("card %d: no module registered in slot %d" % (self.number, self.slot))
         self.registered = True
+        self.closed = False
         return self
 
     def close(self, error=False):
-        """Tidies up as the end of a ``with`` block does; safe to call twice."""
+        """Tidies up as the end of a ``with`` block does; safe to call twice.
+        The card then refuses calls (CardClosed) until registered again."""
         if not self.registered:
+            self.closed = True
             return
         try:
             if self.recording is not None:
@@ -340,6 +370,7 @@ class Card:
                 self.interrupts_enabled = False
                 self.library.Velkor_DISABLE_RINT(self.number)
             self.registered = False
+            self.closed = True
 
     def __enter__(self):
         self.register()
@@ -370,6 +401,7 @@ class Card:
 
     @property
     def library_version(self):
+        self._check_open()
         return self.library.Velkor_GET_VERSION()
 
     @property
@@ -423,6 +455,7 @@ class Card:
         seconds (None: no limit). On a manual clock the time is simulated:
         the module is advanced until the axes stop, at most ``timeout``."""
         mask = _selector(axes)
+        timeout = check_timeout(timeout, "wait_stopped")
         clock = self._manual_clock()
         if clock is not None:
             clock.advance_until_stopped(mask, 3600.0 if timeout is None else timeout)
@@ -531,6 +564,8 @@ class Card:
     def enable_interrupts(self, factors=InterruptFactor.DRIVE_END):
         """Starts the card's interrupt service, switches the module's
         interrupt on and lets ``factors`` raise it."""
+        self._check_open()
+        factors = _check_integer(factors, "uint8_t", "factors", "enable_interrupts")
         if not self.interrupts_enabled:
             if self.library.Velkor_ENABLE_RINT(self.number) != 1:
                 raise InterruptServiceError("card %d: the interrupt service did not start" % self.number)
@@ -540,39 +575,66 @@ class Card:
 
     def disable_interrupts(self):
         """Switches the module's interrupt off and ends the service."""
-        self.call("Velkor_DISABLE_INT")
+        self.call("Velkor_DISABLE_INT")  # refused on a closed card, which has ended its service
         if self.interrupts_enabled:
             self.interrupts_enabled = False
             self.library.Velkor_DISABLE_RINT(self.number)
 
-    def wait_interrupt(self, mask=InterruptFactor.ALL, timeout=5.0):
-        """Waits for an interrupt flag in ``mask`` and returns the interrupt
-        code as InterruptFactor bits; InterruptTimeout after ``timeout``
-        seconds (None: no limit). On a manual clock the time is simulated:
-        the module is advanced in steps of 10 ms between short waits."""
-        mask = _check_integer(int(mask), "uint8_t", "mask", "wait_interrupt")
-        remaining = None if timeout is None else max(0, int(timeout * 1000 + 0.5))
+    def wait_interrupt(self, mask=InterruptFactor.ALL, timeout=5.0, clear=False):
+        """Waits for an interrupt flag of ``mask``, consumes it and returns
+        an ``Interrupt(factor, code)``: the factor whose flag it consumed
+        (the lowest of the mask that was set) and the last interrupt code
+        (InterruptFactor bits of the latest interrupt the service read,
+        which need not be the one that set the flag). A flag stays set until
+        a wait consumes it or the flags are cleared: ``clear=True`` clears
+        all eight first (Velkor_CLEAR_RINT_FLAG), for an event that cannot
+        have happened yet. InterruptTimeout after ``timeout`` seconds (None:
+        no limit). On a manual clock the time is simulated: the module is
+        advanced in steps of 10 ms between short waits."""
+        self._check_open()
+        mask = _check_integer(mask, "uint8_t", "mask", "wait_interrupt")
+        if not mask:
+            raise ValueError("wait_interrupt: the mask names no factor")
+        timeout = check_timeout(timeout, "wait_interrupt")
+        if clear:
+            self.library.Velkor_CLEAR_RINT_FLAG(self.number)
+        factors = [1 << i for i in range(8) if mask >> i & 1]
         clock = self._manual_clock()
+        deadline = None if timeout is None else time.monotonic() + timeout
+        simulated_ms = 0
         while True:
-            if clock is not None:
-                # A short real wait lets the service thread raise the flag of
-                # an interrupt that the last step of motion caused.
-                spent = _MANUAL_STEP_MS
-                code = self.library.Velkor_RINT_WAIT(self.number, mask, 2)
-                if not code:
-                    clock.advance(spent / 1000.0)
+            if len(factors) == 1:
+                # One factor: the library's own wait, in slices so that Ctrl-C works.
+                left = _WAIT_SLICE_MS if deadline is None else int((deadline - time.monotonic()) * 1000 + 0.5)
+                count = 2 if clock is not None else max(1, min(left, _WAIT_SLICE_MS))
+                code = self.library.Velkor_RINT_WAIT(self.number, mask, count)
+                consumed = mask if code else 0
             else:
-                spent = _WAIT_SLICE_MS if remaining is None else max(1, min(remaining, _WAIT_SLICE_MS))
-                code = self.library.Velkor_RINT_WAIT(self.number, mask, spent)
-            if code:
-                return InterruptFactor(code)
-            if remaining is not None:
-                remaining -= spent
-                if remaining <= 0:
-                    raise InterruptTimeout("card %d: no interrupt of %s within %g s"
-                                           % (self.number, InterruptFactor(mask), timeout))
+                # Several: one short wait per factor, lowest first, so that the
+                # one consumed is known (Velkor_RINT_WAIT does not say).
+                consumed = code = 0
+                for factor in factors:
+                    code = self.library.Velkor_RINT_WAIT(self.number, factor, 1)
+                    if code:
+                        consumed = factor
+                        break
+            if consumed:
+                return Interrupt(InterruptFactor(consumed), InterruptFactor(code))
+            if clock is not None:
+                # A short real wait above let the service thread raise the flag
+                # of an interrupt that the last step of motion caused.
+                clock.advance(_MANUAL_STEP_MS / 1000.0)
+                simulated_ms += _MANUAL_STEP_MS
+                timed_out = timeout is not None and simulated_ms >= timeout * 1000
+            else:
+                timed_out = deadline is not None and time.monotonic() >= deadline
+            if timed_out:
+                raise InterruptTimeout("card %d: no interrupt of %s within %g s"
+                                       % (self.number, InterruptFactor(mask), timeout))
 
     def clear_interrupt_flags(self):
+        """Clears the eight interrupt flags (the last code stays)."""
+        self._check_open()
         self.library.Velkor_CLEAR_RINT_FLAG(self.number)
 
     # ---- macro programs
@@ -599,4 +661,5 @@ class Card:
         self.call("Velkor_MP_CALL", program)
 
 
-__all__ = ["ArcPlan", "Axis", "Card", "CheckedCall", "LinePath", "MixPath", "VelkorError"]
+__all__ = ["HOME_SEQUENCES", "ArcPlan", "Axis", "Card", "CheckedCall", "Interrupt", "LinePath", "MixPath",
+           "VelkorError"]

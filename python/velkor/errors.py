@@ -31,3 +31,8 @@ class ArcDegenerate(VelkorError, ValueError):
 
 class ModuleError(VelkorError):
     """The virtual module refused a set-up call."""
+
+
+class CardClosed(VelkorError):
+    """A call on a Card that was closed (its ``with`` block ended, or
+    ``close()``); ``register()`` opens it again."""

@@ -18,10 +18,14 @@ raises ``ModuleError`` naming it.
 """
 
 import ctypes
+import math
+import numbers
+import os
 import threading
 
 from . import _sim_exports, finding, raw
 from .bits import InterruptFactor
+from .checks import CheckedCall, set_fields
 from .errors import ModuleError
 
 _PREFIX = "VelkorSim_"
@@ -31,7 +35,8 @@ _library = None
 CLOCKS = {"manual": "VELKOR_SIM_CLOCK_MANUAL", "real_time": "VELKOR_SIM_CLOCK_REAL_TIME",
           "fast": "VELKOR_SIM_CLOCK_FAST"}
 TRIGGERS = {None: "VELKOR_SIM_TRIGGER_NONE", "position": "VELKOR_SIM_TRIGGER_POSITION",
-            "input_edge": "VELKOR_SIM_TRIGGER_INPUT_EDGE", "drive_start": "VELKOR_SIM_TRIGGER_DRIVE_START"}
+            "input_edge": "VELKOR_SIM_TRIGGER_INPUT_EDGE", "drive_start": "VELKOR_SIM_TRIGGER_DRIVE_START",
+            "path_start": "VELKOR_SIM_TRIGGER_PATH_START"}
 EDGES = {"rising": "VELKOR_SIM_EDGE_RISING", "falling": "VELKOR_SIM_EDGE_FALLING",
          "either": "VELKOR_SIM_EDGE_EITHER"}
 # Samples, trail points and log entries moved per C call.
@@ -61,8 +66,10 @@ def _index(axis):
 
 
 def _microseconds(seconds):
-    if seconds < 0:
-        raise ValueError("a time is not negative: %r" % (seconds,))
+    if isinstance(seconds, bool) or not isinstance(seconds, numbers.Real):
+        raise TypeError("a time is a number of seconds, not %r" % (seconds,))
+    if not (seconds >= 0 and math.isfinite(seconds)):
+        raise ValueError("a time is a finite number of seconds, not negative: %r" % (seconds,))
     return int(round(seconds * 1e6))
 
 
@@ -92,6 +99,7 @@ class VirtualModule:
                  take_latency=0.0, step=0.001, firmware_version=None, sprint_scale=None, library=None):
         self.library = library if library is not None else load_library()
         self.handle = None
+        self._calls = {}
         if isinstance(slot, bool) or not isinstance(slot, int) or not 1 <= slot <= 7:
             raise ModuleError("a virtual module goes into a slot 1 to 7, not %r" % (slot,))
         if clock not in CLOCKS:
@@ -109,16 +117,17 @@ class VirtualModule:
         else:
             options = self._struct("VelkorSimOptions")
             self._function("DefaultOptions")(ctypes.byref(options))
-            options.id = ord(id) if isinstance(id, str) else id
-            options.clock = self._constant(CLOCKS[clock])
-            options.time_scale = self.time_scale
-            options.keep_trail, options.keep_log = bool(keep_trail), bool(keep_log)
-            options.take_latency_us = _microseconds(take_latency)
-            options.step_us = _microseconds(step)
+            if isinstance(id, str) and len(id) != 1:
+                raise ModuleError("the module ID is one character or byte, not %r" % (id,))
+            fields = {"id": ord(id) if isinstance(id, str) else id, "clock": self._constant(CLOCKS[clock]),
+                      "time_scale": self.time_scale, "keep_trail": int(bool(keep_trail)),
+                      "keep_log": int(bool(keep_log)), "take_latency_us": _microseconds(take_latency),
+                      "step_us": _microseconds(step)}
             if firmware_version is not None:
-                options.firmware_version = firmware_version
+                fields["firmware_version"] = firmware_version
             if sprint_scale is not None:
-                options.sprint_scale = float(sprint_scale)
+                fields["sprint_scale"] = float(sprint_scale)
+            set_fields(options, fields, "VirtualModule")
             handle = self._function("Create")(ctypes.byref(options))
             if not handle:
                 raise ModuleError("the virtual module refused its options (id %r, step %r s)" % (id, step))
@@ -161,7 +170,11 @@ class VirtualModule:
         signature = self.library.signatures.get(full)
         if signature is None:
             raise ModuleError("the virtual module's library (%s) has no %s" % (self.library.path, full))
-        function = getattr(self.library, full)
+        # Integers checked against their C types, arrays against the counts
+        # given, as Card's calls are.
+        function = self._calls.get(full)
+        if function is None:
+            function = self._calls[full] = CheckedCall(self.library, full)
         if _takes_handle(signature[1]):
             if not self.handle:
                 raise ModuleError("the module is unplugged")
@@ -204,7 +217,7 @@ class VirtualModule:
     def advance_until_stopped(self, axes, limit=60.0):
         """Manual clock: advances until none of the axes (a selector) is
         driving, at most ``limit`` seconds; whether they all stopped."""
-        return self.call("AdvanceUntilStopped", int(axes), _microseconds(limit)) == 1
+        return self.call("AdvanceUntilStopped", axes, _microseconds(limit)) == 1
 
     @property
     def now(self):
@@ -223,14 +236,19 @@ class VirtualModule:
     # ---- axes, inputs, outputs, stores
     def axis(self, number):
         """The state of axis ``number`` (1..4) as a dict: lp, ep, speed,
-        acceleration, driving, error_code, inputs."""
+        acceleration, driving, error_code, inputs, machine (the machine
+        position the axis is at, where LP is now: a switch at LP p sits at
+        machine position p - lp + machine), motor, following_error (LP minus
+        the motor), latch, outputs."""
         status = self._struct("VelkorSimAxis")
         self.call("GetAxis", _index(number), ctypes.byref(status))
         return status.as_dict()
 
     def machine(self, axis):
         """The machine around axis ``number`` (1..4) as a dict: where its
-        switches sit and how its drive and encoder behave."""
+        switches sit and how its drive and encoder behave (natural_frequency,
+        damping, dead_time, backlash, encoder_noise, noise_seed,
+        following_limit: the drive model of docs/virtual-module.md)."""
         machine = self._struct("VelkorSimMachineAxis")
         if self.call("GetMachine", _index(axis), ctypes.byref(machine)) != 1:
             raise ModuleError("the module has no machine for axis %r" % (axis,))
@@ -241,11 +259,7 @@ class VirtualModule:
         others stay): ``set_machine(1, home_from=-10, home_to=10)``."""
         machine = self._struct("VelkorSimMachineAxis")
         self.call("GetMachine", _index(axis), ctypes.byref(machine))
-        known = [name for name, _ in machine._fields_]
-        for name, value in fields.items():
-            if name not in known:
-                raise TypeError("the machine has no field %r (it has %s)" % (name, ", ".join(known)))
-            setattr(machine, name, value)
+        set_fields(machine, fields, "set_machine")
         if self.call("SetMachine", _index(axis), ctypes.byref(machine)) != 1:
             raise ModuleError("the module refused the machine for axis %r" % (axis,))
 
@@ -272,7 +286,7 @@ class VirtualModule:
         return self.call("RemoteOutput", port)
 
     def raise_interrupt(self, factors=InterruptFactor.DRIVE_END):
-        self.call("RaiseInterrupt", int(factors))
+        self.call("RaiseInterrupt", factors)
 
     def byte_variable(self, index):
         return self.call("ByteVariable", index)
@@ -358,18 +372,19 @@ class VirtualModule:
         trigger (0: until stopped). ``trigger``: None (at once),
         ``"position"`` (LP of ``axis`` crosses ``position``), ``"input_edge"``
         (bit ``input`` of ``axis``'s inputs, ``edge`` rising, falling or
-        either) or ``"drive_start"`` (an axis of the selector ``axes``)."""
+        either), ``"drive_start"`` (an axis of the selector ``axes``) or
+        ``"path_start"`` (a path starts while none runs)."""
         if trigger not in TRIGGERS or edge not in EDGES:
             raise ValueError("trigger is one of %s and edge one of %s" % (list(TRIGGERS), list(EDGES)))
         settings = self._struct("VelkorSimScopeSettings")
         self.call("DefaultScopeSettings", ctypes.byref(settings))
-        settings.period, settings.duration, settings.pretrigger = period, duration, pretrigger
+        fields = {"period": period, "duration": duration, "pretrigger": pretrigger,
+                  "trigger_kind": self._constant(TRIGGERS[trigger]), "trigger_axis": _index(axis),
+                  "trigger_input": input, "trigger_edge": self._constant(EDGES[edge]), "trigger_axes": axes,
+                  "trigger_position": position}
         if capacity is not None:
-            settings.capacity = capacity
-        settings.trigger_kind = self._constant(TRIGGERS[trigger])
-        settings.trigger_axis = _index(axis)
-        settings.trigger_input, settings.trigger_edge = input, self._constant(EDGES[edge])
-        settings.trigger_axes, settings.trigger_position = int(axes), position
+            fields["capacity"] = capacity
+        set_fields(settings, fields, "start_scope")
         if self.call("StartScope", ctypes.byref(settings)) != 1:
             raise ModuleError("the scope refused its settings (period %r, capacity %r)" % (period, capacity))
 
@@ -382,13 +397,16 @@ class VirtualModule:
         return state.as_dict()
 
     def take_scope(self, numpy=None):
-        """The samples waiting, as columns: ``time``, and ``lp``, ``ep``,
-        ``speed``, ``inputs`` with one column per axis (``lp[0]`` is axis 1).
+        """The samples waiting, as columns: ``time`` and ``path_speed``, and
+        ``lp``, ``ep``, ``speed``, ``inputs``, ``velocity`` (signed),
+        ``acceleration``, ``following_error``, ``outputs``, ``latch`` with one
+        column per axis (``lp[0]`` is axis 1).
         Lists, or numpy arrays (``time`` of shape (n,), the others (4, n))
         when numpy is installed, or as ``numpy`` (True/False) asks."""
         samples = self._drain("TakeScope", "VelkorSimScopeSample")
-        columns = {"time": [s.time for s in samples]}
-        for field in ("lp", "ep", "speed", "inputs"):
+        columns = {"time": [s.time for s in samples], "path_speed": [s.path_speed for s in samples]}
+        for field in ("lp", "ep", "speed", "inputs", "velocity", "acceleration", "following_error", "outputs",
+                      "latch"):
             columns[field] = [[getattr(s.axes[i], field) for s in samples] for i in range(4)]
         module = numpy_or_none() if numpy is not False else None
         if numpy and module is None:
@@ -399,7 +417,7 @@ class VirtualModule:
 
     def write_scope_csv(self, path):
         """Takes every sample waiting into a CSV file; returns how many."""
-        written = self.call("WriteScopeCsv", self.slot, str(path).encode())
+        written = self.call("WriteScopeCsv", self.slot, os.fsencode(path))
         if written < 0:
             raise OSError("the scope file %s cannot be written" % path)
         return written

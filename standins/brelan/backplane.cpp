@@ -97,6 +97,20 @@ bool Plug(std::uint8_t slot, SlotDevice* device)
 
 void Unplug(std::uint8_t slot) { Plug(slot, nullptr); }
 
+bool UnplugDevice(std::uint8_t slot, SlotDevice* device)
+{
+    if (!validSlot(slot)) {
+        return false;
+    }
+    Slot& s = board().slots[slot];
+    std::lock_guard<std::mutex> hold(s.access);
+    if (s.device != device || device == nullptr) {
+        return false;
+    }
+    s.device = nullptr;
+    return true;
+}
+
 bool RaiseInterrupt(std::uint8_t slot)
 {
     if (!validSlot(slot)) {

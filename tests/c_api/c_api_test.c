@@ -145,7 +145,7 @@ int main(int argc, char** argv)
     CHECK(VelkorSim_GetAxis(m, 4, &axis) == 0);
     CHECK(VelkorSim_AdvanceUntilStopped(m, 1, 10000000) == 1);
     CHECK(VelkorSim_GetAxis(m, 0, &axis) == 1);
-    CHECK(axis.lp == 3000 && axis.ep == 3000 && axis.driving == 0 && axis.error_code == 0);
+    CHECK(axis.lp == 3000 && axis.ep == 3000 && axis.driving == 0 && axis.error_code == 0 && axis.machine == 3000);
     CHECK(Velkor_GET_LP(CARD, 1) == 3000);
     CHECK(VelkorSim_Now(m) > 0.6 && VelkorSim_Now(m) < 1.0);
 
@@ -153,6 +153,10 @@ int main(int argc, char** argv)
     VelkorSim_SetInputs(m, 1, 0x8001);
     CHECK(Velkor_GET_DI_ALL(CARD, 2) == 0x8041); /* forced bits, and in-position at rest */
     CHECK(VelkorSim_GetAxis(m, 1, &axis) == 1 && axis.inputs == 0x8041);
+    /* A preset moves the LP scale, not the axis on its machine. */
+    Velkor_SET_LP(CARD, 2, -4000);
+    VelkorSim_WaitSettled(m);
+    CHECK(VelkorSim_GetAxis(m, 1, &axis) == 1 && axis.lp == -4000 && axis.machine == 0);
     VelkorSim_SetLatch(m, 2, -77);
     CHECK(Velkor_GET_LATCH(CARD, 4) == -77);
     Velkor_QUORL_OUT(CARD, 5, 0x12345678u);

@@ -1,5 +1,6 @@
 # Installs the build into a fresh prefix, then builds and runs a small program
-# against it: once through find_package(Velkor), once through pkg-config.
+# against it: once through find_package(Velkor), once through pkg-config; and
+# a C++ program on the virtual module's installed C++ interface.
 file(REMOVE_RECURSE "${WORK_DIR}")
 set(prefix "${WORK_DIR}/prefix")
 execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${prefix}" RESULT_VARIABLE rc OUTPUT_QUIET)
@@ -14,10 +15,12 @@ foreach(step
     message(FATAL_ERROR "consumer build step failed: ${step}\n${out}\n${err}")
   endif()
 endforeach()
-execute_process(COMMAND "${WORK_DIR}/build/consumer" RESULT_VARIABLE rc)
-if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "consumer built with find_package failed: ${rc}")
-endif()
+foreach(program consumer consumer_cpp)
+  execute_process(COMMAND "${WORK_DIR}/build/${program}" RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "${program} built with find_package failed: ${rc}")
+  endif()
+endforeach()
 
 find_program(PKG_CONFIG pkg-config)
 find_program(CC NAMES cc gcc)

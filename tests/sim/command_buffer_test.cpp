@@ -127,6 +127,31 @@ TEST_F(CommandBuffer, ClearingTheBufferDropsWhatHasNotStartedAndMakesRoom)
     EXPECT_EQ(Velkor_STOP_WAIT(kCard, 3), 1);
 }
 
+TEST_F(CommandBuffer, ClearingTheBufferDropsPathsThatHaveNotStarted)
+{
+    // Paths held back, none started: all of them go.
+    Velkor_SET_VSV(kCard, 1000);
+    Velkor_SET_VV(kCard, 1000);
+    Velkor_DRV_HOLD(kCard, 3);
+    Velkor_LINE_2D(kCard, 10, 0);
+    Velkor_LINE_2D(kCard, 0, 10);
+    Velkor_CLEAR_CARD_BUFFER(kCard);
+    EXPECT_EQ(Velkor_STOP_WAIT(kCard, 3), 1);
+    Velkor_DRV_START(kCard, 3);
+    module->Advance(500ms);
+    EXPECT_EQ(Velkor_GET_LP(kCard, 1), 0);
+    EXPECT_EQ(Velkor_GET_LP(kCard, 2), 0);
+    // A path running and paths queued behind it: only the running one ends.
+    Velkor_LINE_2D(kCard, 100, 0);
+    Velkor_LINE_2D(kCard, 0, 100);
+    Velkor_LINE_2D(kCard, 0, 100);
+    module->Advance(50ms);
+    Velkor_CLEAR_CARD_BUFFER(kCard);
+    ASSERT_TRUE(module->AdvanceUntilStopped(3, 60s));
+    EXPECT_EQ(Velkor_GET_LP(kCard, 1), 100);
+    EXPECT_EQ(Velkor_GET_LP(kCard, 2), 0);
+}
+
 TEST_F(CommandBuffer, ArcsAndLinesTakeOnePlaceEachAndSettingsNone)
 {
     // 2 setting packets and 4 segments (an arc is two packets, one segment).

@@ -46,6 +46,9 @@ public:
     bool AxisInPath(int index) const override { return inPath[index]; }
     void StopAllPaths(bool) override { ++pathStops; }
     void ShiftInPaths(int, std::int64_t) override {}
+    bool PathRunning() const override { return false; }
+    double PathSpeed() const override { return 0; }
+    std::uint8_t AxisOutputs(int) const override { return 0; }
     void Raise(std::uint8_t factors, bool event) override
     {
         raised |= factors;

@@ -430,6 +430,7 @@ TEST_F(MachineTest, EachMachineFactorIsRaisedOnlyWhenEnabledAndTheInterruptIsOn)
              t.Sim().SetDriveAlarm(0, false);
          }},
         {"homed", kHomedFactor, [](MachineTest& t) {
+             t.Layout(0, velkor_sim::MachineAxis{}); // off the limit above: a homing into it is refused
              Velkor_SET_HOME_MODE(kCard, 1, 3, 1, 100, 0, 0); // index, towards +, creep = HV
              Velkor_HOME_START(kCard, 1);
              ASSERT_TRUE(t.RunToStop(1));

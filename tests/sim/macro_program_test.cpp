@@ -339,6 +339,8 @@ TEST_F(MacroPrograms, ResetBufferClearAndDirectStopsEndARun)
         [] { Velkor_RESET_CARD(kCard); },
         [] { Velkor_STOP_SUDDENLY(kCard, 1); },
         [] { Velkor_VSTOP_SLOWLY(kCard); },
+        [] { Velkor_VSTOP_SUDDENLY(kCard); },
+        [] { Velkor_STOP_SLOWLY(kCard, 1); },
     };
     for (const auto& end : enders) {
         Velkor_MP_CALL(kCard, 1);

@@ -134,6 +134,7 @@ TEST(ModuleList, ReadsEachTrigger)
         {"start", K::DriveStart, 0, 0, 0, E::Rising, 0x0F},
         {"start:2", K::DriveStart, 0, 0, 0, E::Rising, 0x02},
         {"start:1+4", K::DriveStart, 0, 0, 0, E::Rising, 0x09},
+        {"path", K::PathStart, 0, 0, 0, E::Rising, 0x0F},
     };
     for (const Case& c : cases) {
         velkor_sim::ScopeTrigger t;
@@ -154,7 +155,7 @@ TEST(ModuleList, RefusesScopeSettingsOutOfRange)
         "period=0",          "period=3601",          "period=x",          "capacity=0",
         "capacity=4194305",  "pretrigger=-1",        "duration=-1",       "colour=red",
         "trigger=position:0:1", "trigger=position:5:1", "trigger=position:1:2147483648", "trigger=input:1:16",
-        "trigger=input:1:2:up", "trigger=start:0",    "trigger=start:1+5", "trigger=halt",
+        "trigger=input:1:2:up", "trigger=start:0",    "trigger=start:1+5", "trigger=halt", "trigger=path:1",
         "capacity=10,pretrigger=11",
     };
     for (const char* text : cases) {

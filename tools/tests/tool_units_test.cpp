@@ -179,12 +179,77 @@ TEST(ScopeCsv, RefusesWhatIsNotAScopeCsv)
     EXPECT_NE(error.find("cannot read"), std::string::npos);
 }
 
+// Polylines of one class in the picture.
+int Polylines(const std::string& svg, const std::string& cssClass)
+{
+    int n = 0;
+    for (auto at = svg.find("<polyline class=\"" + cssClass + "\""); at != std::string::npos;
+         at = svg.find("<polyline class=\"" + cssClass + "\"", at + 1)) {
+        ++n;
+    }
+    return n;
+}
+
+TEST(ScopePlot, DrawsTheChannelsChosenAndEpOnlyWhereItDiffers)
+{
+    std::map<unsigned, ScopeColumns> slots;
+    ScopeColumns& c = slots[3];
+    c["time_s"] = {0.001, 0.002, 0.003};
+    c["axis1_lp"] = {0, 5, 10};
+    c["axis1_ep"] = {0, 5, 10};
+    c["axis1_speed"] = {5000, 5000, 5000};
+    struct Case {
+        PlotChannels channels;
+        bool epDiffers;
+        int lp, ep, speed; // series drawn
+    };
+    const Case cases[] = {
+        {{}, false, 1, 0, 1}, // EP equal to LP is not drawn over it
+        {{}, true, 1, 1, 1},
+        {{true, false, false}, true, 1, 0, 0},
+        {{false, true, true}, false, 0, 1, 1}, // EP asked for alone is drawn
+        {{false, false, true}, true, 0, 0, 1},
+    };
+    for (const Case& k : cases) {
+        c["axis1_ep"] = k.epDiffers ? std::vector<double>{0, 4, 9} : c["axis1_lp"];
+        const std::string svg = ScopePlotSvg("t", slots, k.channels);
+        EXPECT_EQ(Polylines(svg, "lp"), k.lp) << svg;
+        EXPECT_EQ(Polylines(svg, "ep"), k.ep) << svg;
+        EXPECT_EQ(Polylines(svg, "speed"), k.speed) << svg;
+        EXPECT_EQ(svg.find("where it differs") != std::string::npos, k.channels.lp && k.channels.ep) << svg;
+    }
+}
+
+TEST(ScopePlot, SpeedIsSignedAndThinningKeepsEveryColumnsExtremes)
+{
+    EXPECT_EQ(SignedSpeed({5, 5, 4, 2, 2, 3, 3, 3, 2}, {0, 100, 100, 200, 50, 100, 0, 80, 90}),
+              (std::vector<double>{0, -100, -100, -200, -50, 100, 0, -80, -90}));
+    std::vector<double> time;
+    std::vector<double> values;
+    for (int i = 0; i < 100000; ++i) {
+        time.push_back(i * 0.001);
+        values.push_back(i == 54321 ? 900 : i == 7777 ? -300 : 10);
+    }
+    const auto thinned = Thin(time, values, 400);
+    EXPECT_LE(thinned.size(), 4u * 400);
+    double low = 0;
+    double high = 0;
+    for (const auto& point : thinned) {
+        low = std::min(low, point.second);
+        high = std::max(high, point.second);
+    }
+    EXPECT_EQ(high, 900); // a one-sample spike survives
+    EXPECT_EQ(low, -300);
+    EXPECT_EQ(thinned.front().first, 0);
+    EXPECT_EQ(thinned.back().first, time.back());
+}
+
 TEST(ModuleReport, ReadsWhatTheModuleWrote)
 {
     const std::string file = TempFile("slot-5.txt");
     Write(file, "slot 5\ntime 1.25\npackets 12\nexchanges 30\nreads 100\nwrites 200\ngaps 1\ndrops 2\n"
                 "unsimulated 3\nunused 63 2 HOME_START\nunused 250 1 code 250\naxis 1 5000 4990 0x1000\n"
-                "axis 4 -7 -7 0x0000\n");
+                "axis 4 -7 -7 0x0000\nio 1 0x81 0x8041 -250\naxis 2 1 1 0xZZ\nio 3 0x100 0 0\n");
     ModuleReport r;
     ASSERT_TRUE(ReadModuleReport(file, r));
     EXPECT_EQ(r.slot, 5u);
@@ -202,6 +267,12 @@ TEST(ModuleReport, ReadsWhatTheModuleWrote)
     EXPECT_EQ(r.axes[0].ep, 4990);
     EXPECT_EQ(r.axes[0].errorCode, 0x1000);
     EXPECT_EQ(r.axes[3].lp, -7);
+    EXPECT_TRUE(r.hasIo);
+    EXPECT_EQ(r.axes[0].outputs, 0x81);
+    EXPECT_EQ(r.axes[0].inputs, 0x8041);
+    EXPECT_EQ(r.axes[0].latch, -250);
+    EXPECT_EQ(r.axes[1].errorCode, 0); // damaged lines are passed over
+    EXPECT_EQ(r.axes[2].outputs, 0);
     Write(file, "packets 12\n"); // no slot: not a report
     EXPECT_FALSE(ReadModuleReport(file, r));
     std::remove(file.c_str());

@@ -17,6 +17,7 @@
 //   trigger=input:AXIS:BIT[:EDGE]       input bit 0..15 of axis 1..4 changes;
 //                                       EDGE rising (default), falling, either
 //   trigger=start[:AXIS[+AXIS]...]      one of the axes (default all) starts
+//   trigger=path                        a path starts while none runs
 #ifndef VELKOR_SIM_MODULE_LIST_H
 #define VELKOR_SIM_MODULE_LIST_H
 

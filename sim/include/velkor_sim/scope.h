@@ -1,7 +1,8 @@
 // The virtual module's scope: at a fixed rate of simulated time it samples
-// each axis's LP, EP, speed and input bits into a ring that the host reads
-// (VirtualModule::TakeScope), from the start or from a trigger on: a position
-// crossed, an input edge or a drive starting.
+// each axis's LP, EP, speed, input bits, signed velocity, acceleration,
+// following error, output bits and latch, and the path speed, into a ring
+// that the host reads (VirtualModule::TakeScope), from the start or from a
+// trigger on: a position crossed, an input edge, a drive or a path starting.
 //
 // Samples are taken in the motion step, so the rate is at most one sample per
 // step (1 ms by default) and a trigger is seen in the first step after its
@@ -24,6 +25,7 @@ enum class TriggerKind : std::uint8_t {
     Position,   // LP of `axis` crosses `position` (or reaches it), either way
     InputEdge,  // bit `input` of the input word of `axis` changes as `edge` says
     DriveStart, // one of the axes in `axes` starts to drive (or to move in a path)
+    PathStart,  // a path (vector interpolation) starts to move
 };
 enum class Edge : std::uint8_t { Rising, Falling, Either };
 
@@ -49,11 +51,17 @@ struct ScopeAxisSample {
     std::int32_t ep = 0;
     double speed = 0; // pulses per second, magnitude
     std::uint16_t inputs = 0;
+    double velocity = 0;       // pulses per second, signed: negative towards -
+    double acceleration = 0;   // pulses per second squared, the change of the signed velocity
+    double followingError = 0; // LP minus the motor, pulses
+    std::uint8_t outputs = 0;  // the eight output bits
+    std::int32_t latch = 0;    // the value GET_LATCH reads
 };
 
 struct ScopeSample {
     double time = 0; // simulated seconds since the module was made
     std::array<ScopeAxisSample, 4> axes{};
+    double pathSpeed = 0; // the running path's vector speed, pulses per second (0: no path)
 };
 
 struct ScopeState {
@@ -66,9 +74,11 @@ struct ScopeState {
 };
 
 // The samples as CSV, one line per sample, with the slot they came from:
-// time_s,slot,axis1_lp,axis1_ep,axis1_speed,axis1_inputs,...,axis4_inputs
-// (speed in pulses per second, inputs as a number). `header` writes the
-// column names first.
+// time_s,slot,axis1_lp,axis1_ep,axis1_speed,axis1_inputs,...,axis4_inputs,
+// then path_speed, then per axis axisN_velocity, axisN_acceleration,
+// axisN_following_error, axisN_outputs, axisN_latch (speeds in pulses per
+// second, inputs and outputs as numbers). `header` writes the column names
+// first.
 void WriteScopeCsv(std::ostream& out, unsigned slot, const std::vector<ScopeSample>& samples, bool header);
 
 } // namespace velkor_sim

@@ -67,7 +67,9 @@ VELKOR_SIM_API void VelkorSim_DefaultOptions(VelkorSimOptions* options);
  * clock unknown, time_scale not above 0, step 0, sprint_scale below
  * time_scale, buffer_segments 0). */
 VELKOR_SIM_API VelkorSimModule* VelkorSim_Create(const VelkorSimOptions* options);
-/* Plugs the module into slot 1..7 (from another slot it was in). 1 or 0. */
+/* Plugs the module into slot 1..7 (from another slot it was in); a module
+ * already in that slot is put out of it. 1, or 0 for another slot number,
+ * which changes nothing (the module stays where it was). */
 VELKOR_SIM_API int VelkorSim_PlugInto(VelkorSimModule* module, uint8_t slot);
 /* Makes a module on the real-time clock, time_scale times faster than real
  * time, and plugs it into slot (1..7). NULL on a bad slot. */
@@ -75,7 +77,8 @@ VELKOR_SIM_API VelkorSimModule* VelkorSim_Plug(uint8_t slot, double time_scale);
 /* The same on the fast clock: real time while the program commands, up to
  * 1000 times faster while it only polls. NULL on a bad slot. */
 VELKOR_SIM_API VelkorSimModule* VelkorSim_PlugFast(uint8_t slot);
-/* Unplugs the module, ends its firmware and frees it. NULL is ignored. */
+/* Unplugs the module (a module plugged into its slot since stays), ends
+ * its firmware and frees it. NULL is ignored. */
 VELKOR_SIM_API void VelkorSim_Unplug(VelkorSimModule* module);
 /* Plugs the modules that the environment variable VELKOR_SIM_MODULES names
  * ("3" or "3,speed=20;5,id=U"; see docs/virtual-module.md) and keeps them
@@ -89,8 +92,13 @@ VELKOR_SIM_API int VelkorSim_PlugFromEnvironment(void);
 
 /* ---- Clock and mailbox ------------------------------------------------- */
 
+/* The longest VelkorSim_Advance in one call: 10^15 us, about 31.7 years. */
+#define VELKOR_SIM_LONGEST_ADVANCE_US 1000000000000000ULL
 /* Manual clock: lets the firmware take what waits in the mailbox, then runs
- * the motion model for the time given. */
+ * the motion model for the time given (more than
+ * VELKOR_SIM_LONGEST_ADVANCE_US is taken as that). Once nothing moves, waits
+ * for time or samples, the rest passes in one jump: an idle advance is
+ * cheap however long. */
 VELKOR_SIM_API void VelkorSim_Advance(VelkorSimModule* module, uint64_t microseconds);
 /* Manual clock: advances step by step until none of the axes in axis_mask
  * (bit 0 = axis index 0) is driving, at most limit_us. 1 when they stopped. */
@@ -116,6 +124,12 @@ typedef struct VelkorSimAxis {
     uint8_t driving;     /* 1: moving, or with motion queued or held back */
     uint16_t error_code; /* the bits of GET_ERROR_CODE */
     uint16_t inputs;     /* the input word of GET_DI_ALL */
+    int32_t machine;     /* the machine position the axis is at (where LP is now): a switch
+                          * at LP p sits at machine position p - lp + machine */
+    double motor;           /* where the motor is, on the LP scale */
+    double following_error; /* LP minus the motor, pulses */
+    int32_t latch;          /* the value GET_LATCH reads */
+    uint8_t outputs;        /* the eight output bits */
 } VelkorSimAxis;
 
 /* The axis (index 0..3) into *out; 1, or 0 for a bad index. */
@@ -217,7 +231,8 @@ enum {
     VELKOR_SIM_TRIGGER_NONE = 0,       /* capture from the start */
     VELKOR_SIM_TRIGGER_POSITION = 1,   /* LP of trigger_axis crosses trigger_position */
     VELKOR_SIM_TRIGGER_INPUT_EDGE = 2, /* bit trigger_input of trigger_axis's inputs changes */
-    VELKOR_SIM_TRIGGER_DRIVE_START = 3 /* an axis of trigger_axes starts to move */
+    VELKOR_SIM_TRIGGER_DRIVE_START = 3, /* an axis of trigger_axes starts to move */
+    VELKOR_SIM_TRIGGER_PATH_START = 4   /* a path starts to move while none was running */
 };
 enum { VELKOR_SIM_EDGE_RISING = 0, VELKOR_SIM_EDGE_FALLING = 1, VELKOR_SIM_EDGE_EITHER = 2 };
 
@@ -239,11 +254,17 @@ typedef struct VelkorSimScopeAxis {
     int32_t ep;
     double speed; /* pulses per second */
     uint16_t inputs;
+    double velocity;        /* pulses per second, signed */
+    double acceleration;    /* pulses per second squared, signed */
+    double following_error; /* LP minus the motor, pulses */
+    uint8_t outputs;        /* the eight output bits */
+    int32_t latch;          /* the value GET_LATCH reads */
 } VelkorSimScopeAxis;
 
 typedef struct VelkorSimScopeSample {
     double time; /* simulated seconds */
     VelkorSimScopeAxis axes[4];
+    double path_speed; /* the running path's vector speed (0: none) */
 } VelkorSimScopeSample;
 
 typedef struct VelkorSimScopeState {
@@ -270,9 +291,11 @@ VELKOR_SIM_API long VelkorSim_WriteScopeCsv(VelkorSimModule* module, uint8_t slo
 
 /* ---- The machine around the axes: switches, drive, encoder ------------- */
 
-/* The machine around an axis: where its switches sit (whole positions on the
- * LP scale: limits actuated at and beyond, home and near-home from .. to) and
- * how its drive and encoder behave. docs/virtual-module.md has the defaults. */
+/* The machine around an axis: where its switches sit (whole machine
+ * positions: limits actuated at and beyond, home and near-home from .. to;
+ * machine position 0 is LP 0 at power-up, and a preset or homing moves the LP
+ * scale, never the switches: VelkorSimAxis.machine tells where LP is) and how
+ * its drive and encoder behave. docs/virtual-module.md has the defaults. */
 typedef struct VelkorSimMachineAxis {
     int32_t plus_limit;
     int32_t minus_limit;
@@ -286,6 +309,14 @@ typedef struct VelkorSimMachineAxis {
     double in_position_band;  /* pulses */
     double encoder_ratio;     /* encoder counts per command pulse, before the multiplier */
     uint16_t normally_closed; /* input bits whose contact opens when actuated */
+    /* The drive model (docs/virtual-module.md, "The drive model"). */
+    double natural_frequency; /* Hz; above 0 a second-order loop replaces following_time */
+    double damping;           /* damping ratio of the second-order loop (above 0; default 1) */
+    int32_t dead_time;        /* motion steps (0..1000) */
+    double backlash;          /* pulses of play taken up after a reversal */
+    double encoder_noise;     /* counts, standard deviation of each reading's noise */
+    uint32_t noise_seed;      /* the noise's seed */
+    double following_limit;   /* pulses: a larger following error raises the drive alarm (0: none) */
 } VelkorSimMachineAxis;
 
 /* Reads and sets the machine around axis axis_index (0..3). They return 1,

@@ -79,6 +79,9 @@ constexpr std::uint16_t kProgramTooLong = 0x2000;   // the program was recorded 
 // for an armed, registered interrupt, time runs ahead at up to sprintScale.
 enum class ClockKind : std::uint8_t { Manual, RealTime, Fast };
 
+// The longest Advance() in one call, 10^15 us (about 31.7 years).
+constexpr std::chrono::microseconds kLongestAdvance{1000000000000000LL};
+
 // Path segments the command buffer holds unless told otherwise.
 constexpr std::size_t kDefaultBufferSegments = 1024;
 
@@ -115,6 +118,15 @@ struct MachineAxis {
     double inPositionBand = 1;      // pulses: the drive is in position while |LP - motor| <= this
     double encoderRatio = 1;        // encoder counts per command pulse, before the multiplier
     std::uint16_t normallyClosed = 0; // input bits (0..6) whose contact opens when actuated
+    // The drive's dynamics (docs/virtual-module.md, "The drive model"). The
+    // defaults leave the first-order lag of followingTime alone.
+    double naturalFrequency = 0;    // Hz: above 0, a second-order loop replaces the first-order lag
+    double damping = 1;             // the second-order loop's damping ratio (above 0)
+    std::int32_t deadTime = 0;      // motion steps between a command and the loop seeing it (0..1000)
+    double backlash = 0;            // pulses: the play the loop takes up after a reversal before the motor reading moves
+    double encoderNoise = 0;        // encoder counts, standard deviation of the noise on each reading (0: none)
+    std::uint32_t noiseSeed = 1;    // seed of that noise: the same seed, the same readings
+    double followingLimit = 0;      // pulses: a following error beyond this raises the drive's alarm (0: no limit)
 };
 
 // Bits of an axis's input word (GET_DI_ALL; GET_DI reads one of them): the
@@ -143,6 +155,9 @@ struct AxisStatus {
     bool homing = false;      // a homing sequence is running
     double motor = 0;         // where the motor is, on the LP scale (it lags LP)
     std::int32_t machine = 0; // the machine position LP stands for (LP at power-up, before presets and homing)
+    double followingError = 0; // LP minus the motor, pulses
+    std::int32_t latch = 0;    // the value GET_LATCH reads
+    std::uint8_t outputs = 0;  // the eight output bits
 };
 
 struct Counters {
@@ -201,8 +216,13 @@ public:
     VirtualModule(const VirtualModule&) = delete;
     VirtualModule& operator=(const VirtualModule&) = delete;
 
-    // Plugs the module into a slot (1 to 7) of the virtual backplane.
+    // Plugs the module into a slot (1 to 7) of the virtual backplane, out of
+    // the slot it was in. A module already in that slot is put out of it (it
+    // counts as unplugged). False for another slot number, and nothing
+    // changes: the module stays where it was.
     bool PlugInto(std::uint8_t slot);
+    // Takes the module out of its slot; a device plugged into that slot
+    // since stays.
     void Unplug();
 
     // The window, called by the backplane for each register access.
@@ -210,7 +230,10 @@ public:
     void Write(std::uint8_t offset, std::uint8_t value) override;
 
     // Manual clock: lets the firmware take what is waiting in the mailbox,
-    // then runs the motion model for `time` of simulated time.
+    // then runs the motion model for `time` of simulated time (at most
+    // kLongestAdvance; more is taken as that, a negative time as 0). Once
+    // nothing moves, waits for time or samples, the rest of the time passes
+    // in one jump, so an idle advance is cheap however long.
     void Advance(std::chrono::microseconds time);
     // Manual clock: advances step by step until none of the selected axes is
     // driving, at most `limit`. Returns whether they all stopped.

@@ -24,13 +24,25 @@ struct Profile {
     double ao = 0;
 };
 
-// The state of a shaped speed run: the acceleration reached, and the braking
-// ramp once it has begun.
-struct SpeedRun {
+// One piece of a planned speed run: `time` seconds of constant jerk from the
+// acceleration `acc`, starting at `speed` after `distance` pulses.
+struct RunPiece {
+    double time = 0;
     double acc = 0;
-    bool braking = false;
-    double brakeFrom = 0; // speed when braking began
-    double brakeTime = 0; // seconds since
+    double jerk = 0;
+    double speed = 0;
+    double distance = 0;
+};
+
+// A speed run planned towards its end (axis/speed_shape.h): the pieces, the
+// time spent on them so far, and the distance to the end it was planned for.
+struct SpeedRun {
+    static constexpr int kPieces = 10;
+    RunPiece piece[kPieces];
+    int pieces = 0;      // 0: not planned yet
+    double time = 0;     // seconds since the plan was made
+    double covered = 0;  // pulses run since the plan was made
+    double end = 0;      // the distance to the end when it was made
 };
 
 // The profile values as the host set them.
@@ -45,11 +57,6 @@ struct ProfileValues {
     std::uint8_t mode = 0; // NORMAL_SPEED / VECTOR_SPEED: 0 ramped, 1 constant speed
     Profile Resolve(std::uint32_t maxV) const;
 };
-
-// The speed after one step of dt towards the end `remaining` pulses away
-// (infinite for a continuous move): accelerate until the remaining distance
-// is no longer than the braking distance, then decelerate to the start speed.
-double NextSpeed(double v, const Profile& p, double remaining, double dt);
 
 // A single-axis move: fixed distance or continuous.
 struct Drive {

@@ -1,7 +1,5 @@
-// Single-axis drives run a trapezoidal (or triangular) speed profile: each
-// step integrates the speed with the profile's acceleration until the
-// remaining distance is no longer than the braking distance, then
-// decelerates to the start speed and creeps at it until the end. Positions
+// Single-axis drives run the speed profile of axis/speed_shape.h towards
+// their target (or without end), and a slow stop decelerates with D. Positions
 // are kept exact in doubles; the LP counter is their whole part, and the end
 // of a move is placed on its integer end point.
 #include "axis/drives.h"
@@ -40,15 +38,6 @@ Profile ProfileValues::Resolve(std::uint32_t maxV) const
     p.l = static_cast<double>(l);
     p.ao = static_cast<double>(ao);
     return p;
-}
-
-double NextSpeed(double v, const Profile& p, double remaining, double dt)
-{
-    const double brake = v > p.sv ? (v * v - p.sv * p.sv) / (2 * p.d) : 0;
-    if (remaining - v * dt <= brake) {
-        return std::max(p.sv, v - p.d * dt);
-    }
-    return std::min(p.v, std::max(v, p.sv) + p.a * dt);
 }
 
 void StartMove(Context& fw, std::uint8_t mask, Drive::Kind kind, std::int32_t value)
@@ -126,7 +115,8 @@ void StepDrive(Context& fw, int index, double dt)
     Drive& d = a.drive;
     const bool fixed = d.kind == Drive::Kind::Fixed;
     const double remaining = fixed ? d.target - d.done : 1e300;
-    double v;
+    double v = d.speed;
+    double ds;
     bool ends = false;
     if (d.slowStop) {
         v = std::max(0.0, d.speed - d.profile.d * dt);
@@ -134,11 +124,11 @@ void StepDrive(Context& fw, int index, double dt)
             v = d.profile.sv;
             ends = true;
         }
+        ds = 0.5 * (d.speed + v) * dt;
     } else {
-        v = ShapedSpeed(d.run, d.speed, d.profile, remaining, dt);
+        ds = ProfileStep(d.run, d.profile, remaining, dt, v);
     }
-    double ds = 0.5 * (d.speed + v) * dt;
-    if (fixed && ds >= remaining) {
+    if (fixed && ds >= remaining - 1e-9) {
         ds = remaining;
         ends = true;
     }
@@ -155,6 +145,9 @@ void StepDrive(Context& fw, int index, double dt)
             pos = static_cast<double>(lp);
             ends = true;
         }
+    }
+    if (ends) {
+        pos = static_cast<double>(lp); // at rest on its count, where the next move sets off from
     }
     MoveAxisTo(fw, index, pos, lp);
     if (ends) {

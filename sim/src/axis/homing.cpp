@@ -162,7 +162,7 @@ void StepAxis(Context& ctx, int index, double dt)
         return;
     }
     if (h.phase == Phase::Settle) {
-        if (ctx.Machine(index).motor == static_cast<double>(a.lp)) {
+        if (DriveSettled(ctx, index)) {
             Done(ctx, index);
         }
         return;
@@ -304,21 +304,22 @@ void HomeStart(Context& ctx, const Bytes& p)
             a.error |= error::kAxisBusy;
             return;
         }
-        if (!StepAllowed(ctx, i)) {
+        const int s = SearchDir(h);
+        // Standing on the switch searched for, it backs off it first (and
+        // then comes back onto its edge); otherwise it searches.
+        const bool onSwitch = (h.mode == 2 && InputActive(ctx, i, LimitBit(s), a.lp)) ||
+                              (h.mode <= 1 && InputActive(ctx, i, input::kHome, a.lp));
+        const int dir = onSwitch ? -s : s;
+        // Refused as a move that way is: servo off, an alarm, or a limit
+        // switch already actuated in that direction (no pulse into it).
+        if (!DriveReady(ctx, i, dir)) {
             return;
         }
-        const int s = SearchDir(h);
         h.travelled = 0;
         h.speed = 0;
         h.afterBrake = Phase::Idle;
         ctx.Machine(i).limitRaised = false;
-        if (h.mode == 2 && InputActive(ctx, i, LimitBit(s), a.lp)) {
-            Begin(h, Phase::BackOff, -s, true);
-        } else if (h.mode <= 1 && InputActive(ctx, i, input::kHome, a.lp)) {
-            Begin(h, Phase::BackOff, -s, true); // off the switch first, then onto its edge
-        } else {
-            Begin(h, Phase::Search, s);
-        }
+        Begin(h, onSwitch ? Phase::BackOff : Phase::Search, dir, onSwitch);
     });
 }
 

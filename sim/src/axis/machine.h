@@ -5,7 +5,8 @@
 // 14..17 and 20..33).
 //
 // Where the machine hooks into the motion model:
-//  - StartMove asks DriveReady() before a move starts;
+//  - StartMove asks DriveReady() before a move starts, HomeStart before a
+//    homing sets off;
 //  - CheckLimit (axis/axis_config.cpp) asks StepAllowed() and HardLimit()
 //    for every new position a drive or path reaches;
 //  - Firmware::Step calls StepMachine() after the drives and paths: homing
@@ -17,6 +18,7 @@
 #include "context/context.h"
 #include "protocol/fields.h"
 #include "axis/axis.h"
+#include "axis/drive_dynamics.h"
 #include "velkor_sim/virtual_module.h"
 
 #include <cstdint>
@@ -58,7 +60,8 @@ struct MachineAxisState {
     bool alarmSeen = false;   // the alarm as last seen, for its rising edge
     bool limitRaised = false; // the limit factor was raised for the motion under way
     double motor = 0;         // the motor's position on the LP scale
-    double commanded = 0;     // LP at the last step, which the motor follows
+    DriveDynamics dynamics;   // how the motor follows LP
+    std::uint64_t noise = 0;  // the state of the encoder's noise generator
     std::int64_t origin = 0;  // LP at machine position 0, where the switches are measured from
     std::int64_t encoderWhole = 0; // the encoder's whole count of the motor position
 };
@@ -92,6 +95,11 @@ void StepMachine(Context& ctx, double dt);
 bool MachineBusy(const Context& ctx, int index);
 // The machine has something to do without a new packet.
 bool MachineMoving(const Context& ctx);
+// The motor of axis `index` has come to rest on what its drive is given.
+bool DriveSettled(const Context& ctx, int index);
+// The drive's parameters from the machine's layout, and the encoder's noise
+// generator seeded again (after SetMachine).
+void ConfigureDrive(Context& ctx, int index);
 // A preset moved the LP scale of axis `index` by delta: the switches and the
 // motor keep their places on the machine, and EP is not changed.
 void ShiftScale(Context& ctx, int index, std::int64_t delta);

@@ -1,8 +1,9 @@
 // The servo drive and the encoder of each axis. The drive turns the motor
-// after the command pulses (LP), lagging it by a first-order following
-// error; the encoder counts the motor, so EP shows the lag, the multiplier
-// and the directions. Servo off leaves the motor where it is and refuses
-// motion; an alarm stops the axis.
+// after the command pulses (LP), through its dynamics (drive_dynamics.h);
+// the encoder counts the motor, so EP shows the lag, the multiplier and the
+// directions. Servo off leaves the motor where it is and refuses motion; an
+// alarm stops the axis, and a following error beyond the drive's limit
+// raises its alarm.
 #include "axis/machine.h"
 
 #include "axis/axis.h"
@@ -46,7 +47,11 @@ int EncoderSign(const MachineAxisState& m)
 void CountEncoder(Context& ctx, int index)
 {
     MachineAxisState& m = ctx.Machine(index);
-    const std::int64_t whole = std::llround(m.motor * EncoderScale(m));
+    double reading = m.motor * EncoderScale(m);
+    if (m.layout.encoderNoise > 0) {
+        reading += m.layout.encoderNoise * NormalNoise(m.noise);
+    }
+    const std::int64_t whole = std::llround(reading);
     ctx.Axis(index).ep += EncoderSign(m) * (whole - m.encoderWhole);
     m.encoderWhole = whole;
 }
@@ -75,7 +80,7 @@ void RebaseEncoder(Context& ctx, int index)
 void ShiftScale(Context& ctx, int index, std::int64_t delta)
 {
     ctx.Machine(index).motor += static_cast<double>(delta);
-    ctx.Machine(index).commanded += static_cast<double>(delta);
+    ctx.Machine(index).dynamics.Shift(static_cast<double>(delta));
     ctx.Machine(index).origin += delta;
     RebaseEncoder(ctx, index);
 }
@@ -100,19 +105,14 @@ void StepMachine(Context& ctx, double dt)
         MachineAxisState& m = ctx.Machine(i);
         const double target = static_cast<double>(ctx.Axis(i).lp);
         if (m.settings.servoOn) {
-            // A first-order position loop fed with a ramp from the last LP to
-            // this one: its error runs towards speed x time constant.
-            const double tau = m.layout.followingTime;
-            if (tau > 0) {
-                const double lag = (target - m.commanded) / dt * tau;
-                const double error = lag + (m.commanded - m.motor - lag) * std::exp(-dt / tau);
-                m.motor = target - error;
+            m.motor = m.dynamics.Step(target, dt);
+            const double limit = m.layout.followingLimit;
+            if (limit > 0 && std::fabs(target - m.motor) > limit) {
+                m.driveAlarm = true; // held until the drive is reset (SetDriveAlarm off)
             }
-            if (tau <= 0 || std::fabs(target - m.motor) < 1e-3) {
-                m.motor = target;
-            }
+        } else {
+            m.dynamics.Hold(target);
         }
-        m.commanded = target;
         CountEncoder(ctx, i);
         WatchAlarm(ctx, i);
         if (!InMotion(ctx, i)) {
@@ -132,11 +132,27 @@ bool MachineMoving(const Context& ctx)
 {
     for (int i = 0; i < kAxisCount; ++i) {
         const MachineAxisState& m = ctx.Machine(i);
-        if (HomingActive(ctx, i) || (m.settings.servoOn && m.motor != static_cast<double>(ctx.Axis(i).lp))) {
+        if (HomingActive(ctx, i) || (m.settings.servoOn && !m.dynamics.Settled())) {
             return true;
         }
     }
     return false;
+}
+
+bool DriveSettled(const Context& ctx, int index) { return ctx.Machine(index).dynamics.Settled(); }
+
+void ConfigureDrive(Context& ctx, int index)
+{
+    MachineAxisState& m = ctx.Machine(index);
+    const MachineAxis& l = m.layout;
+    DriveParameters p;
+    p.followingTime = l.followingTime;
+    p.naturalFrequency = l.naturalFrequency;
+    p.damping = l.damping;
+    p.deadTime = l.deadTime;
+    p.backlash = l.backlash;
+    m.dynamics.Configure(p);
+    m.noise = l.noiseSeed;
 }
 
 void ResetMachine(Context& ctx)

@@ -1,7 +1,8 @@
-// Shaping of a speed profile beyond the trapezoid: an S-curve from the jerk
-// values K (accelerating) and L (decelerating), and the braking offset AO.
-// The constant-speed mode (NORMAL_SPEED / VECTOR_SPEED 1) needs no shaping:
-// its resolved profile starts and ends at the drive speed.
+// The speed profile of moves and paths: the trapezoid (or triangle), the
+// S-curve from the jerk values K (accelerating) and L (decelerating), and
+// the braking offset AO. The constant-speed mode (NORMAL_SPEED /
+// VECTOR_SPEED 1) needs no shaping: its resolved profile starts and ends at
+// the drive speed.
 #ifndef VELKOR_SIM_MOTION_SPEED_SHAPE_H
 #define VELKOR_SIM_MOTION_SPEED_SHAPE_H
 
@@ -13,20 +14,20 @@ namespace detail {
 
 class Context;
 
-// Speed gained after t seconds of a ramp that changes the speed by dv with at
-// most amax of acceleration and the jerk j (0: the acceleration at once).
-double RampGain(double dv, double amax, double j, double t);
-// How long that ramp takes.
-double RampTime(double dv, double amax, double j);
-// The distance needed to slow down from v to the start speed.
-double BrakeDistance(double v, const Profile& p);
-
-// The speed after one step of dt towards an end `remaining` pulses away (a
-// very large number for a continuous move). Without K, L and AO this is the
-// trapezoid of NextSpeed; with them, the acceleration ramps with the jerk and
-// braking begins AO pulses earlier (a positive AO leaves a creep at the
-// start speed before the end; a negative one arrives above it).
-double ShapedSpeed(SpeedRun& run, double v, const Profile& p, double remaining, double dt);
+// One step of dt of the speed profile towards an end `remaining` pulses
+// away (a very large number for a continuous move): returns the distance
+// covered and sets `speed` to the speed at the end of the step.
+//
+// The run is planned in closed form when it starts and again whenever the
+// distance to the end changes other than by the motion (a path that gets
+// more segments): from SV (or the speed and acceleration reached) up with A,
+// or with the jerk K up to A and easing off, to V, or to the highest speed
+// from which braking still ends on the braking point; on at that speed;
+// down with D, or with the jerk L (0: K), to SV. The braking point lies AO
+// pulses before the end: a positive AO leaves a creep at SV, a negative one
+// arrives above SV. Each step samples the plan, so the move ends on its
+// target within a step of the planned time.
+double ProfileStep(SpeedRun& run, const Profile& p, double remaining, double dt, double& speed);
 
 // Packet handlers
 void NormalSpeed(Context& fw, const Bytes& p); // 70

@@ -4,6 +4,7 @@
 // into their slots before the program's first access. When the program ends
 // (exit or a return from main), their summaries, trails and scope samples go
 // to the folder named in VELKOR_SIM_REPORT, where `velkor run` reads them.
+// A child the program forks runs on copies of the modules and writes nothing.
 //
 //   VELKOR_SIM_MODULES  the modules, as velkor_sim/module_list.h reads them
 //   VELKOR_SIM_REPORT   a folder for the files written at the end (optional)
@@ -19,7 +20,8 @@
 //   slot-N.txt   "key value" lines: slot, time (simulated seconds), packets,
 //                exchanges, reads, writes, gaps, drops, unsimulated; one
 //                "unused CODE COUNT NAME" line per command the module could
-//                not use; one "axis I LP EP ERROR-CODE" line per axis
+//                not use; one "axis I LP EP ERROR-CODE" line per axis; one
+//                "io I OUTPUTS INPUTS LATCH" line per axis (bits in hex)
 //   trail-N.csv  time_s,lp1,lp2,lp3,lp4: the positions driven (with trail)
 //   scope-N.csv  the scope's samples as WriteScopeCsv writes them, added
 //                while the program runs (with VELKOR_SIM_SCOPE)
@@ -27,6 +29,7 @@
 //   trace SLOT packet TEXT   a packet taken, TEXT as Describe() gives it
 //   trace SLOT query TEXT    a query answered (with queries)
 //   progress SLOT SECONDS PACKETS EXCHANGES   once a second
+#include "module/fork_hooks.h"
 #include "velkor_sim/module_list.h"
 #include "velkor_sim/velkor_sim.h"
 #include "velkor_sim/virtual_module.h"
@@ -37,6 +40,7 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <sstream>
 #include <thread>
 
@@ -101,6 +105,10 @@ public:
 
     ~EnvironmentSession()
     {
+        if (disowned_) {
+            modules_.clear(); // the child's copies of the modules
+            return;
+        }
         if (reporter_.joinable()) {
             {
                 std::lock_guard<std::mutex> hold(mutex_);
@@ -115,6 +123,21 @@ public:
     }
 
     int Count() const { return static_cast<int>(modules_.size()); }
+
+    // In a child forked from the program: the session is the parent's. The
+    // child's copies of the modules run on (each with a firmware thread of
+    // its own), but the reporter thread is not in the child, and the report
+    // and the events are the parent's to write. The reporter's thread and
+    // the condition variable it waited on are left unfinished (joining it, or
+    // destroying the variable under its wait, would never return), and at its
+    // end the child only lets its modules go.
+    void Disown()
+    {
+        new (&reporter_) std::thread();
+        new (&mutex_) std::mutex();
+        new (&wake_) std::condition_variable();
+        disowned_ = true;
+    }
 
 private:
     void ReportEvents()
@@ -182,6 +205,9 @@ private:
                 char line[64];
                 std::snprintf(line, sizeof line, "axis %d %d %d 0x%04X\n", i + 1, a.lp, a.ep, unsigned(a.errorCode));
                 out << line;
+                std::snprintf(line, sizeof line, "io %d 0x%02X 0x%04X %d\n", i + 1, unsigned(a.outputs),
+                              unsigned(a.inputs), a.latch);
+                out << line;
             }
             if (keepTrail_) {
                 std::ofstream trail(reportFolder_ + "/trail-" + slot + ".csv");
@@ -204,12 +230,20 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     bool quit_ = false;
+    bool disowned_ = false;
 };
 
 std::mutex gSetUp;
 EnvironmentSession* gSession = nullptr;
 int gResult = 0;
 bool gDone = false;
+
+void DisownInChild()
+{
+    if (gSession != nullptr) {
+        gSession->Disown();
+    }
+}
 
 void EndSession()
 {
@@ -249,6 +283,7 @@ extern "C" int VelkorSim_PlugFromEnvironment(void)
     gSession = new EnvironmentSession(std::move(specs), Variable("VELKOR_SIM_REPORT"), Variable("VELKOR_SIM_EVENTS"),
                                       Variable("VELKOR_SIM_RECORD"), scopeText != nullptr ? &scope : nullptr);
     gResult = gSession->Count();
+    detail::OnFork(nullptr, nullptr, &DisownInChild);
     std::atexit(EndSession);
     return gResult;
 }

@@ -162,9 +162,13 @@ bool ParseScopeTrigger(const std::string& text, ScopeTrigger& out, std::string& 
             }
         }
         axis = 1;
+    } else if (parts[0] == "path" && parts.size() == 1) {
+        t.kind = TriggerKind::PathStart;
+        axis = 1;
     } else {
         error = "trigger '" + text +
-                "' is not position:AXIS:PULSES, input:AXIS:BIT[:rising|falling|either] or start[:AXIS[+AXIS]...]";
+                "' is not position:AXIS:PULSES, input:AXIS:BIT[:rising|falling|either], start[:AXIS[+AXIS]...] "
+                "or path";
         return false;
     }
     t.axis = static_cast<int>(axis) - 1;

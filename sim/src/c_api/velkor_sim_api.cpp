@@ -53,8 +53,11 @@ VelkorSimScopeSample ToSample(const velkor_sim::ScopeSample& s)
     VelkorSimScopeSample out{};
     out.time = s.time;
     for (int i = 0; i < 4; ++i) {
-        out.axes[i] = VelkorSimScopeAxis{s.axes[i].lp, s.axes[i].ep, s.axes[i].speed, s.axes[i].inputs};
+        const velkor_sim::ScopeAxisSample& a = s.axes[i];
+        out.axes[i] = VelkorSimScopeAxis{a.lp,       a.ep,           a.speed,   a.inputs, a.velocity,
+                                         a.acceleration, a.followingError, a.outputs, a.latch};
     }
+    out.path_speed = s.pathSpeed;
     return out;
 }
 
@@ -208,8 +211,8 @@ int VelkorSim_GetAxis(const VelkorSimModule* module, int axis_index, VelkorSimAx
         return 0;
     }
     const velkor_sim::AxisStatus a = module->module.Axis(axis_index);
-    *out = VelkorSimAxis{a.lp, a.ep, a.speed, a.acceleration, static_cast<uint8_t>(a.driving ? 1 : 0), a.errorCode,
-                         a.inputs};
+    *out = VelkorSimAxis{a.lp,        a.ep,     a.speed,   a.acceleration,   static_cast<uint8_t>(a.driving ? 1 : 0),
+                         a.errorCode, a.inputs, a.machine, a.motor, a.followingError, a.latch, a.outputs};
     return 1;
 }
 
@@ -422,7 +425,7 @@ void VelkorSim_DefaultScopeSettings(VelkorSimScopeSettings* settings)
 
 int VelkorSim_StartScope(VelkorSimModule* module, const VelkorSimScopeSettings* settings)
 {
-    if (module == nullptr || settings == nullptr || settings->trigger_kind > VELKOR_SIM_TRIGGER_DRIVE_START ||
+    if (module == nullptr || settings == nullptr || settings->trigger_kind > VELKOR_SIM_TRIGGER_PATH_START ||
         settings->trigger_edge > VELKOR_SIM_EDGE_EITHER) {
         return 0;
     }
@@ -516,6 +519,13 @@ int VelkorSim_GetMachine(const VelkorSimModule* module, int axis_index, VelkorSi
     out->in_position_band = m.inPositionBand;
     out->encoder_ratio = m.encoderRatio;
     out->normally_closed = m.normallyClosed;
+    out->natural_frequency = m.naturalFrequency;
+    out->damping = m.damping;
+    out->dead_time = m.deadTime;
+    out->backlash = m.backlash;
+    out->encoder_noise = m.encoderNoise;
+    out->noise_seed = m.noiseSeed;
+    out->following_limit = m.followingLimit;
     return 1;
 }
 
@@ -537,6 +547,13 @@ int VelkorSim_SetMachine(VelkorSimModule* module, int axis_index, const VelkorSi
     m.inPositionBand = machine->in_position_band;
     m.encoderRatio = machine->encoder_ratio;
     m.normallyClosed = machine->normally_closed;
+    m.naturalFrequency = machine->natural_frequency;
+    m.damping = machine->damping;
+    m.deadTime = machine->dead_time;
+    m.backlash = machine->backlash;
+    m.encoderNoise = machine->encoder_noise;
+    m.noiseSeed = machine->noise_seed;
+    m.followingLimit = machine->following_limit;
     module->module.SetMachine(axis_index, m);
     return 1;
 }

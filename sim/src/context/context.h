@@ -1,8 +1,9 @@
 // What a family may ask of the rest of the module, and nothing else: its
 // axes (with the machine around each and its homing), whether an axis is
-// driven by anything, the inputs an axis reads, whether it is in a path and
-// stopping the paths, raising an interrupt factor, setting a fault of the
-// whole module, carrying out a command, and the simulated time. The firmware
+// driven by anything, the inputs an axis reads and the outputs it sets,
+// whether it is in a path, the path running and stopping the paths, raising
+// an interrupt factor, setting a fault of the whole module, carrying out a
+// command, and the simulated time. The firmware
 // is the one context of a running module; a family's test gives a fake one
 // (tests/sim/family_harness.h).
 //
@@ -49,6 +50,12 @@ public:
     virtual void StopAllPaths(bool slowly) = 0;
     // A preset moved the axis's counter by delta: the paths it is in move along.
     virtual void ShiftInPaths(int index, std::int64_t delta) = 0;
+    // Whether a path is running, and its speed along the path in pulses/s (0
+    // when none runs).
+    virtual bool PathRunning() const = 0;
+    virtual double PathSpeed() const = 0;
+    // The output bits of an axis (SET_OUTPUT and the synchronous actions).
+    virtual std::uint8_t AxisOutputs(int index) const = 0;
     // ORs factor bits into the interrupt line. `event`: whether an armed
     // interrupt routine may start on it.
     virtual void Raise(std::uint8_t factors, bool event) = 0;

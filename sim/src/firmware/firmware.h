@@ -74,6 +74,9 @@ public:
     bool AxisInPath(int index) const override;
     void StopAllPaths(bool slowly) override;
     void ShiftInPaths(int index, std::int64_t delta) override;
+    bool PathRunning() const override { return paths.running; }
+    double PathSpeed() const override { return paths.running ? paths.speed : 0.0; }
+    std::uint8_t AxisOutputs(int index) const override { return sync.outputs[index]; }
     void Raise(std::uint8_t factors, bool event) override { interrupts.Raise(factors, event); }
     std::uint16_t ModuleError() const override { return moduleError; }
     void ClearFaults() override { moduleError = 0; }

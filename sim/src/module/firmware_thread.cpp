@@ -13,10 +13,15 @@
 //    (its last exchange read something: STOP_WAIT, a counter, the interrupt
 //    code), waits for room in the command buffer, or is silent while it
 //    waits for an armed interrupt, time runs ahead at up to sprintScale.
-// In every clock, simulated time passes only while something moves.
+// The real-time and fast clocks let simulated time pass only while something
+// moves; the manual clock jumps over what passes with nothing moving.
 #include "module/module_impl.h"
 
+#include "module/fork_hooks.h"
+
 #include <algorithm>
+#include <array>
+#include <new>
 
 namespace velkor_sim {
 namespace {
@@ -51,11 +56,19 @@ VirtualModule::Impl::Impl(const ModuleOptions& o) : options(o), firmware(o), lat
     }
     stepSeconds = std::chrono::duration<double>(stepLength).count();
     lastCommand = SteadyClock::now();
+    static const bool watching = (detail::OnFork(&BeforeFork, &AfterForkInParent, &AfterForkInChild), true);
+    (void)watching;
+    // Listed and started at once: a fork in between would give the child a
+    // module without a thread.
+    std::lock_guard<std::mutex> live(LiveMutex());
+    Live().push_back(this);
     thread = std::thread([this] { Run(); });
 }
 
 VirtualModule::Impl::~Impl()
 {
+    std::lock_guard<std::mutex> live(LiveMutex());
+    Live().erase(std::find(Live().begin(), Live().end(), this));
     {
         std::lock_guard<std::mutex> hold(mutex);
         quit = true;
@@ -65,13 +78,109 @@ VirtualModule::Impl::~Impl()
     thread.join();
 }
 
+// Never destroyed: modules may outlive the statics (in handlers run at exit).
+std::mutex& VirtualModule::Impl::LiveMutex()
+{
+    static std::mutex* const mutex = new std::mutex;
+    return *mutex;
+}
+
+auto VirtualModule::Impl::Live() -> std::vector<Impl*>&
+{
+    static std::vector<Impl*>* const modules = new std::vector<Impl*>;
+    return *modules;
+}
+
+void VirtualModule::Impl::BeforeFork()
+{
+    LiveMutex().lock();
+    for (Impl* m : Live()) {
+        m->mutex.lock();
+    }
+}
+
+void VirtualModule::Impl::AfterForkInParent()
+{
+    for (Impl* m : Live()) {
+        m->mutex.unlock();
+    }
+    LiveMutex().unlock();
+}
+
+void VirtualModule::Impl::AfterForkInChild()
+{
+    for (Impl* m : Live()) {
+        m->RestartInChild();
+    }
+    LiveMutex().unlock();
+}
+
+// The parent's firmware thread is not in the child, nor are the host threads
+// that may have waited on the condition variables. Their std::thread and the
+// condition variables are left unfinished (destroying a condition variable
+// with waiters, or joining a thread that is not there, would wait forever),
+// and fresh ones take their place.
+void VirtualModule::Impl::RestartInChild()
+{
+    new (&wake) std::condition_variable();
+    new (&settled) std::condition_variable();
+    hostWaiting.store(0, std::memory_order_relaxed);
+    threadIdle = false;
+    mutex.unlock();
+    new (&thread) std::thread([this] { Run(); });
+}
+
+namespace {
+
+// What a motion step with nothing moving may still change and the next step
+// acts on: counters, speeds and accelerations settling to 0, error codes,
+// fired compares, synchronous actions, a program run. A step that leaves it
+// as it was, with nothing moving, is followed by steps that change nothing
+// but the time.
+struct Look {
+    std::array<std::int64_t, 4 * kAxisCount + 3> values{};
+    std::array<double, 2 * kAxisCount> rates{};
+    bool operator==(const Look& o) const { return values == o.values && rates == o.rates; }
+};
+
+Look LookAt(const detail::Firmware& fw)
+{
+    Look look;
+    for (int i = 0; i < kAxisCount; ++i) {
+        const detail::AxisState& a = fw.axes[i];
+        look.values[4 * i] = a.lp;
+        look.values[4 * i + 1] = a.ep;
+        look.values[4 * i + 2] = a.error;
+        look.values[4 * i + 3] = fw.sync.compare[i].fired;
+        look.rates[2 * i] = a.speed;
+        look.rates[2 * i + 1] = a.acceleration;
+    }
+    look.values[4 * kAxisCount] = fw.sync.actionsDone;
+    look.values[4 * kAxisCount + 1] = fw.moduleError;
+    look.values[4 * kAxisCount + 2] = fw.macros.run.active ? 1 : 0;
+    return look;
+}
+
+} // namespace
+
 // Time is counted in nanoseconds so that ten steps of 1 ms are exactly 10 ms.
+// With nothing moving (nor waiting for time, nor sampling), once a step
+// changed nothing, the whole steps left are jumped over at once: an idle
+// module's Advance costs the same however long it is. What moves is stepped
+// as before.
 void VirtualModule::Impl::StepFor(std::chrono::nanoseconds time)
 {
-    owed += time;
+    owed += std::max(time, std::chrono::nanoseconds(0));
     while (owed >= stepLength) {
+        const bool idle = !firmware.Moving() && !firmware.scope.Running();
+        const Look before = idle ? LookAt(firmware) : Look{};
         StepOnce();
         owed -= stepLength;
+        if (idle && owed >= stepLength && !firmware.Moving() && LookAt(firmware) == before) {
+            const std::int64_t rest = owed / stepLength;
+            firmware.time += static_cast<double>(rest) * stepSeconds;
+            owed -= rest * stepLength;
+        }
     }
 }
 

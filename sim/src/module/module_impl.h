@@ -174,7 +174,19 @@ public:
         }
     }
 
+    // Every module alive in the process, and the handlers around fork()
+    // (module/firmware_thread.cpp): before it, the forking thread takes every
+    // module's lock, so that the child's copy is whole; after it, the child
+    // gives each module fresh condition variables and a firmware thread of
+    // its own, and its modules go on as the parent's did at the fork.
+    static std::mutex& LiveMutex();
+    static auto Live() -> std::vector<Impl*>&;
+    static void BeforeFork();
+    static void AfterForkInParent();
+    static void AfterForkInChild();
+
 private:
+    void RestartInChild();
     void ServiceMailbox();
     // Writes the macro debugger's byte and word to window offsets 76, 72 and
     // 74 once a program has run (module/macro_programs_api.cpp).

@@ -2,7 +2,32 @@
 // the backplane, the manual clock, and the views into the firmware's state.
 #include "module/module_impl.h"
 
+#include <algorithm>
+#include <array>
+
 namespace velkor_sim {
+
+namespace {
+
+// Which virtual module holds each slot. A module plugged into the slot of
+// another takes it over: the one put out no longer counts itself in the
+// slot, so it neither empties the slot under the newcomer when it is
+// unplugged or destroyed, nor signals the slot's interrupt.
+struct SlotTable {
+    std::mutex mutex;
+    std::array<VirtualModule*, brelan::kLastSlot + 1> holder{};
+};
+
+// Never destroyed: a module may outlive the statics (in handlers run at exit).
+SlotTable& Slots()
+{
+    static SlotTable* const table = new SlotTable;
+    return *table;
+}
+
+bool ValidSlot(std::uint8_t slot) { return slot >= brelan::kFirstSlot && slot <= brelan::kLastSlot; }
+
+} // namespace
 
 VirtualModule::VirtualModule(const ModuleOptions& options) : impl_(new Impl(options)) {}
 
@@ -14,10 +39,30 @@ VirtualModule::~VirtualModule()
 
 bool VirtualModule::PlugInto(std::uint8_t slot)
 {
-    Unplug();
-    if (!brelan::Plug(slot, this)) {
-        return false;
+    if (!ValidSlot(slot)) {
+        return false; // refused: the module stays where it was
     }
+    SlotTable& slots = Slots();
+    std::lock_guard<std::mutex> table(slots.mutex);
+    VirtualModule* const other = slots.holder[slot];
+    if (other != nullptr && other != this) {
+        std::lock_guard<std::mutex> hold(other->impl_->mutex);
+        other->impl_->slot = 0;
+    }
+    std::uint8_t old;
+    {
+        std::lock_guard<std::mutex> hold(impl_->mutex);
+        old = impl_->slot;
+        impl_->slot = 0;
+    }
+    // The backplane calls below are made without the module's lock: they
+    // wait for an access in progress, and that access may be waiting for it.
+    if (old != 0 && old != slot) {
+        slots.holder[old] = nullptr;
+        brelan::UnplugDevice(old, this);
+    }
+    brelan::Plug(slot, this);
+    slots.holder[slot] = this;
     std::lock_guard<std::mutex> hold(impl_->mutex);
     impl_->slot = slot;
     return true;
@@ -25,16 +70,18 @@ bool VirtualModule::PlugInto(std::uint8_t slot)
 
 void VirtualModule::Unplug()
 {
+    SlotTable& slots = Slots();
+    std::lock_guard<std::mutex> table(slots.mutex);
     std::uint8_t slot;
     {
         std::lock_guard<std::mutex> hold(impl_->mutex);
         slot = impl_->slot;
         impl_->slot = 0;
     }
-    // Not under the module's lock: the backplane waits for an access in
-    // progress, and that access may be waiting for the module's lock.
+    // Only its own slot, and only while it is still in it.
     if (slot != 0) {
-        brelan::Unplug(slot);
+        slots.holder[slot] = nullptr;
+        brelan::UnplugDevice(slot, this);
     }
 }
 
@@ -80,7 +127,8 @@ void VirtualModule::Advance(std::chrono::microseconds time)
 {
     WaitSettled();
     std::lock_guard<std::mutex> hold(impl_->mutex);
-    impl_->StepFor(time);
+    // At most the longest advance: the step count is kept in nanoseconds.
+    impl_->StepFor(std::chrono::nanoseconds(std::min(std::max(time, std::chrono::microseconds(0)), kLongestAdvance)));
     impl_->SignalInterrupt();
 }
 
@@ -157,6 +205,9 @@ AxisStatus VirtualModule::Axis(int index) const
     s.servoOn = impl_->firmware.machine[index].settings.servoOn;
     s.homing = detail::HomingActive(impl_->firmware, index);
     s.motor = impl_->firmware.machine[index].motor;
+    s.followingError = static_cast<double>(a.lp) - s.motor;
+    s.latch = a.latch;
+    s.outputs = impl_->firmware.sync.outputs[index];
     s.machine = static_cast<std::int32_t>(a.lp - impl_->firmware.machine[index].origin);
     return s;
 }
@@ -215,7 +266,28 @@ void VirtualModule::SetMachine(int axisIndex, const MachineAxis& machine)
         if (!(m.inPositionBand >= 0 && m.inPositionBand <= 1e9)) {
             m.inPositionBand = 1;
         }
+        const MachineAxis d;
+        const auto within = [](double value, double low, double high) { return value >= low && value <= high; };
+        if (!within(m.naturalFrequency, 0, 1e5)) {
+            m.naturalFrequency = d.naturalFrequency;
+        }
+        if (!(m.damping > 0 && m.damping <= 1e3)) {
+            m.damping = d.damping;
+        }
+        if (m.deadTime < 0 || m.deadTime > 1000) {
+            m.deadTime = d.deadTime;
+        }
+        if (!within(m.backlash, 0, 1e9)) {
+            m.backlash = d.backlash;
+        }
+        if (!within(m.encoderNoise, 0, 1e9)) {
+            m.encoderNoise = d.encoderNoise;
+        }
+        if (!within(m.followingLimit, 0, 1e12)) {
+            m.followingLimit = d.followingLimit;
+        }
         impl_->firmware.machine[axisIndex].layout = m;
+        detail::ConfigureDrive(impl_->firmware, axisIndex);
         detail::RebaseEncoder(impl_->firmware, axisIndex);
         detail::WatchAlarm(impl_->firmware, axisIndex);
         impl_->SignalInterrupt();

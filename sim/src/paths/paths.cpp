@@ -117,17 +117,7 @@ void PathState::Reset()
     queuedSegments = 0;
 }
 
-bool AxisInPaths(const PathState& ps, int index)
-{
-    for (const Path& path : ps.queue) {
-        for (int k = 0; k < path.dims; ++k) {
-            if (path.axis[k] == index) {
-                return true;
-            }
-        }
-    }
-    return false;
-}
+bool AxisInPaths(const PathState& ps, int index) { return ps.queue.HasAxis(index); }
 
 bool PathsMoving(const PathState& ps, const Context& ctx)
 {
@@ -244,14 +234,16 @@ void StepPaths(PathsAt at, double dt)
     // A path that stops at its corners brakes for the end of every segment.
     const double remaining = (ps.segment.length - ps.s) + (ps.segment.stopAtEnd ? 0.0 : path.queuedLength);
     double v;
+    double ds;
     bool stopHere = false;
     if (ps.slowStop) {
         v = std::max(path.profile.sv, ps.speed - path.profile.d * dt);
         stopHere = v <= path.profile.sv;
+        ds = 0.5 * (ps.speed + v) * dt;
     } else {
-        v = ShapedSpeed(ps.run, ps.speed, path.profile, remaining, dt);
+        v = ps.speed;
+        ds = ProfileStep(ps.run, path.profile, remaining, dt, v);
     }
-    double ds = 0.5 * (ps.speed + v) * dt;
     ps.speed = v;
     while (ps.haveSegment) {
         const double left = ps.segment.length - ps.s;

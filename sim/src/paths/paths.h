@@ -8,6 +8,8 @@
 #include "axis/axis.h"
 #include "context/context.h"
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 
@@ -38,6 +40,55 @@ struct Path {
     bool closed = false; // the segment that ends the path has arrived
 };
 
+// The paths queued and running, front first, with how many of them each axis
+// belongs to: whether an axis is in a path is asked for every axis at every
+// packet and motion step, and must not cost a walk through the queue, which
+// grows without bound while paths wait behind a hold. A path's axes stay as
+// queued; only its segments change.
+class PathQueue {
+public:
+    bool empty() const { return paths_.empty(); }
+    std::size_t size() const { return paths_.size(); }
+    Path& front() { return paths_.front(); }
+    const Path& front() const { return paths_.front(); }
+    Path& back() { return paths_.back(); }
+    const Path& back() const { return paths_.back(); }
+    std::deque<Path>::const_iterator begin() const { return paths_.begin(); }
+    std::deque<Path>::const_iterator end() const { return paths_.end(); }
+
+    void push_back(const Path& path)
+    {
+        paths_.push_back(path);
+        Count(path, 1);
+    }
+    void pop_front()
+    {
+        Count(paths_.front(), -1);
+        paths_.pop_front();
+    }
+    void pop_back()
+    {
+        Count(paths_.back(), -1);
+        paths_.pop_back();
+    }
+    void clear()
+    {
+        paths_.clear();
+        inPaths_.fill(0);
+    }
+    bool HasAxis(int index) const { return inPaths_[index] != 0; }
+
+private:
+    void Count(const Path& path, int by)
+    {
+        for (int k = 0; k < path.dims; ++k) {
+            inPaths_[path.axis[k]] += by;
+        }
+    }
+    std::deque<Path> paths_;
+    std::array<std::ptrdiff_t, kAxisCount> inPaths_{}; // paths each axis index belongs to
+};
+
 struct PathState {
     // Set-up of vector motion
     int assigned[3] = {0, 1, 2}; // AXIS_ASSIGN; assigned[2] -1 for plane motion only
@@ -48,7 +99,7 @@ struct PathState {
     std::uint8_t arcHalf = 0; // code of the first packet of an arc waiting for its second
 
     // The queue and the path running
-    std::deque<Path> queue; // front: the path running or next to run
+    PathQueue queue; // front: the path running or next to run
     bool running = false;
     bool haveSegment = false;
     Segment segment;

@@ -2,6 +2,7 @@
 #include "scope/scope.h"
 
 #include "axis/axis.h"
+#include "axis/machine.h"
 #include "protocol/fields.h"
 #include "context/context.h"
 
@@ -45,7 +46,24 @@ bool Scope::Start(const ScopeSettings& s, const Context& ctx)
     ring_.clear();
     before_.clear();
     Remember(ctx);
+    velocity_.fill(0);
+    acceleration_.fill(0);
+    lastTime_ = ctx.Time();
+    Track(ctx);
+    acceleration_.fill(0);
     return true;
+}
+
+void Scope::Track(const Context& ctx)
+{
+    const double dt = ctx.Time() - lastTime_;
+    for (int i = 0; i < kAxisCount; ++i) {
+        const AxisState& a = ctx.Axis(i);
+        const double v = a.pos > a.lastPos ? a.speed : a.pos < a.lastPos ? -a.speed : 0.0;
+        acceleration_[i] = dt > 0 ? (v - velocity_[i]) / dt : 0.0;
+        velocity_[i] = v;
+    }
+    lastTime_ = ctx.Time();
 }
 
 void Scope::Remember(const Context& ctx)
@@ -54,6 +72,7 @@ void Scope::Remember(const Context& ctx)
     lastLp_ = a.lp;
     lastInputs_ = a.inputs;
     lastDriving_ = DrivingMask(ctx);
+    lastPath_ = ctx.PathRunning();
 }
 
 bool Scope::Fired(const Context& ctx) const
@@ -74,6 +93,8 @@ bool Scope::Fired(const Context& ctx) const
     }
     case TriggerKind::DriveStart:
         return (DrivingMask(ctx) & ~lastDriving_ & t.axes) != 0;
+    case TriggerKind::PathStart:
+        return ctx.PathRunning() && !lastPath_;
     }
     return false;
 }
@@ -84,8 +105,18 @@ ScopeSample Scope::Sample(const Context& ctx) const
     s.time = ctx.Time();
     for (int i = 0; i < kAxisCount; ++i) {
         const AxisState& a = ctx.Axis(i);
-        s.axes[i] = ScopeAxisSample{static_cast<std::int32_t>(a.lp), static_cast<std::int32_t>(a.ep), a.speed, a.inputs};
+        ScopeAxisSample& out = s.axes[i];
+        out.lp = static_cast<std::int32_t>(a.lp);
+        out.ep = static_cast<std::int32_t>(a.ep);
+        out.speed = a.speed;
+        out.inputs = a.inputs;
+        out.velocity = velocity_[i];
+        out.acceleration = acceleration_[i];
+        out.followingError = static_cast<double>(a.lp) - ctx.Machine(i).motor;
+        out.outputs = ctx.AxisOutputs(i);
+        out.latch = a.latch;
     }
+    s.pathSpeed = ctx.PathSpeed();
     return s;
 }
 
@@ -108,6 +139,7 @@ void Scope::AfterStep(const Context& ctx)
     if (!running_) {
         return;
     }
+    Track(ctx);
     if (!triggered_ && Fired(ctx)) {
         triggered_ = true;
         triggerTime_ = ctx.Time();

@@ -7,6 +7,7 @@
 
 #include "velkor_sim/scope.h"
 
+#include <array>
 #include <deque>
 
 namespace velkor_sim {
@@ -20,6 +21,7 @@ public:
     // settings are out of range.
     bool Start(const ScopeSettings& settings, const Context& ctx);
     void Stop() { running_ = false; }
+    bool Running() const { return running_; }
     void AfterStep(const Context& ctx);
     std::vector<ScopeSample> Take();
     ScopeState State() const;
@@ -28,6 +30,7 @@ private:
     ScopeSample Sample(const Context& ctx) const;
     bool Fired(const Context& ctx) const;
     void Remember(const Context& ctx);
+    void Track(const Context& ctx);
     void Keep(std::deque<ScopeSample>& ring, std::size_t capacity, const ScopeSample& sample, bool count);
 
     ScopeSettings settings_;
@@ -43,6 +46,12 @@ private:
     std::int64_t lastLp_ = 0;
     std::uint16_t lastInputs_ = 0;
     std::uint8_t lastDriving_ = 0;
+    bool lastPath_ = false;
+    // Every axis's signed velocity and acceleration, followed at every step
+    // so that a sample's acceleration is that of its own step.
+    std::array<double, 4> velocity_{};
+    std::array<double, 4> acceleration_{};
+    double lastTime_ = 0;
 };
 
 } // namespace detail

@@ -33,6 +33,9 @@ public:
 BRELAN_API bool Plug(std::uint8_t slot, SlotDevice* device);
 // Empties the slot; afterwards its window reads 0xFF again.
 BRELAN_API void Unplug(std::uint8_t slot);
+// Empties the slot only if `device` is the one in it (a device plugged in
+// since stays); returns whether it did.
+BRELAN_API bool UnplugDevice(std::uint8_t slot, SlotDevice* device);
 
 // Signals the slot's interrupt event once, if the slot is registered for
 // interrupts. Returns whether an event was signalled.

@@ -1,0 +1,17 @@
+// Handlers around fork(), for the platforms that have it (the platform file
+// is chosen by CMake: fork_hooks_posix.cpp, fork_hooks_win32.cpp).
+#ifndef VELKOR_SIM_CLOCK_FORK_HOOKS_H
+#define VELKOR_SIM_CLOCK_FORK_HOOKS_H
+
+namespace velkor_sim {
+namespace detail {
+
+// Calls `before` in the forking thread before a fork, `parent` in the parent
+// and `child` in the child after it. Handlers installed later run `before`
+// first and `parent`, `child` last. Without fork, nothing is ever called.
+void OnFork(void (*before)(), void (*parent)(), void (*child)());
+
+} // namespace detail
+} // namespace velkor_sim
+
+#endif
