@@ -18,7 +18,8 @@
 #include <brelan/backplane.h>
 #include <velkor_sim/virtual_module.h>
 
-#include <sys/resource.h>
+#include "process_time.h"
+
 
 #include <atomic>
 #include <chrono>
@@ -31,16 +32,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr int kCards = brelan::kLastSlot; // one module per slot
 
-double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
-
-// Processor time of the whole process so far, user and system.
-double ProcessCpuSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
-}
+using velkor_bench::ProcessCpuSeconds;
+using velkor_bench::Seconds;
 
 // Calls `call` for `time` and returns the calls per second.
 template <typename Call>

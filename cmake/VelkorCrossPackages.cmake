@@ -1,6 +1,6 @@
 # The packages a cross build (the Windows build) takes from the host, set up
 # by the top level before any folder asks for them: GoogleTest built from its
-# sources with the cross compiler, and the header-only CLI11. A package
+# sources with the cross compiler, and the header-only CLI11 and nlohmann-json. A package
 # configuration in the redirect folder answers find_package() for each before
 # any search, so no folder finds the host's own libraries.
 if(CMAKE_VERSION VERSION_LESS 3.24)
@@ -34,4 +34,26 @@ if(VELKOR_HOST_CLI11_INCLUDE)
   set_target_properties(CLI11::CLI11 PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${PROJECT_BINARY_DIR}/host_headers)
   file(WRITE ${CMAKE_FIND_PACKAGE_REDIRECTS_DIR}/cli11-config.cmake
     "# CLI11's headers, copied from the host by this project (cmake/VelkorCrossPackages.cmake).\n")
+endif()
+
+# nlohmann-json: header-only too, copied the same way.
+find_path(VELKOR_HOST_JSON_INCLUDE nlohmann/json.hpp PATHS /usr/include /usr/local/include
+  NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+if(VELKOR_HOST_JSON_INCLUDE)
+  file(COPY ${VELKOR_HOST_JSON_INCLUDE}/nlohmann DESTINATION ${PROJECT_BINARY_DIR}/host_headers)
+  add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED GLOBAL)
+  set_target_properties(nlohmann_json::nlohmann_json PROPERTIES INTERFACE_INCLUDE_DIRECTORIES
+    ${PROJECT_BINARY_DIR}/host_headers)
+  file(WRITE ${CMAKE_FIND_PACKAGE_REDIRECTS_DIR}/nlohmann_json-config.cmake
+    "# nlohmann-json's headers, copied from the host by this project (cmake/VelkorCrossPackages.cmake).\n")
+  file(WRITE ${CMAKE_FIND_PACKAGE_REDIRECTS_DIR}/nlohmann_json-config-version.cmake
+    "set(PACKAGE_VERSION 3)\nset(PACKAGE_VERSION_COMPATIBLE TRUE)\nset(PACKAGE_VERSION_EXACT FALSE)\n")
+endif()
+
+# toml++ (scenario files) is used from its headers alone; copied like CLI11's.
+find_path(VELKOR_HOST_TOMLPP_INCLUDE toml++/toml.h PATHS /usr/include /usr/local/include
+  NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+if(VELKOR_HOST_TOMLPP_INCLUDE)
+  file(COPY ${VELKOR_HOST_TOMLPP_INCLUDE}/toml++ DESTINATION ${PROJECT_BINARY_DIR}/host_headers)
+  set(VELKOR_TOMLPP_INCLUDE ${PROJECT_BINARY_DIR}/host_headers CACHE PATH "toml++ headers" FORCE)
 endif()

@@ -7,6 +7,11 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 mapfile -t base < <(grep -v '^#' scripts/base-packages.txt)
 scripts/install-deps.sh "${base[@]}"
+# The bench page's packages from npm (its lock file): bundled into the tool at
+# build time, and Playwright for its test in Debian's Chromium.
+if command -v npm >/dev/null; then
+  (cd web && npm ci --no-audit --no-fund --loglevel=error)
+fi
 
 export VELKOR_ROOT="$root"
 export VELKOR_JOBS="${VELKOR_JOBS:-$(nproc)}"

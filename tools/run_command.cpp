@@ -9,6 +9,7 @@
 #include "module_report.h"
 #include "output_file.h"
 #include "path_picture.h"
+#include "scenario_report.h"
 
 #include <velkor_sim/module_list.h>
 
@@ -150,7 +151,19 @@ int RunProgram(const RunOptions& options)
     // The modules, checked before anything starts.
     std::vector<velkor_sim::ModuleSpec> specs;
     std::string modules;
-    for (std::string text : options.modules.empty() ? std::vector<std::string>{"3"} : options.modules) {
+    velkor_sim::Scenario scenario;
+    const bool scenarioGiven = !options.scenarioFile.empty();
+    std::vector<std::string> moduleTexts = options.modules;
+    if (scenarioGiven) {
+        std::string error;
+        if (!velkor_sim::LoadScenario(options.scenarioFile, scenario, error)) {
+            std::fprintf(stderr, "velkor run: --scenario: %s\n", error.c_str());
+            return kUsageError;
+        }
+        moduleTexts = ScenarioModules(scenario, moduleTexts);
+    }
+    const double timeLimit = options.timeLimit > 0 ? options.timeLimit : scenario.timeLimit;
+    for (std::string text : moduleTexts.empty() ? std::vector<std::string>{"3"} : moduleTexts) {
         if (options.speed > 0 && text.find(",speed=") == std::string::npos) {
             char speed[32];
             std::snprintf(speed, sizeof speed, ",speed=%.17g", options.speed);
@@ -192,6 +205,24 @@ int RunProgram(const RunOptions& options)
     if (!options.scopeFile.empty()) {
         environment.emplace_back("VELKOR_SIM_SCOPE", options.scopeSettings);
     }
+    if (!options.monitorPath.empty()) {
+        environment.emplace_back("VELKOR_SIM_MONITOR", fs::absolute(options.monitorPath).string());
+    }
+    if (!options.recordFile.empty()) {
+        char rate[32];
+        std::snprintf(rate, sizeof rate, "%.17g", options.recordRate);
+        environment.emplace_back("VELKOR_SIM_MONITOR_RECORD", fs::absolute(options.recordFile).string());
+        environment.emplace_back("VELKOR_SIM_MONITOR_RECORD_RATE", rate);
+    }
+    if (scenarioGiven) {
+        std::error_code ignored;
+        environment.emplace_back("VELKOR_SIM_SCENARIO", fs::absolute(options.scenarioFile, ignored).string());
+    }
+    if (timeLimit > 0) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.17g", timeLimit);
+        environment.emplace_back("VELKOR_SIM_TIME_LIMIT", text);
+    }
     const std::string library = FindSharedModule();
     if (!library.empty()) {
         environment.emplace_back("VELKOR_SIM_LIBRARY", library);
@@ -221,6 +252,19 @@ int RunProgram(const RunOptions& options)
             }
         }
         relay.Drain();
+    }
+    if (!options.monitorPath.empty()) {
+        // A program that ended without stopping its monitor leaves the
+        // endpoint: a socket, or an endpoint file. Nothing else is removed.
+        std::error_code ignored;
+        const fs::path endpoint = fs::absolute(options.monitorPath);
+        std::ifstream file(endpoint, std::ios::binary);
+        std::string first(15, '\0');
+        const bool endpointFile = file && file.read(&first[0], 15) && first == "velkor-monitor ";
+        file.close();
+        if (fs::is_socket(endpoint, ignored) || endpointFile) {
+            fs::remove(endpoint, ignored);
+        }
     }
 
     const std::string program = ProgramText(options.program);
@@ -261,6 +305,10 @@ int RunProgram(const RunOptions& options)
             picture.paths.push_back(PicturePath{"slot " + slot, std::move(path)});
         }
     }
+    if (!options.recordFile.empty()) {
+        std::fprintf(stderr, "velkor run: session recorded to %s (draw it with: velkor plot %s --svg FILE)\n",
+                     options.recordFile.c_str(), options.recordFile.c_str());
+    }
     if (reported == 0) {
         std::fprintf(stderr, "velkor run: no module report: the program %s\n",
                      end.signal != 0 ? "was ended before it could write one (a signal leaves no report)"
@@ -282,9 +330,22 @@ int RunProgram(const RunOptions& options)
             std::fprintf(stderr, "velkor run: %s\n", error.c_str());
         }
     }
+    int verdict = end.exitCode;
+    if (scenarioGiven || timeLimit > 0) {
+        const ScenarioOutcome outcome = ReportScenario(stderr, scenarioGiven ? &scenario : nullptr, folder,
+                                                       end.exitCode, end.signal == 0, timeLimit, options.junitFile);
+        bool checksExitCode = false;
+        for (const velkor_sim::ScenarioCheck& c : scenario.checks) {
+            checksExitCode = checksExitCode || c.kind == velkor_sim::CheckKind::ExitCode;
+        }
+        verdict = outcome.limitReached ? velkor_sim::kTimeLimitExitCode
+                  : outcome.failed > 0 ? 1
+                  : checksExitCode     ? 0
+                                       : end.exitCode;
+    }
     std::error_code ignored;
     fs::remove_all(folder, ignored);
-    return end.exitCode;
+    return verdict;
 }
 
 } // namespace velkor_tool

@@ -17,12 +17,20 @@ struct RunOptions {
     std::string scopeFile;            // scope samples as CSV
     std::string scopeSettings;        // velkor_sim/module_list.h's text form
     double progressSeconds = 10;      // how often to show progress; 0: never
+    std::string monitorPath;          // the program's monitor endpoint (docs/monitor.md)
+    std::string recordFile;           // a session file the monitor records to
+    double recordRate = 100;          // its samples per simulated second
+    std::string scenarioFile;         // the machine, events and checks (docs/scenarios.md)
+    std::string junitFile;            // the checks as JUnit XML
+    double timeLimit = 0;             // real seconds the program may run (0: the scenario's, else none)
     std::vector<std::string> program; // the program and its arguments
 };
 
 // Runs the program and prints the modules' summaries on stderr. Returns the
 // program's exit code (128 + the signal when a signal ended it), or 2 when
-// the modules given cannot be set up.
+// the modules given or the scenario cannot be set up. With a scenario: 1
+// when a check failed, else 0 when it checks the exit code, else the
+// program's. 124 when the time limit ended the program.
 int RunProgram(const RunOptions& options);
 
 } // namespace velkor_tool

@@ -2,6 +2,8 @@
 // differs) and its signed speed against simulated time, with ticks and units.
 #include "scope_plot.h"
 
+#include "monitor_command.h"
+
 #include "output_file.h"
 #include "svg_canvas.h"
 
@@ -286,7 +288,10 @@ int RunPlot(const PlotOptions& options)
 {
     std::map<unsigned, ScopeColumns> slots;
     std::string error;
-    if (!ReadScopeCsv(options.csvFile, slots, error)) {
+    std::ifstream probe(options.csvFile);
+    const bool session = probe.peek() == '{'; // a session file of velkor run --record
+    probe.close();
+    if (session ? !ReadSessionSamples(options.csvFile, slots, error) : !ReadScopeCsv(options.csvFile, slots, error)) {
         std::fprintf(stderr, "velkor plot: %s\n", error.c_str());
         return 1;
     }

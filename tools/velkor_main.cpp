@@ -2,10 +2,14 @@
 //   velkor demo [--svg FILE] [--scope FILE.csv [--trigger SPEC]] [--trace] [--trace-queries]
 //               [--fast | --fast-as-possible]
 //   velkor run [--module SLOT[,OPTIONS]]... [--speed F | --fast-as-possible] [--trace] [--trace-queries] [--svg FILE]
-//              [--scope FILE.csv [--scope-period SECONDS] [--trigger SPEC]] -- PROGRAM [ARGS...]
-//   velkor plot FILE.csv --svg OUT [--channels lp,ep,speed]
+//              [--scope FILE.csv [--scope-period SECONDS] [--trigger SPEC]]
+//              [--monitor PATH] [--record FILE [--record-rate HZ]] [--scenario FILE.toml [--junit FILE.xml]]
+//              [--time-limit SECONDS] -- PROGRAM [ARGS...]
+//   velkor monitor PATH [--json] [--once] [--rate HZ] [--wait SECONDS] [--seconds SECONDS]
+//   velkor plot FILE.csv|SESSION --svg OUT [--channels lp,ep,speed]
 //   velkor arc --mid X,Y,Z --end X,Y,Z --tolerance PULSES --speed PULSES/S [--svg FILE]
 //   velkor macro [--program N] [--loops N] [--list]
+//   velkor web PATH|FILE [--port PORT]   (and --web[=PORT] on demo and run: the bench page)
 //   velkor --version
 // A bad argument prints what is wrong and the usage, and exits with 2.
 #include "arc_preview.h"
@@ -13,7 +17,9 @@
 #include "macro_tool.h"
 #include "output_file.h"
 #include "run_command.h"
+#include "monitor_command.h"
 #include "scope_plot.h"
+#include "web_command.h"
 
 #include <Velkor.h>
 #include <velkor_sim/module_list.h>
@@ -33,7 +39,7 @@
 namespace {
 
 constexpr int kUsageError = 2;
-const char* const kCommands[] = {"demo", "run", "plot", "arc", "macro"};
+const char* const kCommands[] = {"demo", "run", "plot", "arc", "macro", "monitor", "web"};
 
 // A whole number in [low, high], or the reason why not.
 std::string CheckInteger(const std::string& text, long long low, long long high, long long& out)
@@ -123,6 +129,17 @@ const CLI::Validator kSpeed(
     },
     "");
 
+const CLI::Validator kTimeLimit(
+    [](std::string& text) {
+        char* end = nullptr;
+        const double v = std::strtod(text.c_str(), &end);
+        if (text.empty() || *end != '\0' || !std::isfinite(v)) {
+            return "expected a number of seconds, got '" + text + "'";
+        }
+        return v > 0 && v <= 86400 ? std::string() : text + " is out of range: more than 0, at most 86400";
+    },
+    "");
+
 const CLI::Validator kTrigger(
     [](std::string& text) {
         velkor_sim::ScopeTrigger trigger;
@@ -153,6 +170,15 @@ std::string ScopeSettingsText(double period, const std::string& trigger)
     std::snprintf(text, sizeof text, "period=%.9g", period);
     return trigger.empty() ? std::string(text) : std::string(text) + ",trigger=" + trigger;
 }
+
+const CLI::Validator kPort(
+    [](std::string& text) {
+        long long v = 0;
+        return CheckInteger(text, 1, 65535, v);
+    },
+    "");
+
+const char* const kWebHelp = "Serve the bench page on 127.0.0.1 (PORT, or any free port) while it runs";
 
 std::string VersionText()
 {
@@ -206,6 +232,9 @@ int main(int argc, char** argv)
         ->check(kWritable);
     std::string demoTrigger;
     demoCommand->add_option("--trigger", demoTrigger, kTriggerHelp)->type_name("SPEC")->check(kTrigger);
+    velkor_tool::WebOptions web;
+    CLI::Option* demoWeb =
+        demoCommand->add_option("--web", web.port, kWebHelp)->expected(0, 1)->type_name("[=PORT]")->check(kPort);
 
     velkor_tool::RunOptions run;
     CLI::App* runCommand = app.add_subcommand(
@@ -254,14 +283,40 @@ int main(int argc, char** argv)
                 return v >= 0 && v <= 86400 ? std::string() : text + " is out of range 0 to 86400";
             },
             ""));
+    runCommand->add_option("--monitor", run.monitorPath,
+                           "Open the program's monitor at PATH (a socket in a folder only you can write to) for "
+                           "velkor monitor, the web page or a script; see docs/monitor.md")
+        ->type_name("PATH");
+    runCommand->add_option("--record", run.recordFile,
+                           "Record the session (samples and events) to FILE; velkor plot draws it")
+        ->type_name("FILE")
+        ->check(kWritable);
+    runCommand->add_option("--record-rate", run.recordRate, "Samples per simulated second in the session (default 100)")
+        ->type_name("HZ")
+        ->check(CLI::Range(0.001, 1000000.0).description(""));
+    CLI::Option* runWeb =
+        runCommand->add_option("--web", web.port, kWebHelp)->expected(0, 1)->type_name("[=PORT]")->check(kPort);
+    runCommand->add_option("--scenario", run.scenarioFile,
+                           "The machine, the events and the checks for the modules (docs/scenarios.md); "
+                           "exits 1 when a check fails")
+        ->type_name("FILE.toml")
+        ->check(CLI::ExistingFile);
+    runCommand->add_option("--junit", run.junitFile, "Write the checks as JUnit XML to FILE")
+        ->type_name("FILE.xml")
+        ->check(kWritable);
+    runCommand->add_option("--time-limit", run.timeLimit,
+                           "End the program after SECONDS of real time, saying where each module's mailbox stood "
+                           "(exit code 124)")
+        ->type_name("SECONDS")
+        ->check(kTimeLimit);
     runCommand->add_option("program", run.program, "The program and its arguments, after --")
         ->type_name("PROGRAM [ARGS...]")
         ->required();
 
     velkor_tool::PlotOptions plot;
     CLI::App* plotCommand =
-        app.add_subcommand("plot", "Draw scope samples as position and speed against time, per axis");
-    plotCommand->add_option("csv", plot.csvFile, "The samples, as velkor run --scope or velkor demo --scope wrote them")
+        app.add_subcommand("plot", "Draw scope samples, or a recorded session's samples, as position and speed against time, per axis");
+    plotCommand->add_option("csv", plot.csvFile, "The samples, as velkor run --scope or velkor demo --scope wrote them, or a session of velkor run --record")
         ->type_name("FILE.csv")
         ->required()
         ->check(CLI::ExistingFile.description(""));
@@ -277,6 +332,22 @@ int main(int argc, char** argv)
         ->type_name("LIST")
         ->delimiter(',')
         ->check(CLI::IsMember({"lp", "ep", "speed"}));
+
+    velkor_tool::MonitorToolOptions monitor;
+    CLI::App* monitorCommand = app.add_subcommand(
+        "monitor", "Watch the virtual modules of a program run with velkor run --monitor PATH, live");
+    monitorCommand->add_option("path", monitor.path, "The program's monitor endpoint")->type_name("PATH")->required();
+    monitorCommand->add_flag("--json", monitor.json, "Print the monitor's messages as they come, one JSON object a line");
+    monitorCommand->add_flag("--once", monitor.once, "Print the status of every module once and end");
+    monitorCommand->add_option("--rate", monitor.rate, "Samples per simulated second (default 20)")
+        ->type_name("HZ")
+        ->check(CLI::Range(0.001, 1000000.0).description(""));
+    monitorCommand->add_option("--wait", monitor.wait, "Wait up to SECONDS for the endpoint to appear")
+        ->type_name("SECONDS")
+        ->check(CLI::Range(0.0, 3600.0).description(""));
+    monitorCommand->add_option("--seconds", monitor.seconds, "End after SECONDS (default: when the program ends)")
+        ->type_name("SECONDS")
+        ->check(CLI::Range(0.0, 86400.0).description(""));
 
     velkor_tool::ArcOptions arc;
     std::string mid, end;
@@ -314,9 +385,21 @@ int main(int argc, char** argv)
         ->check(CLI::Range(1, 100));
     macroCommand->add_flag("--list", macro.listOnly, "Record and list the steps only");
 
+    std::string webTarget;
+    CLI::App* webCommand = app.add_subcommand(
+        "web", "Serve the bench page on a running application's monitor endpoint, or on a recorded session file");
+    webCommand->add_option("target", webTarget, "The endpoint (velkor run --monitor PATH) or the session file "
+                                                "(velkor run --record FILE)")
+        ->type_name("PATH|FILE")
+        ->required();
+    webCommand->add_option("--port", web.port, "Listen on PORT of 127.0.0.1 (default: any free port)")
+        ->type_name("PORT")
+        ->check(kPort);
+
     // A first word that is neither an option nor a command is named as such.
     if (argc > 1 && argv[1][0] != '-' && !KnownCommand(argv[1])) {
-        std::cerr << "velkor: unknown command '" << argv[1] << "'; the commands are demo, run, plot, arc and macro\n\n"
+        std::cerr << "velkor: unknown command '" << argv[1]
+                  << "'; the commands are demo, run, plot, arc, macro, monitor and web\n\n"
                   << app.help();
         return kUsageError;
     }
@@ -336,11 +419,14 @@ int main(int argc, char** argv)
 
     if (demoCommand->parsed()) {
         demo.scopeSettings = ScopeSettingsText(0.001, demoTrigger);
-        return velkor_tool::RunDemo(demo);
+        return demoWeb->count() > 0 ? velkor_tool::RunDemoWithWeb(demo, web) : velkor_tool::RunDemo(demo);
     }
     if (runCommand->parsed()) {
         run.scopeSettings = ScopeSettingsText(scopePeriod, runTrigger);
-        return velkor_tool::RunProgram(run);
+        return runWeb->count() > 0 ? velkor_tool::RunProgramWithWeb(run, web) : velkor_tool::RunProgram(run);
+    }
+    if (monitorCommand->parsed()) {
+        return velkor_tool::RunMonitor(monitor);
     }
     if (plotCommand->parsed()) {
         if (!plotChannels.empty()) {
@@ -350,6 +436,9 @@ int main(int argc, char** argv)
             plot.channels = velkor_tool::PlotChannels{chosen("lp"), chosen("ep"), chosen("speed")};
         }
         return velkor_tool::RunPlot(plot);
+    }
+    if (webCommand->parsed()) {
+        return velkor_tool::RunWeb(webTarget, web);
     }
     if (macroCommand->parsed()) {
         return velkor_tool::RunMacro(macro);

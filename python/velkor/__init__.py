@@ -7,6 +7,8 @@ its virtual module, over ctypes.
   checks, time-outs and tidy-up; nothing changes what goes to the module.
 - ``velkor.VirtualModule``: a virtual module in a slot of the virtual
   backplane, for tests and for work without a controller.
+- ``velkor.Scenario``: a scenario file (the machine, events and checks)
+  applied to virtual modules.
 - ``velkor.pytest_plugin``: the fixtures ``virtual_module`` and
   ``virtual_card``.
 
@@ -20,11 +22,12 @@ from .errors import (ArcDegenerate, CardClosed, InterruptServiceError, Interrupt
                      RegistrationError, VelkorError)
 from .finding import LibraryNotFound
 from .raw import POINT_3D
+from .scenario import Scenario
 from .sim import VirtualModule
 
 __all__ = [
     "ARC_DEGENERATE", "ArcDegenerate", "ArcPlan", "Axes", "Axis", "Card", "CardClosed", "ErrorBits", "HOME_SEQUENCES",
     "Interrupt", "InterruptFactor", "Inputs", "InterruptServiceError", "InterruptTimeout", "LibraryNotFound",
-    "LinePath", "MixPath", "ModuleError", "MotionTimeout", "POINT_3D", "RegistrationError", "VelkorError",
+    "LinePath", "MixPath", "ModuleError", "MotionTimeout", "POINT_3D", "RegistrationError", "Scenario", "VelkorError",
     "VirtualModule", "axis_mask",
 ]

@@ -4,7 +4,7 @@ Generated from sim/include/velkor_sim/velkor_sim.h by velkor/header.py; do not e
 """
 
 # Handle types, passed as pointers only
-OPAQUE = ('VelkorSimModule',)
+OPAQUE = ('VelkorSimModule', 'VelkorSimScenario')
 
 # (name, ((field, type, array length or 0), ...)), in header order
 STRUCTS = (
@@ -91,6 +91,13 @@ FUNCTIONS = (
     ('VelkorSim_DescribeMacroStep', 'int', (('module', 'const VelkorSimModule*'), ('program', 'uint8_t'), ('index', 'uint32_t'), ('text', 'char*'), ('size', 'size_t'))),
     ('VelkorSim_MacroRunning', 'int', (('module', 'const VelkorSimModule*'),)),
     ('VelkorSim_AdvanceUntilProgramEnds', 'int', (('module', 'VelkorSimModule*'), ('limit_us', 'uint64_t'))),
+    ('VelkorSim_StartMonitor', 'int', (('path', 'const char*'),)),
+    ('VelkorSim_StopMonitor', 'void', ()),
+    ('VelkorSim_LoadScenario', 'VelkorSimScenario*', (('path', 'const char*'), ('error', 'char*'), ('size', 'size_t'))),
+    ('VelkorSim_ParseScenario', 'VelkorSimScenario*', (('text', 'const char*'), ('error', 'char*'), ('size', 'size_t'))),
+    ('VelkorSim_ApplyScenario', 'int', (('scenario', 'VelkorSimScenario*'), ('module', 'VelkorSimModule*'), ('slot', 'uint8_t'), ('error', 'char*'), ('size', 'size_t'))),
+    ('VelkorSim_ScenarioReport', 'int', (('scenario', 'VelkorSimScenario*'), ('exit_code', 'int'), ('text', 'char*'), ('size', 'size_t'))),
+    ('VelkorSim_FreeScenario', 'void', (('scenario', 'VelkorSimScenario*'),)),
 )
 
 # (name, type)

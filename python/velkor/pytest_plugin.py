@@ -17,26 +17,32 @@ or with ``pytest -p velkor.pytest_plugin``; then a test of a move is:
 
 The marker ``velkor`` sets them up: ``@pytest.mark.velkor(slot=5, card=1,
 clock="real_time", time_scale=50, interrupts=velkor.InterruptFactor.DRIVE_END,
-keep_trail=True)``. ``clock`` is "manual", "real_time" or "fast" (real time
+keep_trail=True, scenario="machine.toml")``. ``clock`` is "manual", "real_time" or "fast" (real time
 times ``time_scale`` while the test commands, running ahead while it polls or
 waits for an interrupt). Defaults: slot 3, card 0, the manual clock (a
 real-time clock 20 times faster when the module's library has no manual
 clock), interrupts off, no trail, no log.
+
+``scenario`` names a scenario file (docs/scenarios.md; a relative path from
+the test file's folder): the module gets the machine and events of its slot,
+and after the test the file's checks are evaluated (exit code checks against
+0); a failed check fails the test.
 """
 
 import pytest
 
 from .card import Card
+from .scenario import Scenario
 from .sim import VirtualModule, load_library
 
 DEFAULTS = {"slot": 3, "card": 0, "clock": "manual", "time_scale": 20.0, "interrupts": None, "keep_trail": False,
-            "keep_log": False}
+            "keep_log": False, "scenario": None}
 
 
 def pytest_configure(config):
     config.addinivalue_line(
         "markers", "velkor(slot=3, card=0, clock='manual', time_scale=20.0, interrupts=None, keep_trail=False, "
-                   "keep_log=False): how the virtual_module and virtual_card fixtures are set up")
+                   "keep_log=False, scenario=None): how the virtual_module and virtual_card fixtures are set up")
 
 
 def _marked(request):
@@ -66,7 +72,17 @@ def virtual_module(request):
         clock = "real_time"  # a module library without the manual clock
     with VirtualModule(options["slot"], options["time_scale"], clock=clock, keep_trail=options["keep_trail"],
                        keep_log=options["keep_log"]) as module:
-        yield module
+        if options["scenario"] is None:
+            yield module
+            return
+        path = request.path.parent / options["scenario"]
+        with Scenario(path) as scenario:
+            scenario.apply(module)
+            yield module
+            failed = [line for passed, line in scenario.report() if not passed]
+            if failed:
+                pytest.fail("scenario %s: checks failed:\n  %s" % (options["scenario"], "\n  ".join(failed)),
+                            pytrace=False)
 
 
 @pytest.fixture

@@ -422,3 +422,18 @@ class VirtualModule:
             raise OSError("the scope file %s cannot be written" % path)
         return written
 
+
+
+def start_monitor(path):
+    """Opens this process's monitor endpoint at ``path`` for every virtual
+    module plugged, now and later (docs/monitor.md); ``velkor.monitor``
+    connects to it from another process. On Linux the folder of ``path``
+    must belong to you and be writable by nobody else."""
+    library = load_library()
+    if not library.VelkorSim_StartMonitor(str(path).encode()):
+        raise ModuleError("the monitor cannot be opened at %s (the reason is on stderr)" % (path,))
+
+
+def stop_monitor():
+    """Closes the monitor endpoint, if one is open."""
+    load_library().VelkorSim_StopMonitor()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The arc planner under libFuzzer with AddressSanitizer and
-# UndefinedBehaviorSanitizer, for a bounded time (VELKOR_FUZZ_SECONDS, at most
-# 60). Needs clang and its fuzzer runtime; installs them when missing.
+# The arc planner, the monitor's line handling and the scenario file reader
+# under libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer, each
+# for a bounded time (VELKOR_FUZZ_SECONDS, at most 60). Needs clang and its
+# fuzzer runtime; installs them when missing.
 set -euo pipefail
 source "$(dirname "$0")/common.inc"
 
@@ -27,7 +28,7 @@ dir="$VELKOR_ROOT/build/fuzz"
 cmake -S "$VELKOR_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DVELKOR_SANITIZE=address \
   -DVELKOR_BUILD_FUZZERS=ON -DVELKOR_BUILD_TESTS=OFF -DVELKOR_BUILD_BENCHMARKS=OFF
-cmake --build "$dir" -j "$VELKOR_JOBS" --target arc_planner_fuzz
+cmake --build "$dir" -j "$VELKOR_JOBS" --target arc_planner_fuzz monitor_line_fuzz scenario_parser_fuzz
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
@@ -53,3 +54,21 @@ seed() {
 # check or an input slower than 10 s ends it with a non-zero status.
 "$dir/fuzz/arc_planner_fuzz" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
   -print_final_stats=1 -artifact_prefix="$dir/" "$corpus"
+
+# The monitor's lines, seeded with a few requests of each kind, for the same
+# bounded time.
+lines="$dir/monitor-corpus"
+mkdir -p "$lines"
+printf '{"id":1,"cmd":"status","slot":3}\n{"id":2,"cmd":"list"}\n' >"$lines/status"
+printf '{"id":1,"cmd":"set_inputs","slot":3,"axis":1,"set":256}\n{"id":2,"cmd":"switch","slot":3,"axis":2,"name":"home","on":true}\n' >"$lines/actions"
+printf '{"id":1,"cmd":"subscribe","rate":1000,"events":"all"}\n{"id":2,"cmd":"step","slot":3,"steps":3}\n' >"$lines/subscribe"
+printf '{"id":"a","cmd":"scope_arm","slot":3,"settings":"period=0.002,capacity=16"}\n{"id":"b","cmd":"scope_read","slot":3,"max":4}\n{"cmd":"trail_read","slot":3,"since":-1}\n' >"$lines/scope"
+"$dir/fuzz/monitor_line_fuzz" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+  -print_final_stats=1 -artifact_prefix="$dir/monitor-" "$lines"
+
+# Scenario files: seeded with the examples'.
+scenario_corpus="$dir/scenario-corpus"
+mkdir -p "$scenario_corpus"
+cp "$VELKOR_ROOT"/examples/scenarios/*.toml "$scenario_corpus/"
+"$dir/fuzz/scenario_parser_fuzz" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=4096 \
+  -print_final_stats=1 -artifact_prefix="$dir/scenario-" "$scenario_corpus"

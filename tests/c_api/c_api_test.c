@@ -68,6 +68,36 @@ static void check_null_module(void)
 }
 
 /* A packet the library has no export for, posted on the raw slot bus. */
+/* A scenario from C: a bad text says where; a good one moves the + limit of
+ * axis 1 to 700, and its checks see the move stop there. */
+static void check_scenario(void)
+{
+    char error[256], report[1024];
+    VelkorSimOptions o;
+    VelkorSimModule* m;
+    VelkorSimScenario* s = VelkorSim_ParseScenario("[slot.6]\nspeed = 2000\n", error, sizeof error);
+    CHECK(s == NULL && strcmp(error, "scenario:2:9: slot.6.speed: speed 2000 is out of range: more than 0, at most 1000") == 0);
+    CHECK(VelkorSim_LoadScenario(NULL, error, sizeof error) == NULL && strcmp(error, "no file given") == 0);
+    s = VelkorSim_ParseScenario("[slot.6.axis.1.switches]\nplus_limit = 700\n"
+                                "[[check]]\nname = \"at the switch\"\nlp = { axis = 1, value = 700, tolerance = 50 }\n"
+                                "[[check]]\nexit_code = 1\n", error, sizeof error);
+    CHECK(s != NULL && error[0] == '\0');
+    VelkorSim_DefaultOptions(&o);
+    m = VelkorSim_Create(&o);
+    CHECK(m != NULL && VelkorSim_PlugInto(m, 6));
+    CHECK(VelkorSim_ApplyScenario(s, m, 5, error, sizeof error) == 0 && strcmp(error, "the scenario has no [slot.5]") == 0);
+    CHECK(VelkorSim_ApplyScenario(s, m, 6, error, sizeof error) == 1);
+    CHECK(Velkor_REGISTRATION(1, 6) == 1);
+    Velkor_FIXED_MOVE(1, 1, 1000);
+    CHECK(VelkorSim_AdvanceUntilStopped(m, 1, 10000000) == 1);
+    CHECK(VelkorSim_ScenarioReport(s, 0, report, sizeof report) == 1);
+    CHECK(strstr(report, "PASS  at the switch: LP 7") == report);
+    CHECK(strstr(report, "FAIL  exit_code 2: exit code 0 (expected exit code 1)") != NULL);
+    CHECK(VelkorSim_ScenarioReport(NULL, 0, report, sizeof report) == 0 && report[0] == '\0');
+    VelkorSim_Unplug(m);
+    VelkorSim_FreeScenario(s);
+}
+
 static void post_unknown_code(uint8_t code)
 {
     const uint32_t base = GetSlotAddr(SLOT);
@@ -103,6 +133,7 @@ int main(int argc, char** argv)
     snprintf(csv, sizeof csv, "%s/c_api_scope.csv", argc > 1 ? argv[1] : ".");
     check_options();
     check_null_module();
+    check_scenario();
 
     VelkorSim_DefaultOptions(&o);
     o.keep_trail = 1;

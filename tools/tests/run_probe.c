@@ -9,7 +9,11 @@
  *             pulses: from 100 up to 10000 pulses/s at 100000 pulses/s^2,
  *             1.09801 s in all; exits with 0 when it got there
  *   unknown   registers the card on the slot given and posts a packet with
- *             code 250, which no export sends, on the raw slot bus */
+ *             code 250, which no export sends, on the raw slot bus
+ *   watch     registers the card on the slot given, moves axis 1 on at 1000
+ *             pulses/s and waits up to 60 s for general input 8 of axis 1
+ *             (set through the monitor); stops and exits with 0 when it
+ *             came, 3 when not */
 #include <BrelanSDK.h>
 #include <Velkor.h>
 
@@ -97,6 +101,26 @@ int main(int argc, char** argv)
         }
         return 0;
     }
-    fprintf(stderr, "usage: run_probe exit N SLOT... | crash SLOT... | idle | wait MS SLOT | profile SLOT | unknown SLOT\n");
+    if (argc >= 3 && strcmp(argv[1], "watch") == 0) {
+        int waited;
+        if (!Velkor_REGISTRATION(0, (uint8_t)atoi(argv[2]))) {
+            return 100;
+        }
+        Velkor_SET_SV(0, 1, 1000);
+        Velkor_SET_V(0, 1, 1000);
+        Velkor_CONTINUE_MOVE(0, 1, 1);
+        for (waited = 0; waited < 60000; waited += 5) {
+            if (Velkor_GET_DI(0, 1, 8) == 1) {
+                Velkor_STOP_SUDDENLY(0, 1);
+                printf("run_probe: input 8 came at LP %d\n", (int)Velkor_GET_LP(0, 1));
+                return 0;
+            }
+            sleep_ms(5);
+        }
+        Velkor_STOP_SUDDENLY(0, 1);
+        return 3;
+    }
+    fprintf(stderr, "usage: run_probe exit N SLOT... | crash SLOT... | idle | wait MS SLOT | profile SLOT | unknown SLOT"
+                    " | watch SLOT\n");
     return 2;
 }

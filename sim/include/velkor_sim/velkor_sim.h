@@ -359,6 +359,39 @@ VELKOR_SIM_API int VelkorSim_MacroRunning(const VelkorSimModule* module);
  * the debugger holds the run before a step. */
 VELKOR_SIM_API int VelkorSim_AdvanceUntilProgramEnds(VelkorSimModule* module, uint64_t limit_us);
 
+/* ---- The monitor: a live channel for other processes (docs/monitor.md) -- */
+
+/* Opens the process's monitor endpoint at path (a Unix domain socket in a
+ * folder only the user can write to; on Windows an endpoint file naming a
+ * loopback port and a token) for every module plugged, now and later.
+ * 1, or 0 with the reason on stderr (a monitor runs already, a bad folder,
+ * a path in use). VELKOR_SIM_MONITOR=PATH does the same for the modules of
+ * the environment. */
+VELKOR_SIM_API int VelkorSim_StartMonitor(const char* path);
+/* Closes the endpoint and disconnects its clients; nothing when none is open. */
+VELKOR_SIM_API void VelkorSim_StopMonitor(void);
+
+/* ---- Scenarios ---------------------------------------------------------- */
+
+/* A scenario file (docs/scenarios.md): the machine around the modules, the
+ * events that play on them and the checks of the outcome. Load or parse one,
+ * apply it to each module by slot, run the bench, then ask for the report. */
+typedef struct VelkorSimScenario VelkorSimScenario;
+/* Reads a scenario file (or its text). NULL when it cannot be used, with the
+ * reason (FILE:LINE:COLUMN: FIELD: what is wrong) in error (at most size
+ * bytes, the ending 0 included). */
+VELKOR_SIM_API VelkorSimScenario* VelkorSim_LoadScenario(const char* path, char* error, size_t size);
+VELKOR_SIM_API VelkorSimScenario* VelkorSim_ParseScenario(const char* text, char* error, size_t size);
+/* Puts the machine of the scenario's slot on the module and watches it for
+ * the slot's events and checks. 1, or 0 with the reason in error. */
+VELKOR_SIM_API int VelkorSim_ApplyScenario(VelkorSimScenario* scenario, VelkorSimModule* module, uint8_t slot, char* error, size_t size);
+/* Evaluates the checks (exit code checks against exit_code) and writes one
+ * line per check into text ("PASS  name: measured (expected ...)"), as much
+ * as fits in size bytes. Returns the number of checks that failed. The
+ * scenario watches no module afterwards: call it before the modules go. */
+VELKOR_SIM_API int VelkorSim_ScenarioReport(VelkorSimScenario* scenario, int exit_code, char* text, size_t size);
+VELKOR_SIM_API void VelkorSim_FreeScenario(VelkorSimScenario* scenario);
+
 #ifdef __cplusplus
 }
 #endif

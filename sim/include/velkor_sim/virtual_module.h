@@ -209,6 +209,109 @@ struct MacroRunStatus {
     bool routineArmed = false; // ISR_DEBUG waits for an interrupt event
 };
 
+// How a module's clock runs now (Clock()).
+struct ClockState {
+    ClockKind kind = ClockKind::Manual;
+    bool paused = false;   // PauseClock(true): no motion step runs on its own
+    double timeScale = 1;  // simulated seconds per real second at the ordinary pace
+    double step = 0.001;   // simulated seconds per motion step
+};
+
+// Everything an onlooker can see of a module at one moment (Snapshot()).
+struct ModuleSnapshot {
+    double time = 0;          // simulated seconds
+    std::uint64_t steps = 0;  // motion steps run since the module was made
+    std::uint8_t slot = 0;    // 0 while not plugged
+    std::uint8_t id = 'D';
+    std::uint32_t firmwareVersion = 0;
+    ClockState clock;
+    bool busy = false;        // SetBusy(true): the module takes and answers nothing
+    std::array<AxisStatus, kAxisCount> axes{};
+    std::array<std::uint16_t, kAxisCount> forcedInputs{}; // what SetInputs forces high
+    std::array<std::uint8_t, kAxisCount> outputs{};
+    std::array<std::int32_t, kAxisCount> latch{};
+    std::array<bool, kAxisCount> driveAlarm{};            // SetDriveAlarm
+    std::array<MachineAxis, kAxisCount> machine{};
+    std::uint16_t moduleErrors = 0; // error bits of the whole module, reported with every axis
+    bool interruptOn = false;       // ENABLE_INT
+    std::uint8_t interruptEnabled = 0; // factor enable mask
+    std::uint8_t interruptCode = 0;    // the code register, unread factors
+    bool interruptUp = false;          // signalled and not yet read
+    std::size_t bufferedSegments = 0;
+    std::size_t bufferCapacity = 0;
+    MacroRunStatus program;
+    bool remoteLoopback = false;
+    Counters counters;
+};
+
+class VirtualModule;
+namespace detail {
+class LockedControl; // scenario actions, under the lock a hook holds (src/scenarios)
+}
+
+// What an observer's hook may look at: the module as it stands during the
+// call. The caller holds the module's lock, so these read without taking it;
+// a view is valid only during the hook it was passed to.
+class ModuleView {
+public:
+    double Time() const;
+    std::uint64_t Steps() const;
+    std::uint8_t Slot() const;
+    AxisStatus Axis(int index) const; // index 0..3
+    std::int32_t Lp(int index) const; // LP alone, cheaper
+    std::size_t BufferedSegments() const;
+    std::uint8_t Outputs(int index) const;
+    std::uint16_t ModuleErrors() const;
+    ModuleSnapshot Snapshot() const;
+
+private:
+    friend class VirtualModule;
+    explicit ModuleView(const VirtualModule& module) : module_(module) {}
+    const VirtualModule& module_;
+};
+
+// Hooks into a module's life, for onlookers (the monitor, test scenarios).
+//
+// Each hook is called with the module's lock held, by whichever thread made
+// the module act: the firmware thread (real-time and fast clocks), the
+// host's thread in its register access (a packet taken at once, a motion
+// catch-up), or the thread calling a simulator function (Advance, SetInputs,
+// ...). Hooks of one module never run at the same time; those of different
+// modules may. A hook must be quick and must not block, and it must not call
+// the module's own functions (its lock is held): what it needs comes with
+// the call or through the ModuleView. Hooks that nobody overrides do nothing.
+// With no observer added the module's only cost is a check of an empty list.
+class ModuleObserver {
+public:
+    virtual ~ModuleObserver() = default;
+    // A motion step ran; view.Time() is the simulated time after it. The
+    // changes below are reported before the step they came in.
+    virtual void MotionStepped(const ModuleView& view) { (void)view; }
+    // A packet the host posted was taken (not the steps of a macro program);
+    // entry.time is the simulated time.
+    virtual void PacketTaken(const LogEntry& entry, const ModuleView& view) { (void)entry; (void)view; }
+    // Factors went into the interrupt code register: `factors` the new bits,
+    // `code` the register now.
+    virtual void InterruptRaised(std::uint8_t factors, std::uint8_t code, const ModuleView& view)
+    {
+        (void)factors; (void)code; (void)view;
+    }
+    // The error word of an axis (as GET_ERROR_CODE reads it: the axis's bits
+    // with the module-wide ones) changed.
+    virtual void ErrorsChanged(int axisIndex, std::uint16_t before, std::uint16_t after, const ModuleView& view)
+    {
+        (void)axisIndex; (void)before; (void)after; (void)view;
+    }
+    // The macro program runner started, ended, or stands at another step or
+    // program. Steps run within one call are reported once, where it stands
+    // afterwards.
+    virtual void ProgramMoved(const MacroRunStatus& run, const ModuleView& view) { (void)run; (void)view; }
+    // SetBusy changed the busy mode.
+    virtual void BusyChanged(bool busy, const ModuleView& view) { (void)busy; (void)view; }
+    // PauseClock or SetTimeScale changed the clock.
+    virtual void ClockChanged(const ClockState& clock, const ModuleView& view) { (void)clock; (void)view; }
+};
+
 class VirtualModule : public brelan::SlotDevice {
 public:
     explicit VirtualModule(const ModuleOptions& options = ModuleOptions{});
@@ -317,7 +420,30 @@ public:
     std::vector<ScopeSample> TakeScope();
     ScopeState GetScopeState() const;
 
+    // Onlookers (ModuleObserver). AddObserver adds one (once); RemoveObserver
+    // returns when no hook of it runs any more, after which it may be
+    // destroyed. Neither may be called from a hook.
+    void AddObserver(ModuleObserver* observer);
+    void RemoveObserver(ModuleObserver* observer);
+    ModuleSnapshot Snapshot() const;
+
+    // The clock, for an onlooker. PauseClock(true) stops simulated time on
+    // the real-time and fast clocks (the manual clock only moves in Advance
+    // anyway): no motion step runs, the host's packets and queries are still
+    // taken and answered; resumed, time goes on from where it stood.
+    // StepClock runs motion steps at once, paused or not. SetTimeScale sets
+    // the real-time pace (more than 0, at most 1000; the fast clock's sprint
+    // scale is raised to it when below); false, and nothing changes, for a
+    // value out of range.
+    void PauseClock(bool paused);
+    void StepClock(int steps);
+    bool SetTimeScale(double scale);
+    ClockState Clock() const;
+
 private:
+    friend class ModuleView;
+    friend class detail::LockedControl;
+    ModuleView View() const { return ModuleView(*this); } // for the hooks
     class Impl;
     std::unique_ptr<Impl> impl_;
 };

@@ -15,6 +15,13 @@
 //   VELKOR_SIM_SCOPE    when set, each module's scope runs with these
 //                       settings (velkor_sim/module_list.h; empty: the
 //                       defaults) and its samples go to the report folder
+//   VELKOR_SIM_MONITOR  the monitor's endpoint (docs/monitor.md), opened
+//                       before the modules are plugged
+//   VELKOR_SIM_MONITOR_RECORD       a session file the monitor records to
+//   VELKOR_SIM_MONITOR_RECORD_RATE  its samples per simulated second (100)
+//   VELKOR_SIM_SCENARIO, VELKOR_SIM_TIME_LIMIT: a scenario for the modules
+//                       and a time limit (scenarios/environment_scenario.h;
+//                       its results go to scenario.txt in the report folder)
 //
 // The files in the report folder, per module in slot N:
 //   slot-N.txt   "key value" lines: slot, time (simulated seconds), packets,
@@ -31,8 +38,11 @@
 //   progress SLOT SECONDS PACKETS EXCHANGES   once a second
 #include "module/fork_hooks.h"
 #include "velkor_sim/module_list.h"
+#include "velkor_sim/monitor.h"
 #include "velkor_sim/velkor_sim.h"
 #include "velkor_sim/virtual_module.h"
+
+#include "scenarios/environment_scenario.h"
 
 #include <condition_variable>
 #include <cstdio>
@@ -77,8 +87,9 @@ struct Plugged {
 class EnvironmentSession {
 public:
     EnvironmentSession(std::vector<ModuleSpec> specs, std::string reportFolder, std::string eventsFile,
-                       const std::string& record, const ScopeSettings* scope)
-        : reportFolder_(std::move(reportFolder)), eventsFile_(std::move(eventsFile)),
+                       const std::string& record, const ScopeSettings* scope,
+                       std::unique_ptr<EnvironmentScenario> scenario)
+        : scenario_(std::move(scenario)), reportFolder_(std::move(reportFolder)), eventsFile_(std::move(eventsFile)),
           keepTrail_(Listed(record, "trail")), tracePackets_(Listed(record, "packets") || Listed(record, "queries")),
           traceQueries_(Listed(record, "queries"))
     {
@@ -94,6 +105,13 @@ public:
             if (p.module->PlugInto(spec.slot)) {
                 modules_.push_back(std::move(p));
             }
+        }
+        if (scenario_ != nullptr) {
+            std::vector<std::pair<std::uint8_t, VirtualModule*>> plugged;
+            for (Plugged& p : modules_) {
+                plugged.emplace_back(p.slot, p.module.get());
+            }
+            scenario_->Start(plugged, reportFolder_, [this] { WriteReport(); });
         }
         if (!eventsFile_.empty()) {
             events_.open(eventsFile_, std::ios::app);
@@ -118,7 +136,11 @@ public:
             reporter_.join();
         }
         WriteEvents(true);
+        if (scenario_ != nullptr) {
+            scenario_->Finish();
+        }
         WriteReport();
+        scenario_.reset();
         modules_.clear(); // unplugs each module and ends its firmware
     }
 
@@ -219,6 +241,7 @@ private:
         }
     }
 
+    std::unique_ptr<EnvironmentScenario> scenario_;
     std::vector<Plugged> modules_;
     std::string reportFolder_;
     std::string eventsFile_;
@@ -245,8 +268,31 @@ void DisownInChild()
     }
 }
 
+// The monitor of VELKOR_SIM_MONITOR and VELKOR_SIM_MONITOR_RECORD, if asked
+// for; false when it cannot start.
+bool StartMonitorFromEnvironment()
+{
+    MonitorOptions options;
+    options.path = Variable("VELKOR_SIM_MONITOR");
+    options.recordFile = Variable("VELKOR_SIM_MONITOR_RECORD");
+    const std::string rate = Variable("VELKOR_SIM_MONITOR_RECORD_RATE");
+    if (!rate.empty()) {
+        options.recordRate = std::atof(rate.c_str());
+    }
+    if (options.path.empty() && options.recordFile.empty()) {
+        return true;
+    }
+    std::string error;
+    if (!StartMonitor(options, error)) {
+        std::fprintf(stderr, "velkor_sim: VELKOR_SIM_MONITOR: %s\n", error.c_str());
+        return false;
+    }
+    return true;
+}
+
 void EndSession()
 {
+    StopMonitor(); // its session file ends with the modules as they stand
     std::lock_guard<std::mutex> hold(gSetUp);
     delete gSession;
     gSession = nullptr;
@@ -280,8 +326,20 @@ extern "C" int VelkorSim_PlugFromEnvironment(void)
         gResult = -1;
         return gResult;
     }
+    if (!StartMonitorFromEnvironment()) {
+        gResult = -1;
+        return gResult;
+    }
+    error.clear();
+    std::unique_ptr<EnvironmentScenario> scenario = EnvironmentScenario::FromEnvironment(error);
+    if (!error.empty()) {
+        std::fprintf(stderr, "velkor_sim: %s\n", error.c_str());
+        gResult = -1;
+        return gResult;
+    }
     gSession = new EnvironmentSession(std::move(specs), Variable("VELKOR_SIM_REPORT"), Variable("VELKOR_SIM_EVENTS"),
-                                      Variable("VELKOR_SIM_RECORD"), scopeText != nullptr ? &scope : nullptr);
+                                      Variable("VELKOR_SIM_RECORD"), scopeText != nullptr ? &scope : nullptr,
+                                      std::move(scenario));
     gResult = gSession->Count();
     detail::OnFork(nullptr, nullptr, &DisownInChild);
     std::atexit(EndSession);

@@ -59,6 +59,10 @@ public:
     void DisableFactors(std::uint8_t bits) { enabled_ &= static_cast<std::uint8_t>(~bits); }
     void Reset();
 
+    // For onlookers: the switch, the enable mask and the code register.
+    bool On() const { return on_; }
+    std::uint8_t Enabled() const { return enabled_; }
+    std::uint8_t Code() const { return code_; }
     // Switched on with at least one factor enabled.
     bool Armed() const { return on_ && enabled_ != 0; }
     bool Up() const { return up_; }

@@ -164,15 +164,17 @@ Look LookAt(const detail::Firmware& fw)
 } // namespace
 
 // Time is counted in nanoseconds so that ten steps of 1 ms are exactly 10 ms.
-// With nothing moving (nor waiting for time, nor sampling), once a step
-// changed nothing, the whole steps left are jumped over at once: an idle
-// module's Advance costs the same however long it is. What moves is stepped
-// as before.
+// With nothing moving (nor waiting for time, nor sampling, nor an onlooker
+// hooked in), once a step changed nothing, the whole steps left are jumped
+// over at once: an idle module's Advance costs the same however long it is.
+// What moves is stepped as before.
 void VirtualModule::Impl::StepFor(std::chrono::nanoseconds time)
 {
     owed += std::max(time, std::chrono::nanoseconds(0));
     while (owed >= stepLength) {
-        const bool idle = !firmware.Moving() && !firmware.scope.Running();
+        // An onlooker is told of every motion step (and may act on the time
+        // it sees, as a scenario's busy spell does): no jump while one looks.
+        const bool idle = observers.empty() && !firmware.Moving() && !firmware.scope.Running();
         const Look before = idle ? LookAt(firmware) : Look{};
         StepOnce();
         owed -= stepLength;
@@ -238,7 +240,7 @@ void VirtualModule::Impl::Accrue(SteadyClock::time_point now, bool sprint)
 
 void VirtualModule::Impl::CatchUp()
 {
-    if (options.clock == ClockKind::Manual || !ticking || !firmware.Moving()) {
+    if (options.clock == ClockKind::Manual || paused || !ticking || !firmware.Moving()) {
         return;
     }
     const SteadyClock::time_point now = SteadyClock::now();
@@ -264,7 +266,7 @@ void VirtualModule::Impl::Run()
             }
             deadline = due;
         }
-        if (options.clock != ClockKind::Manual && firmware.Moving()) {
+        if (options.clock != ClockKind::Manual && !paused && firmware.Moving()) {
             const bool sprint = RunningAhead(now);
             const double scale = sprint ? options.sprintScale : options.timeScale;
             Accrue(now, sprint);
@@ -303,6 +305,69 @@ void VirtualModule::Impl::Run()
         }
         threadIdle = false;
     }
+}
+
+void VirtualModule::PauseClock(bool pause)
+{
+    {
+        std::lock_guard<std::mutex> hold(impl_->mutex);
+        Impl& m = *impl_;
+        if (m.paused == pause) {
+            return;
+        }
+        m.paused = pause;
+        m.ticking = false; // paused time is not made up
+        m.owed = std::chrono::nanoseconds(0);
+        m.WakeForMotion();
+        m.ObserveClock();
+    }
+    impl_->wake.notify_one();
+}
+
+void VirtualModule::StepClock(int count)
+{
+    WaitSettled();
+    std::lock_guard<std::mutex> hold(impl_->mutex);
+    for (int i = 0; i < count; ++i) {
+        impl_->StepOnce();
+    }
+    impl_->SignalInterrupt();
+}
+
+bool VirtualModule::SetTimeScale(double scale)
+{
+    if (!(scale > 0 && scale <= 1000)) {
+        return false;
+    }
+    {
+        std::lock_guard<std::mutex> hold(impl_->mutex);
+        Impl& m = *impl_;
+        if (m.ticking && !m.paused && m.options.clock != ClockKind::Manual) {
+            const SteadyClock::time_point now = SteadyClock::now();
+            m.Accrue(now, m.RunningAhead(now)); // the time until now at the old pace
+        }
+        m.options.timeScale = scale;
+        m.options.sprintScale = std::max(m.options.sprintScale, scale);
+        m.ObserveClock();
+    }
+    impl_->wake.notify_one();
+    return true;
+}
+
+ClockState VirtualModule::Clock() const
+{
+    std::lock_guard<std::mutex> hold(impl_->mutex);
+    return impl_->ClockNow();
+}
+
+ClockState VirtualModule::Impl::ClockNow() const
+{
+    ClockState c;
+    c.kind = options.clock;
+    c.paused = paused;
+    c.timeScale = options.timeScale;
+    c.step = stepSeconds;
+    return c;
 }
 
 } // namespace velkor_sim

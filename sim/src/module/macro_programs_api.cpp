@@ -24,17 +24,7 @@ std::vector<MacroStep> VirtualModule::MacroProgram(std::uint8_t program) const
 MacroRunStatus VirtualModule::MacroRun() const
 {
     std::lock_guard<std::mutex> hold(impl_->mutex);
-    const detail::MacroStore& m = impl_->firmware.macros;
-    MacroRunStatus s;
-    s.running = m.run.active;
-    s.debugging = m.run.debugging;
-    s.paused = m.run.paused;
-    if (!m.run.calls.empty()) {
-        s.program = m.run.calls.back().number;
-        s.step = static_cast<std::uint16_t>(m.run.calls.back().pc);
-    }
-    s.routineArmed = m.isrArmed;
-    return s;
+    return impl_->MacroRunNow();
 }
 
 void VirtualModule::Impl::PlaceDebugRegister()

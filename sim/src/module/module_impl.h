@@ -22,6 +22,10 @@
 //  - module/firmware_thread.cpp: the firmware thread and the clocks that
 //    decide when simulated time passes.
 //  - module/virtual_module.cpp: the simulator API.
+//  - module/observers.cpp: the hooks of onlookers (ModuleObserver), called
+//    where the state may have changed: after each motion step, after each
+//    packet taken, and in SignalInterrupt(), which every path that lets the
+//    firmware act ends with.
 #ifndef VELKOR_SIM_MODULE_MODULE_IMPL_H
 #define VELKOR_SIM_MODULE_MODULE_IMPL_H
 
@@ -93,6 +97,9 @@ public:
     void SignalInterrupt()
     {
         PlaceDebugRegister(); // before the host hears of a debug event
+        if (!observers.empty()) {
+            ObserveChanges();
+        }
         if (firmware.interrupts.TakeSignal()) {
             DeliverSignal();
         }
@@ -107,6 +114,10 @@ public:
     void StepOnce()
     {
         firmware.Step(stepSeconds);
+        ++steps;
+        if (!observers.empty()) {
+            ObserveStep();
+        }
         TakeHeldPacket();
     }
     // Host activity, for the fast clock: a poll lets time run ahead, a
@@ -123,6 +134,12 @@ public:
     // firmware thread is next scheduled.
     void CatchUp();
     static std::chrono::nanoseconds MostOwed(bool sprint, double scale);
+    ClockState ClockNow() const;
+    // Views of the state for the simulator API and the observers' ModuleView
+    // (module/virtual_module.cpp, module/observers.cpp); the lock is held.
+    AxisStatus AxisNow(int index) const;
+    ModuleSnapshot SnapshotNow() const;
+    MacroRunStatus MacroRunNow() const;
 
     ModuleOptions options;
     mutable std::mutex mutex;
@@ -144,6 +161,7 @@ public:
     std::chrono::microseconds latency;
     bool busy = false;
     bool heldForRoom = false;         // the packet posted waits for room in the command buffer
+    bool dropNextPacket = false;      // a scenario's fault: the next packet is taken and lost
     bool quit = false;
     std::uint8_t slot = 0;
     double stepSeconds = 0.001;
@@ -157,13 +175,27 @@ public:
     bool polling = false;
     SteadyClock::time_point lastCommand;
     std::vector<LogEntry> log;
+    bool paused = false;    // PauseClock: no motion step runs on its own
+    std::uint64_t steps = 0; // motion steps run
+
+    // Onlookers (module/observers.cpp), and what they were last told.
+    std::vector<ModuleObserver*> observers;
+    std::array<std::uint16_t, kAxisCount> seenErrors{};
+    std::uint8_t seenCode = 0;
+    MacroRunStatus seenRun;
+    VirtualModule* owner = nullptr; // for the views passed to the hooks
+    void ObserveStep();
+    void ObserveChanges();
+    void ObservePacket(const LogEntry& entry);
+    void ObserveClock();
+    void RememberSeen(); // when an observer comes: changes from now on
     std::thread thread;
 
     // The motion may have started: the clock runs from now on, and the
     // firmware thread is to run it.
     void WakeForMotion()
     {
-        if (ticking || options.clock == ClockKind::Manual || !firmware.Moving()) {
+        if (ticking || paused || options.clock == ClockKind::Manual || !firmware.Moving()) {
             return;
         }
         ticking = true;

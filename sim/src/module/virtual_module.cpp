@@ -1,6 +1,7 @@
 // The simulator API of the virtual module: plugging in, the window calls of
 // the backplane, the manual clock, and the views into the firmware's state.
 #include "module/module_impl.h"
+#include "monitor/registry.h"
 
 #include <algorithm>
 #include <array>
@@ -29,7 +30,11 @@ bool ValidSlot(std::uint8_t slot) { return slot >= brelan::kFirstSlot && slot <=
 
 } // namespace
 
-VirtualModule::VirtualModule(const ModuleOptions& options) : impl_(new Impl(options)) {}
+VirtualModule::VirtualModule(const ModuleOptions& options) : impl_(new Impl(options))
+{
+    std::lock_guard<std::mutex> hold(impl_->mutex);
+    impl_->owner = this;
+}
 
 VirtualModule::~VirtualModule()
 {
@@ -43,28 +48,41 @@ bool VirtualModule::PlugInto(std::uint8_t slot)
         return false; // refused: the module stays where it was
     }
     SlotTable& slots = Slots();
-    std::lock_guard<std::mutex> table(slots.mutex);
-    VirtualModule* const other = slots.holder[slot];
-    if (other != nullptr && other != this) {
-        std::lock_guard<std::mutex> hold(other->impl_->mutex);
-        other->impl_->slot = 0;
-    }
+    VirtualModule* putOut = nullptr;
     std::uint8_t old;
     {
+        std::lock_guard<std::mutex> table(slots.mutex);
+        VirtualModule* const other = slots.holder[slot];
+        if (other != nullptr && other != this) {
+            std::lock_guard<std::mutex> hold(other->impl_->mutex);
+            other->impl_->slot = 0;
+            putOut = other;
+        }
+        {
+            std::lock_guard<std::mutex> hold(impl_->mutex);
+            old = impl_->slot;
+            impl_->slot = 0;
+        }
+        // The backplane calls below are made without the module's lock: they
+        // wait for an access in progress, and that access may be waiting for it.
+        if (old != 0 && old != slot) {
+            slots.holder[old] = nullptr;
+            brelan::UnplugDevice(old, this);
+        }
+        brelan::Plug(slot, this);
+        slots.holder[slot] = this;
         std::lock_guard<std::mutex> hold(impl_->mutex);
-        old = impl_->slot;
-        impl_->slot = 0;
+        impl_->slot = slot;
     }
-    // The backplane calls below are made without the module's lock: they
-    // wait for an access in progress, and that access may be waiting for it.
+    // Onlookers hear of it without any module's lock held: they may add
+    // themselves as observers.
     if (old != 0 && old != slot) {
-        slots.holder[old] = nullptr;
-        brelan::UnplugDevice(old, this);
+        detail::NoteUnplugged(*this, old);
     }
-    brelan::Plug(slot, this);
-    slots.holder[slot] = this;
-    std::lock_guard<std::mutex> hold(impl_->mutex);
-    impl_->slot = slot;
+    if (putOut != nullptr) {
+        detail::NoteUnplugged(*putOut, slot);
+    }
+    detail::NotePlugged(*this, slot);
     return true;
 }
 
@@ -80,6 +98,7 @@ void VirtualModule::Unplug()
     }
     // Only its own slot, and only while it is still in it.
     if (slot != 0) {
+        detail::NoteUnplugged(*this, slot);
         slots.holder[slot] = nullptr;
         brelan::UnplugDevice(slot, this);
     }
@@ -166,7 +185,14 @@ void VirtualModule::SetBusy(bool busy)
 {
     {
         std::lock_guard<std::mutex> hold(impl_->mutex);
+        const bool changed = impl_->busy != busy;
         impl_->busy = busy;
+        if (changed) {
+            const ModuleView view = View();
+            for (ModuleObserver* o : impl_->observers) {
+                o->BusyChanged(busy, view);
+            }
+        }
     }
     impl_->wake.notify_one();
     impl_->settled.notify_all();
@@ -190,25 +216,30 @@ void VirtualModule::WaitSettled()
 AxisStatus VirtualModule::Axis(int index) const
 {
     std::lock_guard<std::mutex> hold(impl_->mutex);
+    return impl_->AxisNow(index);
+}
+
+AxisStatus VirtualModule::Impl::AxisNow(int index) const
+{
     AxisStatus s;
     if (index < 0 || index >= kAxisCount) {
         return s;
     }
-    const detail::AxisState& a = impl_->firmware.axes[index];
+    const detail::AxisState& a = firmware.axes[index];
     s.lp = static_cast<std::int32_t>(a.lp);
     s.ep = static_cast<std::int32_t>(a.ep);
     s.speed = a.speed;
     s.acceleration = a.acceleration;
-    s.driving = impl_->firmware.AxisDriving(index);
+    s.driving = firmware.AxisDriving(index);
     s.errorCode = a.error;
-    s.inputs = detail::InputWord(impl_->firmware, index);
-    s.servoOn = impl_->firmware.machine[index].settings.servoOn;
-    s.homing = detail::HomingActive(impl_->firmware, index);
-    s.motor = impl_->firmware.machine[index].motor;
+    s.inputs = detail::InputWord(firmware, index);
+    s.servoOn = firmware.machine[index].settings.servoOn;
+    s.homing = detail::HomingActive(firmware, index);
+    s.motor = firmware.machine[index].motor;
     s.followingError = static_cast<double>(a.lp) - s.motor;
     s.latch = a.latch;
-    s.outputs = impl_->firmware.sync.outputs[index];
-    s.machine = static_cast<std::int32_t>(a.lp - impl_->firmware.machine[index].origin);
+    s.outputs = firmware.sync.outputs[index];
+    s.machine = static_cast<std::int32_t>(a.lp - firmware.machine[index].origin);
     return s;
 }
 

@@ -102,15 +102,23 @@ void VirtualModule::Impl::TryService()
 void VirtualModule::Impl::ServiceMailbox()
 {
     const std::uint8_t code = Handshake();
-    if (code == kPacket) {
+    if (code == kPacket && dropNextPacket) {
+        dropNextPacket = false; // handed over and lost: nothing done, nothing reported
+    } else if (code == kPacket) {
         firmware.TakePacket(packet);
-        if (options.keepLog) {
+        if (options.keepLog || !observers.empty()) {
             LogEntry entry;
             entry.kind = LogEntry::Kind::Packet;
             entry.sequence = packetSequence;
             entry.code = packet[0];
             entry.bytes = packet;
-            Log(entry);
+            entry.time = firmware.time;
+            if (options.keepLog) {
+                Log(entry);
+            }
+            if (!observers.empty()) {
+                ObservePacket(entry);
+            }
         }
     } else {
         // The firmware answers in a copy of the window's upper half (data

@@ -1,0 +1,110 @@
+/* An application for the bench page's browser tests: it knows nothing of the
+ * page, and reacts to the machine's inputs as a real one would.
+ * Usage: web_bench_app scenario SLOT
+ *   axis 2 drives on at 3000 pulses/s until something stops it (the + limit);
+ *   axis 1 waits for general input 8 and then moves by 10000 pulses, from 100
+ *   up to 10000 pulses/s at 100000 pulses/s^2 (a trapezoid);
+ *   axis 3 jogs at 2000 pulses/s while a jog button is held, and axis 4
+ *   moves 10 pulses per handwheel count; general input 15 of axis 4 ends
+ *   the program with 0, or 150 s do with 3.
+ * Axes are selected by bit masks: 1, 2, 4 and 8 are axes 1 to 4.
+ * Usage: web_bench_app busy SECONDS SLOT...
+ *   every axis of every module moves back and forth for SECONDS, then 0. */
+#include <Velkor.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <time.h>
+
+enum { AXIS1 = 1, AXIS2 = 2, AXIS3 = 4, AXIS4 = 8 };
+
+static void sleep_ms(long ms)
+{
+    struct timespec t = {ms / 1000, (ms % 1000) * 1000000L};
+    nanosleep(&t, NULL);
+}
+
+static double now_s(void)
+{
+    struct timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return (double)t.tv_sec + (double)t.tv_nsec / 1e9;
+}
+
+static int scenario(uint8_t slot)
+{
+    const double until = now_s() + 150;
+    int started = 0;
+    if (!Velkor_REGISTRATION(0, slot)) {
+        fprintf(stderr, "web_bench_app: no module in slot %u\n", slot);
+        return 100;
+    }
+    Velkor_SET_V(0, AXIS2, 3000);
+    Velkor_CONTINUE_MOVE(0, AXIS2, 1);
+    Velkor_EXD_CP(0, AXIS3, 2000);
+    Velkor_EXD_MP(0, AXIS4, 10);
+    while (now_s() < until) {
+        if (!started && (Velkor_GET_DI_ALL(0, AXIS1) & 0x100)) {
+            Velkor_SET_LP(0, AXIS1, 0);
+            Velkor_SET_SV(0, AXIS1, 100);
+            Velkor_SET_V(0, AXIS1, 10000);
+            Velkor_SET_A(0, AXIS1, 100000);
+            Velkor_FIXED_MOVE(0, AXIS1, 10000);
+            started = 1;
+            printf("web_bench_app: input 8 seen, moving axis 1\n");
+            fflush(stdout);
+        }
+        if (Velkor_GET_DI_ALL(0, AXIS4) & 0x8000) {
+            printf("web_bench_app: input 15 seen, ending\n");
+            return 0;
+        }
+        sleep_ms(10);
+    }
+    return 3;
+}
+
+static int busy(double seconds, int count, char** slots)
+{
+    const double until = now_s() + seconds;
+    static const uint8_t axes[4] = {AXIS1, AXIS2, AXIS3, AXIS4};
+    int card, axis, sign = 1;
+    for (card = 0; card < count; ++card) {
+        if (!Velkor_REGISTRATION((uint8_t)card, (uint8_t)atoi(slots[card]))) {
+            fprintf(stderr, "web_bench_app: no module in slot %s\n", slots[card]);
+            return 100;
+        }
+        for (axis = 0; axis < 4; ++axis) {
+            Velkor_SET_V((uint8_t)card, axes[axis], 20000);
+            Velkor_SET_A((uint8_t)card, axes[axis], 200000);
+        }
+    }
+    while (now_s() < until) {
+        for (card = 0; card < count; ++card) {
+            for (axis = 0; axis < 4; ++axis) {
+                Velkor_FIXED_MOVE((uint8_t)card, axes[axis], sign * 20000);
+            }
+        }
+        for (card = 0; card < count; ++card) {
+            for (axis = 0; axis < 4; ++axis) {
+                while (Velkor_STOP_WAIT((uint8_t)card, axes[axis]) != 1 && now_s() < until + 30) {
+                    sleep_ms(5);
+                }
+            }
+        }
+        sign = -sign;
+    }
+    return 0;
+}
+
+int main(int argc, char** argv)
+{
+    if (argc == 3 && strcmp(argv[1], "scenario") == 0) {
+        return scenario((uint8_t)atoi(argv[2]));
+    }
+    if (argc >= 4 && strcmp(argv[1], "busy") == 0) {
+        return busy(atof(argv[2]), argc - 3, argv + 3);
+    }
+    fprintf(stderr, "usage: web_bench_app scenario SLOT | busy SECONDS SLOT...\n");
+    return 2;
+}
