@@ -1,5 +1,6 @@
 // Starting the application that `velkor run` runs, one file per platform
-// (child_process_posix.cpp, child_process_win32.cpp).
+// (child_process_posix.cpp, child_process_win32.cpp), with what both share in
+// child_process.cpp.
 #ifndef VELKOR_TOOLS_CHILD_PROCESS_H
 #define VELKOR_TOOLS_CHILD_PROCESS_H
 
@@ -23,14 +24,26 @@ public:
 
     // Starts `argv` (argv[0] is looked up in PATH unless it has a slash)
     // with the given variables added to this process's environment.
-    // Interrupt and quit signals go to the child alone while it runs.
+    // On POSIX systems the program runs in a process group of its own (with
+    // the terminal, when velkor has it); interrupt, quit, termination and
+    // hang-up signals that velkor receives while it runs are passed on to
+    // that group, and velkor stays to report how the program ended.
     bool Start(const std::vector<std::string>& argv,
                const std::vector<std::pair<std::string, std::string>>& environment, std::string& error);
     // True once the child has ended; then `end` says how.
     bool Ended(ChildEnd& end);
+    // After the child has ended: waits up to `graceSeconds` for the processes
+    // it started (its process group) to end, then stops those still running.
+    // Returns true when some had to be stopped.
+    bool StopLeftovers(double graceSeconds);
+
+    // The termination or hang-up signal velkor received while a child ran
+    // (passed on to it), or 0.
+    static int TerminationSignal();
 
 private:
     struct State;
+    static void DeleteState(State* state);
     State* state_ = nullptr;
 };
 
@@ -41,6 +54,22 @@ std::string MakeRunFolder(std::string& error);
 std::string ExecutableFolder();
 // A short name of a signal ("Segmentation fault").
 std::string SignalName(int signal);
+
+namespace detail {
+// Shared by the platform files. Checks that there is a program to run and
+// none running yet, and adds the variables to this process's environment
+// (velkor itself has no use for them; they are set here, where no other
+// thread of this process reads the environment).
+bool PrepareStart(const std::vector<std::string>& argv,
+                  const std::vector<std::pair<std::string, std::string>>& environment, bool running,
+                  std::string& error);
+// The arguments as the C array that exec and spawn take, ending with a null
+// pointer; `quote` puts those with spaces, tabs or quotes in quotes (spawn
+// hands them on as one command line).
+std::vector<std::string> Arguments(const std::vector<std::string>& argv, bool quote);
+std::vector<char*> ArgumentPointers(std::vector<std::string>& arguments);
+void SetVariable(const std::string& name, const std::string& value); // per platform
+} // namespace detail
 
 } // namespace velkor_tool
 

@@ -1,5 +1,6 @@
 // Starting the application on Windows: the C runtime's _spawnvp.
 #include "child_process.h"
+#include "soak.h"
 
 #include <windows.h>
 
@@ -14,37 +15,25 @@ struct ChildProcess::State {
     ChildEnd end;
 };
 
-ChildProcess::~ChildProcess()
-{
-    if (state_ != nullptr) {
-        ChildEnd end;
-        while (!Ended(end)) {
-            Sleep(10);
-        }
-        delete state_;
-    }
-}
+void ChildProcess::DeleteState(State* state) { delete state; }
+
+// Windows ends velkor and the program together on Ctrl-C and Ctrl-Break
+// (the console sends them to both), with nothing to pass on.
+int ChildProcess::TerminationSignal() { return 0; }
+
+namespace detail {
+void SetVariable(const std::string& name, const std::string& value) { _putenv_s(name.c_str(), value.c_str()); }
+} // namespace detail
 
 bool ChildProcess::Start(const std::vector<std::string>& argv,
                          const std::vector<std::pair<std::string, std::string>>& environment, std::string& error)
 {
-    if (argv.empty() || state_ != nullptr) {
-        error = "no program to run";
+    if (!detail::PrepareStart(argv, environment, state_ != nullptr, error)) {
         return false;
     }
-    for (const auto& v : environment) {
-        _putenv_s(v.first.c_str(), v.second.c_str());
-    }
-    // _spawnvp hands the arguments on as one command line: quote those with spaces.
-    std::vector<std::string> quoted;
-    for (const std::string& a : argv) {
-        quoted.push_back(a.find_first_of(" \t\"") == std::string::npos ? a : "\"" + a + "\"");
-    }
-    std::vector<const char*> args;
-    for (const std::string& a : quoted) {
-        args.push_back(a.c_str());
-    }
-    args.push_back(nullptr);
+    // _spawnvp hands the arguments on as one command line: those with spaces in quotes.
+    std::vector<std::string> arguments = detail::Arguments(argv, true);
+    std::vector<char*> args = detail::ArgumentPointers(arguments);
     const intptr_t handle = _spawnvp(_P_NOWAIT, argv[0].c_str(), args.data());
     if (handle == -1) {
         error = "cannot run " + argv[0];
@@ -75,6 +64,9 @@ bool ChildProcess::Ended(ChildEnd& end)
     return true;
 }
 
+// Processes the program started are not followed on Windows.
+bool ChildProcess::StopLeftovers(double) { return false; }
+
 std::string MakeRunFolder(std::string& error)
 {
     char base[MAX_PATH];
@@ -104,6 +96,9 @@ std::string ExecutableFolder()
     const std::string file(path, n);
     return file.substr(0, file.find_last_of("\\/") + 1);
 }
+
+// Not followed on Windows: the soak prints n/a.
+bool ReadProcessUsage(ProcessUsage&) { return false; }
 
 std::string SignalName(int signal) { return "signal " + std::to_string(signal); }
 

@@ -191,11 +191,8 @@ int RunDemo(const DemoOptions& options)
     moduleOptions.keepTrail = true;
     moduleOptions.keepLog = options.trace || options.traceQueries;
     velkor_sim::VirtualModule module(moduleOptions);
-    velkor_sim::ScopeSettings scopeSettings;
-    std::string scopeError;
-    if (!velkor_sim::ParseScopeSettings(options.scopeSettings, scopeSettings, scopeError) ||
-        !module.StartScope(scopeSettings)) {
-        std::fprintf(stderr, "velkor: scope: %s\n", scopeError.c_str());
+    if (!module.StartScope(options.scope)) {
+        std::fprintf(stderr, "velkor: the scope cannot start with these settings\n");
         return 2;
     }
     if (!module.PlugInto(kSlot)) {

@@ -2,6 +2,8 @@
 #ifndef VELKOR_TOOLS_DEMO_H
 #define VELKOR_TOOLS_DEMO_H
 
+#include <velkor_sim/scope.h>
+
 #include <string>
 
 namespace velkor_tool {
@@ -9,7 +11,7 @@ namespace velkor_tool {
 struct DemoOptions {
     std::string svgFile; // empty: no picture
     std::string scopeFile;     // empty: no scope samples written
-    std::string scopeSettings; // velkor_sim/module_list.h's text form
+    velkor_sim::ScopeSettings scope; // the scope's period and trigger
     bool trace = false;  // print every packet the module takes
     bool traceQueries = false; // ... and every query it answers
     bool fast = false;   // run the module's clock faster than real time

@@ -53,9 +53,33 @@ std::vector<View> ViewsOf(const Picture& picture)
                                  return std::make_pair(Dot(d, p.u), Dot(d, p.v));
                              }});
     }
+    // Which axes moved: anything drawn away from where the first thing drawn is.
+    bool moved[3] = {false, false, false};
+    const Point3* first = nullptr;
+    auto see = [&](const Point3& q) {
+        first = first != nullptr ? first : &q;
+        for (int axis = 0; axis < 3; ++axis) {
+            moved[axis] = moved[axis] || q[axis] != (*first)[axis];
+        }
+    };
+    for (const PicturePath& path : picture.paths) {
+        std::for_each(path.points.begin(), path.points.end(), see);
+    }
+    for (const Mark& m : picture.marks) {
+        see(m.at);
+    }
+    // The views of two axes that both moved; a path along one axis (or none)
+    // in the first view that shows that axis.
     const int pairs[3][2] = {{0, 1}, {0, 2}, {1, 2}};
+    const int movedCount = int(moved[0]) + int(moved[1]) + int(moved[2]);
+    bool shown = false;
     for (const auto& pr : pairs) {
         const int a = pr[0], b = pr[1];
+        const bool wanted = movedCount >= 2 ? moved[a] && moved[b] : !shown && (movedCount == 0 || moved[a] || moved[b]);
+        if (!wanted) {
+            continue;
+        }
+        shown = true;
         views.push_back(View{n[a] + n[b] + " view (seen along " + n[3 - a - b] + ")", n[a], n[b],
                              [a, b](const Point3& q) { return std::make_pair(q[a], q[b]); }});
     }
@@ -179,7 +203,7 @@ void DrawView(SvgDocument& svg, const Picture& picture, const View& view, double
 std::string PathPictureSvg(const Picture& picture)
 {
     const std::vector<View> views = ViewsOf(picture);
-    const int columns = 2;
+    const int columns = views.size() > 1 ? 2 : 1;
     const int rows = static_cast<int>((views.size() + columns - 1) / columns);
     const double legendLines = 3 + static_cast<double>(picture.paths.size() > 1 ? picture.paths.size() : 1);
     const double width = 10 + columns * kCellWidth;

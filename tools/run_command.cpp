@@ -25,6 +25,8 @@ namespace {
 
 constexpr int kUsageError = 2;
 constexpr std::chrono::milliseconds kPoll{20};
+// How long the processes a program started may outlive it before they are stopped.
+constexpr double kLeftoverGraceSeconds = 2;
 
 namespace fs = std::filesystem;
 
@@ -146,6 +148,38 @@ bool ReadTrail(const std::string& file, std::vector<Point3>& path)
 
 } // namespace
 
+std::string ScopeSettingsText(const velkor_sim::ScopeSettings& scope)
+{
+    char text[160];
+    std::snprintf(text, sizeof text, "period=%.17g,duration=%.17g,capacity=%zu,pretrigger=%zu", scope.period,
+                  scope.duration, scope.capacity, scope.pretrigger);
+    std::string out = text;
+    const velkor_sim::ScopeTrigger& t = scope.trigger;
+    switch (t.kind) {
+    case velkor_sim::TriggerKind::None: break;
+    case velkor_sim::TriggerKind::Position:
+        out += ",trigger=position:" + std::to_string(t.axis + 1) + ":" + std::to_string(t.position);
+        break;
+    case velkor_sim::TriggerKind::InputEdge: {
+        static const char* const edges[] = {"rising", "falling", "either"};
+        out += ",trigger=input:" + std::to_string(t.axis + 1) + ":" + std::to_string(t.input) + ":" +
+               edges[static_cast<int>(t.edge)];
+        break;
+    }
+    case velkor_sim::TriggerKind::DriveStart: {
+        std::string axes;
+        for (int axis = 0; axis < 4; ++axis) {
+            if ((t.axes >> axis & 1U) != 0) {
+                axes += (axes.empty() ? "" : "+") + std::to_string(axis + 1);
+            }
+        }
+        out += ",trigger=start:" + axes;
+        break;
+    }
+    }
+    return out;
+}
+
 int RunProgram(const RunOptions& options)
 {
     // The modules, checked before anything starts.
@@ -203,7 +237,7 @@ int RunProgram(const RunOptions& options)
         {"VELKOR_SIM_RECORD", record},
     };
     if (!options.scopeFile.empty()) {
-        environment.emplace_back("VELKOR_SIM_SCOPE", options.scopeSettings);
+        environment.emplace_back("VELKOR_SIM_SCOPE", ScopeSettingsText(options.scope));
     }
     if (!options.monitorPath.empty()) {
         environment.emplace_back("VELKOR_SIM_MONITOR", fs::absolute(options.monitorPath).string());
@@ -229,6 +263,7 @@ int RunProgram(const RunOptions& options)
     }
 
     ChildEnd end;
+    bool leftovers = false;
     {
         ChildProcess child;
         if (!child.Start(options.program, environment, error)) {
@@ -251,6 +286,7 @@ int RunProgram(const RunOptions& options)
                 relay.ShowProgress(std::chrono::duration<double>(now - started).count());
             }
         }
+        leftovers = child.StopLeftovers(kLeftoverGraceSeconds);
         relay.Drain();
     }
     if (!options.monitorPath.empty()) {
@@ -268,11 +304,23 @@ int RunProgram(const RunOptions& options)
     }
 
     const std::string program = ProgramText(options.program);
+    const int received = ChildProcess::TerminationSignal();
+    if (received != 0) {
+        std::fprintf(stderr, "\nvelkor run: received signal %d (%s) and passed it on to %s\n", received,
+                     SignalName(received).c_str(), program.c_str());
+    }
     if (end.signal != 0) {
-        std::fprintf(stderr, "\nvelkor run: %s was ended by signal %d (%s)\n", program.c_str(), end.signal,
-                     SignalName(end.signal).c_str());
+        std::fprintf(stderr, "%svelkor run: %s was ended by signal %d (%s)\n", received != 0 ? "" : "\n",
+                     program.c_str(), end.signal, SignalName(end.signal).c_str());
     } else {
-        std::fprintf(stderr, "\nvelkor run: %s exited with %d\n", program.c_str(), end.exitCode);
+        std::fprintf(stderr, "%svelkor run: %s exited with %d\n", received != 0 ? "" : "\n", program.c_str(),
+                     end.exitCode);
+    }
+    if (leftovers) {
+        std::fprintf(stderr,
+                     "velkor run: processes that %s started were still running %.0f s after it ended; they were "
+                     "stopped\n",
+                     program.c_str(), kLeftoverGraceSeconds);
     }
 
     int reported = 0;
@@ -345,7 +393,11 @@ int RunProgram(const RunOptions& options)
     }
     std::error_code ignored;
     fs::remove_all(folder, ignored);
-    return verdict;
+    if (received != 0) {
+        return 128 + received;
+    }
+    // A run that left processes behind did not end cleanly, whatever the program said.
+    return leftovers && verdict == 0 ? 1 : verdict;
 }
 
 } // namespace velkor_tool

@@ -2,6 +2,8 @@
 #ifndef VELKOR_TOOLS_RUN_COMMAND_H
 #define VELKOR_TOOLS_RUN_COMMAND_H
 
+#include <velkor_sim/scope.h>
+
 #include <string>
 #include <vector>
 
@@ -15,7 +17,7 @@ struct RunOptions {
     bool traceQueries = false;        // ... and every query they answer
     std::string svgFile;              // picture of the paths driven
     std::string scopeFile;            // scope samples as CSV
-    std::string scopeSettings;        // velkor_sim/module_list.h's text form
+    velkor_sim::ScopeSettings scope;  // the scope's period and trigger
     double progressSeconds = 10;      // how often to show progress; 0: never
     std::string monitorPath;          // the program's monitor endpoint (docs/monitor.md)
     std::string recordFile;           // a session file the monitor records to
@@ -27,11 +29,17 @@ struct RunOptions {
 };
 
 // Runs the program and prints the modules' summaries on stderr. Returns the
-// program's exit code (128 + the signal when a signal ended it), or 2 when
-// the modules given or the scenario cannot be set up. With a scenario: 1
-// when a check failed, else 0 when it checks the exit code, else the
-// program's. 124 when the time limit ended the program.
+// program's exit code (128 + the signal when a signal ended it; 1 instead of
+// 0 when processes it started outlived it and had to be stopped), 128 + the
+// signal when velkor itself received SIGTERM or SIGHUP (passed on to the
+// program), or 2 when the modules given or the scenario cannot be set up.
+// With a scenario: 1 when a check failed, else 0 when it checks the exit
+// code, else the program's. 124 when the time limit ended the program.
 int RunProgram(const RunOptions& options);
+
+// Scope settings in the text form of VELKOR_SIM_SCOPE, which the modules in
+// the program's process read back (velkor_sim/module_list.h).
+std::string ScopeSettingsText(const velkor_sim::ScopeSettings& scope);
 
 } // namespace velkor_tool
 

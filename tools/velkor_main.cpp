@@ -10,6 +10,7 @@
 //   velkor arc --mid X,Y,Z --end X,Y,Z --tolerance PULSES --speed PULSES/S [--svg FILE]
 //   velkor macro [--program N] [--loops N] [--list]
 //   velkor web PATH|FILE [--port PORT]   (and --web[=PORT] on demo and run: the bench page)
+//   velkor soak [--minutes N] [--every SECONDS]
 //   velkor --version
 // A bad argument prints what is wrong and the usage, and exits with 2.
 #include "arc_preview.h"
@@ -20,6 +21,7 @@
 #include "monitor_command.h"
 #include "scope_plot.h"
 #include "web_command.h"
+#include "soak.h"
 
 #include <Velkor.h>
 #include <velkor_sim/module_list.h>
@@ -27,81 +29,92 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
-#include <cerrno>
-#include <cmath>
+#include <array>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <iostream>
 #include <limits>
 #include <string>
+#include <type_traits>
+#include <vector>
 
 namespace {
 
 constexpr int kUsageError = 2;
-const char* const kCommands[] = {"demo", "run", "plot", "arc", "macro", "monitor", "web"};
+const char* const kCommands[] = {"demo", "run", "plot", "arc", "macro", "monitor", "web", "soak"};
 
-// A whole number in [low, high], or the reason why not.
-std::string CheckInteger(const std::string& text, long long low, long long high, long long& out)
-{
-    const char* p = text.c_str();
-    char* end = nullptr;
-    errno = 0;
-    const long long v = std::strtoll(p, &end, 10);
-    if (end == p || *end != '\0') {
-        return "expected a whole number, got '" + text + "'";
-    }
-    if (errno == ERANGE || v < low || v > high) {
-        return text + " is out of range " + std::to_string(low) + " to " + std::to_string(high);
-    }
-    out = v;
-    return std::string();
-}
-
-// "X,Y,Z" as three signed 32-bit integers, or the reason why not.
-std::string CheckPoint(const std::string& text, std::array<std::int32_t, 3>& out)
-{
-    std::string parts[3];
-    std::string::size_type from = 0;
-    for (int i = 0; i < 3; ++i) {
-        const std::string::size_type comma = text.find(',', from);
-        if ((i < 2) != (comma != std::string::npos)) {
-            return "expected three whole numbers X,Y,Z, got '" + text + "'";
-        }
-        parts[i] = text.substr(from, i < 2 ? comma - from : std::string::npos);
-        from = comma + 1;
-    }
-    static const char* const names[3] = {"X", "Y", "Z"};
-    for (int i = 0; i < 3; ++i) {
-        long long v = 0;
-        const std::string why =
-            CheckInteger(parts[i], std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max(), v);
-        if (!why.empty()) {
-            return std::string(names[i]) + ": " + why;
-        }
-        out[i] = static_cast<std::int32_t>(v);
-    }
-    return std::string();
-}
-
-// Validators with no description, so that the help shows the option's unit
-// alone and not the validator's type.
-CLI::Validator Whole(long long low, long long high)
+// A number in [low, high] as CLI11 reads it into an option of type T, or the
+// reason why not, in the tool's words; `range` says the range for the message.
+// With no description, the help shows the option's unit alone and not the
+// validator's type.
+template <typename T>
+CLI::Validator Within(T low, T high, const std::string& range, bool aboveLow = false)
 {
     return CLI::Validator(
-        [low, high](std::string& text) {
-            long long v = 0;
-            return CheckInteger(text, low, high, v);
+        [low, high, range, aboveLow](std::string& text) {
+            T value{};
+            if (!CLI::detail::lexical_cast(text, value)) {
+                return std::string(std::is_integral<T>::value ? "expected a whole number, got '"
+                                                              : "expected a number, got '") +
+                       text + "'";
+            }
+            const bool inside = (aboveLow ? value > low : value >= low) && value <= high; // false for NaN
+            return inside ? std::string() : text + " is out of range " + range;
         },
         "");
 }
 
-const CLI::Validator kPoint(
-    [](std::string& text) {
-        std::array<std::int32_t, 3> point{};
-        return CheckPoint(text, point);
-    },
-    "");
+// Whole numbers from the least to the largest value of T, in the tool's words.
+template <typename T>
+CLI::Validator WholeIn(T low, T high)
+{
+    return Within<long long>(low, high, std::to_string(low) + " to " + std::to_string(high));
+}
+
+// An option "X,Y,Z" read once, into `point`, each part a signed 32-bit integer.
+CLI::Option* AddPoint(CLI::App* command, const std::string& name, std::array<std::int32_t, 3>& point,
+                      const std::string& help)
+{
+    return command
+        ->add_option_function<std::string>(
+            name,
+            [name, &point](const std::string& text) {
+                const std::vector<std::string> parts = CLI::detail::split(text, ',');
+                if (parts.size() != 3) {
+                    throw CLI::ValidationError(name, "expected three whole numbers X,Y,Z, got '" + text + "'");
+                }
+                static const char* const axes[3] = {"X", "Y", "Z"};
+                const CLI::Validator part = WholeIn(std::numeric_limits<std::int32_t>::min(),
+                                                    std::numeric_limits<std::int32_t>::max());
+                for (int i = 0; i < 3; ++i) {
+                    std::string value = parts[static_cast<std::size_t>(i)];
+                    const std::string why = part(value);
+                    if (!why.empty()) {
+                        throw CLI::ValidationError(name, std::string(axes[i]) + ": " + why);
+                    }
+                    CLI::detail::lexical_cast(value, point[static_cast<std::size_t>(i)]);
+                }
+            },
+            help)
+        ->type_name("X,Y,Z");
+}
+
+// An option --trigger SPEC read once, into `trigger`.
+CLI::Option* AddTrigger(CLI::App* command, velkor_sim::ScopeTrigger& trigger)
+{
+    return command
+        ->add_option_function<std::string>(
+            "--trigger",
+            [&trigger](const std::string& text) {
+                std::string error;
+                if (!velkor_sim::ParseScopeTrigger(text, trigger, error)) {
+                    throw CLI::ValidationError("--trigger", error);
+                }
+            },
+            "Start the scope at a trigger: position:AXIS:PULSES, input:AXIS:BIT[:rising|falling|either] or "
+            "start[:AXIS[+AXIS]...] (axes 1 to 4)")
+        ->type_name("SPEC");
+}
 
 const CLI::Validator kWritable(
     [](std::string& file) {
@@ -118,65 +131,7 @@ const CLI::Validator kModule(
     },
     "");
 
-const CLI::Validator kSpeed(
-    [](std::string& text) {
-        char* end = nullptr;
-        const double v = std::strtod(text.c_str(), &end);
-        if (text.empty() || *end != '\0' || !std::isfinite(v)) {
-            return "expected a number, got '" + text + "'";
-        }
-        return v > 0 && v <= 1000 ? std::string() : text + " is out of range: more than 0, at most 1000";
-    },
-    "");
-
-const CLI::Validator kTimeLimit(
-    [](std::string& text) {
-        char* end = nullptr;
-        const double v = std::strtod(text.c_str(), &end);
-        if (text.empty() || *end != '\0' || !std::isfinite(v)) {
-            return "expected a number of seconds, got '" + text + "'";
-        }
-        return v > 0 && v <= 86400 ? std::string() : text + " is out of range: more than 0, at most 86400";
-    },
-    "");
-
-const CLI::Validator kTrigger(
-    [](std::string& text) {
-        velkor_sim::ScopeTrigger trigger;
-        std::string error;
-        return velkor_sim::ParseScopeTrigger(text, trigger, error) ? std::string() : error;
-    },
-    "");
-
-const CLI::Validator kPeriod(
-    [](std::string& text) {
-        char* end = nullptr;
-        const double v = std::strtod(text.c_str(), &end);
-        if (text.empty() || *end != '\0' || !std::isfinite(v)) {
-            return "expected a number of seconds, got '" + text + "'";
-        }
-        return v >= 0.000001 && v <= 3600 ? std::string() : text + " is out of range 0.000001 to 3600";
-    },
-    "");
-
-const char* const kTriggerHelp =
-    "Start the scope at a trigger: position:AXIS:PULSES, input:AXIS:BIT[:rising|falling|either] or "
-    "start[:AXIS[+AXIS]...] (axes 1 to 4)";
-
-// The scope's settings in the text form the virtual module reads.
-std::string ScopeSettingsText(double period, const std::string& trigger)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, "period=%.9g", period);
-    return trigger.empty() ? std::string(text) : std::string(text) + ",trigger=" + trigger;
-}
-
-const CLI::Validator kPort(
-    [](std::string& text) {
-        long long v = 0;
-        return CheckInteger(text, 1, 65535, v);
-    },
-    "");
+const CLI::Validator kPort = WholeIn(1, 65535);
 
 const char* const kWebHelp = "Serve the bench page on 127.0.0.1 (PORT, or any free port) while it runs";
 
@@ -230,8 +185,7 @@ int main(int argc, char** argv)
                                                        "to FILE.csv; draw them with velkor plot")
         ->type_name("FILE.csv")
         ->check(kWritable);
-    std::string demoTrigger;
-    demoCommand->add_option("--trigger", demoTrigger, kTriggerHelp)->type_name("SPEC")->check(kTrigger);
+    AddTrigger(demoCommand, demo.scope.trigger);
     velkor_tool::WebOptions web;
     CLI::Option* demoWeb =
         demoCommand->add_option("--web", web.port, kWebHelp)->expected(0, 1)->type_name("[=PORT]")->check(kPort);
@@ -249,7 +203,7 @@ int main(int argc, char** argv)
         runCommand
             ->add_option("--speed", run.speed, "Run the modules' clocks F times faster than real time (default 1)")
             ->type_name("F")
-            ->check(kSpeed);
+            ->check(Within(0.0, 1000.0, "(more than 0, at most 1000)", true));
     runCommand
         ->add_flag("--fast-as-possible", run.fastAsPossible,
                    "Put the modules on the fast clock (clock=fast): real time while the program commands, up to "
@@ -264,25 +218,14 @@ int main(int argc, char** argv)
                                                      "axis) to FILE.csv; draw them with velkor plot")
         ->type_name("FILE.csv")
         ->check(kWritable);
-    double scopePeriod = 0.001;
-    runCommand->add_option("--scope-period", scopePeriod, "Simulated time between scope samples (default 0.001)")
+    runCommand->add_option("--scope-period", run.scope.period, "Simulated time between scope samples (default 0.001)")
         ->type_name("SECONDS")
-        ->check(kPeriod);
-    std::string runTrigger;
-    runCommand->add_option("--trigger", runTrigger, kTriggerHelp)->type_name("SPEC")->check(kTrigger);
+        ->check(Within(0.000001, 3600.0, "0.000001 to 3600"));
+    AddTrigger(runCommand, run.scope.trigger);
     runCommand->add_option("--progress", run.progressSeconds,
                            "Show the modules' simulated time and packet counts every SECONDS (default 10; 0: never)")
         ->type_name("SECONDS")
-        ->check(CLI::Validator(
-            [](std::string& text) {
-                char* end = nullptr;
-                const double v = std::strtod(text.c_str(), &end);
-                if (text.empty() || *end != '\0' || !std::isfinite(v)) {
-                    return "expected a number, got '" + text + "'";
-                }
-                return v >= 0 && v <= 86400 ? std::string() : text + " is out of range 0 to 86400";
-            },
-            ""));
+        ->check(Within(0.0, 86400.0, "0 to 86400"));
     runCommand->add_option("--monitor", run.monitorPath,
                            "Open the program's monitor at PATH (a socket in a folder only you can write to) for "
                            "velkor monitor, the web page or a script; see docs/monitor.md")
@@ -308,7 +251,7 @@ int main(int argc, char** argv)
                            "End the program after SECONDS of real time, saying where each module's mailbox stood "
                            "(exit code 124)")
         ->type_name("SECONDS")
-        ->check(kTimeLimit);
+        ->check(Within(0.0, 86400.0, "(more than 0, at most 86400)", true));
     runCommand->add_option("program", run.program, "The program and its arguments, after --")
         ->type_name("PROGRAM [ARGS...]")
         ->required();
@@ -350,26 +293,19 @@ int main(int argc, char** argv)
         ->check(CLI::Range(0.0, 86400.0).description(""));
 
     velkor_tool::ArcOptions arc;
-    std::string mid, end;
-    long long tolerance = 0, speed = 0;
     CLI::App* arcCommand =
         app.add_subcommand("arc", "Preview a three-point arc in space with the library's planner, without a card");
-    arcCommand->add_option("--mid", mid, "A point of the arc between start and end, relative to the start")
-        ->type_name("X,Y,Z")
-        ->required()
-        ->check(kPoint);
-    arcCommand->add_option("--end", end, "The end point, relative to the start")
-        ->type_name("X,Y,Z")
-        ->required()
-        ->check(kPoint);
-    arcCommand->add_option("--tolerance", tolerance, "Largest distance between a chord and the arc, in pulses")
+    AddPoint(arcCommand, "--mid", arc.mid, "A point of the arc between start and end, relative to the start")
+        ->required();
+    AddPoint(arcCommand, "--end", arc.end, "The end point, relative to the start")->required();
+    arcCommand->add_option("--tolerance", arc.tolerance, "Largest distance between a chord and the arc, in pulses")
         ->type_name("PULSES")
         ->required()
-        ->check(Whole(1, std::numeric_limits<std::uint32_t>::max()));
-    arcCommand->add_option("--speed", speed, "Path speed for the time estimate, in pulses per second")
+        ->check(WholeIn<std::uint32_t>(1, std::numeric_limits<std::uint32_t>::max()));
+    arcCommand->add_option("--speed", arc.speed, "Path speed for the time estimate, in pulses per second")
         ->type_name("PULSES/S")
         ->required()
-        ->check(Whole(1, std::numeric_limits<std::uint32_t>::max()));
+        ->check(WholeIn<std::uint32_t>(1, std::numeric_limits<std::uint32_t>::max()));
     arcCommand->add_option("--svg", arc.svgFile, "Write a picture of the chords to FILE")
         ->type_name("FILE")
         ->check(kWritable);
@@ -396,10 +332,21 @@ int main(int argc, char** argv)
         ->type_name("PORT")
         ->check(kPort);
 
+
+    velkor_tool::SoakOptions soak;
+    CLI::App* soakCommand = app.add_subcommand(
+        "soak", "Drive seven cards on virtual modules for a long time and print packets, losses, threads and memory");
+    soakCommand->add_option("--minutes", soak.minutes, "How long to run (default 10)")
+        ->type_name("N")
+        ->check(Within(0.0, 10080.0, "(more than 0, at most 10080)", true));
+    soakCommand->add_option("--every", soak.everySeconds, "Seconds between lines of figures (default 30)")
+        ->type_name("SECONDS")
+        ->check(Within(0.1, 3600.0, "0.1 to 3600"));
+
     // A first word that is neither an option nor a command is named as such.
     if (argc > 1 && argv[1][0] != '-' && !KnownCommand(argv[1])) {
         std::cerr << "velkor: unknown command '" << argv[1]
-                  << "'; the commands are demo, run, plot, arc, macro, monitor and web\n\n"
+                  << "'; the commands are demo, run, plot, arc, macro, monitor, web and soak\n\n"
                   << app.help();
         return kUsageError;
     }
@@ -418,11 +365,9 @@ int main(int argc, char** argv)
     }
 
     if (demoCommand->parsed()) {
-        demo.scopeSettings = ScopeSettingsText(0.001, demoTrigger);
         return demoWeb->count() > 0 ? velkor_tool::RunDemoWithWeb(demo, web) : velkor_tool::RunDemo(demo);
     }
     if (runCommand->parsed()) {
-        run.scopeSettings = ScopeSettingsText(scopePeriod, runTrigger);
         return runWeb->count() > 0 ? velkor_tool::RunProgramWithWeb(run, web) : velkor_tool::RunProgram(run);
     }
     if (monitorCommand->parsed()) {
@@ -443,9 +388,8 @@ int main(int argc, char** argv)
     if (macroCommand->parsed()) {
         return velkor_tool::RunMacro(macro);
     }
-    CheckPoint(mid, arc.mid);
-    CheckPoint(end, arc.end);
-    arc.tolerance = static_cast<std::uint32_t>(tolerance);
-    arc.speed = static_cast<std::uint32_t>(speed);
+    if (soakCommand->parsed()) {
+        return velkor_tool::RunSoak(soak);
+    }
     return velkor_tool::RunArcPreview(arc);
 }

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
 
@@ -33,9 +34,17 @@ struct Backplane {
     std::vector<Access> trace;
     std::atomic<bool> reuseEvents{false};
     // Every event ever handed out stays alive until the process ends, so a
-    // service thread still waiting on a closed event never touches freed memory.
+    // service thread still waiting on a closed event never touches freed
+    // memory. A registration takes an event that has been closed for
+    // closedEventReuseDelay (with no wait in progress) before it makes a new
+    // one, so that a long run with interrupt services started and ended keeps
+    // as many events as it opens in that time, not one per registration: by
+    // then the service thread that held it has long seen the close and ended.
+    // A slot's own event (reused events) is never given to another slot.
     std::mutex eventsMutex;
     std::vector<std::unique_ptr<KernelEvent>> events;
+    std::vector<bool> slotOwn; // beside events
+    std::chrono::steady_clock::duration closedEventReuseDelay = std::chrono::seconds(60);
 };
 
 // Never destroyed: a program may end while a thread still waits on one of the
@@ -48,13 +57,20 @@ Backplane& board()
     return *instance;
 }
 
-KernelEvent* newEvent(Backplane& b)
+KernelEvent* newEvent(Backplane& b, bool slotOwn)
 {
-    auto event = std::make_unique<KernelEvent>();
-    KernelEvent* const raw = event.get();
     std::lock_guard<std::mutex> keep(b.eventsMutex);
-    b.events.push_back(std::move(event));
-    return raw;
+    if (!slotOwn) {
+        for (std::size_t i = 0; i < b.events.size(); ++i) {
+            if (!b.slotOwn[i] && b.events[i]->ClosedLongerThan(b.closedEventReuseDelay)) {
+                b.events[i]->Reopen();
+                return b.events[i].get();
+            }
+        }
+    }
+    b.events.push_back(std::make_unique<KernelEvent>());
+    b.slotOwn.push_back(slotOwn);
+    return b.events.back().get();
 }
 
 bool validSlot(std::uint8_t slot) { return slot >= kFirstSlot && slot <= kLastSlot; }
@@ -128,6 +144,20 @@ bool RaiseInterrupt(std::uint8_t slot)
 
 void ReuseInterruptEvents(bool on) { board().reuseEvents.store(on, std::memory_order_relaxed); }
 
+void SetClosedEventReuseDelay(std::chrono::milliseconds delay)
+{
+    Backplane& b = board();
+    std::lock_guard<std::mutex> keep(b.eventsMutex);
+    b.closedEventReuseDelay = delay;
+}
+
+std::size_t InterruptEventCount()
+{
+    Backplane& b = board();
+    std::lock_guard<std::mutex> keep(b.eventsMutex);
+    return b.events.size();
+}
+
 void RefuseInterruptRegistration(std::uint8_t slot, bool refuse)
 {
     if (!validSlot(slot)) {
@@ -176,6 +206,7 @@ void Reset()
         s.refuseRegistration = false;
     }
     ReuseInterruptEvents(false);
+    SetClosedEventReuseDelay(std::chrono::seconds(60));
     SetTrace(false);
 }
 
@@ -242,7 +273,7 @@ void* Slot_Register_Interrupt(uint8_t slot)
             s.event = nullptr;
         }
         if (s.own == nullptr) {
-            s.own = brelan::newEvent(b);
+            s.own = brelan::newEvent(b, true);
         } else if (s.event == nullptr) {
             s.own->Reopen();
         }
@@ -251,7 +282,7 @@ void* Slot_Register_Interrupt(uint8_t slot)
         if (s.event != nullptr) {
             s.event->Close(); // a new registration replaces the old one
         }
-        s.event = brelan::newEvent(b);
+        s.event = brelan::newEvent(b, false);
     }
     s.state.registered = true;
     ++s.state.registrations;

@@ -8,6 +8,7 @@
 #ifndef VELKOR_STANDINS_KERNEL_EVENT_H
 #define VELKOR_STANDINS_KERNEL_EVENT_H
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -33,6 +34,7 @@ public:
         {
             std::lock_guard<std::mutex> hold(mutex_);
             closed_ = true;
+            closedAt_ = std::chrono::steady_clock::now();
             ++closes_;
         }
         changed_.notify_all();
@@ -54,10 +56,20 @@ public:
     {
         std::unique_lock<std::mutex> hold(mutex_);
         const std::uint32_t closes = closes_;
+        ++waiters_;
         changed_.wait(hold, [this, closes] { return closed_ || closes_ != closes || pending_ > 0; });
+        --waiters_;
         if (closes_ == closes && pending_ > 0) {
             --pending_;
         }
+    }
+
+    // Closed for at least `delay`, with no wait in progress: nothing that
+    // held it when it was closed is still about to use it.
+    bool ClosedLongerThan(std::chrono::steady_clock::duration delay) const
+    {
+        std::lock_guard<std::mutex> hold(mutex_);
+        return closed_ && waiters_ == 0 && std::chrono::steady_clock::now() - closedAt_ >= delay;
     }
 
     bool closed() const
@@ -74,7 +86,9 @@ private:
     std::condition_variable changed_;
     std::uint32_t pending_ = 0;
     std::uint32_t closes_ = 0;
+    std::uint32_t waiters_ = 0;
     bool closed_ = false;
+    std::chrono::steady_clock::time_point closedAt_;
 };
 
 } // namespace kernel_standin

@@ -279,6 +279,21 @@ int main(int argc, char** argv)
     CHECK(state.running == 0 && state.waiting == 0);
     CHECK(VelkorSim_WriteScopeCsv(m, SLOT, "/nonexistent-folder/x.csv") == -1);
 
+    /* A packet dropped behind a direct stop while the mailbox was busy: the
+       counters tell drops from sequence gaps, by field and by function. */
+    Velkor_STOP_SUDDENLY(CARD, 1);
+    VelkorSim_SetBusy(m, 1);
+    Velkor_SET_V(CARD, 1, 1000);     /* posted and held */
+    Velkor_FIXED_MOVE(CARD, 1, 500); /* the mailbox is busy: dropped */
+    VelkorSim_SetBusy(m, 0);
+    VelkorSim_WaitSettled(m);
+    Velkor_SET_V(CARD, 1, 3000);
+    VelkorSim_WaitSettled(m);
+    VelkorSim_GetCounters(m, &counters);
+    CHECK(counters.dropped_packets == 1 && counters.sequence_gaps == 0);
+    CHECK(VelkorSim_DroppedPackets(m) == 1 && VelkorSim_SequenceGaps(m) == 0);
+    Velkor_CLEAR_STOP(CARD);
+
     /* The commands it could not use, by code and name. */
     post_unknown_code(250);
     CHECK(VelkorSim_Unsimulated(m, NULL, 0) >= 1);

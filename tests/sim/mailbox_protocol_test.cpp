@@ -220,6 +220,16 @@ TEST(Trace, PacketsAndExchangesAreDescribedWithTheirFields)
     query.registers[0] = 2;
     query.bytes = {0xFF, 0xFF, 0xFF, 0xFF};
     EXPECT_EQ(velkor_sim::Describe(query), "query GET_LP axis=2 -> -1");
+    // Interrupt factor masks read in hex with the factors' names.
+    velkor_sim::LogEntry factors;
+    factors.sequence = 3;
+    factors.code = 172;
+    factors.bytes = {172, 6, 0x51, 0, 0, 0, 0, 0};
+    EXPECT_EQ(velkor_sim::Describe(factors),
+              "#3  INTFACTOR_ENABLE factors=0x51 (DRIVE_END|COMPARE|SYNC_ACTION) param2=0 param3=0");
+    factors.code = 173;
+    factors.bytes = {173, 6, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(velkor_sim::Describe(factors), "#3  INTFACTOR_DISABLE factors=0x00 param2=0");
     EXPECT_EQ(velkor_sim::CodeName(129, velkor_sim::LogEntry::Kind::Packet), "LINE_3D_CONTINUE");
     EXPECT_EQ(velkor_sim::CodeName(99 + 100, velkor_sim::LogEntry::Kind::Packet), "code 199");
 }

@@ -64,6 +64,13 @@ TEST(ModuleList, RefusesWhatIsNotAModuleAndKeepsTheListAsItWas)
         {"8", "slot '8' is out of range 1 to 7"},
         {"x", "slot 'x' is out of range 1 to 7"},
         {"3;", "slot '' is out of range 1 to 7"},
+        // Numbers in their one plain form only.
+        {"+3", "slot '+3' is out of range 1 to 7"},
+        {" 3", "slot ' 3' is out of range 1 to 7"},
+        {"03", "slot '03' is out of range 1 to 7"},
+        {"3 ", "slot '3 ' is out of range 1 to 7"},
+        {"3,latency=+5", "latency '+5' is out of range"},
+        {"3,latency=007", "latency '007' is out of range"},
         {"3,speed=0", "speed 0 is out of range"},
         {"3,speed=1001", "speed 1001 is out of range"},
         {"3,speed=fast", "speed must be a number"},

@@ -210,4 +210,31 @@ TEST_F(KernelEventTest, ReusedEventIsOpenedAgainWithNothingPending)
     EXPECT_EQ(fresh.returned(), 1);
 }
 
+// A long run of registrations keeps as many events as it closed within the
+// reuse delay, not one per registration; an event given again is open with
+// nothing pending.
+TEST_F(KernelEventTest, ClosedEventsAreGivenAgainAfterTheDelay)
+{
+    brelan::SetClosedEventReuseDelay(std::chrono::milliseconds(0));
+    const std::size_t before = brelan::InterruptEventCount();
+    for (int i = 0; i < 1000; ++i) {
+        ASSERT_NE(Slot_Register_Interrupt(kSlot), nullptr); // closes the one before
+    }
+    EXPECT_LE(brelan::InterruptEventCount(), before + 1);
+    ASSERT_TRUE(brelan::RaiseInterrupt(kSlot));
+    void* again = Slot_Register_Interrupt(kSlot);
+    {
+        Waiter fresh(kSlot, again, 1);
+        kernel::SleepMs(20);
+        EXPECT_EQ(fresh.returned(), 0); // the interrupt raised before went with the closed registration
+        ASSERT_TRUE(brelan::RaiseInterrupt(kSlot));
+        ASSERT_TRUE(eventually([&] { return fresh.returned() == 1; }));
+    }
+    // Within the delay, a closed event is not given again.
+    brelan::SetClosedEventReuseDelay(std::chrono::seconds(60));
+    const std::size_t count = brelan::InterruptEventCount();
+    ASSERT_NE(Slot_Register_Interrupt(kSlot), nullptr);
+    EXPECT_EQ(brelan::InterruptEventCount(), count + 1);
+}
+
 } // namespace

@@ -4,7 +4,9 @@
  *             1000 pulses and exits with N when all got there (else 100)
  *   crash     the same, then ends by a signal (SIGSEGV)
  *   idle      exits with 0 without touching the slot bus
- *   wait MS   registers the card on the slot given and waits MS ms
+ *   wait MS   registers the card on the slot given, prints its process id
+ *             and waits MS ms
+ *   leave MS  starts a process that waits MS ms, and exits with 0 at once
  *   profile   registers the card on the slot given and moves axis 1 by 10000
  *             pulses: from 100 up to 10000 pulses/s at 100000 pulses/s^2,
  *             1.09801 s in all; exits with 0 when it got there
@@ -22,6 +24,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <time.h>
+#include <unistd.h>
 
 static void sleep_ms(long ms)
 {
@@ -70,8 +73,18 @@ int main(int argc, char** argv)
         if (!Velkor_REGISTRATION(0, (uint8_t)atoi(argv[3]))) {
             return 100;
         }
+        printf("run_probe: pid %ld\n", (long)getpid());
+        fflush(stdout);
         sleep_ms(atol(argv[2]));
         return 0;
+    }
+    if (argc >= 3 && strcmp(argv[1], "leave") == 0) {
+        const pid_t child = fork();
+        if (child == 0) {
+            sleep_ms(atol(argv[2]));
+            _exit(0);
+        }
+        return child > 0 ? 0 : 100;
     }
     if (argc >= 3 && strcmp(argv[1], "profile") == 0) {
         if (!Velkor_REGISTRATION(0, (uint8_t)atoi(argv[2]))) {
@@ -120,7 +133,7 @@ int main(int argc, char** argv)
         Velkor_STOP_SUDDENLY(0, 1);
         return 3;
     }
-    fprintf(stderr, "usage: run_probe exit N SLOT... | crash SLOT... | idle | wait MS SLOT | profile SLOT | unknown SLOT"
-                    " | watch SLOT\n");
+    fprintf(stderr, "usage: run_probe exit N SLOT... | crash SLOT... | idle | wait MS SLOT | leave MS | profile SLOT"
+                    " | unknown SLOT | watch SLOT\n");
     return 2;
 }

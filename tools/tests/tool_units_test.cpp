@@ -3,8 +3,11 @@
 #include "module_report.h"
 #include "output_file.h"
 #include "path_picture.h"
+#include "run_command.h"
 #include "scope_plot.h"
 #include "svg_canvas.h"
+
+#include <velkor_sim/module_list.h>
 
 #include <gtest/gtest.h>
 
@@ -107,13 +110,36 @@ TEST(PathPicture, MarksAtOnePointShareOneLabel)
     const std::string svg = PathPictureSvg(picture);
     EXPECT_NE(svg.find(">2, 3</text>"), std::string::npos);
     EXPECT_EQ(svg.find(">2</text>"), std::string::npos);
-    // Three views of one path: three lines, three start markers, and the
-    // coordinates in pulses on every axis.
+    // A path in XY: the XY view alone, with its line, its start marker and
+    // the coordinates in pulses on both axes.
     const std::regex polyline("<polyline class=\"p0\"");
-    EXPECT_EQ(std::distance(std::sregex_iterator(svg.begin(), svg.end(), polyline), std::sregex_iterator()), 3);
+    EXPECT_EQ(std::distance(std::sregex_iterator(svg.begin(), svg.end(), polyline), std::sregex_iterator()), 1);
     EXPECT_NE(svg.find("X (pulses)"), std::string::npos);
-    EXPECT_NE(svg.find("Z (pulses)"), std::string::npos);
+    EXPECT_NE(svg.find("Y (pulses)"), std::string::npos);
     EXPECT_NE(svg.find("class=\"start\""), std::string::npos);
+}
+
+TEST(PathPicture, DrawsTheViewsInWhichSomethingMoved)
+{
+    struct Case {
+        Point3 to;
+        const char* views; // the views drawn, in order
+    };
+    const Case cases[] = {
+        {{{5, 7, 0}}, "XY"},        {{{5, 0, 7}}, "XZ"}, {{{0, 5, 7}}, "YZ"}, {{{5, 7, 9}}, "XY XZ YZ"},
+        {{{5, 0, 0}}, "XY"},        {{{0, 0, 5}}, "XZ"}, {{{0, 5, 0}}, "XY"}, {{{0, 0, 0}}, "XY"},
+    };
+    for (const Case& c : cases) {
+        Picture picture;
+        picture.paths.push_back(PicturePath{"p", {{{0, 0, 0}}, c.to}});
+        const std::string svg = PathPictureSvg(picture);
+        std::string views;
+        const std::regex view(">(XY|XZ|YZ) view");
+        for (auto it = std::sregex_iterator(svg.begin(), svg.end(), view); it != std::sregex_iterator(); ++it) {
+            views += (views.empty() ? "" : " ") + (*it)[1].str();
+        }
+        EXPECT_EQ(views, c.views) << c.to[0] << "," << c.to[1] << "," << c.to[2];
+    }
 }
 
 TEST(PathPicture, PlaneViewComesFirst)
@@ -130,7 +156,8 @@ TEST(PathPicture, PlaneViewComesFirst)
     const std::string svg = PathPictureSvg(picture);
     const auto own = svg.find(">own plane<");
     ASSERT_NE(own, std::string::npos);
-    EXPECT_LT(own, svg.find("XY view"));
+    EXPECT_LT(own, svg.find("YZ view"));
+    EXPECT_EQ(svg.find("XY view"), std::string::npos); // X never moved
     EXPECT_NE(svg.find(">u (pulses)<"), std::string::npos);
 }
 
@@ -297,6 +324,35 @@ TEST(OutputFile, CheckingLeavesNoFileBehind)
     EXPECT_FALSE(CheckWritable(TempFile("no-such-folder/x.svg"), error));
     EXPECT_NE(error.find("cannot write"), std::string::npos);
     EXPECT_FALSE(CheckWritable("", error));
+}
+
+// velkor run hands the scope settings to the modules as text: what they read
+// back is what was given, trigger and all.
+TEST(ScopeSettingsText, TheModulesReadBackWhatWasGiven)
+{
+    const char* const triggers[] = {"", "position:1:-2147483648", "input:3:15:falling", "input:4:0:either",
+                                    "start:1+4", "start:1+2+3+4"};
+    for (const char* trigger : triggers) {
+        velkor_sim::ScopeSettings given;
+        given.period = 0.000123;
+        given.duration = 2.5;
+        given.capacity = 1000;
+        given.pretrigger = 10;
+        std::string error;
+        ASSERT_TRUE(*trigger == '\0' || velkor_sim::ParseScopeTrigger(trigger, given.trigger, error)) << error;
+        velkor_sim::ScopeSettings read;
+        ASSERT_TRUE(velkor_sim::ParseScopeSettings(ScopeSettingsText(given), read, error)) << error;
+        EXPECT_EQ(read.period, given.period) << trigger;
+        EXPECT_EQ(read.duration, given.duration) << trigger;
+        EXPECT_EQ(read.capacity, given.capacity) << trigger;
+        EXPECT_EQ(read.pretrigger, given.pretrigger) << trigger;
+        EXPECT_EQ(read.trigger.kind, given.trigger.kind) << trigger;
+        EXPECT_EQ(read.trigger.axis, given.trigger.axis) << trigger;
+        EXPECT_EQ(read.trigger.position, given.trigger.position) << trigger;
+        EXPECT_EQ(read.trigger.input, given.trigger.input) << trigger;
+        EXPECT_EQ(read.trigger.edge, given.trigger.edge) << trigger;
+        EXPECT_EQ(read.trigger.axes, given.trigger.axes) << trigger;
+    }
 }
 
 } // namespace

@@ -44,9 +44,11 @@
 
 #include "scenarios/environment_scenario.h"
 
+#include <cerrno>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <mutex>
@@ -98,8 +100,11 @@ public:
             spec.options.keepLog = tracePackets_ && !eventsFile_.empty();
             Plugged p{spec.slot, std::make_unique<VirtualModule>(spec.options), nullptr};
             if (scope != nullptr && !reportFolder_.empty() && p.module->StartScope(*scope)) {
-                p.scope = std::make_unique<std::ofstream>(reportFolder_ + "/scope-" + std::to_string(spec.slot) +
-                                                          ".csv");
+                const std::string file = reportFolder_ + "/scope-" + std::to_string(spec.slot) + ".csv";
+                p.scope = std::make_unique<std::ofstream>(file);
+                if (!*p.scope) {
+                    CannotWrite(file);
+                }
                 WriteScopeCsv(*p.scope, spec.slot, {}, true);
             }
             if (p.module->PlugInto(spec.slot)) {
@@ -205,6 +210,14 @@ private:
         events_.flush();
     }
 
+    // A report that cannot be written is said on stderr: velkor run, or whoever
+    // set VELKOR_SIM_REPORT, would otherwise find nothing and not know why.
+    static void CannotWrite(const std::string& file)
+    {
+        std::fprintf(stderr, "velkor_sim: VELKOR_SIM_REPORT: cannot write %s: %s\n", file.c_str(),
+                     std::strerror(errno));
+    }
+
     void WriteReport()
     {
         if (reportFolder_.empty()) {
@@ -212,7 +225,12 @@ private:
         }
         for (Plugged& p : modules_) {
             const std::string slot = std::to_string(p.slot);
-            std::ofstream out(reportFolder_ + "/slot-" + slot + ".txt");
+            const std::string file = reportFolder_ + "/slot-" + slot + ".txt";
+            std::ofstream out(file);
+            if (!out) {
+                CannotWrite(file);
+                continue;
+            }
             const Counters c = p.module->GetCounters();
             out << "slot " << slot << "\ntime " << p.module->Now() << "\npackets " << c.packetsTaken
                 << "\nexchanges " << c.exchangesAnswered << "\nreads " << c.busReads << "\nwrites " << c.busWrites
@@ -232,11 +250,20 @@ private:
                 out << line;
             }
             if (keepTrail_) {
-                std::ofstream trail(reportFolder_ + "/trail-" + slot + ".csv");
+                const std::string trailFile = reportFolder_ + "/trail-" + slot + ".csv";
+                std::ofstream trail(trailFile);
                 trail << "time_s,lp1,lp2,lp3,lp4\n";
                 for (const TrailPoint& t : p.module->TakeTrail()) {
                     trail << t.time << ',' << t.lp[0] << ',' << t.lp[1] << ',' << t.lp[2] << ',' << t.lp[3] << '\n';
                 }
+                trail.flush();
+                if (!trail) {
+                    CannotWrite(trailFile);
+                }
+            }
+            out.flush();
+            if (!out) {
+                CannotWrite(file);
             }
         }
     }

@@ -25,10 +25,15 @@ std::vector<std::string> Split(const std::string& text, char separator)
     }
 }
 
-// A whole decimal number in [low, high]; false for anything else.
+// A whole decimal number in [low, high], written in its one plain form: digits
+// only, with a minus sign where negative numbers are allowed, no plus sign, no
+// spaces and no leading zeros ("3", "-40", "0"; not "+3", " 3", "03", "3 ").
 bool ReadInteger(const std::string& text, long low, long high, long& out)
 {
-    if (text.empty() || text.size() > 12) {
+    const std::size_t digits = low < 0 && !text.empty() && text[0] == '-' ? 1 : 0;
+    if (text.size() <= digits || text.size() > 12 ||
+        text.find_first_not_of("0123456789", digits) != std::string::npos ||
+        (text[digits] == '0' && text.size() > digits + 1) || text == "-0") {
         return false;
     }
     char* end = nullptr;

@@ -9,6 +9,22 @@ namespace velkor_sim {
 namespace detail {
 namespace {
 
+// An interrupt factor mask in hex with the factors' names, "0x11 (DRIVE_END|COMPARE)".
+std::string FactorMask(unsigned mask)
+{
+    static const char* const names[8] = {"DRIVE_END", "LIMIT", "ALARM",       "HOMING",
+                                         "COMPARE",   "DEBUG", "SYNC_ACTION", "PROGRAM"};
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", mask);
+    std::string list;
+    for (int bit = 0; bit < 8; ++bit) {
+        if ((mask >> bit & 1U) != 0) {
+            list += (list.empty() ? "" : "|") + std::string(names[bit]);
+        }
+    }
+    return list.empty() ? std::string(text) : std::string(text) + " (" + list + ")";
+}
+
 template <std::size_t N>
 std::string Format(const char* name, const Field (&fields)[N], const Bytes& source, bool registers,
                    const std::array<std::uint8_t, 10>& regs)
@@ -22,6 +38,10 @@ std::string Format(const char* name, const Field (&fields)[N], const Bytes& sour
         if (registers) {
             std::snprintf(text, sizeof text, " %s=%u", f.name, unsigned(regs[(f.at - 96) / 2]));
             out += text;
+            continue;
+        }
+        if (std::string(f.name) == "factors") {
+            out += std::string(" ") + f.name + "=" + FactorMask(source[f.at]);
             continue;
         }
         switch (f.type) {

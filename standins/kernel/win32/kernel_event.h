@@ -16,6 +16,7 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <climits>
 #include <mutex>
 
@@ -48,6 +49,7 @@ public:
         std::lock_guard<std::mutex> hold(mutex_);
         if (!closed_) {
             closed_ = true;
+            closedAt_ = std::chrono::steady_clock::now();
             ReleaseSemaphore(handle_, kWaitsReleasedByClose, nullptr);
         }
     }
@@ -71,6 +73,14 @@ public:
         return closed_;
     }
 
+    // Closed for at least `delay` (the library waits on the handle itself:
+    // waits in progress are not seen here).
+    bool ClosedLongerThan(std::chrono::steady_clock::duration delay) const
+    {
+        std::lock_guard<std::mutex> hold(mutex_);
+        return closed_ && std::chrono::steady_clock::now() - closedAt_ >= delay;
+    }
+
     // What Slot_Register_Interrupt returns: the Win32 handle itself. Null if
     // the kernel could not create the object.
     void* Handle() const { return handle_; }
@@ -79,6 +89,7 @@ private:
     mutable std::mutex mutex_;
     HANDLE handle_;
     bool closed_ = false;
+    std::chrono::steady_clock::time_point closedAt_;
 };
 
 } // namespace kernel_standin

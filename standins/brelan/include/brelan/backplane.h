@@ -9,6 +9,8 @@
 
 #include <BrelanSDK.h>
 
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -51,6 +53,14 @@ BRELAN_API void RefuseInterruptRegistration(std::uint8_t slot, bool refuse);
 // slot would; a registration while one is open returns it as it is (signals
 // pending included), one after a close opens it again with nothing pending.
 BRELAN_API void ReuseInterruptEvents(bool on);
+
+// Events handed out by registrations are kept for the life of the process;
+// one closed for at least this long (default 60 s) is given to a later
+// registration instead of a new one, which bounds their number in a long run
+// to those opened within the delay. For tests.
+BRELAN_API void SetClosedEventReuseDelay(std::chrono::milliseconds delay);
+// How many events the backplane has made so far.
+BRELAN_API std::size_t InterruptEventCount();
 
 // Interrupt bookkeeping of one slot, for tests and tools.
 struct InterruptState {
