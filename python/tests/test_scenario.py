@@ -17,7 +17,7 @@ import pytest
 def test_homing(virtual_card):
     x = virtual_card.axis(1).profile(sv=200, v=8000, a=40000)
     virtual_card.SERVO_ON(x.mask)
-    x.home(speed=5000, mode="home_switch", direction=-1, creep=10, offset=1000)
+    x.home(speed=5000, mode="home_switch", direction=-1, creep=10, keep_encoder=False, offset=1000)
     x.wait_stopped(timeout=60)
     assert x.position == 1000
     x.move(2500).wait_stopped(timeout=30)

@@ -164,17 +164,16 @@ Look LookAt(const detail::Firmware& fw)
 } // namespace
 
 // Time is counted in nanoseconds so that ten steps of 1 ms are exactly 10 ms.
-// With nothing moving (nor waiting for time, nor sampling, nor an onlooker
-// hooked in), once a step changed nothing, the whole steps left are jumped
-// over at once: an idle module's Advance costs the same however long it is.
-// What moves is stepped as before.
+// With nothing moving (nor waiting for time, nor sampling), once a step
+// changed nothing, the whole steps left are jumped over at once: an idle
+// module's Advance costs the same however long it is. What moves is stepped
+// as before, and so is every step while an onlooker watches the steps (a
+// scenario's timed events and busy spells, the monitor's samples).
 void VirtualModule::Impl::StepFor(std::chrono::nanoseconds time)
 {
     owed += std::max(time, std::chrono::nanoseconds(0));
     while (owed >= stepLength) {
-        // An onlooker is told of every motion step (and may act on the time
-        // it sees, as a scenario's busy spell does): no jump while one looks.
-        const bool idle = observers.empty() && !firmware.Moving() && !firmware.scope.Running();
+        const bool idle = !firmware.Moving() && !firmware.scope.Running() && observers.empty();
         const Look before = idle ? LookAt(firmware) : Look{};
         StepOnce();
         owed -= stepLength;
