@@ -36,7 +36,7 @@
 //   trace SLOT packet TEXT   a packet taken, TEXT as Describe() gives it
 //   trace SLOT query TEXT    a query answered (with queries)
 //   progress SLOT SECONDS PACKETS EXCHANGES   once a second
-#include "clock/fork_hooks.h"
+#include "module/fork_hooks.h"
 #include "velkor_sim/module_list.h"
 #include "velkor_sim/monitor.h"
 #include "velkor_sim/velkor_sim.h"

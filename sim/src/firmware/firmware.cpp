@@ -1,8 +1,10 @@
-// Taking a packet and answering a code: the decoder table finds the family
-// handler; the firmware keeps what is common to all families.
+// Taking a packet and answering a code: the command table says how far a
+// code is carried out, its binding finds the family handler; the firmware
+// keeps what is common to all families.
 #include "firmware/firmware.h"
 
-#include "decoder/decoder.h"
+#include "firmware/bindings.h"
+#include "protocol/decoder.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +16,7 @@ Firmware::Firmware(const ModuleOptions& options)
     : bufferCapacity(options.bufferSegments > 0 ? options.bufferSegments : 1), firmwareVersion(options.firmwareVersion),
       strict(options.strict), keepTrail(options.keepTrail)
 {
+    Bind(axes.data(), machine.data(), homing.data());
 }
 
 bool Firmware::HasRoomFor(const Bytes& bytes) const
@@ -21,7 +24,7 @@ bool Firmware::HasRoomFor(const Bytes& bytes) const
     if (macros.recording || !AddsSegment(bytes[0])) {
         return true;
     }
-    return paths.queuedSegments < bufferCapacity || !BufferDraining(*this);
+    return paths.queuedSegments < bufferCapacity || !BufferDraining(paths, *this);
 }
 
 void Firmware::Unsimulated(std::uint8_t code)
@@ -48,10 +51,10 @@ void Firmware::NotCarriedOut(std::uint8_t code)
 void Firmware::TakePacket(const Bytes& bytes)
 {
     ++counters.packetsTaken;
-    if (!RecordStep(*this, bytes)) {
+    if (!RecordStep(ProgramsAtWork(), bytes)) {
         ExecutePacket(bytes);
     }
-    ProgramsAfterHost(*this, bytes[0], false);
+    ProgramsAfterHost(ProgramsAtWork(), bytes[0], false);
 }
 
 void Firmware::ExecutePacket(const Bytes& bytes)
@@ -59,7 +62,7 @@ void Firmware::ExecutePacket(const Bytes& bytes)
     const std::uint8_t code = bytes[0];
     const std::uint8_t arcHalf = paths.arcHalf;
     std::uint32_t refused = refusals;
-    CheckArcPair(*this, code);
+    CheckArcPair(PathsAtWork(), code);
     if (refusals != refused) {
         Unsimulated(arcHalf); // an arc that lost its second half
         refused = refusals;
@@ -69,32 +72,32 @@ void Firmware::ExecutePacket(const Bytes& bytes)
         NotCarriedOut(code);
         return;
     }
-    if (entry->run != nullptr) {
-        entry->run(*this, bytes);
+    if (const PacketHandler run = PacketHandlerOf(code)) {
+        run(*this, bytes);
     }
     if (entry->support == Support::Kept) {
         NotCarriedOut(code);
     } else if (refusals != refused) {
         Unsimulated(code); // refused for a value it cannot use
     }
-    WatchSync(*this);
+    WatchSync(sync, *this);
 }
 
 void Firmware::Answer(std::uint8_t code, Window& window)
 {
     ++counters.exchangesAnswered;
-    const ExchangeEntry* entry = FindExchange(code);
-    if (entry == nullptr || entry->run == nullptr) {
+    const ExchangeHandler run = FindExchange(code) != nullptr ? ExchangeHandlerOf(code) : nullptr;
+    if (run == nullptr) {
         NotCarriedOut(code);
     } else {
         const std::uint32_t refused = refusals;
-        entry->run(*this, window);
+        run(*this, window);
         if (refusals != refused) {
             Unsimulated(code);
         }
-        WatchSync(*this);
+        WatchSync(sync, *this);
     }
-    ProgramsAfterHost(*this, code, true);
+    ProgramsAfterHost(ProgramsAtWork(), code, true);
 }
 
 void Firmware::Reset()
@@ -113,7 +116,7 @@ void Firmware::Reset()
     }
     paths.Reset();
     ResetMachine(*this);
-    ClearPrograms(*this, true);
+    ClearPrograms(ProgramsAtWork(), true);
     moduleError = 0;
     interrupts.Reset();
     sync.Reset();

@@ -2,36 +2,37 @@
 // or clocks: the VirtualModule around it serializes every call and decides
 // when simulated time passes.
 //
-// The state is one member per family (axes, paths, stores, macro programs,
-// interrupt line, packet numbers); the families' handlers are free functions
-// taking the Firmware, registered by code in the decoder table
-// (decoder/decoder.cpp). A new family is a state member here, its files, and
-// its rows in that table.
+// The firmware composes the families: it holds their state by value, binds
+// the codes of the command table (protocol/decoder.cpp) to their handlers
+// (firmware/bindings.cpp), is the context the families ask
+// (context/context.h), and runs the motion step in one list
+// (firmware/step.cpp). A new family is a state member here, its folder, its
+// rows in the command table and its bindings.
 //
 // Where things take effect, for the families that hook in:
 //  - ExecutePacket(): a packet taken from the mailbox (and not recorded into
-//    a macro program) is decoded and its handler runs.
-//  - Answer(): a query or control code is decoded and its handler writes the
+//    a macro program) runs the handler its code is bound to.
+//  - Answer(): a query or control code runs its handler, which writes the
 //    reply into the window.
-//  - interrupts.Raise(factors): the one way an event reaches the interrupt
-//    code register and the slot interrupt.
-//  - Step(dt): one motion step of dt simulated seconds: drives first, then
-//    the front path, then the speed readings, then the scope's sample, then
-//    a running macro program.
+//  - Raise(factors): the one way an event reaches the interrupt code
+//    register and the slot interrupt.
+//  - Step(dt): one motion step of dt simulated seconds, in the order listed
+//    in firmware/step.cpp.
 //  - ProgramsAfterHost(): after every packet and code from the host a macro
 //    program run goes on (programs/macro_programs.h); its steps take effect
 //    through ExecutePacket().
 #ifndef VELKOR_SIM_FIRMWARE_FIRMWARE_H
 #define VELKOR_SIM_FIRMWARE_FIRMWARE_H
 
-#include "firmware/fields.h"
-#include "homing/homing.h"
+#include "context/context.h"
+#include "protocol/fields.h"
+#include "axis/homing.h"
 #include "interrupts/interrupt_line.h"
-#include "machine/machine.h"
+#include "axis/machine.h"
 #include "mailbox/sequence.h"
-#include "motion/axis.h"
-#include "motion/paths.h"
-#include "motion/special_paths.h"
+#include "axis/axis.h"
+#include "paths/paths.h"
+#include "paths/special_paths.h"
 #include "programs/macro_programs.h"
 #include "scope/scope.h"
 #include "stores/variables.h"
@@ -46,7 +47,7 @@
 namespace velkor_sim {
 namespace detail {
 
-class Firmware {
+class Firmware final : public Context {
 public:
     explicit Firmware(const ModuleOptions& options);
 
@@ -66,11 +67,30 @@ public:
     void Step(double dt);
 
     bool Moving() const; // anything for the motion model to do
-    bool AxisDriving(int index) const;
+
+    // The context the families ask (context/context.h).
+    bool AxisDriving(int index) const override;
+    std::uint16_t AxisInputs(int index) const override;
+    bool AxisInPath(int index) const override;
+    void StopAllPaths(bool slowly) override;
+    void ShiftInPaths(int index, std::int64_t delta) override;
+    bool PathRunning() const override { return paths.running; }
+    double PathSpeed() const override { return paths.running ? paths.speed : 0.0; }
+    std::uint8_t AxisOutputs(int index) const override { return sync.outputs[index]; }
+    void Raise(std::uint8_t factors, bool event) override { interrupts.Raise(factors, event); }
+    std::uint16_t ModuleError() const override { return moduleError; }
+    void ClearFaults() override { moduleError = 0; }
+    double Time() const override { return time; }
+    void Execute(const Bytes& packet) override { ExecutePacket(packet); }
+
+    // The paths with their state and this context (paths/paths.h).
+    PathsAt PathsAtWork() { return PathsAt{paths, special, *this}; }
+    // The macro programs with what they work on (programs/macro_programs.h).
+    ProgramsAt ProgramsAtWork() { return ProgramsAt{macros, stores, interrupts, paths, *this}; }
 
     // Error bits of the whole module, reported with every axis. A bad-command
     // bit also lists the command being carried out (Unsimulated).
-    void Fault(std::uint16_t bits)
+    void Fault(std::uint16_t bits) override
     {
         moduleError |= bits;
         if (bits & error::kBadCommand) {
@@ -110,24 +130,12 @@ public:
     std::vector<TrailPoint> trail;
 
 private:
+    // The parts of Step() that are the firmware's own (firmware/step.cpp).
+    void RememberPositions();
+    void StepDrives(double dt);
+    void ReadSpeeds(double dt);
     void RecordTrail();
 };
-
-// Calls action(axis) for every axis the selector names; an invalid selector
-// sets the bad-command bit instead.
-template <typename Action>
-void ForAxes(Firmware& fw, std::uint8_t mask, Action&& action)
-{
-    if (!ValidSelector(mask)) {
-        fw.Fault(error::kBadCommand);
-        return;
-    }
-    for (int i = 0; i < kAxisCount; ++i) {
-        if (mask & (1u << i)) {
-            action(fw.axes[i]);
-        }
-    }
-}
 
 } // namespace detail
 } // namespace velkor_sim

@@ -1,7 +1,5 @@
 #include "interrupts/interrupt_line.h"
 
-#include "firmware/firmware.h"
-
 namespace velkor_sim {
 namespace detail {
 
@@ -46,10 +44,10 @@ void InterruptLine::Reset()
     seen_ = 0;
 }
 
-void EnableInt(Firmware& fw, const Bytes&) { fw.interrupts.SwitchOn(true); }
-void DisableInt(Firmware& fw, const Bytes&) { fw.interrupts.SwitchOn(false); }
-void IntFactorEnable(Firmware& fw, const Bytes& p) { fw.interrupts.EnableFactors(p[2]); }
-void IntFactorDisable(Firmware& fw, const Bytes& p) { fw.interrupts.DisableFactors(p[2]); }
+void EnableInt(InterruptLine& line, const Bytes&) { line.SwitchOn(true); }
+void DisableInt(InterruptLine& line, const Bytes&) { line.SwitchOn(false); }
+void IntFactorEnable(InterruptLine& line, const Bytes& p) { line.EnableFactors(p[2]); }
+void IntFactorDisable(InterruptLine& line, const Bytes& p) { line.DisableFactors(p[2]); }
 
 } // namespace detail
 } // namespace velkor_sim

@@ -14,14 +14,12 @@
 #ifndef VELKOR_SIM_INTERRUPTS_INTERRUPT_LINE_H
 #define VELKOR_SIM_INTERRUPTS_INTERRUPT_LINE_H
 
-#include "firmware/fields.h"
+#include "protocol/fields.h"
 
 #include <cstdint>
 
 namespace velkor_sim {
 namespace detail {
-
-class Firmware;
 
 // Factor bits of the interrupt code.
 namespace factor {
@@ -79,10 +77,10 @@ private:
 };
 
 // Packet handlers
-void EnableInt(Firmware& fw, const Bytes& p);        // 170
-void DisableInt(Firmware& fw, const Bytes& p);       // 171
-void IntFactorEnable(Firmware& fw, const Bytes& p);  // 172
-void IntFactorDisable(Firmware& fw, const Bytes& p); // 173
+void EnableInt(InterruptLine& line, const Bytes& p);        // 170
+void DisableInt(InterruptLine& line, const Bytes& p);       // 171
+void IntFactorEnable(InterruptLine& line, const Bytes& p);  // 172
+void IntFactorDisable(InterruptLine& line, const Bytes& p); // 173
 
 } // namespace detail
 } // namespace velkor_sim

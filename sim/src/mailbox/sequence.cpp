@@ -1,6 +1,6 @@
 #include "mailbox/sequence.h"
 
-#include "firmware/firmware.h"
+#include "context/context.h"
 
 namespace velkor_sim {
 namespace detail {
@@ -16,13 +16,12 @@ std::uint8_t Next(std::uint8_t n) { return n + 1 >= kSequenceRing ? 0 : n + 1; }
 // host gives up on it (its stop flag is set) and the next thing it writes to
 // the register is the same number again or the direct-exchange marker. A
 // probe that walks the numbers on (the host's sequence probe) is neither.
-void SequenceWritten(Firmware& fw, std::uint8_t value, bool packetHeld, std::uint8_t heldSequence)
+void SequenceWritten(SequenceBook& book, Counters& counters, Context& ctx, std::uint8_t value, bool packetHeld, std::uint8_t heldSequence)
 {
-    SequenceBook& book = fw.sequence;
     if (book.announced) {
         if (value == book.announcedSequence || value == kDirectSequence) {
-            ++fw.counters.droppedPackets;
-            fw.Fault(error::kPacketMissing);
+            ++counters.droppedPackets;
+            ctx.Fault(error::kPacketMissing);
         }
         book.announced = false;
     }
@@ -32,14 +31,13 @@ void SequenceWritten(Firmware& fw, std::uint8_t value, bool packetHeld, std::uin
     }
 }
 
-void PacketArrived(Firmware& fw, std::uint8_t sequence)
+void PacketArrived(SequenceBook& book, Counters& counters, Context& ctx, std::uint8_t sequence)
 {
-    SequenceBook& book = fw.sequence;
     book.announced = false;
     if (book.known && sequence != Next(book.last)) {
         const int skipped = (sequence + kSequenceRing - Next(book.last)) % kSequenceRing;
-        fw.counters.sequenceGaps += static_cast<std::uint32_t>(skipped);
-        fw.Fault(error::kPacketMissing);
+        counters.sequenceGaps += static_cast<std::uint32_t>(skipped);
+        ctx.Fault(error::kPacketMissing);
     }
     book.known = true;
     book.last = sequence;

@@ -4,12 +4,14 @@
 #ifndef VELKOR_SIM_MAILBOX_SEQUENCE_H
 #define VELKOR_SIM_MAILBOX_SEQUENCE_H
 
+#include "velkor_sim/virtual_module.h"
+
 #include <cstdint>
 
 namespace velkor_sim {
 namespace detail {
 
-class Firmware;
+class Context;
 
 constexpr std::uint8_t kSequenceRing = 30;
 constexpr std::uint8_t kDirectSequence = 31;
@@ -30,9 +32,9 @@ struct SequenceBook {
 
 // The host wrote `value` to the sequence register; `packetHeld` tells whether
 // a packet numbered `heldSequence` is still waiting to be taken.
-void SequenceWritten(Firmware& fw, std::uint8_t value, bool packetHeld, std::uint8_t heldSequence);
+void SequenceWritten(SequenceBook& book, Counters& counters, Context& ctx, std::uint8_t value, bool packetHeld, std::uint8_t heldSequence);
 // A packet was posted (handshake 1) with the number the sequence register held.
-void PacketArrived(Firmware& fw, std::uint8_t sequence);
+void PacketArrived(SequenceBook& book, Counters& counters, Context& ctx, std::uint8_t sequence);
 
 } // namespace detail
 } // namespace velkor_sim

@@ -13,13 +13,13 @@
 // clears the handshake register with release order after it put the reply in
 // the data area, which the host reads after it found the register cleared.
 //
-//  - mailbox/window.cpp: the window side. With no take latency and the
+//  - module/window.cpp: the window side. With no take latency and the
 //    module not busy, a packet is taken and a code answered in the host's
 //    write of the handshake register itself; otherwise the firmware thread
 //    does it when the latency is over or the busy mode ends. A packet that
 //    finds the command buffer full stays in the mailbox (handshake 1) until
 //    the motion frees room.
-//  - clock/firmware_thread.cpp: the firmware thread and the clocks that
+//  - module/firmware_thread.cpp: the firmware thread and the clocks that
 //    decide when simulated time passes.
 //  - module/virtual_module.cpp: the simulator API.
 //  - module/observers.cpp: the hooks of onlookers (ModuleObserver), called
@@ -60,7 +60,7 @@ public:
     explicit Impl(const ModuleOptions& o);
     ~Impl();
 
-    // Window side (mailbox/window.cpp). Plain registers need no mutex; the
+    // Window side (module/window.cpp). Plain registers need no mutex; the
     // others are read and written with the mutex held.
     bool PlainRead(std::uint8_t offset) const
     {
@@ -105,7 +105,7 @@ public:
         }
     }
 
-    // Firmware thread and clocks (clock/firmware_thread.cpp).
+    // Firmware thread and clocks (module/firmware_thread.cpp).
     void Run();
     // Runs whole motion steps for the time given (manual clock), keeping the
     // rest for later; a packet waiting for room is taken as soon as it fits.
@@ -207,7 +207,7 @@ public:
     }
 
     // Every module alive in the process, and the handlers around fork()
-    // (clock/firmware_thread.cpp): before it, the forking thread takes every
+    // (module/firmware_thread.cpp): before it, the forking thread takes every
     // module's lock, so that the child's copy is whole; after it, the child
     // gives each module fresh condition variables and a firmware thread of
     // its own, and its modules go on as the parent's did at the fork.

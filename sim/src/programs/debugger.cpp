@@ -12,7 +12,10 @@
 // takes and every motion step, whatever the host wrote to the data area.
 #include "programs/macro_programs.h"
 
-#include "firmware/firmware.h"
+#include "context/context.h"
+#include "interrupts/interrupt_line.h"
+#include "paths/paths.h"
+#include "stores/variables.h"
 
 namespace velkor_sim {
 namespace detail {
@@ -20,71 +23,71 @@ namespace {
 
 // Debug events reach the host only as factor 5 of the slot interrupt, so a
 // debugging session switches the interrupt and that factor on (they stay on).
-void OpenDebugLine(Firmware& fw)
+void OpenDebugLine(ProgramsAt pr)
 {
-    fw.interrupts.SwitchOn(true);
-    fw.interrupts.EnableFactors(factor::kDebugEvent);
+    pr.interrupts.SwitchOn(true);
+    pr.interrupts.EnableFactors(factor::kDebugEvent);
 }
 
 } // namespace
 
-void ShowDebug(Firmware& fw, std::uint8_t byte, std::uint16_t word)
+void ShowDebug(ProgramsAt pr, std::uint8_t byte, std::uint16_t word)
 {
-    MacroStore& m = fw.macros;
+    MacroStore& m = pr.macros;
     m.debugLive = true;
     m.debugByte = byte;
     m.debugWord = word;
 }
 
-void MpDebug(Firmware& fw, const Bytes& p)
+void MpDebug(ProgramsAt pr, const Bytes& p)
 {
-    OpenDebugLine(fw);
-    StartRun(fw, p[2], true);
+    OpenDebugLine(pr);
+    StartRun(pr, p[2], true);
 }
 
-void IsrDebug(Firmware& fw, const Bytes& p)
+void IsrDebug(ProgramsAt pr, const Bytes& p)
 {
-    OpenDebugLine(fw);
-    MacroStore& m = fw.macros;
+    OpenDebugLine(pr);
+    MacroStore& m = pr.macros;
     if (m.programs.find(p[2]) == m.programs.end()) {
-        fw.Fault(error::kProgramMissing);
-        fw.interrupts.Raise(factor::kProgramFault, false);
-        ShowDebug(fw, debug::kFault, 0);
-        fw.interrupts.Raise(factor::kDebugEvent);
+        pr.Fault(error::kProgramMissing);
+        pr.interrupts.Raise(factor::kProgramFault, false);
+        ShowDebug(pr, debug::kFault, 0);
+        pr.interrupts.Raise(factor::kDebugEvent);
         return;
     }
     m.isrArmed = true;
     m.isrProgram = p[2];
-    fw.interrupts.TakeSeen(); // only events from now on start it
+    pr.interrupts.TakeSeen(); // only events from now on start it
     if (!m.run.active) {
-        ShowDebug(fw, debug::kArmed, p[2]);
+        ShowDebug(pr, debug::kArmed, p[2]);
     }
 }
 
 // Lets the step the debugged run stopped before go; otherwise nothing to do.
-void ContinueDebug(Firmware& fw, Window&)
+void ContinueDebug(ProgramsAt pr, Window&)
 {
-    ProgramRun& r = fw.macros.run;
+    ProgramRun& r = pr.macros.run;
     if (!r.active || !r.debugging || !r.paused) {
         return;
     }
     r.paused = false;
     r.approved = true;
-    ContinueRun(fw);
+    ContinueRun(pr);
 }
 
 // Ends a debugged run, and disarms an interrupt routine not yet started.
-void StopDebug(Firmware& fw, Window&)
+void StopDebug(ProgramsAt pr, Window&)
 {
-    MacroStore& m = fw.macros;
+    MacroStore& m = pr.macros;
     if (m.isrArmed) {
         m.isrArmed = false;
         if (!m.run.active) {
-            ShowDebug(fw, debug::kStopped, 0);
+            ShowDebug(pr, debug::kStopped, 0);
         }
     }
     if (m.run.active && m.run.debugging) {
-        EndRun(fw, debug::kStopped);
+        EndRun(pr, debug::kStopped);
     }
 }
 

@@ -7,16 +7,17 @@
 //  - program_runner.cpp: MP_CALL, the flow steps (loops, conditions, timer,
 //    waiting for a stop, calls), the step budget and the faults;
 //  - macro_steps.cpp: the steps that also work outside a program: variables,
-//    arithmetic, the recorded readers and LOAD_INITIAL;
+//    arithmetic, the readers' variable and LOAD_INITIAL;
 //  - debugger.cpp: MP_DEBUG, ISR_DEBUG, CONTINUE_DEBUG, STOP_DEBUG and the
 //    debug register.
 //
-// A recorded step is carried out with Firmware::ExecutePacket, the same entry
-// a packet from the mailbox takes; only the flow steps are the runner's own.
+// A recorded step is carried out through the context (Context::Execute), the
+// same entry a packet from the mailbox takes; only the flow steps are the
+// runner's own.
 #ifndef VELKOR_SIM_PROGRAMS_MACRO_PROGRAMS_H
 #define VELKOR_SIM_PROGRAMS_MACRO_PROGRAMS_H
 
-#include "firmware/fields.h"
+#include "protocol/fields.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -27,7 +28,25 @@
 namespace velkor_sim {
 namespace detail {
 
-class Firmware;
+class Context;
+class InterruptLine;
+struct PathState;
+struct Stores;
+struct MacroStore;
+
+// What the programs work on: their store and run, the variables they
+// compute with, the interrupt line they arm and raise, the paths' set-up
+// LOAD_INITIAL restores, and the context, through which a step is carried
+// out as a packet from the host is.
+struct ProgramsAt {
+    MacroStore& macros;
+    Stores& stores;
+    InterruptLine& interrupts;
+    PathState& paths;
+    Context& ctx;
+
+    void Fault(std::uint16_t bits) const;
+};
 
 // Codes the programs family knows by number.
 namespace macro {
@@ -125,52 +144,51 @@ struct MacroStore {
 
 // Recording (program_store.cpp). Keeps the packet as a step when a program
 // is being recorded; returns whether it did.
-bool RecordStep(Firmware& fw, const Bytes& p);
+bool RecordStep(ProgramsAt pr, const Bytes& p);
 // Checks a closed program: blocks balanced and nested no deeper than the
 // limit, values in range. Fills fault, faultAt and jump.
 void CheckProgram(Program& program);
 
 // Running (program_runner.cpp).
 // Starts program `number` from its first step; a fault is reported at once.
-void StartRun(Firmware& fw, std::uint8_t number, bool debugging);
+void StartRun(ProgramsAt pr, std::uint8_t number, bool debugging);
 // Carries out steps until the program waits, pauses, ends or faults.
-void ContinueRun(Firmware& fw);
+void ContinueRun(ProgramsAt pr);
 // Ends the run without a fault; the debug register tells why.
-void EndRun(Firmware& fw, std::uint8_t why);
+void EndRun(ProgramsAt pr, std::uint8_t why);
 // The host took a packet or answered a code: direct stops end a run, an
 // armed interrupt routine may start, and the run goes on.
-void ProgramsAfterHost(Firmware& fw, std::uint8_t code, bool exchange);
+void ProgramsAfterHost(ProgramsAt pr, std::uint8_t code, bool exchange);
 // A motion step of dt seconds has passed.
-void ProgramsAfterStep(Firmware& fw, double dt);
+void ProgramsAfterStep(ProgramsAt pr, double dt);
 // Whether a run waits for simulated time to pass.
-bool ProgramNeedsTime(const Firmware& fw);
+bool ProgramNeedsTime(const MacroStore& macros);
 // RESET_CARD and CLEAR_CARD_BUFFER: recording and runs end, the armed
 // routine is dropped; RESET_CARD also puts the reader variable back to 0.
-void ClearPrograms(Firmware& fw, bool reset);
+void ClearPrograms(ProgramsAt pr, bool reset);
 
 // Window offsets of the debug register: the word low and high, the byte.
 constexpr int kDebugWordLow = 72;
 constexpr int kDebugWordHigh = 74;
 constexpr int kDebugByte = 76;
 // Shows a step (or an end) in the debug register (debugger.cpp).
-void ShowDebug(Firmware& fw, std::uint8_t byte, std::uint16_t word);
+void ShowDebug(ProgramsAt pr, std::uint8_t byte, std::uint16_t word);
 
 // Packet handlers
-void MpCreate(Firmware& fw, const Bytes& p);      // 201
-void MpClose(Firmware& fw, const Bytes& p);       // 202
-void MpCall(Firmware& fw, const Bytes& p);        // 203
-void LoadInitial(Firmware& fw, const Bytes& p);   // 200
-void MpSetVar(Firmware& fw, const Bytes& p);      // 210
-void MpSetRVar(Firmware& fw, const Bytes& p);     // 211
-void MpCalculate(Firmware& fw, const Bytes& p);   // 212
-void FlowOutsideProgram(Firmware& fw, const Bytes& p); // 213..219 sent directly
-void MpSetRint(Firmware& fw, const Bytes& p);     // 220
-void LoadReader(Firmware& fw, const Bytes& p);    // 41, 43, 46..50, 113 as packets
-void MpDebug(Firmware& fw, const Bytes& p);       // 240
-void IsrDebug(Firmware& fw, const Bytes& p);      // 241
+void MpCreate(ProgramsAt pr, const Bytes& p);      // 201
+void MpClose(ProgramsAt pr, const Bytes& p);       // 202
+void MpCall(ProgramsAt pr, const Bytes& p);        // 203
+void LoadInitial(ProgramsAt pr, const Bytes& p);   // 200
+void MpSetVar(ProgramsAt pr, const Bytes& p);      // 210
+void MpSetRVar(ProgramsAt pr, const Bytes& p);     // 211
+void MpCalculate(ProgramsAt pr, const Bytes& p);   // 212
+void FlowOutsideProgram(ProgramsAt pr, const Bytes& p); // 213..219 sent directly
+void MpSetRint(ProgramsAt pr, const Bytes& p);     // 220
+void MpDebug(ProgramsAt pr, const Bytes& p);       // 240
+void IsrDebug(ProgramsAt pr, const Bytes& p);      // 241
 // Exchange handlers
-void ContinueDebug(Firmware& fw, Window& w);      // 242
-void StopDebug(Firmware& fw, Window& w);          // 243
+void ContinueDebug(ProgramsAt pr, Window& w);      // 242
+void StopDebug(ProgramsAt pr, Window& w);          // 243
 
 // Arithmetic and comparison shared by the steps and the program check.
 bool KnownCalculation(std::uint8_t op);

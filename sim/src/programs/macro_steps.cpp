@@ -1,10 +1,13 @@
 // The macro steps that work the same in a program and sent directly: the
 // long variables (the ones READ_VAR and WRITE_VAR reach), arithmetic, the
-// recorded readers, the program interrupt and LOAD_INITIAL.
+// readers' variable, the program interrupt and LOAD_INITIAL. A reader itself
+// runs its query (firmware/bindings.cpp).
 #include "programs/macro_programs.h"
 
-#include "decoder/decoder.h"
-#include "firmware/firmware.h"
+#include "context/context.h"
+#include "interrupts/interrupt_line.h"
+#include "paths/paths.h"
+#include "stores/variables.h"
 
 namespace velkor_sim {
 namespace detail {
@@ -13,8 +16,6 @@ namespace {
 std::int32_t Wrap(std::int64_t v) { return static_cast<std::int32_t>(static_cast<std::uint32_t>(v)); }
 
 // Where a reader packet's parameters go in the window its query would use.
-constexpr int kPortRegister = 100;
-constexpr int kInputRegister = 108;
 
 } // namespace
 
@@ -75,76 +76,55 @@ bool Calculate(std::int32_t a, std::uint8_t op, std::int32_t b, std::int32_t& re
     }
 }
 
-void MpSetVar(Firmware& fw, const Bytes& p)
+void MpSetVar(ProgramsAt pr, const Bytes& p)
 {
     if (!VariableIndex(I32(p, 2))) {
-        fw.Fault(error::kBadCommand);
+        pr.Fault(error::kBadCommand);
         return;
     }
-    fw.stores.longVars[I32(p, 2)] = I32(p, 6);
+    pr.stores.longVars[I32(p, 2)] = I32(p, 6);
 }
 
-void MpSetRVar(Firmware& fw, const Bytes& p)
+void MpSetRVar(ProgramsAt pr, const Bytes& p)
 {
     if (!VariableIndex(I32(p, 2))) {
-        fw.Fault(error::kBadCommand);
+        pr.Fault(error::kBadCommand);
         return;
     }
-    fw.macros.readerVariable = static_cast<std::uint16_t>(I32(p, 2));
+    pr.macros.readerVariable = static_cast<std::uint16_t>(I32(p, 2));
 }
 
-void MpCalculate(Firmware& fw, const Bytes& p)
+void MpCalculate(ProgramsAt pr, const Bytes& p)
 {
-    std::vector<std::int32_t>& vars = fw.stores.longVars;
+    std::vector<std::int32_t>& vars = pr.stores.longVars;
     std::int32_t result = 0;
     if (!VariableIndex(I32(p, 2)) || !VariableIndex(I32(p, 8)) || !VariableIndex(I32(p, 12)) ||
         !Calculate(vars[I32(p, 8)], p[6], vars[I32(p, 12)], result)) {
-        fw.Fault(error::kBadCommand);
+        pr.Fault(error::kBadCommand);
         return;
     }
     vars[I32(p, 2)] = result;
 }
 
-void MpSetRint(Firmware& fw, const Bytes&) { fw.interrupts.Raise(factor::kMacro); }
-
-// A reader sent as a packet asks its own query in a scratch window and loads
-// the reply into the reader variable: 4-byte replies as signed values,
-// shorter ones as they are.
-void LoadReader(Firmware& fw, const Bytes& p)
-{
-    const ExchangeEntry* query = FindExchange(p[0]);
-    if (query == nullptr || query->run == nullptr) {
-        fw.Unsimulated(p[0]);
-        return;
-    }
-    Window w{};
-    w[kAxisRegister] = p[2];
-    w[kPortRegister] = p[2];
-    w[kInputRegister] = p[4];
-    query->run(fw, w);
-    std::uint32_t reply = 0;
-    for (int i = query->replyWidth - 1; i >= 0; --i) {
-        reply = reply << 8 | w[kReplyArea + 2 * i];
-    }
-    fw.stores.longVars[fw.macros.readerVariable] = static_cast<std::int32_t>(reply);
-}
+void MpSetRint(ProgramsAt pr, const Bytes&) { pr.interrupts.Raise(factor::kMacro); }
 
 // Every setting a program may change goes back to what the module starts
 // with: the axes' speed profiles, speed ceilings and soft limits, the vector
 // profile and the axis assignment. Motion, positions, holds, the rest of the
 // axis configuration (servo, switches, encoder, homing), stores, programs and
 // the interrupt set-up are left as they are.
-void LoadInitial(Firmware& fw, const Bytes&)
+void LoadInitial(ProgramsAt pr, const Bytes&)
 {
-    for (AxisState& a : fw.axes) {
+    for (int i = 0; i < kAxisCount; ++i) {
+        AxisState& a = pr.ctx.Axis(i);
         a.profile = ProfileValues{};
         a.maxV = kDefaultMaxV;
         a.softLimits = false;
     }
     const PathState initial;
-    fw.paths.vector = initial.vector;
+    pr.paths.vector = initial.vector;
     for (int i = 0; i < 3; ++i) {
-        fw.paths.assigned[i] = initial.assigned[i];
+        pr.paths.assigned[i] = initial.assigned[i];
     }
 }
 

@@ -8,45 +8,50 @@
 // it at that moment.
 #include "programs/macro_programs.h"
 
-#include "firmware/firmware.h"
+#include "context/context.h"
+#include "interrupts/interrupt_line.h"
+#include "paths/paths.h"
+#include "stores/variables.h"
 
 namespace velkor_sim {
 namespace detail {
+
+void ProgramsAt::Fault(std::uint16_t bits) const { ctx.Fault(bits); }
 namespace {
 
 constexpr double kTimeEpsilon = 1e-9;
 
 // Ends the run on a fault: error bits, factor 6 and, in a debug run, a last
 // debug event with the step at fault.
-void Fail(Firmware& fw, std::uint16_t bits, std::size_t at)
+void Fail(ProgramsAt pr, std::uint16_t bits, std::size_t at)
 {
-    MacroStore& m = fw.macros;
+    MacroStore& m = pr.macros;
     const bool debugging = m.run.debugging;
     m.run = ProgramRun{};
-    fw.Fault(bits);
-    fw.interrupts.Raise(factor::kProgramFault, false);
-    ShowDebug(fw, debug::kFault, static_cast<std::uint16_t>(at));
+    pr.Fault(bits);
+    pr.interrupts.Raise(factor::kProgramFault, false);
+    ShowDebug(pr, debug::kFault, static_cast<std::uint16_t>(at));
     if (debugging) {
-        fw.interrupts.Raise(factor::kDebugEvent);
+        pr.interrupts.Raise(factor::kDebugEvent);
     }
 }
 
 // Enters program `number`; false (after reporting the fault) when it cannot run.
-bool PushCall(Firmware& fw, std::uint8_t number, std::size_t callerAt)
+bool PushCall(ProgramsAt pr, std::uint8_t number, std::size_t callerAt)
 {
-    MacroStore& m = fw.macros;
+    MacroStore& m = pr.macros;
     const auto found = m.programs.find(number);
     if (found == m.programs.end()) {
-        Fail(fw, error::kProgramMissing, callerAt);
+        Fail(pr, error::kProgramMissing, callerAt);
         return false;
     }
     const ProgramPtr program = found->second;
     if (program->fault != 0) {
-        Fail(fw, program->fault, program->faultAt);
+        Fail(pr, program->fault, program->faultAt);
         return false;
     }
     if (m.run.calls.size() >= macro::kMaxCallDepth) {
-        Fail(fw, error::kProgramMalformed, callerAt);
+        Fail(pr, error::kProgramMalformed, callerAt);
         return false;
     }
     CallFrame frame;
@@ -56,14 +61,14 @@ bool PushCall(Firmware& fw, std::uint8_t number, std::size_t callerAt)
     return true;
 }
 
-bool WaitOver(const Firmware& fw)
+bool WaitOver(const ProgramsAt pr)
 {
-    const ProgramRun& r = fw.macros.run;
+    const ProgramRun& r = pr.macros.run;
     if (r.wait == ProgramRun::Wait::Timer) {
         return r.timerLeft <= kTimeEpsilon;
     }
     for (int i = 0; i < kAxisCount; ++i) {
-        if ((r.waitAxes & (1u << i)) && fw.AxisDriving(i)) {
+        if ((r.waitAxes & (1u << i)) && pr.ctx.AxisDriving(i)) {
             return false;
         }
     }
@@ -72,14 +77,14 @@ bool WaitOver(const Firmware& fw)
 
 // Carries out the step at pc of the program running now and moves pc on
 // (or leaves it on a step that waits). Returns false when the run faulted.
-bool Execute(Firmware& fw)
+bool Execute(ProgramsAt pr)
 {
-    ProgramRun& r = fw.macros.run;
+    ProgramRun& r = pr.macros.run;
     CallFrame& f = r.calls.back();
     const std::size_t at = f.pc;
     const Bytes step = f.program->steps[at];
     const std::vector<std::size_t>& jump = f.program->jump;
-    std::vector<std::int32_t>& vars = fw.stores.longVars;
+    std::vector<std::int32_t>& vars = pr.stores.longVars;
     switch (step[0]) {
     case macro::kFor: {
         const std::int32_t count = I32(step, 2);
@@ -93,7 +98,7 @@ bool Execute(Firmware& fw)
     }
     case macro::kNext:
         if (f.loops.empty()) {
-            Fail(fw, error::kProgramMalformed, at);
+            Fail(pr, error::kProgramMalformed, at);
             return false;
         }
         if (--f.loops.back().left > 0) {
@@ -111,7 +116,7 @@ bool Execute(Firmware& fw)
     case macro::kCalculate: {
         std::int32_t result = 0;
         if (!Calculate(vars[I32(step, 8)], step[6], vars[I32(step, 12)], result)) {
-            Fail(fw, error::kProgramMalformed, at); // a division by zero
+            Fail(pr, error::kProgramMalformed, at); // a division by zero
             return false;
         }
         vars[I32(step, 2)] = result;
@@ -128,54 +133,54 @@ bool Execute(Firmware& fw)
         return true;
     case macro::kStopWait:
         if (!ValidSelector(step[2])) {
-            fw.Fault(error::kBadCommand);
+            pr.Fault(error::kBadCommand);
             ++f.pc;
         } else {
             r.wait = ProgramRun::Wait::Stop;
             r.waitAxes = step[2];
         }
         return true;
-    case macro::kCall: return PushCall(fw, step[2], at); // pc moves on when the callee returns
+    case macro::kCall: return PushCall(pr, step[2], at); // pc moves on when the callee returns
     default:
         ++f.pc;
-        fw.ExecutePacket(step);
+        pr.ctx.Execute(step);
         return true;
     }
 }
 
-void StartRoutineOnEvent(Firmware& fw)
+void StartRoutineOnEvent(ProgramsAt pr)
 {
-    MacroStore& m = fw.macros;
+    MacroStore& m = pr.macros;
     if (!m.isrArmed || m.run.active) {
         return;
     }
-    const std::uint8_t events = fw.interrupts.TakeSeen() & static_cast<std::uint8_t>(~factor::kDebugEvent);
+    const std::uint8_t events = pr.interrupts.TakeSeen() & static_cast<std::uint8_t>(~factor::kDebugEvent);
     if (events != 0) {
         m.isrArmed = false;
-        StartRun(fw, m.isrProgram, true);
+        StartRun(pr, m.isrProgram, true);
     }
 }
 
 } // namespace
 
-void StartRun(Firmware& fw, std::uint8_t number, bool debugging)
+void StartRun(ProgramsAt pr, std::uint8_t number, bool debugging)
 {
-    ProgramRun& r = fw.macros.run;
+    ProgramRun& r = pr.macros.run;
     if (r.active) {
-        fw.Fault(error::kAxisBusy); // one program runs at a time
+        pr.Fault(error::kAxisBusy); // one program runs at a time
         return;
     }
     r = ProgramRun{};
     r.active = true;
     r.debugging = debugging;
-    if (PushCall(fw, number, 0)) {
-        ContinueRun(fw);
+    if (PushCall(pr, number, 0)) {
+        ContinueRun(pr);
     }
 }
 
-void ContinueRun(Firmware& fw)
+void ContinueRun(ProgramsAt pr)
 {
-    ProgramRun& r = fw.macros.run;
+    ProgramRun& r = pr.macros.run;
     std::size_t budget = 0;
     while (r.active && !r.paused) {
         CallFrame& f = r.calls.back();
@@ -188,15 +193,15 @@ void ContinueRun(Firmware& fw)
             }
             const bool debugging = r.debugging;
             r = ProgramRun{};
-            ShowDebug(fw, debug::kEnded, static_cast<std::uint16_t>(size));
+            ShowDebug(pr, debug::kEnded, static_cast<std::uint16_t>(size));
             if (debugging) {
-                fw.interrupts.Raise(factor::kDebugEvent);
+                pr.interrupts.Raise(factor::kDebugEvent);
             }
             return;
         }
-        ShowDebug(fw, f.program->steps[f.pc][0], static_cast<std::uint16_t>(f.pc));
+        ShowDebug(pr, f.program->steps[f.pc][0], static_cast<std::uint16_t>(f.pc));
         if (r.wait != ProgramRun::Wait::None) {
-            if (!WaitOver(fw)) {
+            if (!WaitOver(pr)) {
                 return;
             }
             r.wait = ProgramRun::Wait::None;
@@ -205,75 +210,75 @@ void ContinueRun(Firmware& fw)
         }
         if (r.debugging && !r.approved) {
             r.paused = true;
-            fw.interrupts.Raise(factor::kDebugEvent);
+            pr.interrupts.Raise(factor::kDebugEvent);
             return;
         }
         r.approved = false;
         if (++budget > macro::kStepBudget) {
-            Fail(fw, error::kProgramRunaway, f.pc);
+            Fail(pr, error::kProgramRunaway, f.pc);
             return;
         }
-        if (!Execute(fw)) {
+        if (!Execute(pr)) {
             return;
         }
     }
 }
 
-void EndRun(Firmware& fw, std::uint8_t why)
+void EndRun(ProgramsAt pr, std::uint8_t why)
 {
-    ProgramRun& r = fw.macros.run;
+    ProgramRun& r = pr.macros.run;
     if (!r.active) {
         return;
     }
     const std::uint16_t at = r.calls.empty() ? 0 : static_cast<std::uint16_t>(r.calls.back().pc);
     r = ProgramRun{};
-    ShowDebug(fw, why, at);
+    ShowDebug(pr, why, at);
 }
 
-void ProgramsAfterHost(Firmware& fw, std::uint8_t code, bool exchange)
+void ProgramsAfterHost(ProgramsAt pr, std::uint8_t code, bool exchange)
 {
     // A direct stop from the host ends the program too, so that it cannot
     // start the axes again; stops that are steps of the program do not.
     if (exchange && code >= 183 && code <= 186) {
-        EndRun(fw, debug::kStopped);
+        EndRun(pr, debug::kStopped);
     }
-    StartRoutineOnEvent(fw);
-    ContinueRun(fw);
+    StartRoutineOnEvent(pr);
+    ContinueRun(pr);
 }
 
-void ProgramsAfterStep(Firmware& fw, double dt)
+void ProgramsAfterStep(ProgramsAt pr, double dt)
 {
-    ProgramRun& r = fw.macros.run;
+    ProgramRun& r = pr.macros.run;
     if (r.active && !r.paused && r.wait == ProgramRun::Wait::Timer) {
         r.timerLeft -= dt;
     }
-    StartRoutineOnEvent(fw);
-    ContinueRun(fw);
+    StartRoutineOnEvent(pr);
+    ContinueRun(pr);
 }
 
-bool ProgramNeedsTime(const Firmware& fw)
+bool ProgramNeedsTime(const MacroStore& macros)
 {
-    const ProgramRun& r = fw.macros.run;
+    const ProgramRun& r = macros.run;
     return r.active && !r.paused && r.wait != ProgramRun::Wait::None;
 }
 
-void ClearPrograms(Firmware& fw, bool reset)
+void ClearPrograms(ProgramsAt pr, bool reset)
 {
-    MacroStore& m = fw.macros;
+    MacroStore& m = pr.macros;
     m.recording = false;
     m.draft = Program{};
     m.isrArmed = false;
-    EndRun(fw, debug::kStopped);
+    EndRun(pr, debug::kStopped);
     if (reset) {
         m.readerVariable = 0;
         m.debugLive = false;
     }
 }
 
-void MpCall(Firmware& fw, const Bytes& p) { StartRun(fw, p[2], false); }
+void MpCall(ProgramsAt pr, const Bytes& p) { StartRun(pr, p[2], false); }
 
 // Loops, conditions, the timer and STOP_WAIT mean something only in a program.
-void FlowOutsideProgram(Firmware& fw, const Bytes&) { fw.Fault(error::kBadCommand); }
+void FlowOutsideProgram(ProgramsAt pr, const Bytes&) { pr.Fault(error::kBadCommand); }
 
 } // namespace detail
 } // namespace velkor_sim

@@ -6,7 +6,10 @@
 // it started with, so recording over a running program is safe.
 #include "programs/macro_programs.h"
 
-#include "firmware/firmware.h"
+#include "context/context.h"
+#include "interrupts/interrupt_line.h"
+#include "paths/paths.h"
+#include "stores/variables.h"
 
 namespace velkor_sim {
 namespace detail {
@@ -34,9 +37,9 @@ bool StepValuesValid(const Bytes& s)
 
 } // namespace
 
-bool RecordStep(Firmware& fw, const Bytes& p)
+bool RecordStep(ProgramsAt pr, const Bytes& p)
 {
-    MacroStore& m = fw.macros;
+    MacroStore& m = pr.macros;
     // MP_CLOSE ends the recording; another MP_CREATE starts a new one.
     if (!m.recording || p[0] == macro::kClose || p[0] == macro::kCreate) {
         return false;
@@ -115,18 +118,18 @@ void CheckProgram(Program& program)
     }
 }
 
-void MpCreate(Firmware& fw, const Bytes& p)
+void MpCreate(ProgramsAt pr, const Bytes& p)
 {
-    MacroStore& m = fw.macros;
+    MacroStore& m = pr.macros;
     m.recording = true;
     m.program = p[2];
     m.draft = Program{};
 }
 
 // Without a recording in progress MP_CLOSE changes nothing.
-void MpClose(Firmware& fw, const Bytes&)
+void MpClose(ProgramsAt pr, const Bytes&)
 {
-    MacroStore& m = fw.macros;
+    MacroStore& m = pr.macros;
     if (!m.recording) {
         return;
     }

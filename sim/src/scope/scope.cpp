@@ -1,7 +1,10 @@
 // The scope's sampling and triggers.
 #include "scope/scope.h"
 
-#include "firmware/firmware.h"
+#include "axis/axis.h"
+#include "axis/machine.h"
+#include "protocol/fields.h"
+#include "context/context.h"
 
 #include <cmath>
 
@@ -12,11 +15,11 @@ namespace {
 constexpr std::size_t kMostSamples = std::size_t{1} << 22;
 constexpr double kTimeSlack = 1e-9; // seconds: steps add up with rounding
 
-std::uint8_t DrivingMask(const Firmware& fw)
+std::uint8_t DrivingMask(const Context& ctx)
 {
     std::uint8_t mask = 0;
     for (int i = 0; i < kAxisCount; ++i) {
-        if (fw.AxisDriving(i)) {
+        if (ctx.AxisDriving(i)) {
             mask = static_cast<std::uint8_t>(mask | (1u << i));
         }
     }
@@ -25,7 +28,7 @@ std::uint8_t DrivingMask(const Firmware& fw)
 
 } // namespace
 
-bool Scope::Start(const ScopeSettings& s, const Firmware& fw)
+bool Scope::Start(const ScopeSettings& s, const Context& ctx)
 {
     const ScopeTrigger& t = s.trigger;
     if (!(s.period > 0) || !std::isfinite(s.period) || s.period > 3600 || s.capacity < 1 ||
@@ -36,46 +39,46 @@ bool Scope::Start(const ScopeSettings& s, const Firmware& fw)
     settings_ = s;
     running_ = true;
     triggered_ = t.kind == TriggerKind::None;
-    triggerTime_ = triggered_ ? fw.time : 0;
-    nextSample_ = fw.time;
+    triggerTime_ = triggered_ ? ctx.Time() : 0;
+    nextSample_ = ctx.Time();
     taken_ = 0;
     lost_ = 0;
     ring_.clear();
     before_.clear();
-    Remember(fw);
+    Remember(ctx);
     velocity_.fill(0);
     acceleration_.fill(0);
-    lastTime_ = fw.time;
-    Track(fw);
+    lastTime_ = ctx.Time();
+    Track(ctx);
     acceleration_.fill(0);
     return true;
 }
 
-void Scope::Track(const Firmware& fw)
+void Scope::Track(const Context& ctx)
 {
-    const double dt = fw.time - lastTime_;
+    const double dt = ctx.Time() - lastTime_;
     for (int i = 0; i < kAxisCount; ++i) {
-        const AxisState& a = fw.axes[i];
+        const AxisState& a = ctx.Axis(i);
         const double v = a.pos > a.lastPos ? a.speed : a.pos < a.lastPos ? -a.speed : 0.0;
         acceleration_[i] = dt > 0 ? (v - velocity_[i]) / dt : 0.0;
         velocity_[i] = v;
     }
-    lastTime_ = fw.time;
+    lastTime_ = ctx.Time();
 }
 
-void Scope::Remember(const Firmware& fw)
+void Scope::Remember(const Context& ctx)
 {
-    const AxisState& a = fw.axes[settings_.trigger.axis];
+    const AxisState& a = ctx.Axis(settings_.trigger.axis);
     lastLp_ = a.lp;
     lastInputs_ = a.inputs;
-    lastDriving_ = DrivingMask(fw);
-    lastPath_ = fw.paths.running;
+    lastDriving_ = DrivingMask(ctx);
+    lastPath_ = ctx.PathRunning();
 }
 
-bool Scope::Fired(const Firmware& fw) const
+bool Scope::Fired(const Context& ctx) const
 {
     const ScopeTrigger& t = settings_.trigger;
-    const AxisState& a = fw.axes[t.axis];
+    const AxisState& a = ctx.Axis(t.axis);
     switch (t.kind) {
     case TriggerKind::None:
         return true;
@@ -89,19 +92,19 @@ bool Scope::Fired(const Firmware& fw) const
         return was != is && (t.edge == Edge::Either || (t.edge == Edge::Rising) == is);
     }
     case TriggerKind::DriveStart:
-        return (DrivingMask(fw) & ~lastDriving_ & t.axes) != 0;
+        return (DrivingMask(ctx) & ~lastDriving_ & t.axes) != 0;
     case TriggerKind::PathStart:
-        return fw.paths.running && !lastPath_;
+        return ctx.PathRunning() && !lastPath_;
     }
     return false;
 }
 
-ScopeSample Scope::Sample(const Firmware& fw) const
+ScopeSample Scope::Sample(const Context& ctx) const
 {
     ScopeSample s;
-    s.time = fw.time;
+    s.time = ctx.Time();
     for (int i = 0; i < kAxisCount; ++i) {
-        const AxisState& a = fw.axes[i];
+        const AxisState& a = ctx.Axis(i);
         ScopeAxisSample& out = s.axes[i];
         out.lp = static_cast<std::int32_t>(a.lp);
         out.ep = static_cast<std::int32_t>(a.ep);
@@ -109,11 +112,11 @@ ScopeSample Scope::Sample(const Firmware& fw) const
         out.inputs = a.inputs;
         out.velocity = velocity_[i];
         out.acceleration = acceleration_[i];
-        out.followingError = static_cast<double>(a.lp) - fw.machine[i].motor;
-        out.outputs = fw.sync.outputs[i];
+        out.followingError = static_cast<double>(a.lp) - ctx.Machine(i).motor;
+        out.outputs = ctx.AxisOutputs(i);
         out.latch = a.latch;
     }
-    s.pathSpeed = fw.paths.running ? fw.paths.speed : 0.0;
+    s.pathSpeed = ctx.PathSpeed();
     return s;
 }
 
@@ -131,39 +134,39 @@ void Scope::Keep(std::deque<ScopeSample>& ring, std::size_t capacity, const Scop
     ring.push_back(sample);
 }
 
-void Scope::AfterStep(const Firmware& fw)
+void Scope::AfterStep(const Context& ctx)
 {
     if (!running_) {
         return;
     }
-    Track(fw);
-    if (!triggered_ && Fired(fw)) {
+    Track(ctx);
+    if (!triggered_ && Fired(ctx)) {
         triggered_ = true;
-        triggerTime_ = fw.time;
+        triggerTime_ = ctx.Time();
         for (const ScopeSample& s : before_) {
             Keep(ring_, settings_.capacity, s, true);
             ++taken_;
         }
         before_.clear();
-        nextSample_ = fw.time; // the first sample is the trigger's
+        nextSample_ = ctx.Time(); // the first sample is the trigger's
     }
-    Remember(fw);
-    if (triggered_ && settings_.duration > 0 && fw.time > triggerTime_ + settings_.duration + kTimeSlack) {
+    Remember(ctx);
+    if (triggered_ && settings_.duration > 0 && ctx.Time() > triggerTime_ + settings_.duration + kTimeSlack) {
         running_ = false;
         return;
     }
-    if (fw.time + kTimeSlack < nextSample_) {
+    if (ctx.Time() + kTimeSlack < nextSample_) {
         return;
     }
     // The next sample is due a period after this one's due time, so the rate
     // stays fixed; after a pause (time stands still while nothing moves) it
     // starts again from now.
-    nextSample_ = std::max(nextSample_ + settings_.period, fw.time + settings_.period - kTimeSlack);
+    nextSample_ = std::max(nextSample_ + settings_.period, ctx.Time() + settings_.period - kTimeSlack);
     if (triggered_) {
-        Keep(ring_, settings_.capacity, Sample(fw), true);
+        Keep(ring_, settings_.capacity, Sample(ctx), true);
         ++taken_;
     } else {
-        Keep(before_, settings_.pretrigger, Sample(fw), false);
+        Keep(before_, settings_.pretrigger, Sample(ctx), false);
     }
 }
 

@@ -13,24 +13,24 @@
 namespace velkor_sim {
 namespace detail {
 
-class Firmware;
+class Context;
 
 class Scope {
 public:
     // Starts (or restarts) a capture; the ring is emptied. False when the
     // settings are out of range.
-    bool Start(const ScopeSettings& settings, const Firmware& fw);
+    bool Start(const ScopeSettings& settings, const Context& ctx);
     void Stop() { running_ = false; }
     bool Running() const { return running_; }
-    void AfterStep(const Firmware& fw);
+    void AfterStep(const Context& ctx);
     std::vector<ScopeSample> Take();
     ScopeState State() const;
 
 private:
-    ScopeSample Sample(const Firmware& fw) const;
-    bool Fired(const Firmware& fw) const;
-    void Remember(const Firmware& fw);
-    void Track(const Firmware& fw);
+    ScopeSample Sample(const Context& ctx) const;
+    bool Fired(const Context& ctx) const;
+    void Remember(const Context& ctx);
+    void Track(const Context& ctx);
     void Keep(std::deque<ScopeSample>& ring, std::size_t capacity, const ScopeSample& sample, bool count);
 
     ScopeSettings settings_;

@@ -3,7 +3,7 @@
 #ifndef VELKOR_SIM_STORES_VARIABLES_H
 #define VELKOR_SIM_STORES_VARIABLES_H
 
-#include "firmware/fields.h"
+#include "protocol/fields.h"
 
 #include <array>
 #include <cstdint>
@@ -11,8 +11,6 @@
 
 namespace velkor_sim {
 namespace detail {
-
-class Firmware;
 
 struct Stores {
     std::array<std::uint8_t, 256> byteVars{};
@@ -24,15 +22,15 @@ struct Stores {
 };
 
 // Packet handlers
-void WriteByteVar(Firmware& fw, const Bytes& p);  // 35
-void WriteVar(Firmware& fw, const Bytes& p);      // 37
-void WriteMd(Firmware& fw, const Bytes& p);       // 39
-void RemoteOut(Firmware& fw, const Bytes& p);     // 51
+void WriteByteVar(Stores& s, const Bytes& p);  // 35
+void WriteVar(Stores& s, const Bytes& p);      // 37
+void WriteMd(Stores& s, const Bytes& p);       // 39
+void RemoteOut(Stores& s, const Bytes& p);     // 51
 // Exchange handlers
-void ReadByteVar(Firmware& fw, Window& w);        // 34
-void ReadVar(Firmware& fw, Window& w);            // 36
-void ReadMd(Firmware& fw, Window& w);             // 38
-void RemoteIn(Firmware& fw, Window& w);           // 50
+void ReadByteVar(Stores& s, Window& w);        // 34
+void ReadVar(Stores& s, Window& w);            // 36
+void ReadMd(Stores& s, Window& w);             // 38
+void RemoteIn(Stores& s, Window& w);           // 50
 
 } // namespace detail
 } // namespace velkor_sim

@@ -1,10 +1,10 @@
 #include "sync/sync.h"
 
-#include "firmware/firmware.h"
-#include "machine/machine.h"
-#include "motion/drives.h"
-#include "motion/paths.h"
-#include "status/status.h"
+#include "axis/axis.h"
+#include "axis/drives.h"
+#include "axis/status.h"
+#include "context/context.h"
+#include "interrupts/interrupt_line.h"
 
 #include <algorithm>
 #include <cmath>
@@ -22,14 +22,15 @@ struct Snapshot {
     std::array<bool, kAxisCount> driving{};
 };
 
-Snapshot Take(const Firmware& fw)
+Snapshot Take(const Context& ctx)
 {
     Snapshot s;
     for (int i = 0; i < kAxisCount; ++i) {
-        s.lp[i] = fw.axes[i].lp;
-        s.ep[i] = fw.axes[i].ep;
-        s.inputs[i] = InputWord(fw, i);
-        s.driving[i] = fw.AxisDriving(i);
+        const AxisState& a = ctx.Axis(i);
+        s.lp[i] = a.lp;
+        s.ep[i] = a.ep;
+        s.inputs[i] = ctx.AxisInputs(i);
+        s.driving[i] = ctx.AxisDriving(i);
     }
     return s;
 }
@@ -52,17 +53,16 @@ Bytes AxisPacket(std::uint8_t code, std::uint8_t mask, std::int32_t value)
     return b;
 }
 
-void Perform(Firmware& fw, const SyncAction& a, const Snapshot& now, double f)
+void Perform(SyncState& sync, Context& ctx, const SyncAction& a, const Snapshot& now, double f)
 {
-    SyncState& sync = fw.sync;
     switch (a.action) {
     case sync_action::kStart:
         for (int j = 0; j < kAxisCount; ++j) {
-            AxisState& ax = fw.axes[j];
+            AxisState& ax = ctx.Axis(j);
             if (!(a.targets & (1u << j))) {
                 continue;
             }
-            const bool waiting = ax.pending.kind != Drive::Kind::None || (ax.held && AxisInPaths(fw, j));
+            const bool waiting = ax.pending.kind != Drive::Kind::None || (ax.held && ctx.AxisInPath(j));
             ax.held = false;
             if (ax.pending.kind != Drive::Kind::None) {
                 ax.drive = ax.pending;
@@ -71,17 +71,17 @@ void Perform(Firmware& fw, const SyncAction& a, const Snapshot& now, double f)
             } else if (!waiting && ax.pulse != 0) {
                 const auto distance = static_cast<std::int32_t>(
                     std::min<std::uint32_t>(ax.pulse, std::numeric_limits<std::int32_t>::max()));
-                StartMove(fw, static_cast<std::uint8_t>(1u << j), Drive::Kind::Fixed, distance);
+                StartMove(ctx, static_cast<std::uint8_t>(1u << j), Drive::Kind::Fixed, distance);
             }
         }
         break;
-    case sync_action::kStopSuddenly: StopAxes(fw, a.targets, false); break;
-    case sync_action::kStopSlowly: StopAxes(fw, a.targets, true); break;
+    case sync_action::kStopSuddenly: StopAxes(ctx, a.targets, false); break;
+    case sync_action::kStopSlowly: StopAxes(ctx, a.targets, true); break;
     case sync_action::kLatchLp:
     case sync_action::kLatchEp:
         for (int j = 0; j < kAxisCount; ++j) {
             if (a.targets & (1u << j)) {
-                fw.axes[j].latch = a.action == sync_action::kLatchLp ? Between(sync.lastLp[j], now.lp[j], f)
+                ctx.Axis(j).latch = a.action == sync_action::kLatchLp ? Between(sync.lastLp[j], now.lp[j], f)
                                                                      : Between(sync.lastEp[j], now.ep[j], f);
             }
         }
@@ -94,12 +94,12 @@ void Perform(Firmware& fw, const SyncAction& a, const Snapshot& now, double f)
             }
         }
         break;
-    case sync_action::kMove: StartMove(fw, a.targets, Drive::Kind::Fixed, a.value); break;
-    case sync_action::kPreset: SetLp(fw, AxisPacket(40, a.targets, a.value)); break;
+    case sync_action::kMove: StartMove(ctx, a.targets, Drive::Kind::Fixed, a.value); break;
+    case sync_action::kPreset: SetLp(ctx, AxisPacket(40, a.targets, a.value)); break;
     default: break;
     }
     ++sync.actionsDone;
-    fw.interrupts.Raise(factor::kSync);
+    ctx.Raise(factor::kSync, true);
 }
 
 // One action per axis, trigger, input bit and target axes: a new one takes
@@ -111,9 +111,9 @@ bool SameSlot(const SyncAction& x, const SyncAction& a)
 
 // Carries out the actions that wait for this trigger on this axis; one-shot
 // actions are done with afterwards.
-void Trigger(Firmware& fw, int axis, std::uint8_t trigger, std::uint16_t inputBits, const Snapshot& now, double f)
+void Trigger(SyncState& sync, Context& ctx, int axis, std::uint8_t trigger, std::uint16_t inputBits, const Snapshot& now, double f)
 {
-    std::vector<SyncAction>& list = fw.sync.actions;
+    std::vector<SyncAction>& list = sync.actions;
     // Actions run from a copy: an action may not change the list it is in.
     const std::vector<SyncAction> due = list;
     for (const SyncAction& a : due) {
@@ -121,7 +121,7 @@ void Trigger(Firmware& fw, int axis, std::uint8_t trigger, std::uint16_t inputBi
         if (a.source != axis || a.trigger != trigger || (edge && !(inputBits & (1u << a.input)))) {
             continue;
         }
-        Perform(fw, a, now, f);
+        Perform(sync, ctx, a, now, f);
         if (!a.repeat) {
             list.erase(std::remove_if(list.begin(), list.end(), [&](const SyncAction& x) { return SameSlot(x, a); }),
                        list.end());
@@ -152,10 +152,9 @@ void SyncState::Reset()
     firstHalf = false;
 }
 
-void WatchSync(Firmware& fw)
+void WatchSync(SyncState& sync, Context& ctx)
 {
-    SyncState& sync = fw.sync;
-    const Snapshot now = Take(fw);
+    const Snapshot now = Take(ctx);
     for (int i = 0; i < kAxisCount; ++i) {
         Compare& c = sync.compare[i];
         double f = 1;
@@ -166,21 +165,21 @@ void WatchSync(Firmware& fw)
             if (c.output < 8) {
                 sync.outputs[i] = static_cast<std::uint8_t>(sync.outputs[i] | 1u << c.output);
             }
-            fw.interrupts.Raise(factor::kCompare);
-            Trigger(fw, i, sync_trigger::kCompare, 0, now, f);
+            ctx.Raise(factor::kCompare, true);
+            Trigger(sync, ctx, i, sync_trigger::kCompare, 0, now, f);
         }
         if (sync.wasDriving[i] && !now.driving[i]) {
-            Trigger(fw, i, sync_trigger::kDriveEnd, 0, now, 1);
+            Trigger(sync, ctx, i, sync_trigger::kDriveEnd, 0, now, 1);
         } else if (!sync.wasDriving[i] && now.driving[i]) {
-            Trigger(fw, i, sync_trigger::kDriveStart, 0, now, 1);
+            Trigger(sync, ctx, i, sync_trigger::kDriveStart, 0, now, 1);
         }
         const auto rise = static_cast<std::uint16_t>(now.inputs[i] & ~sync.lastInputs[i]);
         const auto fall = static_cast<std::uint16_t>(~now.inputs[i] & sync.lastInputs[i]);
         if (rise != 0) {
-            Trigger(fw, i, sync_trigger::kInputRise, rise, now, 1);
+            Trigger(sync, ctx, i, sync_trigger::kInputRise, rise, now, 1);
         }
         if (fall != 0) {
-            Trigger(fw, i, sync_trigger::kInputFall, fall, now, 1);
+            Trigger(sync, ctx, i, sync_trigger::kInputFall, fall, now, 1);
         }
     }
     // What the actions changed is seen at the next look.
@@ -190,20 +189,18 @@ void WatchSync(Firmware& fw)
     sync.wasDriving = now.driving;
 }
 
-void SyncFirst(Firmware& fw, const Bytes& p)
+void SyncFirst(SyncState& sync, Context&, const Bytes& p)
 {
-    SyncState& sync = fw.sync;
     sync.firstHalf = true;
     sync.halfSource = p[2];
     sync.halfTrigger = p[4];
     sync.halfValue = U32(p, 6);
 }
 
-void SyncSecond(Firmware& fw, const Bytes& p)
+void SyncSecond(SyncState& sync, Context& ctx, const Bytes& p)
 {
-    SyncState& sync = fw.sync;
     if (!sync.firstHalf) {
-        fw.Fault(error::kBadCommand); // the first half was lost
+        ctx.Fault(error::kBadCommand); // the first half was lost
         return;
     }
     sync.firstHalf = false;
@@ -224,7 +221,7 @@ void SyncSecond(Firmware& fw, const Bytes& p)
                        a.output < 8 && a.level <= 1 && p[10] <= 1 && a.input < 16 && p[14] == 0 && p[16] == 0 &&
                        p[18] == 0;
     if (!valid) {
-        fw.Fault(error::kBadCommand);
+        ctx.Fault(error::kBadCommand);
         return;
     }
     std::vector<SyncAction>& list = sync.actions;
@@ -235,50 +232,50 @@ void SyncSecond(Firmware& fw, const Bytes& p)
         return;
     }
     if (list.size() >= kMaxSyncActions) {
-        fw.Fault(error::kBadCommand);
+        ctx.Fault(error::kBadCommand);
         return;
     }
     list.push_back(a);
 }
 
-void SetCompare(Firmware& fw, const Bytes& p)
+void SetCompare(SyncState& sync, Context& ctx, const Bytes& p)
 {
     const int axis = SingleAxis(p[2]);
     if (axis < 0 || p[4] > 8 || p[6] > 7 || ((p[6] & 3) == 0 && p[6] != 0)) {
-        fw.Fault(error::kBadCommand);
+        ctx.Fault(error::kBadCommand);
         return;
     }
-    Compare& c = fw.sync.compare[axis];
+    Compare& c = sync.compare[axis];
     c.output = p[4];
     c.condition = p[6];
     c.value = I32(p, 8);
 }
 
-void SetPreset(Firmware& fw, const Bytes& p)
+void SetPreset(SyncState&, Context& ctx, const Bytes& p)
 {
     const std::uint8_t axes = p[2] & 0x0F;
     const std::uint8_t which = p[2] >> 4;
     if (!ValidSelector(axes) || which > 3) {
-        fw.Fault(error::kBadCommand);
+        ctx.Fault(error::kBadCommand);
         return;
     }
     if (which != 2) {
-        SetLp(fw, AxisPacket(40, axes, I32(p, 4)));
+        SetLp(ctx, AxisPacket(40, axes, I32(p, 4)));
     }
     if (which >= 2) {
-        SetEp(fw, AxisPacket(42, axes, I32(p, 4)));
+        SetEp(ctx, AxisPacket(42, axes, I32(p, 4)));
     }
 }
 
-void SetOut(Firmware& fw, const Bytes& p)
+void SetOut(SyncState& sync, Context& ctx, const Bytes& p)
 {
     if (!ValidSelector(p[2]) || p[4] > 7 || p[6] > 1) {
-        fw.Fault(error::kBadCommand);
+        ctx.Fault(error::kBadCommand);
         return;
     }
     for (int j = 0; j < kAxisCount; ++j) {
         if (p[2] & (1u << j)) {
-            std::uint8_t& out = fw.sync.outputs[j];
+            std::uint8_t& out = sync.outputs[j];
             const auto bit = static_cast<std::uint8_t>(1u << p[4]);
             out = static_cast<std::uint8_t>(p[6] ? out | bit : out & ~bit);
         }

@@ -13,7 +13,7 @@
 #ifndef VELKOR_SIM_SYNC_SYNC_H
 #define VELKOR_SIM_SYNC_SYNC_H
 
-#include "firmware/fields.h"
+#include "protocol/fields.h"
 
 #include <array>
 #include <cstdint>
@@ -22,7 +22,7 @@
 namespace velkor_sim {
 namespace detail {
 
-class Firmware;
+class Context;
 
 namespace factor {
 constexpr std::uint8_t kCompare = 0x10; // a compare fired
@@ -93,14 +93,14 @@ struct SyncState {
 // Looks for compare crossings, input edges and motion starting or ending
 // since the last look, and carries out what they set off. A counter that
 // jumped (a preset) over a compare value crosses it too.
-void WatchSync(Firmware& fw);
+void WatchSync(SyncState& sync, Context& ctx);
 
 // Packet handlers
-void SyncFirst(Firmware& fw, const Bytes& p);  // 110
-void SyncSecond(Firmware& fw, const Bytes& p); // 111
-void SetCompare(Firmware& fw, const Bytes& p); // 112
-void SetPreset(Firmware& fw, const Bytes& p);  // 114
-void SetOut(Firmware& fw, const Bytes& p);     // 115
+void SyncFirst(SyncState& sync, Context& ctx, const Bytes& p);  // 110
+void SyncSecond(SyncState& sync, Context& ctx, const Bytes& p); // 111
+void SetCompare(SyncState& sync, Context& ctx, const Bytes& p); // 112
+void SetPreset(SyncState& sync, Context& ctx, const Bytes& p);  // 114
+void SetOut(SyncState& sync, Context& ctx, const Bytes& p);     // 115
 
 } // namespace detail
 } // namespace velkor_sim

@@ -1,0 +1,11 @@
+#include "module/fork_hooks.h"
+
+#include <pthread.h>
+
+namespace velkor_sim {
+namespace detail {
+
+void OnFork(void (*before)(), void (*parent)(), void (*child)()) { pthread_atfork(before, parent, child); }
+
+} // namespace detail
+} // namespace velkor_sim

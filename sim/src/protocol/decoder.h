@@ -1,0 +1,53 @@
+// The command table: for every command code (packet byte 0) and every
+// handshake code, its name, how far the module carries it out, and its field
+// layout for the trace. The firmware binds the codes to the families'
+// handlers (firmware/bindings.h).
+#ifndef VELKOR_SIM_PROTOCOL_DECODER_H
+#define VELKOR_SIM_PROTOCOL_DECODER_H
+
+#include "protocol/fields.h"
+
+#include <cstdint>
+
+namespace velkor_sim {
+namespace detail {
+
+// How far the firmware carries out a command.
+enum class Support : std::uint8_t { Simulated, Kept, NotSimulated };
+
+// Char: one ASCII character (an operator byte), shown quoted; Chars: two
+// bytes shown as the characters they hold, a 0 second byte left out.
+enum class FieldType : std::uint8_t { End, U8, U16, U32, I32, Raw32, Chunk, Char, Chars };
+
+struct Field {
+    const char* name;
+    std::uint8_t at; // packet byte, or parameter register for exchanges
+    FieldType type;
+};
+
+struct PacketEntry {
+    std::uint8_t code;
+    const char* name;
+    Support support;
+    Field fields[10];
+};
+
+struct ExchangeEntry {
+    std::uint8_t code;
+    const char* name;
+    Support support;
+    int replyWidth;      // reply bytes, for the trace
+    Field fields[4];
+};
+
+// The entry of a code, or null for a code the module does not know.
+const PacketEntry* FindPacket(std::uint8_t code);
+const ExchangeEntry* FindExchange(std::uint8_t code);
+
+Support PacketSupport(std::uint8_t code);
+Support ExchangeSupport(std::uint8_t code);
+
+} // namespace detail
+} // namespace velkor_sim
+
+#endif
