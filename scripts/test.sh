@@ -19,7 +19,7 @@ legs=()
 if [ $# -gt 0 ]; then
   for name in "$@"; do legs+=(scripts/legs/*-"$name".sh); done
 else
-  legs=(scripts/legs/*.sh)
+  legs=(scripts/legs/[0-9]*-*.sh)
 fi
 failed=()
 for leg in "${legs[@]}"; do

@@ -67,7 +67,7 @@ export VELKOR_WINE_PROGRAM="$wine" VELKOR_WINE_LOG="$work/wine-run.log"
 dir="$VELKOR_ROOT/build/windows"
 cmake -S "$VELKOR_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_TOOLCHAIN_FILE="$VELKOR_ROOT/cmake/toolchains/mingw-w64-x86_64.cmake" \
-  -DVELKOR_WINE="$VELKOR_ROOT/scripts/legs/wine-run.sh"
+  -DVELKOR_WINE="$VELKOR_ROOT/scripts/wine-run.sh"
 started=$SECONDS
 cmake --build "$dir" -j "$VELKOR_JOBS"
 echo "Windows build in $((SECONDS - started)) s"
