@@ -7,12 +7,12 @@
 // rest: it accepts clients, reads and answers their requests, formats the
 // taps' records once and hands them to each client subscribed, within the
 // client's queue limits. Requests reach modules under the registry's lock
-// (monitor/registry.h), so a module is never destroyed while in use.
+// (module/registry.h), so a module is never destroyed while in use.
 #ifndef VELKOR_SIM_MONITOR_SERVER_H
 #define VELKOR_SIM_MONITOR_SERVER_H
 
 #include "monitor/protocol.h"
-#include "monitor/registry.h"
+#include "module/registry.h"
 #include "monitor/transport.h"
 #include "velkor_sim/monitor.h"
 
