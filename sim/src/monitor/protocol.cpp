@@ -376,16 +376,17 @@ Json PacketFields(const std::string& text)
     return fields;
 }
 
+std::string Dump(const Json& j) { return j.dump(-1, ' ', false, Json::error_handler_t::replace); }
+
 std::string ReplyLine(const Json& id, const Json& result)
 {
-    Json reply{{"type", "reply"}, {"id", id}, {"ok", true}, {"result", result}};
-    return reply.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+    return Dump(Json{{"type", "reply"}, {"id", id}, {"ok", true}, {"result", result}}) + "\n";
 }
 
 std::string ErrorLine(const Json& id, const std::string& code, const std::string& message)
 {
-    Json reply{{"type", "reply"}, {"id", id}, {"ok", false}, {"error", {{"code", code}, {"message", message}}}};
-    return reply.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+    return Dump(Json{{"type", "reply"}, {"id", id}, {"ok", false}, {"error", {{"code", code}, {"message", message}}}}) +
+           "\n";
 }
 
 Json Greeting(const std::vector<std::uint8_t>& slots)

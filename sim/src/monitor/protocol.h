@@ -84,6 +84,9 @@ Json ScopeStateJson(const ScopeState& s);
 // numbers, the rest as strings.
 Json PacketFields(const std::string& text);
 
+// The text of a value on one line; bytes that are not UTF-8 are replaced.
+std::string Dump(const Json& j);
+
 // A reply line (ending in '\n').
 std::string ReplyLine(const Json& id, const Json& result);
 std::string ErrorLine(const Json& id, const std::string& code, const std::string& message);
