@@ -16,6 +16,7 @@
 #define VELKOR_SIM_MONITOR_SERVER_H
 
 #include "module/registry.h"
+#include "monitor/module_json.h"
 #include "monitor/protocol.h"
 #include "monitor/tap.h"
 #include "monitor/transport.h"
