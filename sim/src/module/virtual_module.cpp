@@ -1,7 +1,7 @@
 // The simulator API of the virtual module: plugging in, the window calls of
 // the backplane, the manual clock, and the views into the firmware's state.
 #include "module/module_impl.h"
-#include "monitor/registry.h"
+#include "module/registry.h"
 
 #include <algorithm>
 #include <array>
