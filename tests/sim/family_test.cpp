@@ -6,7 +6,7 @@
 
 #include "interrupts/interrupt_line.h"
 #include "mailbox/sequence.h"
-#include "scope/scope.h"
+#include "scope/recorder.h"
 #include "stores/variables.h"
 
 #include <random>

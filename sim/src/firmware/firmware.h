@@ -34,7 +34,7 @@
 #include "paths/paths.h"
 #include "paths/special_paths.h"
 #include "programs/macro_programs.h"
-#include "scope/scope.h"
+#include "scope/recorder.h"
 #include "stores/variables.h"
 #include "sync/sync.h"
 #include "velkor_sim/virtual_module.h"

@@ -2,8 +2,8 @@
 // velkor_sim/scope.h). The motion step calls AfterStep() once per step, after
 // the step's time has passed; everything else comes from the simulator API
 // under the module's lock.
-#ifndef VELKOR_SIM_SCOPE_SCOPE_H
-#define VELKOR_SIM_SCOPE_SCOPE_H
+#ifndef VELKOR_SIM_SCOPE_RECORDER_H
+#define VELKOR_SIM_SCOPE_RECORDER_H
 
 #include "velkor_sim/scope.h"
 

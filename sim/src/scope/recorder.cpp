@@ -1,5 +1,5 @@
 // The scope's sampling and triggers.
-#include "scope/scope.h"
+#include "scope/recorder.h"
 
 #include "axis/axis.h"
 #include "axis/machine.h"
