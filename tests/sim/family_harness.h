@@ -9,6 +9,7 @@
 #include "axis/homing.h"
 #include "axis/machine.h"
 #include "context/context.h"
+#include "protocol/command.h"
 #include "protocol/decoder.h"
 #include "protocol/fields.h"
 
@@ -63,9 +64,18 @@ public:
     double Time() const override { return time; }
 };
 
+// A command of one packet, as a handler gets it (or, for a handler that
+// reads its packet whole, the packet).
+struct OnePacket {
+    sim::Bytes bytes;
+
+    operator sim::Command() const { return sim::Command(*sim::FindPacket(bytes[0]), &bytes); }
+    operator const sim::Bytes&() const { return bytes; }
+};
+
 // A packet of `code` with the named fields of its row set, as the host's
 // packing writes them (little-endian, at the field's byte).
-inline sim::Bytes Command(std::uint8_t code, std::initializer_list<std::pair<const char*, std::int64_t>> values)
+inline sim::Bytes Packet(std::uint8_t code, std::initializer_list<std::pair<const char*, std::int64_t>> values)
 {
     sim::Bytes p{};
     p[0] = code;
@@ -89,6 +99,11 @@ inline sim::Bytes Command(std::uint8_t code, std::initializer_list<std::pair<con
         }
     }
     return p;
+}
+
+inline OnePacket Command(std::uint8_t code, std::initializer_list<std::pair<const char*, std::int64_t>> values)
+{
+    return OnePacket{Packet(code, values)};
 }
 
 // A query window with the named parameter registers of the code's row set.
