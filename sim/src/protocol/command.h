@@ -155,6 +155,10 @@ private:
     const Bytes* parts_;     // Parts() packets, in order
 };
 
+// A command of one packet kept whole, as a step of a macro program is: its
+// code must have a row (the caller has looked at it).
+inline Command StoredCommand(const Bytes& packet) { return Command(*FindPacket(packet[0]), &packet); }
+
 // Gathers the packets of commands that span several codes. The packets of one
 // command come one after the other, in order; a command of one packet may
 // come between them and is carried out at once. A first part starts a
