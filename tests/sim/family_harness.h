@@ -64,13 +64,11 @@ public:
     double Time() const override { return time; }
 };
 
-// A command of one packet, as a handler gets it (or, for a handler that
-// reads its packet whole, the packet).
+// A command of one packet, as a handler gets it.
 struct OnePacket {
     sim::Bytes bytes;
 
-    operator sim::Command() const { return sim::Command(*sim::FindPacket(bytes[0]), &bytes); }
-    operator const sim::Bytes&() const { return bytes; }
+    operator sim::Command() const { return sim::StoredCommand(bytes); }
 };
 
 // A packet of `code` with the named fields of its row set, as the host's

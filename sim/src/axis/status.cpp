@@ -1,6 +1,7 @@
 #include "axis/status.h"
 
 #include "axis/axis.h"
+#include "axis/axis_fields.h"
 #include "context/context.h"
 #include "axis/machine.h"
 
@@ -27,15 +28,17 @@ const AxisState* QueryAxis(const Context& ctx, const Window& w)
 } // namespace
 
 // A preset shifts the counter, and with it whatever is moving the axis.
-void SetLp(Context& ctx, const Bytes& p)
+void SetLp(Context& ctx, const Command& cmd) { PresetLp(ctx, cmd[axis_field::kAxes], cmd[axis_field::kSigned]); }
+void SetEp(Context& ctx, const Command& cmd) { PresetEp(ctx, cmd[axis_field::kAxes], cmd[axis_field::kSigned]); }
+
+void PresetLp(Context& ctx, std::uint8_t mask, std::int32_t value)
 {
-    const std::uint8_t mask = p[2];
     for (int i = 0; i < kAxisCount; ++i) {
         if (!(mask & (1u << i)) || mask > 0x0F) {
             continue;
         }
         AxisState& a = ctx.Axis(i);
-        const std::int64_t delta = static_cast<std::int64_t>(I32(p, 4)) - a.lp;
+        const std::int64_t delta = static_cast<std::int64_t>(value) - a.lp;
         a.lp += delta;
         a.pos += static_cast<double>(delta);
         a.lastPos += static_cast<double>(delta);
@@ -48,9 +51,9 @@ void SetLp(Context& ctx, const Bytes& p)
     }
 }
 
-void SetEp(Context& ctx, const Bytes& p)
+void PresetEp(Context& ctx, std::uint8_t mask, std::int32_t value)
 {
-    ForAxes(ctx, p[2], [&](AxisState& a) { a.ep = I32(p, 4); });
+    ForAxes(ctx, mask, [&](AxisState& a) { a.ep = value; });
 }
 
 void GetLp(Context& ctx, Window& w)

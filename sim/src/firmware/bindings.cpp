@@ -22,7 +22,6 @@
 #include "sync/sync.h"
 
 #include <array>
-#include <type_traits>
 
 namespace velkor_sim {
 namespace detail {
@@ -63,30 +62,18 @@ void LoadReader(Firmware& fw, const Command& cmd)
     fw.stores.longVars[fw.macros.readerVariable] = static_cast<std::int32_t>(reply);
 }
 
-// Calls a handler with the decoded command, or, for a handler that still
-// reads its packet whole, with the packet.
-template <auto run, typename... Before>
-void Call(const Command& cmd, Before&&... before)
-{
-    if constexpr (std::is_invocable_v<decltype(run), Before..., const Command&>) {
-        run(std::forward<Before>(before)..., cmd);
-    } else {
-        run(std::forward<Before>(before)..., cmd.Packet());
-    }
-}
-
 // A family that owns its state gets that state, not the firmware.
 template <auto member, auto run>
 void Own(Firmware& fw, const Command& cmd)
 {
-    Call<run>(cmd, fw.*member);
+    run(fw.*member, cmd);
 }
 
 // ... and asks the rest of the module through the context.
 template <auto member, auto run>
 void OwnWith(Firmware& fw, const Command& cmd)
 {
-    Call<run>(cmd, fw.*member, static_cast<Context&>(fw));
+    run(fw.*member, fw, cmd);
 }
 
 template <auto member, auto run>
@@ -96,13 +83,13 @@ void OwnAnswer(Firmware& fw, Window& w)
 }
 
 // VECTOR_SPEED sets the constant-speed mode of the paths' vector profile.
-void VectorSpeedOfPaths(Firmware& fw, const Bytes& p) { VectorSpeed(fw, fw.paths.vector, p); }
+void VectorSpeedOfPaths(Firmware& fw, const Command& cmd) { VectorSpeed(fw, fw.paths.vector, cmd); }
 
 // A handler of the paths, over their state and the context.
 template <auto run>
 void OnPaths(Firmware& fw, const Command& cmd)
 {
-    Call<run>(cmd, fw.PathsAtWork());
+    run(fw.PathsAtWork(), cmd);
 }
 
 template <auto run>
@@ -115,7 +102,7 @@ void AnswerOnPaths(Firmware& fw, Window& w)
 template <auto run>
 void OnPrograms(Firmware& fw, const Command& cmd)
 {
-    Call<run>(cmd, fw.ProgramsAtWork());
+    run(fw.ProgramsAtWork(), cmd);
 }
 
 template <auto run>
@@ -128,7 +115,7 @@ void AnswerOnPrograms(Firmware& fw, Window& w)
 template <auto run>
 void Run(Firmware& fw, const Command& cmd)
 {
-    Call<run>(cmd, fw);
+    run(fw, cmd);
 }
 
 template <auto run>

@@ -129,9 +129,6 @@ public:
     // The code of the command's first packet, and how many packets it has.
     std::uint8_t Code() const { return parts_[0][0]; }
     int Parts() const { return row_->parts; }
-    // The first packet as it came, for the bindings of handlers that still
-    // read a packet whole.
-    const Bytes& Packet() const { return parts_[0]; }
 
     template <typename Value>
     Value operator[](FieldRef<Value> f) const

@@ -64,18 +64,6 @@ std::int32_t Between(std::int64_t from, std::int64_t to, double f)
     return static_cast<std::int32_t>(from + std::llround(f * static_cast<double>(to - from)));
 }
 
-Bytes AxisPacket(std::uint8_t code, std::uint8_t mask, std::int32_t value)
-{
-    Bytes b{};
-    b[0] = code;
-    b[1] = 10;
-    b[2] = mask;
-    for (int k = 0; k < 4; ++k) {
-        b[4 + k] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) >> (8 * k));
-    }
-    return b;
-}
-
 void Perform(SyncState& sync, Context& ctx, const SyncAction& a, const Snapshot& now, double f)
 {
     switch (a.action) {
@@ -118,7 +106,7 @@ void Perform(SyncState& sync, Context& ctx, const SyncAction& a, const Snapshot&
         }
         break;
     case sync_action::kMove: StartMove(ctx, a.targets, Drive::Kind::Fixed, a.value); break;
-    case sync_action::kPreset: SetLp(ctx, AxisPacket(40, a.targets, a.value)); break;
+    case sync_action::kPreset: PresetLp(ctx, a.targets, a.value); break;
     default: break;
     }
     ++sync.actionsDone;
@@ -271,10 +259,10 @@ void SetPreset(SyncState&, Context& ctx, const Command& cmd)
         return;
     }
     if (which != 2) {
-        SetLp(ctx, AxisPacket(40, axes, cmd[kPresetValue]));
+        PresetLp(ctx, axes, cmd[kPresetValue]);
     }
     if (which >= 2) {
-        SetEp(ctx, AxisPacket(42, axes, cmd[kPresetValue]));
+        PresetEp(ctx, axes, cmd[kPresetValue]);
     }
 }
 
