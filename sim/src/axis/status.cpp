@@ -3,6 +3,7 @@
 #include "axis/axis.h"
 #include "axis/axis_fields.h"
 #include "context/context.h"
+#include "protocol/query.h"
 #include "axis/machine.h"
 
 #include <cmath>
@@ -16,6 +17,7 @@ namespace {
 // with the host's extra factor 125, per second squared).
 constexpr std::uint32_t kRange = 8000000;
 constexpr double kAccelerationUnit = 125.0;
+constexpr int kInputRegister = RegisterOf({46}, "input");
 
 // The axis a query names (the lowest one selected), or null.
 const AxisState* QueryAxis(const Context& ctx, const Window& w)
@@ -83,7 +85,8 @@ void GetCa(Context& ctx, Window& w)
 void GetDi(Context& ctx, Window& w)
 {
     const AxisState* a = QueryAxis(ctx, w);
-    PutReply(w, a && w[108] < 16 ? (InputWord(ctx, LowestAxis(w[kAxisRegister])) >> w[108]) & 1u : 0, 1);
+    const std::uint8_t bit = w[kInputRegister];
+    PutReply(w, a && bit < 16 ? (InputWord(ctx, LowestAxis(w[kAxisRegister])) >> bit) & 1u : 0, 1);
 }
 
 void GetError(Context& ctx, Window& w)

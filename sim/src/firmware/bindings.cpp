@@ -18,6 +18,7 @@
 #include "programs/macro_programs.h"
 #include "protocol/command.h"
 #include "protocol/decoder.h"
+#include "protocol/query.h"
 #include "stores/variables.h"
 #include "sync/sync.h"
 
@@ -28,8 +29,8 @@ namespace detail {
 namespace {
 
 // Parameter registers a reader's query reads besides the axis selector.
-constexpr int kPortRegister = 100;
-constexpr int kInputRegister = 108;
+constexpr int kPortRegister = RegisterOf({50}, "port");
+constexpr int kInputRegister = RegisterOf({46}, "input");
 
 constexpr auto kReaderAxis = U8Field({41, 43, 46, 48, 49, 113}, "axis");
 constexpr auto kReaderPort = U8Field({50}, "port");

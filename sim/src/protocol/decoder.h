@@ -44,6 +44,16 @@ struct ExchangeEntry {
     Field fields[4];
 };
 
+// The short names the rows of the tables are written with: S simulated, K
+// kept (the settings arrive and have no effect on the model), N not
+// simulated.
+namespace rows {
+using T = FieldType;
+constexpr Support S = Support::Simulated;
+constexpr Support K = Support::Kept;
+constexpr Support N = Support::NotSimulated;
+} // namespace rows
+
 // The entry of a code, or null for a code the module does not know.
 const PacketEntry* FindPacket(std::uint8_t code);
 const ExchangeEntry* FindExchange(std::uint8_t code);

@@ -13,11 +13,6 @@ namespace velkor_sim {
 namespace detail {
 namespace rows {
 
-using T = FieldType;
-constexpr Support S = Support::Simulated;
-constexpr Support K = Support::Kept;
-constexpr Support N = Support::NotSimulated;
-
 // Command packets. The byte 1 constant (10) is not listed.
 inline constexpr PacketEntry kPackets[] = {
     {12, "SET_PULSE_MODE", S, 1, 1, {{"axis", 2, T::U8}, {"data", 4, T::U8}}},
