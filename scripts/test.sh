@@ -21,12 +21,16 @@ if [ $# -gt 0 ]; then
 else
   legs=(scripts/legs/[0-9]*-*.sh)
 fi
+# Each leg's output goes to the terminal and to build/logs/LEG.log; a failed
+# leg's findings are repeated at the very end, where a CI log's tail shows them.
+logs="$root/build/logs"
+mkdir -p "$logs"
 failed=()
 for leg in "${legs[@]}"; do
   name="$(basename "$leg" .sh)"
   echo "=== leg $name"
   start=$SECONDS
-  if bash "$leg"; then
+  if bash "$leg" 2>&1 | tee "$logs/$name.log"; then
     echo "=== leg $name passed in $((SECONDS - start)) s"
   else
     echo "=== leg $name FAILED in $((SECONDS - start)) s"
@@ -34,6 +38,13 @@ for leg in "${legs[@]}"; do
   fi
 done
 if [ ${#failed[@]} -gt 0 ]; then
+  for name in "${failed[@]}"; do
+    echo "=== what failed in leg $name (the whole output: build/logs/$name.log)"
+    grep -E -A3 'FAILED|Failed|\*\*\*|ERROR|SUMMARY|error:|Error [0-9]|Timeout|deadly signal|leak' "$logs/$name.log" \
+      | grep -v -E '^\s*Start ' | tail -n 60 || true
+    echo "--- the leg's last lines:"
+    tail -n 15 "$logs/$name.log"
+  done
   echo "failed legs: ${failed[*]}"
   exit 1
 fi

@@ -29,8 +29,6 @@ namespace sim = velkor_sim::detail;
 class FakeContext final : public sim::Context {
 public:
     std::array<sim::AxisState, velkor_sim::kAxisCount> axes{};
-    std::array<sim::MachineAxisState, velkor_sim::kAxisCount> machine{};
-    std::array<sim::HomingAxis, velkor_sim::kAxisCount> homing{};
     std::array<bool, velkor_sim::kAxisCount> driving{};
     std::array<bool, velkor_sim::kAxisCount> inPath{};
     int pathStops = 0;
@@ -40,7 +38,7 @@ public:
     std::uint16_t faults = 0;
     double time = 0;
 
-    FakeContext() { Bind(axes.data(), machine.data(), homing.data()); }
+    FakeContext() { Bind(axes.data()); }
 
     bool AxisDriving(int index) const override { return driving[index]; }
     std::uint16_t AxisInputs(int index) const override { return axes[index].inputs; }

@@ -18,7 +18,6 @@
 #include "context/context.h"
 #include "protocol/fields.h"
 #include "axis/axis.h"
-#include "axis/drive_dynamics.h"
 #include "velkor_sim/virtual_module.h"
 
 #include <cstdint>
@@ -28,44 +27,6 @@ namespace detail {
 
 class Command;
 class Context;
-
-// The module's settings for one axis's machine, as the host made them.
-struct MachineSettings {
-    std::uint8_t pulseMode = 0;  // bit 0: two-pulse output, bit 1: direction reversed
-    bool limitsOn = true;        // SET_HLMT data1
-    bool limitActiveHigh = true; // SET_HLMT data2
-    bool limitSlow = false;      // LIMITSTOP_MODE
-    bool nearHome = false;       // SET_NHOME
-    std::uint8_t homeEdge = 0;   // SET_HOME_EDGE
-    std::uint8_t encoderMode = 0; // 0: A/B phase, 1: up/down pulses
-    int multiplier = 1;
-    bool encoderReversed = false;
-    bool servoOn = true;
-    bool alarmOn = true;
-    bool alarmActiveHigh = true;
-    bool inPositionWait = false;
-    bool inPositionActiveHigh = true;
-    std::uint8_t filterOn = 0;
-    std::uint8_t filterTime = 0;
-    std::uint32_t ring = 0; // VRING: counters read modulo this (0: off)
-    bool avtri = false;
-    enum class External : std::uint8_t { Off, Handwheel, FixedPulse, ContinuousPulse };
-    External external = External::Off;
-    std::uint32_t externalValue = 0;
-};
-
-struct MachineAxisState {
-    MachineAxis layout;
-    MachineSettings settings;
-    bool driveAlarm = false;  // the drive's alarm output
-    bool alarmSeen = false;   // the alarm as last seen, for its rising edge
-    bool limitRaised = false; // the limit factor was raised for the motion under way
-    double motor = 0;         // the motor's position on the LP scale
-    DriveDynamics dynamics;   // how the motor follows LP
-    std::uint64_t noise = 0;  // the state of the encoder's noise generator
-    std::int64_t origin = 0;  // LP at machine position 0, where the switches are measured from
-    std::int64_t encoderWhole = 0; // the encoder's whole count of the motor position
-};
 
 // Levels at the input terminals of axis `index` were it at whole position lp
 // (on the LP scale; the switches sit at machine positions, lp - origin).
@@ -138,9 +99,6 @@ void RingEnable(Context& ctx, const Command& cmd);    // 26
 void RingDisable(Context& ctx, const Command& cmd);   // 27
 void AvoidTriangle(Context& ctx, const Command& cmd); // 28, 29
 void ExternalDrive(Context& ctx, const Command& cmd); // 30..33
-
-inline MachineAxisState& Context::Machine(int index) { return machine_[index]; }
-inline const MachineAxisState& Context::Machine(int index) const { return machine_[index]; }
 
 } // namespace detail
 } // namespace velkor_sim

@@ -160,8 +160,7 @@ void ResetMachine(Context& ctx)
 {
     for (int i = 0; i < kAxisCount; ++i) {
         MachineAxisState& m = ctx.Machine(i);
-        m.settings = MachineSettings{};
-        m.limitRaised = false;
+        m.Reset();
         m.alarmSeen = AlarmActive(ctx, i); // a standing alarm is no new event
         RebaseEncoder(ctx, i);
     }

@@ -31,9 +31,8 @@ public:
 
     // Axis 0..3: its counters, drive, speed readings and error bits; the
     // machine around it (switches, servo drive, encoder) and its homing.
-    // Plain reads of the state the context was bound to, defined beside the
-    // state (axis/axis.h, axis/machine.h, axis/homing.h): the motion step
-    // reads them often.
+    // Plain reads of the axes the context was bound to, defined beside the
+    // axis (axis/axis.h): the motion step reads them often.
     inline AxisState& Axis(int index);
     inline const AxisState& Axis(int index) const;
     inline MachineAxisState& Machine(int index);
@@ -71,18 +70,11 @@ public:
 protected:
     Context() = default;
     ~Context() = default;
-    // The axes' state, one entry per axis: the implementer's own.
-    void Bind(AxisState* axes, MachineAxisState* machine, HomingAxis* homing)
-    {
-        axes_ = axes;
-        machine_ = machine;
-        homing_ = homing;
-    }
+    // The four axes, the implementer's own.
+    void Bind(AxisState* axes) { axes_ = axes; }
 
 private:
     AxisState* axes_ = nullptr;
-    MachineAxisState* machine_ = nullptr;
-    HomingAxis* homing_ = nullptr;
 };
 
 // Calls action(axis) (or action(axis, index)) for every axis the selector

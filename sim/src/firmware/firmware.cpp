@@ -17,7 +17,7 @@ Firmware::Firmware(const ModuleOptions& options)
     : bufferCapacity(options.bufferSegments > 0 ? options.bufferSegments : 1), firmwareVersion(options.firmwareVersion),
       strict(options.strict), keepTrail(options.keepTrail)
 {
-    Bind(axes.data(), machine.data(), homing.data());
+    Bind(axes.data());
 }
 
 bool Firmware::HasRoomFor(const Bytes& bytes) const
@@ -107,16 +107,7 @@ void Firmware::Answer(std::uint8_t code, Window& window)
 void Firmware::Reset()
 {
     for (AxisState& ax : axes) {
-        ax.drive = Drive{};
-        ax.pending = Drive{};
-        ax.held = false;
-        ax.speed = 0;
-        ax.acceleration = 0;
-        ax.error = 0;
-        ax.profile = ProfileValues{};
-        ax.maxV = kDefaultMaxV;
-        ax.softLimits = false;
-        ax.pulse = 0;
+        ax.Reset();
     }
     paths.Reset();
     ResetMachine(*this);

@@ -115,9 +115,7 @@ public:
     std::uint32_t refusals = 0; // bad-command faults so far
     bool strict = false;        // a command the module cannot use ends the session
 
-    std::array<AxisState, kAxisCount> axes;
-    std::array<MachineAxisState, kAxisCount> machine; // switches, drive, encoder
-    std::array<HomingAxis, kAxisCount> homing;
+    std::array<AxisState, kAxisCount> axes; // each with its machine and homing
     PathState paths;
     Stores stores;
     MacroStore macros;

@@ -75,8 +75,8 @@ ModuleSnapshot VirtualModule::Impl::SnapshotNow() const
         s.forcedInputs[i] = firmware.axes[i].inputs;
         s.outputs[i] = firmware.sync.outputs[i];
         s.latch[i] = firmware.axes[i].latch;
-        s.driveAlarm[i] = firmware.machine[i].driveAlarm;
-        s.machine[i] = firmware.machine[i].layout;
+        s.driveAlarm[i] = firmware.axes[i].machine.driveAlarm;
+        s.machine[i] = firmware.axes[i].machine.layout;
     }
     s.moduleErrors = firmware.moduleError;
     s.interruptOn = firmware.interrupts.On();

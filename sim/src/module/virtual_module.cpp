@@ -1,7 +1,7 @@
 // The simulator API of the virtual module: plugging in, the window calls of
 // the backplane, the manual clock, and the views into the firmware's state.
 #include "module/module_impl.h"
-#include "monitor/registry.h"
+#include "module/registry.h"
 
 #include <algorithm>
 #include <array>
@@ -233,13 +233,13 @@ AxisStatus VirtualModule::Impl::AxisNow(int index) const
     s.driving = firmware.AxisDriving(index);
     s.errorCode = a.error;
     s.inputs = detail::InputWord(firmware, index);
-    s.servoOn = firmware.machine[index].settings.servoOn;
+    s.servoOn = firmware.axes[index].machine.settings.servoOn;
     s.homing = detail::HomingActive(firmware, index);
-    s.motor = firmware.machine[index].motor;
+    s.motor = firmware.axes[index].machine.motor;
     s.followingError = static_cast<double>(a.lp) - s.motor;
     s.latch = a.latch;
     s.outputs = firmware.sync.outputs[index];
-    s.machine = static_cast<std::int32_t>(a.lp - firmware.machine[index].origin);
+    s.machine = static_cast<std::int32_t>(a.lp - firmware.axes[index].machine.origin);
     return s;
 }
 
@@ -317,7 +317,7 @@ void VirtualModule::SetMachine(int axisIndex, const MachineAxis& machine)
         if (!within(m.followingLimit, 0, 1e12)) {
             m.followingLimit = d.followingLimit;
         }
-        impl_->firmware.machine[axisIndex].layout = m;
+        impl_->firmware.axes[axisIndex].machine.layout = m;
         detail::ConfigureDrive(impl_->firmware, axisIndex);
         detail::RebaseEncoder(impl_->firmware, axisIndex);
         detail::WatchAlarm(impl_->firmware, axisIndex);
@@ -329,14 +329,14 @@ void VirtualModule::SetMachine(int axisIndex, const MachineAxis& machine)
 MachineAxis VirtualModule::Machine(int axisIndex) const
 {
     std::lock_guard<std::mutex> hold(impl_->mutex);
-    return axisIndex >= 0 && axisIndex < kAxisCount ? impl_->firmware.machine[axisIndex].layout : MachineAxis{};
+    return axisIndex >= 0 && axisIndex < kAxisCount ? impl_->firmware.axes[axisIndex].machine.layout : MachineAxis{};
 }
 
 void VirtualModule::SetDriveAlarm(int axisIndex, bool on)
 {
     std::unique_lock<std::mutex> hold(impl_->mutex);
     if (axisIndex >= 0 && axisIndex < kAxisCount) {
-        impl_->firmware.machine[axisIndex].driveAlarm = on;
+        impl_->firmware.axes[axisIndex].machine.driveAlarm = on;
         detail::WatchAlarm(impl_->firmware, axisIndex);
         impl_->SignalInterrupt();
         impl_->WakeForMotion();

@@ -1,6 +1,7 @@
 // The monitor's lines: cutting a byte stream into lines with a length cap,
-// reading a request and its arguments, and writing the objects of
-// docs/monitor.md. Nothing here touches a module or a socket, so the fuzz
+// reading a request and its arguments, and writing the replies and the
+// greeting of docs/monitor.md (the objects that show a module's state are
+// in module_json.h). Nothing here touches a module or a socket, so the fuzz
 // target and the tests reach it directly.
 #ifndef VELKOR_SIM_MONITOR_PROTOCOL_H
 #define VELKOR_SIM_MONITOR_PROTOCOL_H
@@ -73,16 +74,8 @@ const std::vector<std::string>& EventNames();
 std::uint32_t EventMask(const Json& value);
 Json EventList(std::uint32_t mask);
 
-Json ErrorNames(std::uint16_t bits);
-Json FactorNames(std::uint8_t bits);
-std::string FirmwareText(std::uint32_t version);
-Json ClockJson(std::uint8_t slot, const ClockState& clock);
-Json ModuleJson(const ModuleSnapshot& s);
-Json StatusJson(const ModuleSnapshot& s);
-Json ScopeStateJson(const ScopeState& s);
-// The fields of a trace line ("#7 SET_MAX_V axis=1 data=500"): numbers as
-// numbers, the rest as strings.
-Json PacketFields(const std::string& text);
+// The text of a value on one line; bytes that are not UTF-8 are replaced.
+std::string Dump(const Json& j);
 
 // A reply line (ending in '\n').
 std::string ReplyLine(const Json& id, const Json& result);

@@ -1,5 +1,9 @@
 // The monitor's server: the taps hooked into each module, the clients and
-// the thread that serves them (docs/monitor.md).
+// the thread that serves them (docs/monitor.md). The server's work is
+// spread over four files: server.cpp (plugging, starting, stopping and the
+// session recorder), connections.cpp (the thread, accepting and reading
+// clients), requests.cpp (answering a request) and events.cpp (the
+// subscriptions, and the sample and event lines handed to each client).
 //
 // Threads: a module's hooks (Tap) run in whichever thread made the module
 // act, with the module's lock held; they only copy what happened into the
@@ -7,12 +11,14 @@
 // rest: it accepts clients, reads and answers their requests, formats the
 // taps' records once and hands them to each client subscribed, within the
 // client's queue limits. Requests reach modules under the registry's lock
-// (monitor/registry.h), so a module is never destroyed while in use.
+// (module/registry.h), so a module is never destroyed while in use.
 #ifndef VELKOR_SIM_MONITOR_SERVER_H
 #define VELKOR_SIM_MONITOR_SERVER_H
 
+#include "module/registry.h"
+#include "monitor/module_json.h"
 #include "monitor/protocol.h"
-#include "monitor/registry.h"
+#include "monitor/tap.h"
 #include "monitor/transport.h"
 #include "velkor_sim/monitor.h"
 
@@ -32,99 +38,7 @@ namespace monitor {
 constexpr std::size_t kSoftQueue = 1u << 20; // samples and events are dropped beyond this
 constexpr std::size_t kHardQueue = 4u << 20; // a client that lets replies pile up to this is closed
 constexpr std::size_t kMaxClients = 16;
-constexpr std::size_t kTapRecords = 16384;   // records a tap holds for the server thread
-constexpr std::size_t kTrailPoints = 65536;
 constexpr int kSlots = 8;                    // slots 1..7
-
-// Wakes the server thread's poll from any thread.
-class Waker {
-public:
-    ~Waker();
-    bool Open();
-    void Wake();      // from any thread, cheap when a wake is pending already
-    void WakeAlways(); // for stopping
-    void Drain();
-    Socket Reader() const { return reader_; }
-
-private:
-    Socket reader_ = kNoSocket;
-    Socket writer_ = kNoSocket;
-    std::atomic<bool> pending_{false};
-};
-
-struct SampleAxis {
-    std::int32_t lp = 0;
-    std::int32_t ep = 0;
-    double speed = 0;
-    double followingError = 0; // LP - motor, pulses
-    std::uint16_t errorCode = 0;
-    std::uint16_t inputs = 0;
-    std::uint8_t outputs = 0;
-    bool driving = false;
-};
-
-// Something a module's hook saw, for the server thread to send.
-struct Record {
-    enum class Kind : std::uint8_t { Sample, Interrupt, Errors, Program, Packet, Failure, Clock, Module };
-    Kind kind = Kind::Sample;
-    std::uint8_t slot = 0;
-    double time = 0;
-    double mono = 0;
-    std::uint64_t seq = 0;
-    std::array<SampleAxis, kAxisCount> axes{};
-    std::uint32_t buffer = 0;
-    double halfStep = 0;            // Sample: half the module's motion step, for the clients' spacing
-    LogEntry entry;                 // Packet
-    std::uint8_t factors = 0;       // Interrupt
-    std::uint8_t code = 0;          // Interrupt
-    int axis = 0;                   // Errors
-    std::uint16_t before = 0, after = 0; // Errors; Failure: the program's fault bits
-    MacroRunStatus run;             // Program
-    ClockState clock;               // Clock
-    std::uint8_t reason = 0;        // Failure: 0 busy, 1 program fault, 2 unplugged
-    bool plugged = false;           // Module
-};
-
-// The observer hooked into one module.
-class Tap : public ModuleObserver {
-public:
-    Tap(std::uint8_t slot, double step, Waker& waker) : slot_(slot), halfStep_(step / 2), waker_(waker)
-    {
-        trail_.reserve(kTrailPoints); // no allocation in the hooks
-        records_.reserve(256);
-    }
-    std::atomic<double> period{0};       // samples: simulated seconds between them; 0: none
-    std::atomic<std::uint32_t> events{0}; // event kinds wanted
-
-    void MotionStepped(const ModuleView& view) override;
-    void PacketTaken(const LogEntry& entry, const ModuleView& view) override;
-    void InterruptRaised(std::uint8_t factors, std::uint8_t code, const ModuleView& view) override;
-    void ErrorsChanged(int axisIndex, std::uint16_t before, std::uint16_t after, const ModuleView& view) override;
-    void ProgramMoved(const MacroRunStatus& run, const ModuleView& view) override;
-    void BusyChanged(bool busy, const ModuleView& view) override;
-    void ClockChanged(const ClockState& clock, const ModuleView& view) override;
-
-    // The records so far, and how many were lost since the last call.
-    void Take(std::vector<Record>& out, std::uint64_t& lostSamples, std::uint64_t& lostEvents);
-    // The trail from `since` on: up to `max` points.
-    Json Trail(double since, std::size_t max);
-    std::uint8_t Slot() const { return slot_; }
-
-private:
-    void Push(Record& r, bool sample);
-    Record Begin(Record::Kind kind, const ModuleView& view) const;
-
-    const std::uint8_t slot_;
-    const double halfStep_;
-    Waker& waker_;
-    double nextSample_ = -1; // hooks only
-    std::mutex mutex_;       // guards the rest
-    std::vector<Record> records_;
-    std::uint64_t lostSamples_ = 0;
-    std::uint64_t lostEvents_ = 0;
-    std::vector<TrailPoint> trail_;
-    std::size_t trailNext_ = 0;
-};
 
 struct Client {
     Socket socket = kNoSocket;
@@ -144,6 +58,11 @@ struct Client {
     std::uint64_t lostEvents = 0;
     std::size_t Pending() const { return out.size() - outSent; }
 };
+
+// A slot's bit in a client's choice of slots.
+inline std::uint8_t SlotBit(std::uint8_t slot) { return static_cast<std::uint8_t>(1u << slot); }
+// Queues a line for a client, or writes it at once into the session file.
+void Append(Client& c, const std::string& text);
 
 class Core : public detail::PlugListener {
 public:

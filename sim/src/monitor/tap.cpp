@@ -1,7 +1,7 @@
-// The monitor's hooks in a module (server.h: Tap) and the waker they use.
+// The monitor's hooks in a module and the waker they use (tap.h).
 // They run with the module's lock held: they copy, queue and wake, nothing
 // more.
-#include "monitor/server.h"
+#include "monitor/tap.h"
 
 namespace velkor_sim {
 namespace monitor {

@@ -31,7 +31,7 @@ void LockedControl::Apply(const ScenarioAction& a)
         return;
     }
     case ActionKind::MoveSwitch: {
-        MachineAxis& l = fw.machine[a.axis].layout;
+        MachineAxis& l = fw.axes[a.axis].machine.layout;
         switch (a.which) {
         case SwitchKind::PlusLimit: l.plusLimit = a.from; break;
         case SwitchKind::MinusLimit: l.minusLimit = a.from; break;
@@ -42,7 +42,7 @@ void LockedControl::Apply(const ScenarioAction& a)
         break;
     }
     case ActionKind::DriveAlarm:
-        fw.machine[a.axis].driveAlarm = a.on;
+        fw.axes[a.axis].machine.driveAlarm = a.on;
         WatchAlarm(fw, a.axis);
         break;
     case ActionKind::Jog:

@@ -6,8 +6,8 @@
 // holds it (Lock()) while it uses a module it was told of, so a module is
 // never unplugged and destroyed while the listener uses it. Lock order: the
 // registry, then a module's own lock; a module's hooks never take it.
-#ifndef VELKOR_SIM_MONITOR_REGISTRY_H
-#define VELKOR_SIM_MONITOR_REGISTRY_H
+#ifndef VELKOR_SIM_MODULE_REGISTRY_H
+#define VELKOR_SIM_MODULE_REGISTRY_H
 
 #include "velkor_sim/virtual_module.h"
 

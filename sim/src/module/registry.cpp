@@ -1,5 +1,5 @@
 // The modules plugged into the process's virtual backplane (registry.h).
-#include "monitor/registry.h"
+#include "module/registry.h"
 
 #include <map>
 

@@ -1,0 +1,339 @@
+// The monitor's subscriptions and what goes out under them (server.h): the
+// taps are told what the clients want, and each round the records they
+// gathered are written once as lines and handed to every client that wants
+// them, within its queue limits.
+#include "monitor/server.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+namespace velkor_sim {
+namespace monitor {
+namespace {
+
+std::uint32_t EventBit(Record::Kind kind)
+{
+    switch (kind) {
+    case Record::Kind::Interrupt: return event::kInterrupt;
+    case Record::Kind::Errors: return event::kErrors;
+    case Record::Kind::Program: return event::kProgram;
+    case Record::Kind::Packet: return event::kPacket;
+    case Record::Kind::Failure: return event::kFailure;
+    case Record::Kind::Clock: return event::kClock;
+    case Record::Kind::Module: return event::kModule;
+    case Record::Kind::Sample: break;
+    }
+    return 0;
+}
+
+// A line with "lost":0 in it, and where that 0 is, so that each client's
+// count goes in (most often 0: the line as it is).
+struct LostLine {
+    std::string text; // with the newline
+    std::size_t at = 0;
+};
+
+LostLine WithLost(std::string line)
+{
+    static const std::string kLost = "\"lost\":0";
+    LostLine l;
+    l.at = line.find(kLost) + kLost.size() - 1;
+    l.text = std::move(line);
+    l.text += '\n';
+    return l;
+}
+
+void AppendLost(std::string& out, const LostLine& line, std::uint64_t lost)
+{
+    if (lost == 0) {
+        out += line.text;
+        return;
+    }
+    out.append(line.text, 0, line.at);
+    out += std::to_string(lost);
+    out.append(line.text, line.at + 1, std::string::npos);
+}
+
+// A sample line, written by hand: thousands of them a second.
+class Writer {
+public:
+    void Text(const char* text) { out_.append(text); }
+    template <typename T>
+    void Int(T value)
+    {
+        char digits[24];
+        const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        out_.append(digits, end);
+    }
+    void Fixed(double value, int decimals)
+    {
+        char digits[64];
+        const auto done = std::to_chars(digits, digits + sizeof digits, std::isfinite(value) ? value : 0.0,
+                                        std::chars_format::fixed, decimals);
+        out_.append(digits, done.ec == std::errc() ? done.ptr : digits);
+    }
+    std::string Take() { return std::move(out_); }
+
+private:
+    std::string out_;
+};
+
+LostLine SampleLine(const Record& r)
+{
+    Writer w;
+    w.Text("{\"type\":\"sample\",\"slot\":");
+    w.Int(unsigned(r.slot));
+    w.Text(",\"time\":");
+    w.Fixed(r.time, 6);
+    w.Text(",\"mono\":");
+    w.Fixed(r.mono, 6);
+    w.Text(",\"seq\":");
+    w.Int(r.seq);
+    w.Text(",\"lost\":0,\"axes\":[");
+    for (int i = 0; i < kAxisCount; ++i) {
+        const SampleAxis& a = r.axes[i];
+        w.Text(i == 0 ? "{\"lp\":" : ",{\"lp\":");
+        w.Int(a.lp);
+        w.Text(",\"ep\":");
+        w.Int(a.ep);
+        w.Text(",\"speed\":");
+        w.Fixed(a.speed, 3);
+        w.Text(",\"following_error\":");
+        w.Fixed(a.followingError, 3);
+        w.Text(a.driving ? ",\"driving\":true,\"error_code\":" : ",\"driving\":false,\"error_code\":");
+        w.Int(unsigned(a.errorCode));
+        w.Text(",\"inputs\":");
+        w.Int(unsigned(a.inputs));
+        w.Text(",\"outputs\":");
+        w.Int(unsigned(a.outputs));
+        w.Text("}");
+    }
+    w.Text("],\"buffer\":");
+    w.Int(r.buffer);
+    w.Text("}");
+    return WithLost(w.Take());
+}
+
+void Deliver(Client& c, const LostLine& line, std::uint64_t lost)
+{
+    if (c.file != nullptr) {
+        std::string text;
+        AppendLost(text, line, lost);
+        *c.file << text;
+        return;
+    }
+    AppendLost(c.out, line, lost);
+}
+} // namespace
+
+void Core::Resubscribe()
+{
+    for (int slot = 1; slot < kSlots; ++slot) {
+        double period = 0;
+        std::uint32_t events = 0;
+        for (const auto& c : clients_) {
+            if (c->dead || !(c->slots & SlotBit(static_cast<std::uint8_t>(slot)))) {
+                continue;
+            }
+            if (c->period > 0 && (period == 0 || c->period < period)) {
+                period = c->period;
+            }
+            events |= c->events;
+        }
+        slotPeriod_[slot] = period;
+        slotEvents_[slot] = events;
+        const auto found = plugs_.find(static_cast<std::uint8_t>(slot));
+        if (found != plugs_.end()) {
+            found->second.tap->period = period;
+            found->second.tap->events = events;
+        }
+    }
+}
+
+void Core::SendFirstSamples(Client& client)
+{
+    if (client.period <= 0) {
+        return;
+    }
+    std::vector<Record> first;
+    {
+        auto hold = detail::LockRegistry();
+        for (const auto& entry : plugs_) {
+            if (!(client.slots & SlotBit(entry.first))) {
+                continue;
+            }
+            const ModuleSnapshot s = entry.second.module->Snapshot();
+            Record r;
+            r.slot = entry.first;
+            r.time = s.time;
+            r.mono = MonotonicSeconds();
+            r.seq = s.steps;
+            r.halfStep = s.clock.step / 2;
+            for (int i = 0; i < kAxisCount; ++i) {
+                const AxisStatus& a = s.axes[i];
+                r.axes[i] = SampleAxis{a.lp, a.ep, a.speed, static_cast<double>(a.lp) - a.motor, static_cast<std::uint16_t>(a.errorCode | s.moduleErrors),
+                                       a.inputs, s.outputs[i], a.driving};
+            }
+            r.buffer = static_cast<std::uint32_t>(s.bufferedSegments);
+            first.push_back(r);
+        }
+    }
+    for (const Record& r : first) {
+        Deliver(client, SampleLine(r), client.lostSamples[r.slot]);
+        client.lostSamples[r.slot] = 0;
+        client.nextSample[r.slot] = r.time + client.period - r.halfStep;
+    }
+}
+
+std::string Core::RecordLine(const Record& r)
+{
+    Json j{{"type", "event"}};
+    const char* names[] = {"sample", "interrupt", "errors", "program", "packet", "failure", "clock", "module"};
+    j["event"] = names[static_cast<int>(r.kind)];
+    j["slot"] = r.slot;
+    j["time"] = r.time;
+    j["lost"] = 0;
+    switch (r.kind) {
+    case Record::Kind::Interrupt:
+        j["factors"] = r.factors;
+        j["names"] = FactorNames(r.factors);
+        j["code"] = r.code;
+        break;
+    case Record::Kind::Errors: {
+        j["axis"] = r.axis + 1;
+        j["before"] = r.before;
+        j["after"] = r.after;
+        j["set"] = ErrorNames(static_cast<std::uint16_t>(r.after & ~r.before));
+        j["cleared"] = ErrorNames(static_cast<std::uint16_t>(r.before & ~r.after));
+        break;
+    }
+    case Record::Kind::Program: {
+        j["running"] = r.run.running;
+        j["debugging"] = r.run.debugging;
+        j["paused"] = r.run.paused;
+        j["program"] = r.run.program;
+        j["step"] = r.run.step;
+        std::string text;
+        const auto found = plugs_.find(r.slot);
+        if (r.run.running && found != plugs_.end()) {
+            const std::vector<MacroStep> steps = found->second.module->MacroProgram(r.run.program);
+            if (r.run.step < steps.size()) {
+                text = DescribeStep(steps[r.run.step]);
+            }
+        }
+        j["text"] = text;
+        break;
+    }
+    case Record::Kind::Packet: {
+        const std::string text = Describe(r.entry);
+        j["sequence"] = r.entry.sequence;
+        j["code"] = r.entry.code;
+        j["name"] = CodeName(r.entry.code, LogEntry::Kind::Packet);
+        j["fields"] = PacketFields(text);
+        j["text"] = text;
+        break;
+    }
+    case Record::Kind::Failure:
+        j["reason"] = r.reason == 0 ? "busy" : r.reason == 1 ? "program_fault" : "unplugged";
+        j["message"] = r.reason == 0   ? "the module stopped answering (busy)"
+                       : r.reason == 1 ? "a program run ended on a fault: " + Dump(ErrorNames(r.after))
+                                       : "the module was unplugged";
+        break;
+    case Record::Kind::Clock: j["clock"] = ClockJson(r.slot, r.clock); break;
+    case Record::Kind::Module: {
+        j["plugged"] = r.plugged;
+        // A module plugged after the session began: its id, firmware and clock.
+        const auto found = plugs_.find(r.slot);
+        if (r.plugged && found != plugs_.end()) {
+            j["module"] = ModuleJson(found->second.module->Snapshot());
+        }
+        break;
+    }
+    case Record::Kind::Sample: break;
+    }
+    return Dump(j);
+}
+
+void Core::Distribute(std::vector<std::unique_ptr<Client>>& clients)
+{
+    struct Out {
+        Record::Kind kind;
+        std::uint8_t slot;
+        double time;
+        double halfStep;
+        LostLine line;
+    };
+    std::vector<Out> lines;
+    std::array<std::uint64_t, kSlots> tapLostSamples{};
+    std::uint64_t tapLostEvents = 0;
+    {
+        std::vector<Record>& records = taken_; // kept, with its room, from round to round
+        records.clear();
+        {
+            std::lock_guard<std::mutex> hold(pendingMutex_);
+            records.insert(records.end(), pending_.begin(), pending_.end());
+            pending_.clear();
+        }
+        auto hold = detail::LockRegistry();
+        for (auto& entry : plugs_) {
+            std::uint64_t lostSamples = 0, lostEvents = 0;
+            entry.second.tap->Take(records, lostSamples, lostEvents);
+            tapLostSamples[entry.first] += lostSamples;
+            tapLostEvents += lostEvents;
+        }
+        if (!plugs_.empty() || !records.empty()) {
+            WriteRecordHeader();
+        }
+        lines.reserve(records.size());
+        for (const Record& r : records) {
+            lastTime_ = std::max(lastTime_, r.time);
+            lines.push_back(Out{r.kind, r.slot, r.time, r.halfStep,
+                                r.kind == Record::Kind::Sample ? SampleLine(r) : WithLost(RecordLine(r))});
+        }
+    }
+    for (auto& c : clients) {
+        if (c->dead || !c->authenticated) {
+            continue;
+        }
+        for (int s = 1; s < kSlots; ++s) {
+            if (c->period > 0 && (c->slots & SlotBit(static_cast<std::uint8_t>(s)))) {
+                c->lostSamples[s] += tapLostSamples[s];
+            }
+        }
+        if (c->events != 0) {
+            c->lostEvents += tapLostEvents;
+        }
+        for (const Out& o : lines) {
+            if (!(c->slots & SlotBit(o.slot)) && o.kind != Record::Kind::Module) {
+                continue;
+            }
+            const bool full = c->file == nullptr && c->Pending() >= kSoftQueue;
+            if (o.kind == Record::Kind::Sample) {
+                if (c->period <= 0 || o.time < c->nextSample[o.slot]) {
+                    continue;
+                }
+                c->nextSample[o.slot] = o.time + c->period - o.halfStep;
+                if (full) {
+                    ++c->lostSamples[o.slot];
+                    continue;
+                }
+                Deliver(*c, o.line, c->lostSamples[o.slot]);
+                c->lostSamples[o.slot] = 0;
+            } else {
+                if (!(c->events & EventBit(o.kind))) {
+                    continue;
+                }
+                if (full) {
+                    ++c->lostEvents;
+                    continue;
+                }
+                Deliver(*c, o.line, c->lostEvents);
+                c->lostEvents = 0;
+            }
+        }
+    }
+}
+
+} // namespace monitor
+} // namespace velkor_sim
