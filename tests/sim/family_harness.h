@@ -9,6 +9,7 @@
 #include "axis/homing.h"
 #include "axis/machine.h"
 #include "context/context.h"
+#include "protocol/command.h"
 #include "protocol/decoder.h"
 #include "protocol/fields.h"
 
@@ -61,9 +62,16 @@ public:
     double Time() const override { return time; }
 };
 
+// A command of one packet, as a handler gets it.
+struct OnePacket {
+    sim::Bytes bytes;
+
+    operator sim::Command() const { return sim::StoredCommand(bytes); }
+};
+
 // A packet of `code` with the named fields of its row set, as the host's
 // packing writes them (little-endian, at the field's byte).
-inline sim::Bytes Command(std::uint8_t code, std::initializer_list<std::pair<const char*, std::int64_t>> values)
+inline sim::Bytes Packet(std::uint8_t code, std::initializer_list<std::pair<const char*, std::int64_t>> values)
 {
     sim::Bytes p{};
     p[0] = code;
@@ -87,6 +95,11 @@ inline sim::Bytes Command(std::uint8_t code, std::initializer_list<std::pair<con
         }
     }
     return p;
+}
+
+inline OnePacket Command(std::uint8_t code, std::initializer_list<std::pair<const char*, std::int64_t>> values)
+{
+    return OnePacket{Packet(code, values)};
 }
 
 // A query window with the named parameter registers of the code's row set.

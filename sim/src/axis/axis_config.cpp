@@ -1,6 +1,7 @@
 #include "axis/axis_config.h"
 
 #include "axis/axis.h"
+#include "axis/axis_fields.h"
 #include "context/context.h"
 #include "axis/machine.h"
 
@@ -38,24 +39,24 @@ bool CheckLimit(Context& ctx, int index, int dir, std::int64_t& lp, bool& slow)
     return true;
 }
 
-void SetMaxV(Context& ctx, const Bytes& p)
+void SetMaxV(Context& ctx, const Command& cmd)
 {
-    ForAxes(ctx, p[2], [&](AxisState& a) { a.maxV = U32(p, 4); });
+    ForAxes(ctx, cmd[axis_field::kAxes], [&](AxisState& a) { a.maxV = cmd[axis_field::kValue]; });
 }
 
-void SetSoftLimits(Context& ctx, const Bytes& p)
+void SetSoftLimits(Context& ctx, const Command& cmd)
 {
-    ForAxes(ctx, p[2], [&](AxisState& a) {
+    ForAxes(ctx, cmd[axis_field::kAxes], [&](AxisState& a) {
         a.softLimits = true;
-        a.limitPlus = I32(p, 4);
-        a.limitMinus = I32(p, 8);
-        a.limitMode = p[12];
+        a.limitPlus = cmd[axis_field::kLimitPlus];
+        a.limitMinus = cmd[axis_field::kLimitMinus];
+        a.limitMode = cmd[axis_field::kLimitMode];
     });
 }
 
-void ClearSoftLimits(Context& ctx, const Bytes& p)
+void ClearSoftLimits(Context& ctx, const Command& cmd)
 {
-    ForAxes(ctx, p[2], [](AxisState& a) { a.softLimits = false; });
+    ForAxes(ctx, cmd[axis_field::kAxes], [](AxisState& a) { a.softLimits = false; });
 }
 
 } // namespace detail

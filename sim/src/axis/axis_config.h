@@ -11,6 +11,7 @@
 namespace velkor_sim {
 namespace detail {
 
+class Command;
 class Context;
 
 // Applies the drive's readiness (servo on, no alarm), the soft limits and
@@ -22,9 +23,9 @@ class Context;
 bool CheckLimit(Context& ctx, int index, int dir, std::int64_t& lp, bool& slow);
 
 // Packet handlers
-void SetMaxV(Context& ctx, const Bytes& p);         // 13
-void SetSoftLimits(Context& ctx, const Bytes& p);   // 18
-void ClearSoftLimits(Context& ctx, const Bytes& p); // 19
+void SetMaxV(Context& ctx, const Command& cmd);       // 13
+void SetSoftLimits(Context& ctx, const Command& cmd); // 18
+void ClearSoftLimits(Context& ctx, const Command& cmd); // 19
 
 } // namespace detail
 } // namespace velkor_sim

@@ -6,6 +6,7 @@
 #include "axis/machine.h"
 
 #include "axis/axis.h"
+#include "axis/axis_fields.h"
 #include "context/context.h"
 #include "axis/drives.h"
 
@@ -41,56 +42,56 @@ using External = MachineSettings::External;
 
 } // namespace
 
-void SetPulseMode(Context& ctx, const Bytes& p)
+void SetPulseMode(Context& ctx, const Command& cmd)
 {
-    Setting(ctx, p[2], p[4] <= 3, [&](MachineSettings& s, int) { s.pulseMode = p[4]; });
+    Setting(ctx, cmd[axis_field::kAxes], cmd[axis_field::kFlag] <= 3, [&](MachineSettings& s, int) { s.pulseMode = cmd[axis_field::kFlag]; });
 }
 
-void SetHardLimits(Context& ctx, const Bytes& p)
+void SetHardLimits(Context& ctx, const Command& cmd)
 {
-    Setting(ctx, p[2], Flag(p[4]) && Flag(p[6]), [&](MachineSettings& s, int) {
-        s.limitsOn = p[4] == 1;
-        s.limitActiveHigh = p[6] == 1;
+    Setting(ctx, cmd[axis_field::kAxes], Flag(cmd[axis_field::kFirst]) && Flag(cmd[axis_field::kSecond]), [&](MachineSettings& s, int) {
+        s.limitsOn = cmd[axis_field::kFirst] == 1;
+        s.limitActiveHigh = cmd[axis_field::kSecond] == 1;
     });
 }
 
-void LimitStopMode(Context& ctx, const Bytes& p)
+void LimitStopMode(Context& ctx, const Command& cmd)
 {
-    Setting(ctx, p[2], Flag(p[4]), [&](MachineSettings& s, int) { s.limitSlow = p[4] == 1; });
+    Setting(ctx, cmd[axis_field::kAxes], Flag(cmd[axis_field::kFlag]), [&](MachineSettings& s, int) { s.limitSlow = cmd[axis_field::kFlag] == 1; });
 }
 
-void SetNearHome(Context& ctx, const Bytes& p)
+void SetNearHome(Context& ctx, const Command& cmd)
 {
-    Setting(ctx, p[2], Flag(p[4]), [&](MachineSettings& s, int) { s.nearHome = p[4] == 1; });
+    Setting(ctx, cmd[axis_field::kAxes], Flag(cmd[axis_field::kFlag]), [&](MachineSettings& s, int) { s.nearHome = cmd[axis_field::kFlag] == 1; });
 }
 
-void SetHomeEdge(Context& ctx, const Bytes& p)
+void SetHomeEdge(Context& ctx, const Command& cmd)
 {
-    Setting(ctx, p[2], Flag(p[4]), [&](MachineSettings& s, int) { s.homeEdge = p[4]; });
+    Setting(ctx, cmd[axis_field::kAxes], Flag(cmd[axis_field::kFlag]), [&](MachineSettings& s, int) { s.homeEdge = cmd[axis_field::kFlag]; });
 }
 
-void SetFilter(Context& ctx, const Bytes& p)
+void SetFilter(Context& ctx, const Command& cmd)
 {
-    Setting(ctx, p[2], Flag(p[4]) && p[6] <= 7, [&](MachineSettings& s, int) {
-        s.filterOn = p[4];
-        s.filterTime = p[6];
+    Setting(ctx, cmd[axis_field::kAxes], Flag(cmd[axis_field::kFirst]) && cmd[axis_field::kSecond] <= 7, [&](MachineSettings& s, int) {
+        s.filterOn = cmd[axis_field::kFirst];
+        s.filterTime = cmd[axis_field::kSecond];
     });
 }
 
-void RingEnable(Context& ctx, const Bytes& p)
+void RingEnable(Context& ctx, const Command& cmd)
 {
-    const std::uint32_t ring = U32(p, 4);
-    Setting(ctx, p[2], ring != 0 && ring <= 0x7FFFFFFFu, [&](MachineSettings& s, int) { s.ring = ring; });
+    const std::uint32_t ring = cmd[axis_field::kValue];
+    Setting(ctx, cmd[axis_field::kAxes], ring != 0 && ring <= 0x7FFFFFFFu, [&](MachineSettings& s, int) { s.ring = ring; });
 }
 
-void RingDisable(Context& ctx, const Bytes& p)
+void RingDisable(Context& ctx, const Command& cmd)
 {
-    Setting(ctx, p[2], true, [](MachineSettings& s, int) { s.ring = 0; });
+    Setting(ctx, cmd[axis_field::kAxes], true, [](MachineSettings& s, int) { s.ring = 0; });
 }
 
-void AvoidTriangle(Context& ctx, const Bytes& p)
+void AvoidTriangle(Context& ctx, const Command& cmd)
 {
-    Setting(ctx, p[2], true, [&](MachineSettings& s, int) { s.avtri = p[0] == 28; });
+    Setting(ctx, cmd[axis_field::kAxes], true, [&](MachineSettings& s, int) { s.avtri = cmd.Code() == 28; });
 }
 
 void ShapeDrive(const Context& ctx, int index, Drive& drive)
@@ -107,14 +108,15 @@ void ShapeDrive(const Context& ctx, int index, Drive& drive)
     }
 }
 
-void ExternalDrive(Context& ctx, const Bytes& p)
+void ExternalDrive(Context& ctx, const Command& cmd)
 {
-    const std::uint32_t value = p[0] == 33 ? 0 : U32(p, 4);
+    const std::uint8_t code = cmd.Code();
+    const std::uint32_t value = code == 33 ? 0 : cmd[axis_field::kValue];
     // Handwheel and fixed-pulse modes need a distance; continuous mode takes
     // 0 as "the axis's own speed".
-    const bool valid = p[0] == 32 || p[0] == 33 || value != 0;
-    Setting(ctx, p[2], valid && value <= 0x7FFFFFFFu, [&](MachineSettings& s, int i) {
-        switch (p[0]) {
+    const bool valid = code == 32 || code == 33 || value != 0;
+    Setting(ctx, cmd[axis_field::kAxes], valid && value <= 0x7FFFFFFFu, [&](MachineSettings& s, int i) {
+        switch (code) {
         case 30: s.external = External::Handwheel; break;
         case 31: s.external = External::FixedPulse; break;
         case 32: s.external = External::ContinuousPulse; break;

@@ -5,6 +5,7 @@
 #include "axis/drives.h"
 
 #include "axis/axis.h"
+#include "axis/axis_fields.h"
 #include "context/context.h"
 #include "axis/homing.h"
 #include "axis/machine.h"
@@ -156,34 +157,41 @@ void StepDrive(Context& fw, int index, double dt)
     }
 }
 
-void SetProfileValue(Context& fw, const Bytes& p)
+void SetProfileValue(Context& fw, const Command& cmd)
 {
-    const std::uint32_t value = U32(p, 4);
-    ForAxes(fw, p[2], [&](AxisState& a) {
-        switch (p[0]) {
-        case 71: a.profile.sv = value; break;
-        case 72: a.profile.v = value; break;
-        case 73: a.profile.a = value; break;
-        case 74: a.profile.d = value; break;
-        case 75: a.profile.k = value; break;
-        case 76: a.profile.l = value; break;
-        case 77: a.profile.ao = static_cast<std::int32_t>(value); break;
+    const std::uint8_t code = cmd.Code();
+    ForAxes(fw, cmd[axis_field::kAxes], [&](AxisState& a) {
+        switch (code) {
+        case 71: a.profile.sv = cmd[axis_field::kValue]; break;
+        case 72: a.profile.v = cmd[axis_field::kValue]; break;
+        case 73: a.profile.a = cmd[axis_field::kValue]; break;
+        case 74: a.profile.d = cmd[axis_field::kValue]; break;
+        case 75: a.profile.k = cmd[axis_field::kValue]; break;
+        case 76: a.profile.l = cmd[axis_field::kValue]; break;
+        case 77: a.profile.ao = cmd[axis_field::kSigned]; break;
         default: break;
         }
     });
 }
 
-void FixedMove(Context& fw, const Bytes& p) { StartMove(fw, p[2], Drive::Kind::Fixed, I32(p, 4)); }
-void ContinueMove(Context& fw, const Bytes& p) { StartMove(fw, p[2], Drive::Kind::Continuous, I32(p, 4)); }
-
-void DrvHold(Context& fw, const Bytes& p)
+void FixedMove(Context& fw, const Command& cmd)
 {
-    ForAxes(fw, p[2], [](AxisState& a) { a.held = true; });
+    StartMove(fw, cmd[axis_field::kAxes], Drive::Kind::Fixed, cmd[axis_field::kSigned]);
 }
 
-void DrvStart(Context& fw, const Bytes& p)
+void ContinueMove(Context& fw, const Command& cmd)
 {
-    ForAxes(fw, p[2], [](AxisState& a) {
+    StartMove(fw, cmd[axis_field::kAxes], Drive::Kind::Continuous, cmd[axis_field::kSigned]);
+}
+
+void DrvHold(Context& fw, const Command& cmd)
+{
+    ForAxes(fw, cmd[axis_field::kAxes], [](AxisState& a) { a.held = true; });
+}
+
+void DrvStart(Context& fw, const Command& cmd)
+{
+    ForAxes(fw, cmd[axis_field::kAxes], [](AxisState& a) {
         a.held = false;
         if (a.pending.kind != Drive::Kind::None) {
             a.drive = a.pending;

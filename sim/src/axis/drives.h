@@ -11,6 +11,7 @@
 namespace velkor_sim {
 namespace detail {
 
+class Command;
 class Context;
 
 // Starts a move on the selected axes (or holds it back while they are held).
@@ -26,11 +27,11 @@ void MoveAxisTo(Context& fw, int index, double pos, std::int64_t lp);
 void DriveEnded(Context& fw);
 
 // Packet handlers
-void SetProfileValue(Context& fw, const Bytes& p); // 71..77
-void FixedMove(Context& fw, const Bytes& p);       // 78
-void ContinueMove(Context& fw, const Bytes& p);    // 80
-void DrvHold(Context& fw, const Bytes& p);         // 180
-void DrvStart(Context& fw, const Bytes& p);        // 181
+void SetProfileValue(Context& fw, const Command& cmd); // 71..77
+void FixedMove(Context& fw, const Command& cmd);     // 78
+void ContinueMove(Context& fw, const Command& cmd);  // 80
+void DrvHold(Context& fw, const Command& cmd);       // 180
+void DrvStart(Context& fw, const Command& cmd);      // 181
 
 } // namespace detail
 } // namespace velkor_sim

@@ -14,6 +14,7 @@
 #include "axis/homing.h"
 
 #include "axis/axis.h"
+#include "axis/axis_fields.h"
 #include "context/context.h"
 #include "interrupts/interrupt_line.h"
 #include "axis/machine.h"
@@ -262,10 +263,10 @@ void ResetHoming(Context& ctx)
     }
 }
 
-void SetHomingSpeed(Context& ctx, const Bytes& p)
+void SetHomingSpeed(Context& ctx, const Command& cmd)
 {
-    const std::uint32_t hv = U32(p, 4);
-    ForAxes(ctx, p[2], [&](AxisState& a, int i) {
+    const std::uint32_t hv = cmd[axis_field::kValue];
+    ForAxes(ctx, cmd[axis_field::kAxes], [&](AxisState& a, int i) {
         if (hv == 0) {
             a.error |= error::kBadCommand;
             return;
@@ -274,31 +275,35 @@ void SetHomingSpeed(Context& ctx, const Bytes& p)
     });
 }
 
-void HomeLimit(Context& ctx, const Bytes& p)
+void HomeLimit(Context& ctx, const Command& cmd)
 {
-    ForAxes(ctx, p[2], [&](AxisState&, int i) { ctx.Homing(i).range = p[4]; });
+    ForAxes(ctx, cmd[axis_field::kAxes], [&](AxisState&, int i) { ctx.Homing(i).range = cmd[axis_field::kFlag]; });
 }
 
-void SetHomeMode(Context& ctx, const Bytes& p)
+void SetHomeMode(Context& ctx, const Command& cmd)
 {
-    const bool valid = p[4] <= 3 && p[6] <= 1 && p[8] <= 100 && p[10] <= 1;
-    ForAxes(ctx, p[2], [&](AxisState& a, int i) {
+    const std::uint8_t mode = cmd[axis_field::kFirst];
+    const std::uint8_t direction = cmd[axis_field::kSecond];
+    const std::uint8_t creep = cmd[axis_field::kThird];
+    const std::uint8_t keepEp = cmd[axis_field::kFourth];
+    const bool valid = mode <= 3 && direction <= 1 && creep <= 100 && keepEp <= 1;
+    ForAxes(ctx, cmd[axis_field::kAxes], [&](AxisState& a, int i) {
         if (!valid) {
             a.error |= error::kBadCommand;
             return;
         }
         HomingAxis& h = ctx.Homing(i);
-        h.mode = p[4];
-        h.direction = p[6];
-        h.creepPercent = p[8];
-        h.keepEp = p[10];
-        h.offset = I32(p, 12);
+        h.mode = mode;
+        h.direction = direction;
+        h.creepPercent = creep;
+        h.keepEp = keepEp;
+        h.offset = cmd[axis_field::kHomeOffset];
     });
 }
 
-void HomeStart(Context& ctx, const Bytes& p)
+void HomeStart(Context& ctx, const Command& cmd)
 {
-    ForAxes(ctx, p[2], [&](AxisState& a, int i) {
+    ForAxes(ctx, cmd[axis_field::kAxes], [&](AxisState& a, int i) {
         HomingAxis& h = ctx.Homing(i);
         if (ctx.AxisDriving(i)) {
             a.error |= error::kAxisBusy;

@@ -14,6 +14,7 @@
 namespace velkor_sim {
 namespace detail {
 
+class Command;
 class Context;
 
 bool HomingActive(const Context& ctx, int index);
@@ -26,10 +27,10 @@ void StopHoming(Context& ctx, int index, HomingStop how);
 void ResetHoming(Context& ctx);
 
 // Packet handlers
-void SetHomingSpeed(Context& ctx, const Bytes& p); // 60
-void HomeLimit(Context& ctx, const Bytes& p);      // 61
-void SetHomeMode(Context& ctx, const Bytes& p);    // 62
-void HomeStart(Context& ctx, const Bytes& p);      // 63
+void SetHomingSpeed(Context& ctx, const Command& cmd); // 60
+void HomeLimit(Context& ctx, const Command& cmd);      // 61
+void SetHomeMode(Context& ctx, const Command& cmd);    // 62
+void HomeStart(Context& ctx, const Command& cmd);      // 63
 
 
 } // namespace detail

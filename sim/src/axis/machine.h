@@ -25,6 +25,7 @@
 namespace velkor_sim {
 namespace detail {
 
+class Command;
 class Context;
 
 // Levels at the input terminals of axis `index` were it at whole position lp
@@ -83,21 +84,21 @@ void PressJog(Context& ctx, int index, int dir);
 void TurnHandwheel(Context& ctx, int index, std::int32_t counts);
 
 // Packet handlers
-void SetPulseMode(Context& ctx, const Bytes& p);    // 12
-void SetHardLimits(Context& ctx, const Bytes& p);   // 14
-void LimitStopMode(Context& ctx, const Bytes& p);   // 15
-void SetNearHome(Context& ctx, const Bytes& p);     // 16
-void SetHomeEdge(Context& ctx, const Bytes& p);     // 17
-void SetEncoder(Context& ctx, const Bytes& p);      // 20
-void ServoOn(Context& ctx, const Bytes& p);         // 21
-void ServoOff(Context& ctx, const Bytes& p);        // 22
-void SetAlarm(Context& ctx, const Bytes& p);        // 23
-void SetInPosition(Context& ctx, const Bytes& p);   // 24
-void SetFilter(Context& ctx, const Bytes& p);       // 25
-void RingEnable(Context& ctx, const Bytes& p);      // 26
-void RingDisable(Context& ctx, const Bytes& p);     // 27
-void AvoidTriangle(Context& ctx, const Bytes& p);   // 28, 29
-void ExternalDrive(Context& ctx, const Bytes& p);   // 30..33
+void SetPulseMode(Context& ctx, const Command& cmd);  // 12
+void SetHardLimits(Context& ctx, const Command& cmd); // 14
+void LimitStopMode(Context& ctx, const Command& cmd); // 15
+void SetNearHome(Context& ctx, const Command& cmd);   // 16
+void SetHomeEdge(Context& ctx, const Command& cmd);   // 17
+void SetEncoder(Context& ctx, const Command& cmd);    // 20
+void ServoOn(Context& ctx, const Command& cmd);       // 21
+void ServoOff(Context& ctx, const Command& cmd);      // 22
+void SetAlarm(Context& ctx, const Command& cmd);      // 23
+void SetInPosition(Context& ctx, const Command& cmd); // 24
+void SetFilter(Context& ctx, const Command& cmd);     // 25
+void RingEnable(Context& ctx, const Command& cmd);    // 26
+void RingDisable(Context& ctx, const Command& cmd);   // 27
+void AvoidTriangle(Context& ctx, const Command& cmd); // 28, 29
+void ExternalDrive(Context& ctx, const Command& cmd); // 30..33
 
 } // namespace detail
 } // namespace velkor_sim

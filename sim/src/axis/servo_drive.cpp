@@ -7,6 +7,7 @@
 #include "axis/machine.h"
 
 #include "axis/axis.h"
+#include "axis/axis_fields.h"
 #include "context/context.h"
 #include "axis/homing.h"
 #include "interrupts/interrupt_line.h"
@@ -166,9 +167,9 @@ void ResetMachine(Context& ctx)
     ResetHoming(ctx);
 }
 
-void ServoOn(Context& ctx, const Bytes& p)
+void ServoOn(Context& ctx, const Command& cmd)
 {
-    ForIndexes(ctx, p[2], [&](int i) {
+    ForIndexes(ctx, cmd[axis_field::kAxes], [&](int i) {
         MachineAxisState& m = ctx.Machine(i);
         if (!m.settings.servoOn) {
             // The drive holds the motor where it stands: LP keeps its count,
@@ -178,9 +179,9 @@ void ServoOn(Context& ctx, const Bytes& p)
     });
 }
 
-void ServoOff(Context& ctx, const Bytes& p)
+void ServoOff(Context& ctx, const Command& cmd)
 {
-    ForIndexes(ctx, p[2], [&](int i) {
+    ForIndexes(ctx, cmd[axis_field::kAxes], [&](int i) {
         if (InMotion(ctx, i) || ctx.Axis(i).pending.kind != Drive::Kind::None) {
             ctx.Axis(i).error |= error::kServoOff;
             DriveStop(ctx, i);
@@ -189,37 +190,38 @@ void ServoOff(Context& ctx, const Bytes& p)
     });
 }
 
-void SetAlarm(Context& ctx, const Bytes& p)
+void SetAlarm(Context& ctx, const Command& cmd)
 {
-    ForIndexes(ctx, p[2], [&](int i) {
-        if (!Flag(p[4]) || !Flag(p[6])) {
+    ForIndexes(ctx, cmd[axis_field::kAxes], [&](int i) {
+        if (!Flag(cmd[axis_field::kFirst]) || !Flag(cmd[axis_field::kSecond])) {
             ctx.Axis(i).error |= error::kBadCommand;
             return;
         }
-        ctx.Machine(i).settings.alarmOn = p[4] == 1;
-        ctx.Machine(i).settings.alarmActiveHigh = p[6] == 1;
+        ctx.Machine(i).settings.alarmOn = cmd[axis_field::kFirst] == 1;
+        ctx.Machine(i).settings.alarmActiveHigh = cmd[axis_field::kSecond] == 1;
         WatchAlarm(ctx, i);
     });
 }
 
-void SetInPosition(Context& ctx, const Bytes& p)
+void SetInPosition(Context& ctx, const Command& cmd)
 {
-    ForIndexes(ctx, p[2], [&](int i) {
-        if (!Flag(p[4]) || !Flag(p[6])) {
+    ForIndexes(ctx, cmd[axis_field::kAxes], [&](int i) {
+        if (!Flag(cmd[axis_field::kFirst]) || !Flag(cmd[axis_field::kSecond])) {
             ctx.Axis(i).error |= error::kBadCommand;
             return;
         }
-        ctx.Machine(i).settings.inPositionWait = p[4] == 1;
-        ctx.Machine(i).settings.inPositionActiveHigh = p[6] == 1;
+        ctx.Machine(i).settings.inPositionWait = cmd[axis_field::kFirst] == 1;
+        ctx.Machine(i).settings.inPositionActiveHigh = cmd[axis_field::kSecond] == 1;
     });
 }
 
-void SetEncoder(Context& ctx, const Bytes& p)
+void SetEncoder(Context& ctx, const Command& cmd)
 {
-    ForIndexes(ctx, p[2], [&](int i) {
-        const std::uint8_t mode = p[4];
-        const std::uint8_t multiplier = p[6] == 0 ? 1 : p[6]; // 0: the plain count
-        const bool valid = Flag(mode) && Flag(p[8]) &&
+    const std::uint8_t reversed = cmd[axis_field::kThird];
+    ForIndexes(ctx, cmd[axis_field::kAxes], [&](int i) {
+        const std::uint8_t mode = cmd[axis_field::kFirst];
+        const std::uint8_t multiplier = cmd[axis_field::kSecond] == 0 ? 1 : cmd[axis_field::kSecond]; // 0: the plain count
+        const bool valid = Flag(mode) && Flag(reversed) &&
                            (mode == 0 ? (multiplier == 1 || multiplier == 2 || multiplier == 4) : multiplier == 1);
         if (!valid) {
             ctx.Axis(i).error |= error::kBadCommand;
@@ -228,7 +230,7 @@ void SetEncoder(Context& ctx, const Bytes& p)
         MachineSettings& s = ctx.Machine(i).settings;
         s.encoderMode = mode;
         s.multiplier = multiplier;
-        s.encoderReversed = p[8] == 1;
+        s.encoderReversed = reversed == 1;
         RebaseEncoder(ctx, i);
     });
 }

@@ -1,6 +1,7 @@
 #include "axis/speed_shape.h"
 
 #include "axis/axis.h"
+#include "axis/axis_fields.h"
 #include "context/context.h"
 
 #include <algorithm>
@@ -172,27 +173,29 @@ double ProfileStep(SpeedRun& run, const Profile& p, double remaining, double dt,
     return ds;
 }
 
-void NormalSpeed(Context& fw, const Bytes& p)
+void NormalSpeed(Context& fw, const Command& cmd)
 {
-    if (p[4] > 1) {
+    const std::uint8_t mode = cmd[axis_field::kFlag];
+    if (mode > 1) {
         fw.Fault(error::kBadCommand);
         return;
     }
-    ForAxes(fw, p[2], [&](AxisState& a) { a.profile.mode = p[4]; });
+    ForAxes(fw, cmd[axis_field::kAxes], [&](AxisState& a) { a.profile.mode = mode; });
 }
 
-void SetPulse(Context& fw, const Bytes& p)
+void SetPulse(Context& fw, const Command& cmd)
 {
-    ForAxes(fw, p[2], [&](AxisState& a) { a.pulse = U32(p, 4); });
+    ForAxes(fw, cmd[axis_field::kAxes], [&](AxisState& a) { a.pulse = cmd[axis_field::kValue]; });
 }
 
-void VectorSpeed(Context& fw, ProfileValues& vector, const Bytes& p)
+void VectorSpeed(Context& fw, ProfileValues& vector, const Command& cmd)
 {
-    if (p[2] > 1) {
+    const std::uint8_t mode = cmd[axis_field::kVectorMode];
+    if (mode > 1) {
         fw.Fault(error::kBadCommand);
         return;
     }
-    vector.mode = p[2];
+    vector.mode = mode;
 }
 
 } // namespace detail

@@ -12,6 +12,7 @@
 namespace velkor_sim {
 namespace detail {
 
+class Command;
 class Context;
 
 // One step of dt of the speed profile towards an end `remaining` pulses
@@ -30,9 +31,9 @@ class Context;
 double ProfileStep(SpeedRun& run, const Profile& p, double remaining, double dt, double& speed);
 
 // Packet handlers
-void NormalSpeed(Context& fw, const Bytes& p); // 70
-void SetPulse(Context& fw, const Bytes& p);    // 79
-void VectorSpeed(Context& fw, ProfileValues& vector, const Bytes& p); // 91
+void NormalSpeed(Context& fw, const Command& cmd); // 70
+void SetPulse(Context& fw, const Command& cmd);  // 79
+void VectorSpeed(Context& fw, ProfileValues& vector, const Command& cmd); // 91
 
 } // namespace detail
 } // namespace velkor_sim

@@ -1,7 +1,9 @@
 #include "axis/status.h"
 
 #include "axis/axis.h"
+#include "axis/axis_fields.h"
 #include "context/context.h"
+#include "protocol/query.h"
 #include "axis/machine.h"
 
 #include <cmath>
@@ -15,6 +17,7 @@ namespace {
 // with the host's extra factor 125, per second squared).
 constexpr std::uint32_t kRange = 8000000;
 constexpr double kAccelerationUnit = 125.0;
+constexpr int kInputRegister = RegisterOf({46}, "input");
 
 // The axis a query names (the lowest one selected), or null.
 const AxisState* QueryAxis(const Context& ctx, const Window& w)
@@ -27,15 +30,17 @@ const AxisState* QueryAxis(const Context& ctx, const Window& w)
 } // namespace
 
 // A preset shifts the counter, and with it whatever is moving the axis.
-void SetLp(Context& ctx, const Bytes& p)
+void SetLp(Context& ctx, const Command& cmd) { PresetLp(ctx, cmd[axis_field::kAxes], cmd[axis_field::kSigned]); }
+void SetEp(Context& ctx, const Command& cmd) { PresetEp(ctx, cmd[axis_field::kAxes], cmd[axis_field::kSigned]); }
+
+void PresetLp(Context& ctx, std::uint8_t mask, std::int32_t value)
 {
-    const std::uint8_t mask = p[2];
     for (int i = 0; i < kAxisCount; ++i) {
         if (!(mask & (1u << i)) || mask > 0x0F) {
             continue;
         }
         AxisState& a = ctx.Axis(i);
-        const std::int64_t delta = static_cast<std::int64_t>(I32(p, 4)) - a.lp;
+        const std::int64_t delta = static_cast<std::int64_t>(value) - a.lp;
         a.lp += delta;
         a.pos += static_cast<double>(delta);
         a.lastPos += static_cast<double>(delta);
@@ -48,9 +53,9 @@ void SetLp(Context& ctx, const Bytes& p)
     }
 }
 
-void SetEp(Context& ctx, const Bytes& p)
+void PresetEp(Context& ctx, std::uint8_t mask, std::int32_t value)
 {
-    ForAxes(ctx, p[2], [&](AxisState& a) { a.ep = I32(p, 4); });
+    ForAxes(ctx, mask, [&](AxisState& a) { a.ep = value; });
 }
 
 void GetLp(Context& ctx, Window& w)
@@ -80,7 +85,8 @@ void GetCa(Context& ctx, Window& w)
 void GetDi(Context& ctx, Window& w)
 {
     const AxisState* a = QueryAxis(ctx, w);
-    PutReply(w, a && w[108] < 16 ? (InputWord(ctx, LowestAxis(w[kAxisRegister])) >> w[108]) & 1u : 0, 1);
+    const std::uint8_t bit = w[kInputRegister];
+    PutReply(w, a && bit < 16 ? (InputWord(ctx, LowestAxis(w[kAxisRegister])) >> bit) & 1u : 0, 1);
 }
 
 void GetError(Context& ctx, Window& w)

@@ -8,11 +8,16 @@
 namespace velkor_sim {
 namespace detail {
 
+class Command;
 class Context;
 
 // Packet handlers
-void SetLp(Context& ctx, const Bytes& p); // 40
-void SetEp(Context& ctx, const Bytes& p); // 42
+void SetLp(Context& ctx, const Command& cmd); // 40
+void SetEp(Context& ctx, const Command& cmd); // 42
+// Sets the LP (EP) counter of the axes selected to `value`, as SET_LP
+// (SET_EP) does; an invalid selector sets the bad-command bit.
+void PresetLp(Context& ctx, std::uint8_t mask, std::int32_t value);
+void PresetEp(Context& ctx, std::uint8_t mask, std::int32_t value);
 // Exchange handlers
 void GetLp(Context& ctx, Window& w);        // 41
 void GetEp(Context& ctx, Window& w);        // 43

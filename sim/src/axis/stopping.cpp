@@ -1,6 +1,7 @@
 #include "axis/stopping.h"
 
 #include "axis/axis.h"
+#include "axis/axis_fields.h"
 #include "context/context.h"
 #include "axis/drives.h"
 
@@ -18,8 +19,8 @@ void ClearErrors(Context& ctx)
 
 } // namespace
 
-void StopAxesPacket(Context& ctx, const Bytes& p) { StopAxes(ctx, p[2], p[0] == 183); }
-void ClearStopPacket(Context& ctx, const Bytes&) { ClearErrors(ctx); }
+void StopAxesPacket(Context& ctx, const Command& cmd) { StopAxes(ctx, cmd[axis_field::kAxes], cmd.Code() == 183); }
+void ClearStopPacket(Context& ctx, const Command&) { ClearErrors(ctx); }
 
 // 1 when every selected axis has stopped and has no motion queued or held back.
 void StopWait(Context& ctx, Window& w)

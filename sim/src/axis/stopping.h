@@ -9,11 +9,12 @@
 namespace velkor_sim {
 namespace detail {
 
+class Command;
 class Context;
 
 // Packet handlers
-void StopAxesPacket(Context& ctx, const Bytes& p);  // 183, 184
-void ClearStopPacket(Context& ctx, const Bytes& p); // 187
+void StopAxesPacket(Context& ctx, const Command& cmd); // 183, 184
+void ClearStopPacket(Context& ctx, const Command& cmd); // 187
 // Exchange handlers
 void StopWait(Context& ctx, Window& w);           // 182
 void StopSlowly(Context& ctx, Window& w);         // 183

@@ -16,7 +16,9 @@
 #include "paths/paths.h"
 #include "paths/special_paths.h"
 #include "programs/macro_programs.h"
+#include "protocol/command.h"
 #include "protocol/decoder.h"
+#include "protocol/query.h"
 #include "stores/variables.h"
 #include "sync/sync.h"
 
@@ -27,24 +29,32 @@ namespace detail {
 namespace {
 
 // Parameter registers a reader's query reads besides the axis selector.
-constexpr int kPortRegister = 100;
-constexpr int kInputRegister = 108;
+constexpr int kPortRegister = RegisterOf({50}, "port");
+constexpr int kInputRegister = RegisterOf({46}, "input");
+
+constexpr auto kReaderAxis = U8Field({41, 43, 46, 48, 49, 113}, "axis");
+constexpr auto kReaderPort = U8Field({50}, "port");
+constexpr auto kReaderInput = U8Field({46}, "input");
 
 // A reader sent as a packet asks its own query in a scratch window and loads
 // the reply into the reader variable: 4-byte replies as signed values,
 // shorter ones as they are.
-void LoadReader(Firmware& fw, const Bytes& p)
+void LoadReader(Firmware& fw, const Command& cmd)
 {
-    const ExchangeEntry* query = FindExchange(p[0]);
-    const ExchangeHandler run = ExchangeHandlerOf(p[0]);
+    const std::uint8_t code = cmd.Code();
+    const ExchangeEntry* query = FindExchange(code);
+    const ExchangeHandler run = ExchangeHandlerOf(code);
     if (query == nullptr || run == nullptr) {
-        fw.Unsimulated(p[0]);
+        fw.Unsimulated(code);
         return;
     }
     Window w{};
-    w[kAxisRegister] = p[2];
-    w[kPortRegister] = p[2];
-    w[kInputRegister] = p[4];
+    // The selector is the axis of a reader of an axis and the port of a
+    // port's reader; GET_ERROR has none.
+    const std::uint8_t selector = code == 50 ? cmd[kReaderPort] : code == 47 ? std::uint8_t{0} : cmd[kReaderAxis];
+    w[kAxisRegister] = selector;
+    w[kPortRegister] = selector;
+    w[kInputRegister] = code == 46 ? cmd[kReaderInput] : std::uint8_t{0};
     run(fw, w);
     std::uint32_t reply = 0;
     for (int i = query->replyWidth - 1; i >= 0; --i) {
@@ -55,16 +65,16 @@ void LoadReader(Firmware& fw, const Bytes& p)
 
 // A family that owns its state gets that state, not the firmware.
 template <auto member, auto run>
-void Own(Firmware& fw, const Bytes& p)
+void Own(Firmware& fw, const Command& cmd)
 {
-    run(fw.*member, p);
+    run(fw.*member, cmd);
 }
 
 // ... and asks the rest of the module through the context.
 template <auto member, auto run>
-void OwnWith(Firmware& fw, const Bytes& p)
+void OwnWith(Firmware& fw, const Command& cmd)
 {
-    run(fw.*member, fw, p);
+    run(fw.*member, fw, cmd);
 }
 
 template <auto member, auto run>
@@ -74,13 +84,13 @@ void OwnAnswer(Firmware& fw, Window& w)
 }
 
 // VECTOR_SPEED sets the constant-speed mode of the paths' vector profile.
-void VectorSpeedOfPaths(Firmware& fw, const Bytes& p) { VectorSpeed(fw, fw.paths.vector, p); }
+void VectorSpeedOfPaths(Firmware& fw, const Command& cmd) { VectorSpeed(fw, fw.paths.vector, cmd); }
 
 // A handler of the paths, over their state and the context.
 template <auto run>
-void OnPaths(Firmware& fw, const Bytes& p)
+void OnPaths(Firmware& fw, const Command& cmd)
 {
-    run(fw.PathsAtWork(), p);
+    run(fw.PathsAtWork(), cmd);
 }
 
 template <auto run>
@@ -91,9 +101,9 @@ void AnswerOnPaths(Firmware& fw, Window& w)
 
 // A handler of the macro programs, over what they work on.
 template <auto run>
-void OnPrograms(Firmware& fw, const Bytes& p)
+void OnPrograms(Firmware& fw, const Command& cmd)
 {
-    run(fw.ProgramsAtWork(), p);
+    run(fw.ProgramsAtWork(), cmd);
 }
 
 template <auto run>
@@ -104,9 +114,9 @@ void AnswerOnPrograms(Firmware& fw, Window& w)
 
 // A handler over the context, or over the whole firmware.
 template <auto run>
-void Run(Firmware& fw, const Bytes& p)
+void Run(Firmware& fw, const Command& cmd)
 {
-    run(fw, p);
+    run(fw, cmd);
 }
 
 template <auto run>
@@ -125,6 +135,7 @@ struct ExchangeBinding {
     ExchangeHandler run;
 };
 
+// A command of several packets is bound at the code of its last packet.
 const PacketBinding kPacketHandlers[] = {
     {12, Run<SetPulseMode>}, // SET_PULSE_MODE
     {13, Run<SetMaxV>}, // SET_MAX_V
@@ -187,21 +198,15 @@ const PacketBinding kPacketHandlers[] = {
     {98, OnPaths<VectorProfile>}, // SET_VAO
     {99, OnPaths<Line>}, // LINE_2D
     {100, OnPaths<Line>}, // LINE_3D
-    {101, OnPaths<ArcCentre>}, // ARC_CW
-    {102, OnPaths<ArcOrCircle>}, // ARC_CW
-    {103, OnPaths<ArcCentre>}, // ARC_CCW
-    {104, OnPaths<ArcOrCircle>}, // ARC_CCW
+    {102, OnPaths<ArcOrCircle>}, // ARC_CW (the packets 101, 102)
+    {104, OnPaths<ArcOrCircle>}, // ARC_CCW (103, 104)
     {105, OnPaths<ArcOrCircle>}, // CIRCLE_CW
     {106, OnPaths<ArcOrCircle>}, // CIRCLE_CCW
-    {110, OwnWith<&Firmware::sync, SyncFirst>}, // SYNC_ACTION
-    {111, OwnWith<&Firmware::sync, SyncSecond>}, // SYNC_ACTION
+    {111, OwnWith<&Firmware::sync, SetSyncAction>}, // SYNC_ACTION
     {112, OwnWith<&Firmware::sync, SetCompare>}, // SET_COMPARE
     {113, Run<LoadReader>}, // GET_LATCH
     {114, OwnWith<&Firmware::sync, SetPreset>}, // SET_PRESET
     {115, OwnWith<&Firmware::sync, SetOut>}, // SET_OUT
-    {120, OnPaths<Rectangle>}, // RECTANGLE
-    {121, OnPaths<Rectangle>}, // RECTANGLE
-    {122, OnPaths<Rectangle>}, // RECTANGLE
     {123, OnPaths<Rectangle>}, // RECTANGLE
     {124, OnPaths<ContinuousAxes>}, // LINE_2D_INITIAL
     {125, OnPaths<ContinuousProfile>}, // LINE_2D_INITIAL
@@ -209,16 +214,11 @@ const PacketBinding kPacketHandlers[] = {
     {127, OnPaths<ContinuousAxes>}, // LINE_3D_INITIAL
     {128, OnPaths<ContinuousProfile>}, // LINE_3D_INITIAL
     {129, OnPaths<ContinuousLine>}, // LINE_3D_CONTINUE
-    {130, OnPaths<Mix2dInitial>}, // MIX_2D_INITIAL
     {131, OnPaths<Mix2dInitial>}, // MIX_2D_INITIAL
-    {132, OnPaths<Mix2dContinue>}, // MIX_2D_CONTINUE
     {133, OnPaths<Mix2dContinue>}, // MIX_2D_CONTINUE
     {134, OnPaths<ContinueIntp>}, // CONTINUE_INTP
     {135, OnPaths<ContinueIntpArray>}, // CONTINUE_INTP_ARRAY
-    {136, OnPaths<Helix>}, // HELIX_3D
-    {137, OnPaths<Helix>}, // HELIX_3D
     {138, OnPaths<Helix>}, // HELIX_3D
-    {139, OnPaths<RatioInitial>}, // RATIO_INITIAL
     {140, OnPaths<RatioInitial>}, // RATIO_INITIAL
     {141, OnPaths<Ratio2d>}, // RATIO_2D
     {144, OnPaths<LineScan>}, // LINE_SCAN

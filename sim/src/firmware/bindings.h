@@ -12,9 +12,11 @@
 namespace velkor_sim {
 namespace detail {
 
+class Command;
 class Firmware;
 
-using PacketHandler = void (*)(Firmware&, const Bytes&);
+// A packet's handler gets the whole command, once its last packet has come.
+using PacketHandler = void (*)(Firmware&, const Command&);
 using ExchangeHandler = void (*)(Firmware&, Window&);
 
 PacketHandler PacketHandlerOf(std::uint8_t code);

@@ -4,6 +4,7 @@
 #include "firmware/firmware.h"
 
 #include "firmware/bindings.h"
+#include "protocol/command.h"
 #include "protocol/decoder.h"
 
 #include <cstdio>
@@ -60,20 +61,23 @@ void Firmware::TakePacket(const Bytes& bytes)
 void Firmware::ExecutePacket(const Bytes& bytes)
 {
     const std::uint8_t code = bytes[0];
-    const std::uint8_t arcHalf = paths.arcHalf;
-    std::uint32_t refused = refusals;
-    CheckArcPair(PathsAtWork(), code);
-    if (refusals != refused) {
-        Unsimulated(arcHalf); // an arc that lost its second half
-        refused = refusals;
-    }
     const PacketEntry* entry = FindPacket(code);
     if (entry == nullptr || entry->support == Support::NotSimulated) {
         NotCarriedOut(code);
         return;
     }
-    if (const PacketHandler run = PacketHandlerOf(code)) {
-        run(*this, bytes);
+    const std::uint32_t refused = refusals;
+    const Bytes* whole = nullptr;
+    switch (assembler.Take(*entry, bytes, &whole)) {
+    case CommandAssembler::Outcome::Complete:
+        if (const PacketHandler run = PacketHandlerOf(code)) {
+            run(*this, Command(*entry, whole));
+        }
+        break;
+    case CommandAssembler::Outcome::OutOfTurn:
+        Fault(error::kBadCommand); // a part of a command was lost
+        break;
+    case CommandAssembler::Outcome::Waiting: break;
     }
     if (entry->support == Support::Kept) {
         NotCarriedOut(code);
@@ -112,6 +116,7 @@ void Firmware::Reset()
     interrupts.Reset();
     sync.Reset();
     special.Reset();
+    assembler.Reset();
 }
 
 } // namespace detail

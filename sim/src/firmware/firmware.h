@@ -34,6 +34,7 @@
 #include "paths/paths.h"
 #include "paths/special_paths.h"
 #include "programs/macro_programs.h"
+#include "protocol/command.h"
 #include "scope/recorder.h"
 #include "stores/variables.h"
 #include "sync/sync.h"
@@ -122,6 +123,7 @@ public:
     SequenceBook sequence;
     SyncState sync;
     SpecialPaths special;
+    CommandAssembler assembler; // the packets of a command of several
     Scope scope; // samples after every motion step
 
     bool keepTrail = false;

@@ -1,7 +1,15 @@
 #include "interrupts/interrupt_line.h"
 
+#include "protocol/command.h"
+
 namespace velkor_sim {
 namespace detail {
+namespace {
+
+constexpr auto kEnableFactors = U8Field({172}, "factors");
+constexpr auto kDisableFactors = U8Field({173}, "factors");
+
+} // namespace
 
 void InterruptLine::Raise(std::uint8_t factors, bool event)
 {
@@ -44,10 +52,10 @@ void InterruptLine::Reset()
     seen_ = 0;
 }
 
-void EnableInt(InterruptLine& line, const Bytes&) { line.SwitchOn(true); }
-void DisableInt(InterruptLine& line, const Bytes&) { line.SwitchOn(false); }
-void IntFactorEnable(InterruptLine& line, const Bytes& p) { line.EnableFactors(p[2]); }
-void IntFactorDisable(InterruptLine& line, const Bytes& p) { line.DisableFactors(p[2]); }
+void EnableInt(InterruptLine& line, const Command&) { line.SwitchOn(true); }
+void DisableInt(InterruptLine& line, const Command&) { line.SwitchOn(false); }
+void IntFactorEnable(InterruptLine& line, const Command& cmd) { line.EnableFactors(cmd[kEnableFactors]); }
+void IntFactorDisable(InterruptLine& line, const Command& cmd) { line.DisableFactors(cmd[kDisableFactors]); }
 
 } // namespace detail
 } // namespace velkor_sim

@@ -30,6 +30,8 @@ constexpr std::uint8_t kHomed = 0x08;    // a homing sequence ended (done or fai
 constexpr std::uint8_t kMacro = 0x80;    // MP_SET_RINT carried out
 } // namespace factor
 
+class Command;
+
 class InterruptLine {
 public:
     // ORs the enabled factor bits into the code register; puts the line up
@@ -77,10 +79,10 @@ private:
 };
 
 // Packet handlers
-void EnableInt(InterruptLine& line, const Bytes& p);        // 170
-void DisableInt(InterruptLine& line, const Bytes& p);       // 171
-void IntFactorEnable(InterruptLine& line, const Bytes& p);  // 172
-void IntFactorDisable(InterruptLine& line, const Bytes& p); // 173
+void EnableInt(InterruptLine& line, const Command& cmd);        // 170
+void DisableInt(InterruptLine& line, const Command& cmd);       // 171
+void IntFactorEnable(InterruptLine& line, const Command& cmd);  // 172
+void IntFactorDisable(InterruptLine& line, const Command& cmd); // 173
 
 } // namespace detail
 } // namespace velkor_sim

@@ -8,6 +8,7 @@
 #include "axis/drives.h"
 #include "axis/speed_shape.h"
 #include "context/context.h"
+#include "protocol/command.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,12 +16,34 @@
 
 namespace velkor_sim {
 namespace detail {
+namespace {
 
-bool TakeAxes(PathsAt at, const Bytes& p, int count, int* out)
-{
-    const std::uint8_t selectors[3] = {p[2], p[4], p[6]};
-    return PickAxes(at, selectors, count, out);
-}
+constexpr auto kAssign1 = U8Field({90}, "axis1");
+constexpr auto kAssign2 = U8Field({90}, "axis2");
+constexpr auto kAssign3 = U8Field({90}, "axis3");
+constexpr auto kVectorValue = U32Field({92, 93, 94, 95, 96, 97}, "data");
+constexpr auto kVectorOffset = I32Field({98}, "data");
+constexpr auto kLineX = I32Field({99, 100}, "x");
+constexpr auto kLineY = I32Field({99, 100}, "y");
+constexpr auto kLineZ = I32Field({100}, "z");
+constexpr auto kArcCentreX = I32Field({101, 103}, "centre_x");
+constexpr auto kArcCentreY = I32Field({101, 103}, "centre_y");
+constexpr auto kArcEndX = I32Field({102, 104}, "end_x");
+constexpr auto kArcEndY = I32Field({102, 104}, "end_y");
+constexpr auto kCircleCentreX = I32Field({105, 106}, "centre_x");
+constexpr auto kCircleCentreY = I32Field({105, 106}, "centre_y");
+constexpr auto kOpenAxis1 = U8Field({124, 127}, "axis1");
+constexpr auto kOpenAxis2 = U8Field({124, 127}, "axis2");
+constexpr auto kOpenAxis3 = U8Field({127}, "axis3");
+constexpr auto kOpenSv = U32Field({125, 128}, "sv");
+constexpr auto kOpenV = U32Field({125, 128}, "v");
+constexpr auto kOpenA = U32Field({125, 128}, "a");
+constexpr auto kSegmentEnd = U8Field({126, 129}, "end");
+constexpr auto kSegmentX = I32Field({126, 129}, "x");
+constexpr auto kSegmentY = I32Field({126, 129}, "y");
+constexpr auto kSegmentZ = I32Field({129}, "z");
+
+} // namespace
 
 bool PickAxes(PathsAt at, const std::uint8_t* selectors, int count, int* out)
 {
@@ -99,21 +122,13 @@ bool MakeArc(double cx, double cy, std::int32_t ex, std::int32_t ey, std::int32_
     return true;
 }
 
-void CheckArcPair(PathsAt at, std::uint8_t code)
-{
-    PathState& ps = at.paths;
-    if (ps.arcHalf != 0 && code != ps.arcHalf + 1) {
-        ps.arcHalf = 0;
-        at.Fault(error::kBadCommand);
-    }
-}
-
-void AxisAssign(PathsAt at, const Bytes& p)
+void AxisAssign(PathsAt at, const Command& cmd)
 {
     int picked[3];
+    const std::uint8_t selectors[3] = {cmd[kAssign1], cmd[kAssign2], cmd[kAssign3]};
     // A third axis of 0 leaves the assignment usable for plane motion.
-    const int count = p[6] == 0 ? 2 : 3;
-    if (TakeAxes(at, p, count, picked)) {
+    const int count = selectors[2] == 0 ? 2 : 3;
+    if (PickAxes(at, selectors, count, picked)) {
         std::memcpy(at.paths.assigned, picked, sizeof(int) * count);
         if (count == 2) {
             at.paths.assigned[2] = -1;
@@ -121,62 +136,49 @@ void AxisAssign(PathsAt at, const Bytes& p)
     }
 }
 
-void VectorProfile(PathsAt at, const Bytes& p)
+void VectorProfile(PathsAt at, const Command& cmd)
 {
     ProfileValues& v = at.paths.vector;
-    switch (p[0]) {
-    case 92: v.sv = U32(p, 2); break;
-    case 93: v.v = U32(p, 2); break;
-    case 94: v.a = U32(p, 2); break;
-    case 95: v.d = U32(p, 2); break;
-    case 96: v.k = U32(p, 2); break;
-    case 97: v.l = U32(p, 2); break;
-    case 98: v.ao = I32(p, 2); break;
+    switch (cmd.Code()) {
+    case 92: v.sv = cmd[kVectorValue]; break;
+    case 93: v.v = cmd[kVectorValue]; break;
+    case 94: v.a = cmd[kVectorValue]; break;
+    case 95: v.d = cmd[kVectorValue]; break;
+    case 96: v.k = cmd[kVectorValue]; break;
+    case 97: v.l = cmd[kVectorValue]; break;
+    case 98: v.ao = cmd[kVectorOffset]; break;
     default: break;
     }
 }
 
-void Line(PathsAt at, const Bytes& p)
+void Line(PathsAt at, const Command& cmd)
 {
     PathState& ps = at.paths;
-    const int dims = p[0] == 99 ? 2 : 3;
+    const int dims = cmd.Code() == 99 ? 2 : 3;
     if (dims == 3 && ps.assigned[2] < 0) {
         at.Fault(error::kBadCommand);
         return;
     }
     Segment s;
-    for (int k = 0; k < dims; ++k) {
-        s.d[k] = I32(p, 2 + 4 * k);
-    }
+    s.d[0] = cmd[kLineX];
+    s.d[1] = cmd[kLineY];
+    s.d[2] = dims == 3 ? cmd[kLineZ] : 0;
     s.length = LineLength(s);
     BeginPath(at, dims, ps.assigned, ps.vector.Resolve(at.ctx.Axis(ps.assigned[0]).maxV));
     AddSegment(at, s, true);
 }
 
-void ArcCentre(PathsAt at, const Bytes& p)
+void ArcOrCircle(PathsAt at, const Command& cmd)
 {
     PathState& ps = at.paths;
-    ps.arcCentre[0] = I32(p, 2);
-    ps.arcCentre[1] = I32(p, 6);
-    ps.arcHalf = p[0];
-}
-
-void ArcOrCircle(PathsAt at, const Bytes& p)
-{
-    PathState& ps = at.paths;
-    const std::uint8_t code = p[0];
+    const std::uint8_t code = cmd.Code();
     const bool circle = code >= 105;
-    if (!circle && ps.arcHalf != code - 1) {
-        at.Fault(error::kBadCommand);
-        return;
-    }
-    ps.arcHalf = 0;
-    const double cx = circle ? I32(p, 2) : ps.arcCentre[0];
-    const double cy = circle ? I32(p, 6) : ps.arcCentre[1];
-    const std::int32_t ex = circle ? 0 : I32(p, 2);
-    const std::int32_t ey = circle ? 0 : I32(p, 6);
+    const double cx = circle ? cmd[kCircleCentreX] : cmd[kArcCentreX];
+    const double cy = circle ? cmd[kCircleCentreY] : cmd[kArcCentreY];
+    const std::int32_t ex = circle ? 0 : cmd[kArcEndX];
+    const std::int32_t ey = circle ? 0 : cmd[kArcEndY];
     Segment s;
-    if (!MakeArc(cx, cy, ex, ey, 0, code == 102 || code == 105, s)) {
+    if (!MakeArc(cx, cy, ex, ey, 0, code == 101 || code == 105, s)) {
         at.Fault(error::kBadCommand); // no circle has its centre on its own start or end
         return;
     }
@@ -184,12 +186,13 @@ void ArcOrCircle(PathsAt at, const Bytes& p)
     AddSegment(at, s, true);
 }
 
-void ContinuousAxes(PathsAt at, const Bytes& p)
+void ContinuousAxes(PathsAt at, const Command& cmd)
 {
     PathState& ps = at.paths;
-    const int dims = p[0] == 124 ? 2 : 3;
+    const int dims = cmd.Code() == 124 ? 2 : 3;
+    const std::uint8_t selectors[3] = {cmd[kOpenAxis1], cmd[kOpenAxis2], dims == 3 ? cmd[kOpenAxis3] : std::uint8_t{0}};
     int picked[3];
-    if (TakeAxes(at, p, dims, picked)) {
+    if (PickAxes(at, selectors, dims, picked)) {
         std::memcpy(ps.lineAxes, picked, sizeof(int) * dims);
         ps.lineDims = dims;
     } else {
@@ -197,26 +200,26 @@ void ContinuousAxes(PathsAt at, const Bytes& p)
     }
 }
 
-void ContinuousProfile(PathsAt at, const Bytes& p)
+void ContinuousProfile(PathsAt at, const Command& cmd)
 {
     PathState& ps = at.paths;
-    if (ps.lineDims != (p[0] == 125 ? 2 : 3)) {
+    if (ps.lineDims != (cmd.Code() == 125 ? 2 : 3)) {
         at.Fault(error::kBadCommand);
         return;
     }
     // The vector set-up gives the shaping (K, L, AO, constant speed).
     ProfileValues values = ps.vector;
     values.d = 0;
-    values.sv = U32(p, 2);
-    values.v = U32(p, 6);
-    values.a = U32(p, 10);
+    values.sv = cmd[kOpenSv];
+    values.v = cmd[kOpenV];
+    values.a = cmd[kOpenA];
     BeginPath(at, ps.lineDims, ps.lineAxes, values.Resolve(at.ctx.Axis(ps.lineAxes[0]).maxV));
 }
 
-void ContinuousLine(PathsAt at, const Bytes& p)
+void ContinuousLine(PathsAt at, const Command& cmd)
 {
     PathState& ps = at.paths;
-    const int dims = p[0] == 126 ? 2 : 3;
+    const int dims = cmd.Code() == 126 ? 2 : 3;
     if (ps.discarding) {
         return; // the rest of a stopped path
     }
@@ -225,21 +228,21 @@ void ContinuousLine(PathsAt at, const Bytes& p)
         return;
     }
     Segment s;
-    for (int k = 0; k < dims; ++k) {
-        s.d[k] = I32(p, 4 + 4 * k);
-    }
+    s.d[0] = cmd[kSegmentX];
+    s.d[1] = cmd[kSegmentY];
+    s.d[2] = dims == 3 ? cmd[kSegmentZ] : 0;
     s.length = LineLength(s);
-    AddSegment(at, s, p[2] != 0);
+    AddSegment(at, s, cmd[kSegmentEnd] != 0);
 }
 
-void EndPath(PathsAt at, const Bytes&)
+void EndPath(PathsAt at, const Command&)
 {
     if (!at.paths.queue.empty()) {
         at.paths.queue.back().closed = true;
     }
 }
 
-void StopPathsPacket(PathsAt at, const Bytes& p) { StopPaths(at, p[0] == 185); }
+void StopPathsPacket(PathsAt at, const Command& cmd) { StopPaths(at, cmd.Code() == 185); }
 void VStopSlowly(PathsAt at, Window&) { StopPaths(at, true); }
 void VStopSuddenly(PathsAt at, Window&) { StopPaths(at, false); }
 

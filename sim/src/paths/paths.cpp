@@ -113,7 +113,6 @@ void PathState::Reset()
     running = false;
     haveSegment = false;
     discarding = false;
-    arcHalf = 0;
     queuedSegments = 0;
 }
 

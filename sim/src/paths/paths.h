@@ -16,6 +16,7 @@
 namespace velkor_sim {
 namespace detail {
 
+class Command;
 class Context;
 struct SpecialPaths;
 
@@ -95,8 +96,6 @@ struct PathState {
     ProfileValues vector;
     int lineAxes[3] = {0, 1, 2}; // axes of the continuous path being opened
     int lineDims = 2;
-    std::int32_t arcCentre[2] = {0, 0};
-    std::uint8_t arcHalf = 0; // code of the first packet of an arc waiting for its second
 
     // The queue and the path running
     PathQueue queue; // front: the path running or next to run
@@ -135,10 +134,9 @@ double LineLength(const Segment& s);
 // relative to the start, with the third axis moving by dz along it. False
 // (nothing made) when the centre lies on the start or the end.
 bool MakeArc(double cx, double cy, std::int32_t ex, std::int32_t ey, std::int32_t dz, bool clockwise, Segment& s);
-// Reads `count` interpolation axes from packet bytes 2, 4, 6 (or from the
-// selectors given): each must be one axis, and a different one; otherwise the
-// bad-command bit is set and false returned.
-bool TakeAxes(PathsAt at, const Bytes& p, int count, int* out);
+// Picks `count` interpolation axes from their selectors: each must be one
+// axis, and a different one; otherwise the bad-command bit is set and false
+// returned.
 bool PickAxes(PathsAt at, const std::uint8_t* selectors, int count, int* out);
 
 // Whether axis `index` belongs to a path queued or running.
@@ -162,21 +160,17 @@ bool BufferDraining(const PathState& ps, const Context& ctx);
 void ShiftPathAxis(PathsAt at, int index, std::int64_t delta);
 // One motion step of the front path.
 void StepPaths(PathsAt at, double dt);
-// The second packet of a two-packet arc must follow its first directly:
-// called for every packet before it takes effect.
-void CheckArcPair(PathsAt at, std::uint8_t code);
 
 // Packet handlers
-void AxisAssign(PathsAt at, const Bytes& p);        // 90
-void VectorProfile(PathsAt at, const Bytes& p);     // 92..98
-void Line(PathsAt at, const Bytes& p);              // 99, 100
-void ArcCentre(PathsAt at, const Bytes& p);         // 101, 103
-void ArcOrCircle(PathsAt at, const Bytes& p);       // 102, 104, 105, 106
-void ContinuousAxes(PathsAt at, const Bytes& p);    // 124, 127
-void ContinuousProfile(PathsAt at, const Bytes& p); // 125, 128
-void ContinuousLine(PathsAt at, const Bytes& p);    // 126, 129
-void EndPath(PathsAt at, const Bytes& p);           // 188
-void StopPathsPacket(PathsAt at, const Bytes& p);   // 185, 186 (recorded in a program)
+void AxisAssign(PathsAt at, const Command& cmd);        // 90
+void VectorProfile(PathsAt at, const Command& cmd);     // 92..98
+void Line(PathsAt at, const Command& cmd);              // 99, 100
+void ArcOrCircle(PathsAt at, const Command& cmd);       // 101/102, 103/104 (two packets), 105, 106
+void ContinuousAxes(PathsAt at, const Command& cmd);    // 124, 127
+void ContinuousProfile(PathsAt at, const Command& cmd); // 125, 128
+void ContinuousLine(PathsAt at, const Command& cmd);    // 126, 129
+void EndPath(PathsAt at, const Command& cmd);           // 188
+void StopPathsPacket(PathsAt at, const Command& cmd);   // 185, 186 (recorded in a program)
 // Exchange handlers
 void VStopSlowly(PathsAt at, Window& w);   // 185
 void VStopSuddenly(PathsAt at, Window& w); // 186

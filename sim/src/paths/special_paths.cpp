@@ -2,6 +2,7 @@
 
 #include "context/context.h"
 #include "paths/paths.h"
+#include "protocol/command.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,28 +14,81 @@ namespace {
 
 constexpr double kTwoPi = 6.283185307179586;
 
-// Gathers the packets first..first+count-1 of one command. True when the last
-// has arrived; the parts are then in at.special.parts.
-bool Gather(PathsAt at, const Bytes& p, std::uint8_t first, int count)
-{
-    SpecialPaths& sp = at.special;
-    const std::uint8_t code = p[0];
-    if (code == first) {
-        sp.firstCode = first;
-        sp.nextCode = first;
-    } else if (sp.firstCode != first || code != sp.nextCode) {
-        sp.firstCode = 0;
-        at.Fault(error::kBadCommand); // a part was lost
-        return false;
-    }
-    sp.parts[code - first] = p;
-    sp.nextCode = static_cast<std::uint8_t>(code + 1);
-    if (code - first + 1 < count) {
-        return false;
-    }
-    sp.firstCode = 0;
-    return true;
-}
+constexpr auto kRectAxis1 = U8Field({120}, "axis1");
+constexpr auto kRectAxis2 = U8Field({120}, "axis2");
+constexpr auto kRectOrder = U8Field({120}, "order");
+constexpr auto kRectRounds = U8Field({120}, "rounds");
+constexpr auto kRectCornerStops = U8Field({120}, "corner_stops");
+constexpr auto kRectWidth = I32Field({121}, "width");
+constexpr auto kRectHeight = I32Field({121}, "height");
+constexpr auto kRectRadius = I32Field({121}, "radius");
+constexpr auto kRectSv = U32Field({122}, "sv");
+constexpr auto kRectV = U32Field({122}, "v");
+constexpr auto kRectA = U32Field({123}, "a");
+constexpr auto kRectD = U32Field({123}, "d");
+
+constexpr auto kMixAxis1 = U8Field({130}, "axis1");
+constexpr auto kMixAxis2 = U8Field({130}, "axis2");
+constexpr auto kMixCornerStops = U8Field({130}, "corner_stops");
+constexpr auto kMixSv = U32Field({131}, "sv");
+constexpr auto kMixV = U32Field({131}, "v");
+constexpr auto kMixA = U32Field({131}, "a");
+constexpr auto kMixEnd = U8Field({132}, "end");
+constexpr auto kMixKind = U8Field({132}, "kind");
+constexpr auto kMixX = I32Field({132}, "x");
+constexpr auto kMixY = I32Field({132}, "y");
+constexpr auto kMixCentreX = I32Field({133}, "centre_x");
+constexpr auto kMixCentreY = I32Field({133}, "centre_y");
+
+constexpr auto kIntpKind = U8Field({134}, "kind");
+constexpr auto kIntpAxis1 = U8Field({134}, "axis1");
+constexpr auto kIntpAxis2 = U8Field({134}, "axis2");
+constexpr auto kIntpNewPath = U8Field({134}, "new_path");
+constexpr auto kIntpX = I32Field({134}, "x");
+constexpr auto kIntpY = I32Field({134}, "y");
+constexpr auto kIntpCentreX = I32Field({134}, "centre_x");
+constexpr auto kIntpCentreY = I32Field({134}, "centre_y");
+
+constexpr auto kArrayEntry = U8Field({135}, "entry");
+constexpr auto kArrayKind = U8Field({135}, "kind");
+constexpr auto kArrayX = I32Field({135}, "x");
+constexpr auto kArrayY = I32Field({135}, "y");
+constexpr auto kArrayCentreX = I32Field({135}, "centre_x");
+constexpr auto kArrayCentreY = I32Field({135}, "centre_y");
+constexpr auto kArrayZ = I32Field({135}, "z");
+
+constexpr auto kHelixAxis1 = U8Field({136}, "axis1");
+constexpr auto kHelixAxis2 = U8Field({136}, "axis2");
+constexpr auto kHelixAxis3 = U8Field({136}, "axis3");
+constexpr auto kHelixDirection = U8Field({136}, "direction");
+constexpr auto kHelixV = U32Field({137}, "v");
+constexpr auto kHelixCentreX = I32Field({137}, "centre_x");
+constexpr auto kHelixCentreY = I32Field({137}, "centre_y");
+constexpr auto kHelixHeight = I32Field({138}, "height");
+constexpr auto kHelixSweep = I32Field({138}, "sweep");
+
+constexpr auto kRatioMaster = U8Field({139}, "master");
+constexpr auto kRatioSlave = U8Field({139}, "slave");
+constexpr auto kRatioSv = U32Field({139}, "sv");
+constexpr auto kRatioV = U32Field({139}, "v");
+constexpr auto kRatioA = U32Field({140}, "a");
+constexpr auto kRatioNumerator = U8Field({140}, "numerator");
+constexpr auto kRatioDenominator = U8Field({140}, "denominator");
+constexpr auto kRatioEnd = U8Field({141}, "end");
+constexpr auto kRatioDistance = I32Field({141}, "master");
+constexpr auto kRatioOpposite = U8Field({141}, "opposite");
+
+constexpr auto kScanAxis = U8Field({144}, "scan_axis");
+constexpr auto kScanFollow = U8Field({144}, "follow_axis");
+constexpr auto kScanScale = U8Field({144}, "scale");
+constexpr auto kScanMode = U8Field({144}, "mode");
+constexpr auto kScanPitch = I32Field({144}, "pitch");
+constexpr auto kScanFirst = U8Field({145}, "first");
+constexpr auto kScanReturn = U8Field({145}, "return");
+constexpr auto kScanCount = I32Field({145}, "count");
+constexpr auto kOffsetCount = U8Field({146}, "count");
+constexpr auto kOffsetIndex = I32Field({146}, "index");
+constexpr auto kOffsetBytes = ChunkField({146}, "offsets");
 
 // The vector profile with the values a command brings itself (0 keeps the
 // vector value).
@@ -100,7 +154,6 @@ bool KindSegment(std::uint8_t kind, std::int32_t x, std::int32_t y, std::int32_t
 
 void SpecialPaths::Reset()
 {
-    firstCode = 0;
     openFamily = 0;
     nextEntry = 0;
     masterTotal = 0;
@@ -109,20 +162,16 @@ void SpecialPaths::Reset()
 
 // 120: axis1, axis2, order, rounds, corner stops; 121: width, height, corner
 // radius; 122: SV, V; 123: A, D.
-void Rectangle(PathsAt at, const Bytes& p)
+void Rectangle(PathsAt at, const Command& cmd)
 {
-    if (!Gather(at, p, 120, 4)) {
-        return;
-    }
-    const auto& part = at.special.parts;
     int axes[2];
-    const std::uint8_t selectors[2] = {part[0][2], part[0][4]};
-    const std::uint8_t order = part[0][6];
-    const int rounds = part[0][8] == 0 ? 1 : part[0][8];
-    const std::uint8_t cornerStops = part[0][10];
-    const std::int64_t w = I32(part[1], 2);
-    const std::int64_t h = I32(part[1], 6);
-    const std::int64_t r = I32(part[1], 10);
+    const std::uint8_t selectors[2] = {cmd[kRectAxis1], cmd[kRectAxis2]};
+    const std::uint8_t order = cmd[kRectOrder];
+    const int rounds = cmd[kRectRounds] == 0 ? 1 : cmd[kRectRounds];
+    const std::uint8_t cornerStops = cmd[kRectCornerStops];
+    const std::int64_t w = cmd[kRectWidth];
+    const std::int64_t h = cmd[kRectHeight];
+    const std::int64_t r = cmd[kRectRadius];
     if (!PickAxes(at, selectors, 2, axes)) {
         return;
     }
@@ -136,7 +185,7 @@ void Rectangle(PathsAt at, const Bytes& p)
         const std::int64_t swapped[4][2] = {{0, h}, {w, 0}, {0, -h}, {-w, 0}};
         std::copy(&swapped[0][0], &swapped[0][0] + 8, &edges[0][0]);
     }
-    BeginPath(at, 2, axes, PathProfile(at, axes[0], U32(part[2], 2), U32(part[2], 6), U32(part[3], 2), U32(part[3], 6)));
+    BeginPath(at, 2, axes, PathProfile(at, axes[0], cmd[kRectSv], cmd[kRectV], cmd[kRectA], cmd[kRectD]));
     at.special.openFamily = 0;
     for (int round = 0; round < rounds; ++round) {
         for (int e = 0; e < 4; ++e) {
@@ -163,60 +212,53 @@ void Rectangle(PathsAt at, const Bytes& p)
 }
 
 // 130: axis1, axis2, corner stops; 131: SV, V, A.
-void Mix2dInitial(PathsAt at, const Bytes& p)
+void Mix2dInitial(PathsAt at, const Command& cmd)
 {
-    if (!Gather(at, p, 130, 2)) {
-        return;
-    }
-    const auto& part = at.special.parts;
     int axes[2];
-    if (!TakeAxes(at, part[0], 2, axes)) {
+    const std::uint8_t selectors[2] = {cmd[kMixAxis1], cmd[kMixAxis2]};
+    if (!PickAxes(at, selectors, 2, axes)) {
         return;
     }
-    if (part[0][6] > 1) {
+    if (cmd[kMixCornerStops] > 1) {
         at.Fault(error::kBadCommand);
         return;
     }
-    at.special.cornerStops = part[0][6] != 0;
-    Open(at, 130, 2, axes, PathProfile(at, axes[0], U32(part[1], 2), U32(part[1], 6), U32(part[1], 10), 0));
+    at.special.cornerStops = cmd[kMixCornerStops] != 0;
+    Open(at, 130, 2, axes, PathProfile(at, axes[0], cmd[kMixSv], cmd[kMixV], cmd[kMixA], 0));
 }
 
 // 132: end flag, kind, end x, end y; 133: centre x, centre y.
-void Mix2dContinue(PathsAt at, const Bytes& p)
+void Mix2dContinue(PathsAt at, const Command& cmd)
 {
-    if (!Gather(at, p, 132, 2)) {
-        return;
-    }
-    const auto& part = at.special.parts;
-    const std::uint8_t kind = part[0][4];
+    const std::uint8_t kind = cmd[kMixKind];
     if (OpenPath(at, 130) == nullptr) {
         return;
     }
     Segment s;
-    if (kind > 2 || !KindSegment(kind, I32(part[0], 6), I32(part[0], 10), I32(part[1], 2), I32(part[1], 6), 0, s)) {
+    if (kind > 2 || !KindSegment(kind, cmd[kMixX], cmd[kMixY], cmd[kMixCentreX], cmd[kMixCentreY], 0, s)) {
         at.Fault(error::kBadCommand);
         return;
     }
     s.stopAtEnd = at.special.cornerStops;
-    AddSegment(at, s, part[0][2] != 0);
+    AddSegment(at, s, cmd[kMixEnd] != 0);
 }
 
 // kind (+4 ends the path), axis1, axis2, new path; end x, end y, centre x,
 // centre y (the 32-bit words read as signed).
-void ContinueIntp(PathsAt at, const Bytes& p)
+void ContinueIntp(PathsAt at, const Command& cmd)
 {
-    const std::uint8_t kind = p[2] & 3;
-    const bool last = (p[2] & 4) != 0;
-    if (p[2] > 7 || p[8] > 1) {
+    const std::uint8_t kind = cmd[kIntpKind] & 3;
+    const bool last = (cmd[kIntpKind] & 4) != 0;
+    if (cmd[kIntpKind] > 7 || cmd[kIntpNewPath] > 1) {
         at.Fault(error::kBadCommand);
         return;
     }
     int axes[2];
-    const std::uint8_t selectors[2] = {p[4], p[6]};
+    const std::uint8_t selectors[2] = {cmd[kIntpAxis1], cmd[kIntpAxis2]};
     if (!PickAxes(at, selectors, 2, axes)) {
         return;
     }
-    if (p[8] == 1) {
+    if (cmd[kIntpNewPath] == 1) {
         Open(at, 134, 2, axes, PathProfile(at, axes[0], 0, 0, 0, 0));
         at.paths.discarding = false;
     }
@@ -235,7 +277,7 @@ void ContinueIntp(PathsAt at, const Bytes& p)
         }
         return;
     }
-    if (!KindSegment(kind, I32(p, 10), I32(p, 14), I32(p, 18), I32(p, 22), 0, s)) {
+    if (!KindSegment(kind, cmd[kIntpX], cmd[kIntpY], cmd[kIntpCentreX], cmd[kIntpCentreY], 0, s)) {
         at.Fault(error::kBadCommand);
         return;
     }
@@ -243,18 +285,18 @@ void ContinueIntp(PathsAt at, const Bytes& p)
 }
 
 // entry, kind (+4 ends the path), end x, end y, centre x, centre y, z.
-void ContinueIntpArray(PathsAt at, const Bytes& p)
+void ContinueIntpArray(PathsAt at, const Command& cmd)
 {
     SpecialPaths& sp = at.special;
-    const int entry = p[2];
-    const std::uint8_t kind = p[4] & 3;
-    const bool last = (p[4] & 4) != 0;
+    const int entry = cmd[kArrayEntry];
+    const std::uint8_t kind = cmd[kArrayKind] & 3;
+    const bool last = (cmd[kArrayKind] & 4) != 0;
     if (entry == 0) {
         const int dims = at.paths.assigned[2] < 0 ? 2 : 3;
         Open(at, 135, dims, at.paths.assigned, PathProfile(at, at.paths.assigned[0], 0, 0, 0, 0));
         sp.nextEntry = 0;
     }
-    if (entry != sp.nextEntry || p[4] > 7) {
+    if (entry != sp.nextEntry || cmd[kArrayKind] > 7) {
         sp.nextEntry = -1; // the list is broken: the rest of it is refused
         at.Fault(error::kBadCommand);
         return;
@@ -264,8 +306,8 @@ void ContinueIntpArray(PathsAt at, const Bytes& p)
     if (path == nullptr) {
         return;
     }
-    const std::int32_t z = path->dims == 3 ? I32(p, 22) : 0;
-    if (path->dims == 2 && I32(p, 22) != 0) {
+    const std::int32_t z = path->dims == 3 ? cmd[kArrayZ] : 0;
+    if (path->dims == 2 && cmd[kArrayZ] != 0) {
         at.Fault(error::kBadCommand); // a third axis value with no third axis assigned
         return;
     }
@@ -276,7 +318,7 @@ void ContinueIntpArray(PathsAt at, const Bytes& p)
         }
         return;
     }
-    if (!KindSegment(kind, I32(p, 6), I32(p, 10), I32(p, 14), I32(p, 18), z, s)) {
+    if (!KindSegment(kind, cmd[kArrayX], cmd[kArrayY], cmd[kArrayCentreX], cmd[kArrayCentreY], z, s)) {
         at.Fault(error::kBadCommand);
         return;
     }
@@ -285,27 +327,24 @@ void ContinueIntpArray(PathsAt at, const Bytes& p)
 
 // 136: axis1, axis2, axis3, direction (0 clockwise, 1 counter-clockwise);
 // 137: V, centre x, centre y; 138: height, sweep in thousandths of a turn.
-void Helix(PathsAt at, const Bytes& p)
+void Helix(PathsAt at, const Command& cmd)
 {
-    if (!Gather(at, p, 136, 3)) {
-        return;
-    }
-    const auto& part = at.special.parts;
     int axes[3];
-    if (!TakeAxes(at, part[0], 3, axes)) {
+    const std::uint8_t selectors[3] = {cmd[kHelixAxis1], cmd[kHelixAxis2], cmd[kHelixAxis3]};
+    if (!PickAxes(at, selectors, 3, axes)) {
         return;
     }
-    const std::uint8_t direction = part[0][8];
-    const double cx = I32(part[1], 6);
-    const double cy = I32(part[1], 10);
-    const std::int64_t height = I32(part[2], 2);
-    const std::int32_t sweep = I32(part[2], 6);
+    const std::uint8_t direction = cmd[kHelixDirection];
+    const double cx = cmd[kHelixCentreX];
+    const double cy = cmd[kHelixCentreY];
+    const std::int64_t height = cmd[kHelixHeight];
+    const std::int32_t sweep = cmd[kHelixSweep];
     const double radius = std::hypot(cx, cy);
     if (direction > 1 || sweep <= 0 || radius < 0.5) {
         at.Fault(error::kBadCommand);
         return;
     }
-    BeginPath(at, 3, axes, PathProfile(at, axes[0], 0, U32(part[1], 2), 0, 0));
+    BeginPath(at, 3, axes, PathProfile(at, axes[0], 0, cmd[kHelixV], 0, 0));
     at.special.openFamily = 0;
     // At most one turn per segment; every segment ends on the whole pulse
     // nearest the helix, and the last exactly on the end point.
@@ -331,31 +370,28 @@ void Helix(PathsAt at, const Bytes& p)
 }
 
 // 139: master, slave, SV, V; 140: A, numerator, denominator.
-void RatioInitial(PathsAt at, const Bytes& p)
+void RatioInitial(PathsAt at, const Command& cmd)
 {
-    if (!Gather(at, p, 139, 2)) {
-        return;
-    }
-    const auto& part = at.special.parts;
     int axes[2];
-    if (!TakeAxes(at, part[0], 2, axes)) {
+    const std::uint8_t selectors[2] = {cmd[kRatioMaster], cmd[kRatioSlave]};
+    if (!PickAxes(at, selectors, 2, axes)) {
         return;
     }
-    if (part[1][8] == 0) {
+    if (cmd[kRatioDenominator] == 0) {
         at.Fault(error::kBadCommand);
         return;
     }
     SpecialPaths& sp = at.special;
-    sp.ratioNum = part[1][6];
-    sp.ratioDen = part[1][8];
+    sp.ratioNum = cmd[kRatioNumerator];
+    sp.ratioDen = cmd[kRatioDenominator];
     sp.masterTotal = 0;
-    Open(at, 139, 2, axes, PathProfile(at, axes[0], U32(part[0], 6), U32(part[0], 10), U32(part[1], 2), 0));
+    Open(at, 139, 2, axes, PathProfile(at, axes[0], cmd[kRatioSv], cmd[kRatioV], cmd[kRatioA], 0));
 }
 
 // end flag, master displacement, slave direction (0 same, 1 opposite).
-void Ratio2d(PathsAt at, const Bytes& p)
+void Ratio2d(PathsAt at, const Command& cmd)
 {
-    if (p[8] > 1) {
+    if (cmd[kRatioOpposite] > 1) {
         at.Fault(error::kBadCommand);
         return;
     }
@@ -370,37 +406,39 @@ void Ratio2d(PathsAt at, const Bytes& p)
         return (scaled >= 0 ? scaled + sp.ratioDen / 2 : scaled - sp.ratioDen / 2) / sp.ratioDen;
     };
     const std::int64_t before = share(sp.masterTotal);
-    sp.masterTotal += I32(p, 4);
+    sp.masterTotal += cmd[kRatioDistance];
     const std::int64_t slave = share(sp.masterTotal) - before;
-    AddSegment(at, LineSegment(I32(p, 4), p[8] == 1 ? -slave : slave), p[2] != 0);
+    AddSegment(at, LineSegment(cmd[kRatioDistance], cmd[kRatioOpposite] == 1 ? -slave : slave), cmd[kRatioEnd] != 0);
 }
 
 // scan axis, follow axis, scale, mode (0 increments, 1 heights), pitch.
-void LineScan(PathsAt at, const Bytes& p)
+void LineScan(PathsAt at, const Command& cmd)
 {
     int axes[2];
-    if (!TakeAxes(at, p, 2, axes)) {
+    const std::uint8_t selectors[2] = {cmd[kScanAxis], cmd[kScanFollow]};
+    if (!PickAxes(at, selectors, 2, axes)) {
         return;
     }
-    if (p[6] == 0 || p[8] > 1 || I32(p, 10) == 0) {
+    if (cmd[kScanScale] == 0 || cmd[kScanMode] > 1 || cmd[kScanPitch] == 0) {
         at.Fault(error::kBadCommand);
         return;
     }
     SpecialPaths& sp = at.special;
     sp.scanAxis = axes[0];
     sp.followAxis = axes[1];
-    sp.scanScale = p[6];
-    sp.scanMode = p[8];
-    sp.scanPitch = I32(p, 10);
+    sp.scanScale = cmd[kScanScale];
+    sp.scanMode = cmd[kScanMode];
+    sp.scanPitch = cmd[kScanPitch];
 }
 
 // first entry, return to the start line, number of entries.
-void LineScanStart(PathsAt at, const Bytes& p)
+void LineScanStart(PathsAt at, const Command& cmd)
 {
     SpecialPaths& sp = at.special;
-    const std::size_t first = p[2];
-    const std::int32_t count = I32(p, 6);
-    if (sp.scanPitch == 0 || p[4] > 1 || count <= 0 || first + static_cast<std::size_t>(count) > kScanTableSize) {
+    const std::size_t first = cmd[kScanFirst];
+    const std::uint8_t back = cmd[kScanReturn];
+    const std::int32_t count = cmd[kScanCount];
+    if (sp.scanPitch == 0 || back > 1 || count <= 0 || first + static_cast<std::size_t>(count) > kScanTableSize) {
         at.Fault(error::kBadCommand);
         return;
     }
@@ -414,24 +452,25 @@ void LineScanStart(PathsAt at, const Bytes& p)
         const std::int64_t offset = static_cast<std::int64_t>(sp.scanTable[first + k]) * sp.scanScale;
         const std::int64_t dy = sp.scanMode == 0 ? offset : offset - height;
         height += dy;
-        AddSegment(at, LineSegment(sp.scanPitch, dy), k == count - 1 && (p[4] == 0 || height == 0));
+        AddSegment(at, LineSegment(sp.scanPitch, dy), k == count - 1 && (back == 0 || height == 0));
     }
-    if (p[4] == 1 && height != 0) {
+    if (back == 1 && height != 0) {
         AddSegment(at, LineSegment(0, -height), true);
     }
 }
 
 // count, first index, the offset bytes (signed).
-void LineScanOffset(PathsAt at, const Bytes& p)
+void LineScanOffset(PathsAt at, const Command& cmd)
 {
-    const int count = p[2];
-    const std::int32_t index = I32(p, 3);
+    const int count = cmd[kOffsetCount];
+    const std::int32_t index = cmd[kOffsetIndex];
+    const std::uint8_t* offsets = cmd[kOffsetBytes];
     if (count == 0 || count > 20 || index < 0 || static_cast<std::size_t>(index) + count > kScanTableSize) {
         at.Fault(error::kBadCommand);
         return;
     }
     for (int k = 0; k < count; ++k) {
-        at.special.scanTable[index + k] = static_cast<std::int8_t>(p[7 + k]);
+        at.special.scanTable[index + k] = static_cast<std::int8_t>(offsets[k]);
     }
 }
 

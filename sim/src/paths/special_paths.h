@@ -4,9 +4,8 @@
 // (paths/paths.h) of straight and circular segments, so it runs with the
 // path's profile, shows in the trail and ends exactly on its end point.
 //
-// The commands that come in several packets are assembled here first: a
-// part that arrives out of turn drops what was gathered and sets the
-// bad-command bit.
+// The commands that come in several packets reach their handler whole, once
+// their last packet has arrived (protocol/command.h).
 #ifndef VELKOR_SIM_PATHS_SPECIAL_PATHS_H
 #define VELKOR_SIM_PATHS_SPECIAL_PATHS_H
 
@@ -19,16 +18,12 @@
 namespace velkor_sim {
 namespace detail {
 
+class Command;
 struct PathsAt;
 
 constexpr std::size_t kScanTableSize = 4096;
 
 struct SpecialPaths {
-    // Packets of a multi-packet command gathered so far.
-    std::array<Bytes, 4> parts{};
-    std::uint8_t firstCode = 0; // 0: nothing gathered
-    std::uint8_t nextCode = 0;
-
     // The path opened by MIX_2D_INITIAL, CONTINUE_INTP or RATIO_INITIAL, and
     // its axes; segments of another family do not go into it.
     std::uint8_t openFamily = 0; // the opening code, 0 when none is open
@@ -51,17 +46,17 @@ struct SpecialPaths {
 };
 
 // Packet handlers
-void Rectangle(PathsAt at, const Bytes& p);         // 120..123
-void Mix2dInitial(PathsAt at, const Bytes& p);      // 130, 131
-void Mix2dContinue(PathsAt at, const Bytes& p);     // 132, 133
-void ContinueIntp(PathsAt at, const Bytes& p);      // 134
-void ContinueIntpArray(PathsAt at, const Bytes& p); // 135
-void Helix(PathsAt at, const Bytes& p);             // 136..138
-void RatioInitial(PathsAt at, const Bytes& p);      // 139, 140
-void Ratio2d(PathsAt at, const Bytes& p);           // 141
-void LineScan(PathsAt at, const Bytes& p);          // 144
-void LineScanStart(PathsAt at, const Bytes& p);     // 145
-void LineScanOffset(PathsAt at, const Bytes& p);    // 146
+void Rectangle(PathsAt at, const Command& cmd);       // 120..123
+void Mix2dInitial(PathsAt at, const Command& cmd);    // 130, 131
+void Mix2dContinue(PathsAt at, const Command& cmd);   // 132, 133
+void ContinueIntp(PathsAt at, const Command& cmd);    // 134
+void ContinueIntpArray(PathsAt at, const Command& cmd); // 135
+void Helix(PathsAt at, const Command& cmd);           // 136..138
+void RatioInitial(PathsAt at, const Command& cmd);    // 139, 140
+void Ratio2d(PathsAt at, const Command& cmd);         // 141
+void LineScan(PathsAt at, const Command& cmd);        // 144
+void LineScanStart(PathsAt at, const Command& cmd);   // 145
+void LineScanOffset(PathsAt at, const Command& cmd);  // 146
 
 } // namespace detail
 } // namespace velkor_sim

@@ -15,6 +15,7 @@
 #include "context/context.h"
 #include "interrupts/interrupt_line.h"
 #include "paths/paths.h"
+#include "programs/step_fields.h"
 #include "stores/variables.h"
 
 namespace velkor_sim {
@@ -39,17 +40,18 @@ void ShowDebug(ProgramsAt pr, std::uint8_t byte, std::uint16_t word)
     m.debugWord = word;
 }
 
-void MpDebug(ProgramsAt pr, const Bytes& p)
+void MpDebug(ProgramsAt pr, const Command& cmd)
 {
     OpenDebugLine(pr);
-    StartRun(pr, p[2], true);
+    StartRun(pr, cmd[step_field::kDebugProgram], true);
 }
 
-void IsrDebug(ProgramsAt pr, const Bytes& p)
+void IsrDebug(ProgramsAt pr, const Command& cmd)
 {
     OpenDebugLine(pr);
     MacroStore& m = pr.macros;
-    if (m.programs.find(p[2]) == m.programs.end()) {
+    const std::uint8_t program = cmd[step_field::kDebugProgram];
+    if (m.programs.find(program) == m.programs.end()) {
         pr.Fault(error::kProgramMissing);
         pr.interrupts.Raise(factor::kProgramFault, false);
         ShowDebug(pr, debug::kFault, 0);
@@ -57,10 +59,10 @@ void IsrDebug(ProgramsAt pr, const Bytes& p)
         return;
     }
     m.isrArmed = true;
-    m.isrProgram = p[2];
+    m.isrProgram = program;
     pr.interrupts.TakeSeen(); // only events from now on start it
     if (!m.run.active) {
-        ShowDebug(pr, debug::kArmed, p[2]);
+        ShowDebug(pr, debug::kArmed, program);
     }
 }
 

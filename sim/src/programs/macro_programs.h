@@ -28,6 +28,7 @@
 namespace velkor_sim {
 namespace detail {
 
+class Command;
 class Context;
 class InterruptLine;
 struct PathState;
@@ -175,17 +176,17 @@ constexpr int kDebugByte = 76;
 void ShowDebug(ProgramsAt pr, std::uint8_t byte, std::uint16_t word);
 
 // Packet handlers
-void MpCreate(ProgramsAt pr, const Bytes& p);      // 201
-void MpClose(ProgramsAt pr, const Bytes& p);       // 202
-void MpCall(ProgramsAt pr, const Bytes& p);        // 203
-void LoadInitial(ProgramsAt pr, const Bytes& p);   // 200
-void MpSetVar(ProgramsAt pr, const Bytes& p);      // 210
-void MpSetRVar(ProgramsAt pr, const Bytes& p);     // 211
-void MpCalculate(ProgramsAt pr, const Bytes& p);   // 212
-void FlowOutsideProgram(ProgramsAt pr, const Bytes& p); // 213..219 sent directly
-void MpSetRint(ProgramsAt pr, const Bytes& p);     // 220
-void MpDebug(ProgramsAt pr, const Bytes& p);       // 240
-void IsrDebug(ProgramsAt pr, const Bytes& p);      // 241
+void MpCreate(ProgramsAt pr, const Command& cmd);    // 201
+void MpClose(ProgramsAt pr, const Command& cmd);     // 202
+void MpCall(ProgramsAt pr, const Command& cmd);      // 203
+void LoadInitial(ProgramsAt pr, const Command& cmd); // 200
+void MpSetVar(ProgramsAt pr, const Command& cmd);    // 210
+void MpSetRVar(ProgramsAt pr, const Command& cmd);   // 211
+void MpCalculate(ProgramsAt pr, const Command& cmd); // 212
+void FlowOutsideProgram(ProgramsAt pr, const Command& cmd); // 213..219 sent directly
+void MpSetRint(ProgramsAt pr, const Command& cmd);   // 220
+void MpDebug(ProgramsAt pr, const Command& cmd);     // 240
+void IsrDebug(ProgramsAt pr, const Command& cmd);    // 241
 // Exchange handlers
 void ContinueDebug(ProgramsAt pr, Window& w);      // 242
 void StopDebug(ProgramsAt pr, Window& w);          // 243

@@ -7,6 +7,7 @@
 #include "context/context.h"
 #include "interrupts/interrupt_line.h"
 #include "paths/paths.h"
+#include "programs/step_fields.h"
 #include "stores/variables.h"
 
 namespace velkor_sim {
@@ -76,44 +77,49 @@ bool Calculate(std::int32_t a, std::uint8_t op, std::int32_t b, std::int32_t& re
     }
 }
 
-void MpSetVar(ProgramsAt pr, const Bytes& p)
+void MpSetVar(ProgramsAt pr, const Command& cmd)
 {
-    if (!VariableIndex(I32(p, 2))) {
+    const std::int32_t var = cmd[step_field::kSetVar];
+    if (!VariableIndex(var)) {
         pr.Fault(error::kBadCommand);
         return;
     }
-    pr.stores.longVars[I32(p, 2)] = I32(p, 6);
+    pr.stores.longVars[var] = cmd[step_field::kSetValue];
 }
 
-void MpSetRVar(ProgramsAt pr, const Bytes& p)
+void MpSetRVar(ProgramsAt pr, const Command& cmd)
 {
-    if (!VariableIndex(I32(p, 2))) {
+    const std::int32_t var = cmd[step_field::kReaderVar];
+    if (!VariableIndex(var)) {
         pr.Fault(error::kBadCommand);
         return;
     }
-    pr.macros.readerVariable = static_cast<std::uint16_t>(I32(p, 2));
+    pr.macros.readerVariable = static_cast<std::uint16_t>(var);
 }
 
-void MpCalculate(ProgramsAt pr, const Bytes& p)
+void MpCalculate(ProgramsAt pr, const Command& cmd)
 {
     std::vector<std::int32_t>& vars = pr.stores.longVars;
+    const std::int32_t var = cmd[step_field::kCalcVar];
+    const std::int32_t a = cmd[step_field::kCalcA];
+    const std::int32_t b = cmd[step_field::kCalcB];
     std::int32_t result = 0;
-    if (!VariableIndex(I32(p, 2)) || !VariableIndex(I32(p, 8)) || !VariableIndex(I32(p, 12)) ||
-        !Calculate(vars[I32(p, 8)], p[6], vars[I32(p, 12)], result)) {
+    if (!VariableIndex(var) || !VariableIndex(a) || !VariableIndex(b) ||
+        !Calculate(vars[a], cmd[step_field::kCalcOp], vars[b], result)) {
         pr.Fault(error::kBadCommand);
         return;
     }
-    vars[I32(p, 2)] = result;
+    vars[var] = result;
 }
 
-void MpSetRint(ProgramsAt pr, const Bytes&) { pr.interrupts.Raise(factor::kMacro); }
+void MpSetRint(ProgramsAt pr, const Command&) { pr.interrupts.Raise(factor::kMacro); }
 
 // Every setting a program may change goes back to what the module starts
 // with: the axes' speed profiles, speed ceilings and soft limits, the vector
 // profile and the axis assignment. Motion, positions, holds, the rest of the
 // axis configuration (servo, switches, encoder, homing), stores, programs and
 // the interrupt set-up are left as they are.
-void LoadInitial(ProgramsAt pr, const Bytes&)
+void LoadInitial(ProgramsAt pr, const Command&)
 {
     for (int i = 0; i < kAxisCount; ++i) {
         AxisState& a = pr.ctx.Axis(i);

@@ -11,6 +11,7 @@
 #include "context/context.h"
 #include "interrupts/interrupt_line.h"
 #include "paths/paths.h"
+#include "programs/step_fields.h"
 #include "stores/variables.h"
 
 namespace velkor_sim {
@@ -87,7 +88,7 @@ bool Execute(ProgramsAt pr)
     std::vector<std::int32_t>& vars = pr.stores.longVars;
     switch (step[0]) {
     case macro::kFor: {
-        const std::int32_t count = I32(step, 2);
+        const std::int32_t count = StoredCommand(step)[step_field::kForCount];
         if (count <= 0) {
             f.pc = jump[at];
         } else {
@@ -108,39 +109,51 @@ bool Execute(ProgramsAt pr)
             ++f.pc;
         }
         return true;
-    case macro::kIf:
-        f.pc = CompareVariables(vars[I32(step, 2)], step[6], step[7], vars[I32(step, 8)]) ? at + 1 : jump[at];
+    case macro::kIf: {
+        const Command c = StoredCommand(step);
+        const std::uint16_t op = c[step_field::kIfOp];
+        f.pc = CompareVariables(vars[c[step_field::kIfA]], static_cast<std::uint8_t>(op), static_cast<std::uint8_t>(op >> 8),
+                                vars[c[step_field::kIfB]])
+                   ? at + 1
+                   : jump[at];
         return true;
+    }
     case macro::kElse: f.pc = jump[at]; return true; // the branch taken ends here
     case macro::kIfEnd: ++f.pc; return true;
     case macro::kCalculate: {
+        const Command c = StoredCommand(step);
         std::int32_t result = 0;
-        if (!Calculate(vars[I32(step, 8)], step[6], vars[I32(step, 12)], result)) {
+        if (!Calculate(vars[c[step_field::kCalcA]], c[step_field::kCalcOp], vars[c[step_field::kCalcB]], result)) {
             Fail(pr, error::kProgramMalformed, at); // a division by zero
             return false;
         }
-        vars[I32(step, 2)] = result;
+        vars[c[step_field::kCalcVar]] = result;
         ++f.pc;
         return true;
     }
-    case macro::kTimer:
-        if (I32(step, 2) == 0) {
+    case macro::kTimer: {
+        const std::int32_t ms = StoredCommand(step)[step_field::kTimerMs];
+        if (ms == 0) {
             ++f.pc;
         } else {
             r.wait = ProgramRun::Wait::Timer;
-            r.timerLeft = I32(step, 2) / 1000.0;
+            r.timerLeft = ms / 1000.0;
         }
         return true;
-    case macro::kStopWait:
-        if (!ValidSelector(step[2])) {
+    }
+    case macro::kStopWait: {
+        const std::uint8_t axes = StoredCommand(step)[step_field::kStopWaitAxes];
+        if (!ValidSelector(axes)) {
             pr.Fault(error::kBadCommand);
             ++f.pc;
         } else {
             r.wait = ProgramRun::Wait::Stop;
-            r.waitAxes = step[2];
+            r.waitAxes = axes;
         }
         return true;
-    case macro::kCall: return PushCall(pr, step[2], at); // pc moves on when the callee returns
+    }
+    case macro::kCall: // pc moves on when the callee returns
+        return PushCall(pr, StoredCommand(step)[step_field::kCallProgram], at);
     default:
         ++f.pc;
         pr.ctx.Execute(step);
@@ -275,10 +288,10 @@ void ClearPrograms(ProgramsAt pr, bool reset)
     }
 }
 
-void MpCall(ProgramsAt pr, const Bytes& p) { StartRun(pr, p[2], false); }
+void MpCall(ProgramsAt pr, const Command& cmd) { StartRun(pr, cmd[step_field::kCallProgram], false); }
 
 // Loops, conditions, the timer and STOP_WAIT mean something only in a program.
-void FlowOutsideProgram(ProgramsAt pr, const Bytes&) { pr.Fault(error::kBadCommand); }
+void FlowOutsideProgram(ProgramsAt pr, const Command&) { pr.Fault(error::kBadCommand); }
 
 } // namespace detail
 } // namespace velkor_sim

@@ -9,6 +9,7 @@
 #include "context/context.h"
 #include "interrupts/interrupt_line.h"
 #include "paths/paths.h"
+#include "programs/step_fields.h"
 #include "stores/variables.h"
 
 namespace velkor_sim {
@@ -19,13 +20,20 @@ namespace {
 bool StepValuesValid(const Bytes& s)
 {
     switch (s[0]) {
-    case macro::kSetVar:
-    case macro::kSetRVar: return VariableIndex(I32(s, 2));
-    case macro::kCalculate:
-        return VariableIndex(I32(s, 2)) && KnownCalculation(s[6]) && VariableIndex(I32(s, 8)) &&
-               VariableIndex(I32(s, 12));
-    case macro::kIf: return VariableIndex(I32(s, 2)) && KnownComparison(s[6], s[7]) && VariableIndex(I32(s, 8));
-    case macro::kTimer: return I32(s, 2) >= 0;
+    case macro::kSetVar: return VariableIndex(StoredCommand(s)[step_field::kSetVar]);
+    case macro::kSetRVar: return VariableIndex(StoredCommand(s)[step_field::kReaderVar]);
+    case macro::kCalculate: {
+        const Command c = StoredCommand(s);
+        return VariableIndex(c[step_field::kCalcVar]) && KnownCalculation(c[step_field::kCalcOp]) &&
+               VariableIndex(c[step_field::kCalcA]) && VariableIndex(c[step_field::kCalcB]);
+    }
+    case macro::kIf: {
+        const Command c = StoredCommand(s);
+        const std::uint16_t op = c[step_field::kIfOp];
+        return VariableIndex(c[step_field::kIfA]) && KnownComparison(static_cast<std::uint8_t>(op), static_cast<std::uint8_t>(op >> 8)) &&
+               VariableIndex(c[step_field::kIfB]);
+    }
+    case macro::kTimer: return StoredCommand(s)[step_field::kTimerMs] >= 0;
     // Recording and debugging are the host's business, not a program's.
     case macro::kCreate:
     case macro::kClose:
@@ -118,16 +126,16 @@ void CheckProgram(Program& program)
     }
 }
 
-void MpCreate(ProgramsAt pr, const Bytes& p)
+void MpCreate(ProgramsAt pr, const Command& cmd)
 {
     MacroStore& m = pr.macros;
     m.recording = true;
-    m.program = p[2];
+    m.program = cmd[step_field::kCreateProgram];
     m.draft = Program{};
 }
 
 // Without a recording in progress MP_CLOSE changes nothing.
-void MpClose(ProgramsAt pr, const Bytes&)
+void MpClose(ProgramsAt pr, const Command&)
 {
     MacroStore& m = pr.macros;
     if (!m.recording) {

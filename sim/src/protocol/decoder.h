@@ -1,7 +1,9 @@
 // The command table: for every command code (packet byte 0) and every
 // handshake code, its name, how far the module carries it out, and its field
-// layout for the trace. The firmware binds the codes to the families'
-// handlers (firmware/bindings.h).
+// layout; for a packet also which part of its command it is. The packets'
+// rows are in protocol/packet_table.h, read by the decoder and, at compile
+// time, by the handlers' field names (protocol/command.h). The firmware binds
+// the codes to the families' handlers (firmware/bindings.h).
 #ifndef VELKOR_SIM_PROTOCOL_DECODER_H
 #define VELKOR_SIM_PROTOCOL_DECODER_H
 
@@ -29,6 +31,8 @@ struct PacketEntry {
     std::uint8_t code;
     const char* name;
     Support support;
+    std::uint8_t part;  // this packet is part `part` (1-based) of a command of
+    std::uint8_t parts; // `parts` packets with consecutive codes
     Field fields[10];
 };
 
@@ -39,6 +43,16 @@ struct ExchangeEntry {
     int replyWidth;      // reply bytes, for the trace
     Field fields[4];
 };
+
+// The short names the rows of the tables are written with: S simulated, K
+// kept (the settings arrive and have no effect on the model), N not
+// simulated.
+namespace rows {
+using T = FieldType;
+constexpr Support S = Support::Simulated;
+constexpr Support K = Support::Kept;
+constexpr Support N = Support::NotSimulated;
+} // namespace rows
 
 // The entry of a code, or null for a code the module does not know.
 const PacketEntry* FindPacket(std::uint8_t code);

@@ -12,6 +12,8 @@
 namespace velkor_sim {
 namespace detail {
 
+class Command;
+
 struct Stores {
     std::array<std::uint8_t, 256> byteVars{};
     std::vector<std::int32_t> longVars = std::vector<std::int32_t>(65536, 0);
@@ -22,10 +24,10 @@ struct Stores {
 };
 
 // Packet handlers
-void WriteByteVar(Stores& s, const Bytes& p);  // 35
-void WriteVar(Stores& s, const Bytes& p);      // 37
-void WriteMd(Stores& s, const Bytes& p);       // 39
-void RemoteOut(Stores& s, const Bytes& p);     // 51
+void WriteByteVar(Stores& s, const Command& cmd); // 35
+void WriteVar(Stores& s, const Command& cmd);     // 37
+void WriteMd(Stores& s, const Command& cmd);      // 39
+void RemoteOut(Stores& s, const Command& cmd);    // 51
 // Exchange handlers
 void ReadByteVar(Stores& s, Window& w);        // 34
 void ReadVar(Stores& s, Window& w);            // 36

@@ -5,6 +5,7 @@
 #include "axis/status.h"
 #include "context/context.h"
 #include "interrupts/interrupt_line.h"
+#include "protocol/command.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,6 +14,28 @@
 namespace velkor_sim {
 namespace detail {
 namespace {
+
+constexpr auto kSyncSource = U8Field({110}, "source");
+constexpr auto kSyncTrigger = U8Field({110}, "trigger");
+constexpr auto kSyncValue = I32Field({110}, "value");
+constexpr auto kSyncTargets = U8Field({111}, "targets");
+constexpr auto kSyncAction = U8Field({111}, "action");
+constexpr auto kSyncOutput = U8Field({111}, "output");
+constexpr auto kSyncLevel = U8Field({111}, "level");
+constexpr auto kSyncRepeat = U8Field({111}, "repeat");
+constexpr auto kSyncInput = U8Field({111}, "input");
+constexpr auto kSyncReserved1 = U8Field({111}, "param10");
+constexpr auto kSyncReserved2 = U8Field({111}, "param11");
+constexpr auto kSyncReserved3 = U8Field({111}, "param12");
+constexpr auto kCompareAxis = U8Field({112}, "axis");
+constexpr auto kCompareOutput = U8Field({112}, "output");
+constexpr auto kCompareCondition = U8Field({112}, "condition");
+constexpr auto kCompareValue = I32Field({112}, "value");
+constexpr auto kPresetAxes = U8Field({114}, "axes");
+constexpr auto kPresetValue = I32Field({114}, "value");
+constexpr auto kOutAxes = U8Field({115}, "axis");
+constexpr auto kOutBit = U8Field({115}, "bit");
+constexpr auto kOutLevel = U8Field({115}, "level");
 
 // The counters of every axis at one look.
 struct Snapshot {
@@ -39,18 +62,6 @@ Snapshot Take(const Context& ctx)
 std::int32_t Between(std::int64_t from, std::int64_t to, double f)
 {
     return static_cast<std::int32_t>(from + std::llround(f * static_cast<double>(to - from)));
-}
-
-Bytes AxisPacket(std::uint8_t code, std::uint8_t mask, std::int32_t value)
-{
-    Bytes b{};
-    b[0] = code;
-    b[1] = 10;
-    b[2] = mask;
-    for (int k = 0; k < 4; ++k) {
-        b[4 + k] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) >> (8 * k));
-    }
-    return b;
 }
 
 void Perform(SyncState& sync, Context& ctx, const SyncAction& a, const Snapshot& now, double f)
@@ -95,7 +106,7 @@ void Perform(SyncState& sync, Context& ctx, const SyncAction& a, const Snapshot&
         }
         break;
     case sync_action::kMove: StartMove(ctx, a.targets, Drive::Kind::Fixed, a.value); break;
-    case sync_action::kPreset: SetLp(ctx, AxisPacket(40, a.targets, a.value)); break;
+    case sync_action::kPreset: PresetLp(ctx, a.targets, a.value); break;
     default: break;
     }
     ++sync.actionsDone;
@@ -149,7 +160,6 @@ void SyncState::Reset()
 {
     compare = {};
     actions.clear();
-    firstHalf = false;
 }
 
 void WatchSync(SyncState& sync, Context& ctx)
@@ -189,37 +199,24 @@ void WatchSync(SyncState& sync, Context& ctx)
     sync.wasDriving = now.driving;
 }
 
-void SyncFirst(SyncState& sync, Context&, const Bytes& p)
+void SetSyncAction(SyncState& sync, Context& ctx, const Command& cmd)
 {
-    sync.firstHalf = true;
-    sync.halfSource = p[2];
-    sync.halfTrigger = p[4];
-    sync.halfValue = U32(p, 6);
-}
-
-void SyncSecond(SyncState& sync, Context& ctx, const Bytes& p)
-{
-    if (!sync.firstHalf) {
-        ctx.Fault(error::kBadCommand); // the first half was lost
-        return;
-    }
-    sync.firstHalf = false;
-    const int source = SingleAxis(sync.halfSource);
+    const int source = SingleAxis(cmd[kSyncSource]);
     SyncAction a;
     a.source = source;
-    a.trigger = sync.halfTrigger;
-    a.value = static_cast<std::int32_t>(sync.halfValue);
-    a.targets = p[2];
-    a.action = p[4];
-    a.output = p[6];
-    a.level = p[8];
-    a.repeat = p[10] != 0;
-    a.input = p[12];
+    a.trigger = cmd[kSyncTrigger];
+    a.value = cmd[kSyncValue];
+    a.targets = cmd[kSyncTargets];
+    a.action = cmd[kSyncAction];
+    a.output = cmd[kSyncOutput];
+    a.level = cmd[kSyncLevel];
+    a.repeat = cmd[kSyncRepeat] != 0;
+    a.input = cmd[kSyncInput];
     const bool clear = a.trigger == sync_trigger::kClear;
     const bool valid = source >= 0 && a.trigger <= sync_trigger::kLast &&
                        (clear || (ValidSelector(a.targets) && a.action >= 1 && a.action <= sync_action::kLast)) &&
-                       a.output < 8 && a.level <= 1 && p[10] <= 1 && a.input < 16 && p[14] == 0 && p[16] == 0 &&
-                       p[18] == 0;
+                       a.output < 8 && a.level <= 1 && cmd[kSyncRepeat] <= 1 && a.input < 16 &&
+                       cmd[kSyncReserved1] == 0 && cmd[kSyncReserved2] == 0 && cmd[kSyncReserved3] == 0;
     if (!valid) {
         ctx.Fault(error::kBadCommand);
         return;
@@ -238,46 +235,51 @@ void SyncSecond(SyncState& sync, Context& ctx, const Bytes& p)
     list.push_back(a);
 }
 
-void SetCompare(SyncState& sync, Context& ctx, const Bytes& p)
+void SetCompare(SyncState& sync, Context& ctx, const Command& cmd)
 {
-    const int axis = SingleAxis(p[2]);
-    if (axis < 0 || p[4] > 8 || p[6] > 7 || ((p[6] & 3) == 0 && p[6] != 0)) {
+    const int axis = SingleAxis(cmd[kCompareAxis]);
+    const std::uint8_t output = cmd[kCompareOutput];
+    const std::uint8_t condition = cmd[kCompareCondition];
+    if (axis < 0 || output > 8 || condition > 7 || ((condition & 3) == 0 && condition != 0)) {
         ctx.Fault(error::kBadCommand);
         return;
     }
     Compare& c = sync.compare[axis];
-    c.output = p[4];
-    c.condition = p[6];
-    c.value = I32(p, 8);
+    c.output = output;
+    c.condition = condition;
+    c.value = cmd[kCompareValue];
 }
 
-void SetPreset(SyncState&, Context& ctx, const Bytes& p)
+void SetPreset(SyncState&, Context& ctx, const Command& cmd)
 {
-    const std::uint8_t axes = p[2] & 0x0F;
-    const std::uint8_t which = p[2] >> 4;
+    const std::uint8_t axes = cmd[kPresetAxes] & 0x0F;
+    const std::uint8_t which = cmd[kPresetAxes] >> 4;
     if (!ValidSelector(axes) || which > 3) {
         ctx.Fault(error::kBadCommand);
         return;
     }
     if (which != 2) {
-        SetLp(ctx, AxisPacket(40, axes, I32(p, 4)));
+        PresetLp(ctx, axes, cmd[kPresetValue]);
     }
     if (which >= 2) {
-        SetEp(ctx, AxisPacket(42, axes, I32(p, 4)));
+        PresetEp(ctx, axes, cmd[kPresetValue]);
     }
 }
 
-void SetOut(SyncState& sync, Context& ctx, const Bytes& p)
+void SetOut(SyncState& sync, Context& ctx, const Command& cmd)
 {
-    if (!ValidSelector(p[2]) || p[4] > 7 || p[6] > 1) {
+    const std::uint8_t axes = cmd[kOutAxes];
+    const std::uint8_t bitIndex = cmd[kOutBit];
+    const std::uint8_t level = cmd[kOutLevel];
+    if (!ValidSelector(axes) || bitIndex > 7 || level > 1) {
         ctx.Fault(error::kBadCommand);
         return;
     }
     for (int j = 0; j < kAxisCount; ++j) {
-        if (p[2] & (1u << j)) {
+        if (axes & (1u << j)) {
             std::uint8_t& out = sync.outputs[j];
-            const auto bit = static_cast<std::uint8_t>(1u << p[4]);
-            out = static_cast<std::uint8_t>(p[6] ? out | bit : out & ~bit);
+            const auto bit = static_cast<std::uint8_t>(1u << bitIndex);
+            out = static_cast<std::uint8_t>(level ? out | bit : out & ~bit);
         }
     }
 }

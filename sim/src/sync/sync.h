@@ -22,6 +22,7 @@
 namespace velkor_sim {
 namespace detail {
 
+class Command;
 class Context;
 
 namespace factor {
@@ -82,10 +83,6 @@ struct SyncState {
     std::array<std::uint16_t, kAxisCount> lastInputs{};
     std::array<bool, kAxisCount> wasDriving{};
     std::uint32_t actionsDone = 0;
-    // The first packet of SYNC_ACTION, waiting for the second.
-    bool firstHalf = false;
-    std::uint8_t halfSource = 0, halfTrigger = 0;
-    std::uint32_t halfValue = 0;
 
     void Reset(); // keeps the output bits and latches, as the counters
 };
@@ -96,11 +93,10 @@ struct SyncState {
 void WatchSync(SyncState& sync, Context& ctx);
 
 // Packet handlers
-void SyncFirst(SyncState& sync, Context& ctx, const Bytes& p);  // 110
-void SyncSecond(SyncState& sync, Context& ctx, const Bytes& p); // 111
-void SetCompare(SyncState& sync, Context& ctx, const Bytes& p); // 112
-void SetPreset(SyncState& sync, Context& ctx, const Bytes& p);  // 114
-void SetOut(SyncState& sync, Context& ctx, const Bytes& p);     // 115
+void SetSyncAction(SyncState& sync, Context& ctx, const Command& cmd); // 110, 111
+void SetCompare(SyncState& sync, Context& ctx, const Command& cmd);        // 112
+void SetPreset(SyncState& sync, Context& ctx, const Command& cmd);         // 114
+void SetOut(SyncState& sync, Context& ctx, const Command& cmd);           // 115
 
 } // namespace detail
 } // namespace velkor_sim
