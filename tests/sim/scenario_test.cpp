@@ -53,6 +53,7 @@ TEST(ScenarioFile, BadFilesAreRefusedWithPlaceAndReason)
         {"[run]\nname = \"x\" \xc3\xa9\n", "t.toml:2:12: a control character, or"},
         {"[run]\nname = \"\"\"a\\\n  \xc3\xa9\"\"\"\n", "t.toml:3:3: a control character, or"},
         {"[run]\nname = \"a\x01\"\n", "t.toml:2:10: a control character, or"},
+        {"do = [ \"\"\"{ ss/\\\xef\xb9\xbf\\", "t.toml:1:17: a control character, or"}, // escaped, in a multi-line string
     };
     for (const Refused& c : cases) {
         Scenario s;

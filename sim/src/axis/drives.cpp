@@ -11,7 +11,6 @@
 #include "axis/machine.h"
 #include "axis/speed_shape.h"
 #include "axis/axis_config.h"
-#include "interrupts/interrupt_line.h"
 
 #include <algorithm>
 #include <cmath>

@@ -16,7 +16,6 @@
 #include "axis/axis.h"
 #include "axis/axis_fields.h"
 #include "context/context.h"
-#include "interrupts/interrupt_line.h"
 #include "axis/machine.h"
 #include "axis/drives.h"
 

@@ -10,7 +10,6 @@
 #include "axis/axis_fields.h"
 #include "context/context.h"
 #include "axis/homing.h"
-#include "interrupts/interrupt_line.h"
 #include "axis/drives.h"
 
 #include <cmath>

@@ -8,7 +8,6 @@
 
 #include "axis/axis.h"
 #include "context/context.h"
-#include "interrupts/interrupt_line.h"
 
 #include <cmath>
 

@@ -24,6 +24,15 @@ struct AxisState;
 struct MachineAxisState;
 struct HomingAxis;
 
+// Factor bits of the interrupt code: what a family raises (Context::Raise).
+namespace factor {
+constexpr std::uint8_t kDriveEnd = 0x01; // a drive or path ended, or was stopped
+constexpr std::uint8_t kLimit = 0x02;    // an axis stopped at (or was refused by) a limit
+constexpr std::uint8_t kServoAlarm = 0x04; // a servo drive's alarm came on
+constexpr std::uint8_t kHomed = 0x08;    // a homing sequence ended (done or failed)
+constexpr std::uint8_t kMacro = 0x80;    // MP_SET_RINT carried out
+} // namespace factor
+
 class Context {
 public:
     Context(const Context&) = delete;

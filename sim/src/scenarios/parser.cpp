@@ -243,7 +243,7 @@ bool ParseScenario(const std::string& text, const std::string& source, Scenario&
             }
         }
         error = source + ":" + std::to_string(line) + ":" + std::to_string(column) +
-                ": a control character, or a character beyond ASCII outside a string or a comment";
+                ": a control character, or a character beyond ASCII outside a string or a comment or after a backslash";
         return false;
     }
     try {

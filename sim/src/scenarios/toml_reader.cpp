@@ -87,6 +87,12 @@ std::size_t StrayCharacter(const std::string& text)
             if (c == '\\' && i + 1 < n && std::strchr(" \t\r\n", text[i + 1]) != nullptr) {
                 in = In::Trim;
             } else if (c == '\\') {
+                // Whether a backslash ends the line, toml++ asks of the next
+                // character; for some beyond ASCII that question is undefined.
+                // No escape is beyond ASCII, so such a file is wrong anyway.
+                if (i + 1 < n && static_cast<unsigned char>(text[i + 1]) >= 0x80) {
+                    return i + 2;
+                }
                 ++i;
             } else if (at(i, "\"\"\"")) {
                 in = In::Plain;

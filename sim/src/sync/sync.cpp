@@ -4,7 +4,6 @@
 #include "axis/drives.h"
 #include "axis/status.h"
 #include "context/context.h"
-#include "interrupts/interrupt_line.h"
 #include "protocol/command.h"
 
 #include <algorithm>
