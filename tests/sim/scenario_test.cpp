@@ -54,6 +54,7 @@ TEST(ScenarioFile, BadFilesAreRefusedWithPlaceAndReason)
         {"[run]\nname = \"\"\"a\\\n  \xc3\xa9\"\"\"\n", "t.toml:3:3: a control character, or"},
         {"[run]\nname = \"a\x01\"\n", "t.toml:2:10: a control character, or"},
         {"do = [ \"\"\"{ ss/\\\xef\xb9\xbf\\", "t.toml:1:17: a control character, or"}, // escaped, in a multi-line string
+        {"N_en =-+[\"hOOOOOO\xef\xbb\xbd\"]\n", "t.toml:1:18: a control character, or"}, // a quote inside a bare run
     };
     for (const Refused& c : cases) {
         Scenario s;

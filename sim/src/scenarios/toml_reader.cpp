@@ -30,6 +30,7 @@ std::size_t StrayCharacter(const std::string& text)
     enum class In { Plain, Comment, Basic, Literal, MultiBasic, MultiLiteral, Trim };
     In in = In::Plain;
     char previous = '\n'; // the last plain character
+    bool run = false;      // inside a bare run
     const std::size_t n = text.size();
     const auto at = [&](std::size_t i, const char* what) { return text.compare(i, std::strlen(what), what) == 0; };
     // A byte order mark at the start is the editor's, and toml++ skips it.
@@ -45,11 +46,22 @@ std::size_t StrayCharacter(const std::string& text)
             if (high) {
                 return i + 1;
             }
+            // A bare run (a key, a number, a date, a word, or something
+            // wrong) is read by toml++ up to a blank or one of ",]}=#": a
+            // quote, '[' or '{' inside it opens nothing, and toml++ asks of
+            // every character in it whether it is a blank.
+            if (run && std::strchr(" \t\r\n,]}=#", c) == nullptr) {
+                previous = c;
+                break;
+            }
+            run = false;
             // Only where a key or value may start does a quote open a string
-            // (and a '#' a comment); inside a bare run toml++ reads on, so
-            // such a character is kept to the plain rules here too.
+            // (and a '#' a comment).
             const bool starts = std::strchr(" \t\r\n=[{,", previous) != nullptr;
             previous = c;
+            if (starts && std::strchr(" \t\r\n=[]{},#\"'", c) == nullptr) {
+                run = true;
+            }
             if (c == '#' && (starts || std::strchr("]}\"'", text[i - 1]) != nullptr)) {
                 in = In::Comment;
             } else if (!starts) {
