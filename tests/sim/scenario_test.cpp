@@ -55,6 +55,8 @@ TEST(ScenarioFile, BadFilesAreRefusedWithPlaceAndReason)
         {"[run]\nname = \"a\x01\"\n", "t.toml:2:10: a control character, or"},
         {"do = [ \"\"\"{ ss/\\\xef\xb9\xbf\\", "t.toml:1:17: a control character, or"}, // escaped, in a multi-line string
         {"N_en =-+[\"hOOOOOO\xef\xbb\xbd\"]\n", "t.toml:1:18: a control character, or"}, // a quote inside a bare run
+        {"e=11=\"a\xef\xba\xbf\"\n", "t.toml:1:8: a control character, or"}, // a value's run goes on past '='
+        {"e={a=[1,{b=\"\xc3\xa9\"}],c=\"\xc3\xa9\"}\n", "e: unknown key"}, // but keys in inline tables end at it
     };
     for (const Refused& c : cases) {
         Scenario s;

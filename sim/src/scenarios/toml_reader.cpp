@@ -31,6 +31,26 @@ std::size_t StrayCharacter(const std::string& text)
     In in = In::Plain;
     char previous = '\n'; // the last plain character
     bool run = false;      // inside a bare run
+    // Which side of a key/value pair the text is on, and the arrays and
+    // inline tables open around it: a run on the value side goes on past '='.
+    bool value = false;
+    std::string open;
+    const auto Nest = [&](char c) {
+        const char top = open.empty() ? '\0' : open.back();
+        if (c == '=' && !value) {
+            value = true;
+        } else if (c == '\n' || c == ',') {
+            value = top == '[';
+        } else if (c == '[' && value) {
+            open += '[';
+        } else if (c == '{' && value) {
+            open += '{';
+            value = false;
+        } else if ((c == ']' && top == '[') || (c == '}' && top == '{')) {
+            open.pop_back();
+            value = true;
+        }
+    };
     const std::size_t n = text.size();
     const auto at = [&](std::size_t i, const char* what) { return text.compare(i, std::strlen(what), what) == 0; };
     // A byte order mark at the start is the editor's, and toml++ skips it.
@@ -47,10 +67,10 @@ std::size_t StrayCharacter(const std::string& text)
                 return i + 1;
             }
             // A bare run (a key, a number, a date, a word, or something
-            // wrong) is read by toml++ up to a blank or one of ",]}=#": a
-            // quote, '[' or '{' inside it opens nothing, and toml++ asks of
-            // every character in it whether it is a blank.
-            if (run && std::strchr(" \t\r\n,]}=#", c) == nullptr) {
+            // wrong) is read by toml++ up to a blank or one of ",]}#" (a key
+            // also up to '='): a quote, '[' or '{' inside it opens nothing,
+            // and toml++ asks of every character in it whether it is a blank.
+            if (run && std::strchr(value ? " \t\r\n,]}#" : " \t\r\n,]}#=", c) == nullptr) {
                 previous = c;
                 break;
             }
@@ -59,6 +79,7 @@ std::size_t StrayCharacter(const std::string& text)
             // (and a '#' a comment).
             const bool starts = std::strchr(" \t\r\n=[{,", previous) != nullptr;
             previous = c;
+            Nest(c);
             if (starts && std::strchr(" \t\r\n=[]{},#\"'", c) == nullptr) {
                 run = true;
             }
@@ -80,7 +101,10 @@ std::size_t StrayCharacter(const std::string& text)
             break;
         }
         case In::Comment:
-            in = c == '\n' ? In::Plain : in;
+            if (c == '\n') {
+                in = In::Plain;
+                Nest(c);
+            }
             previous = c;
             break;
         case In::Basic:
