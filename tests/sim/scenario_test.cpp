@@ -57,6 +57,8 @@ TEST(ScenarioFile, BadFilesAreRefusedWithPlaceAndReason)
         {"N_en =-+[\"hOOOOOO\xef\xbb\xbd\"]\n", "t.toml:1:18: a control character, or"}, // a quote inside a bare run
         {"e=11=\"a\xef\xba\xbf\"\n", "t.toml:1:8: a control character, or"}, // a value's run goes on past '='
         {"e={a=[1,{b=\"\xc3\xa9\"}],c=\"\xc3\xa9\"}\n", "e: unknown key"}, // but keys in inline tables end at it
+        {"'w['.'[['.\xd0\x86 = 1\n", "t.toml:1:11: a control character, or"}, // a dotted key's parts
+        {"a.\"\xc3\xa9\".b = 1\n", "a: unknown key"},
     };
     for (const Refused& c : cases) {
         Scenario s;

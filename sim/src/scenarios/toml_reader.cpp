@@ -68,16 +68,17 @@ std::size_t StrayCharacter(const std::string& text)
             }
             // A bare run (a key, a number, a date, a word, or something
             // wrong) is read by toml++ up to a blank or one of ",]}#" (a key
-            // also up to '='): a quote, '[' or '{' inside it opens nothing,
+            // also up to '=' or '.'): a quote, '[' or '{' inside it opens nothing,
             // and toml++ asks of every character in it whether it is a blank.
-            if (run && std::strchr(value ? " \t\r\n,]}#" : " \t\r\n,]}#=", c) == nullptr) {
+            if (run && std::strchr(value ? " \t\r\n,]}#" : " \t\r\n,]}#=.", c) == nullptr) {
                 previous = c;
                 break;
             }
             run = false;
             // Only where a key or value may start does a quote open a string
-            // (and a '#' a comment).
-            const bool starts = std::strchr(" \t\r\n=[{,", previous) != nullptr;
+            // (and a '#' a comment); a dotted key's next part starts after
+            // its '.'.
+            const bool starts = std::strchr(" \t\r\n=[{,", previous) != nullptr || (previous == '.' && !value);
             previous = c;
             Nest(c);
             if (starts && std::strchr(" \t\r\n=[]{},#\"'", c) == nullptr) {
