@@ -59,6 +59,7 @@ TEST(ScenarioFile, BadFilesAreRefusedWithPlaceAndReason)
         {"e={a=[1,{b=\"\xc3\xa9\"}],c=\"\xc3\xa9\"}\n", "e: unknown key"}, // but keys in inline tables end at it
         {"'w['.'[['.\xd0\x86 = 1\n", "t.toml:1:11: a control character, or"}, // a dotted key's parts
         {"a.\"\xc3\xa9\".b = 1\n", "a: unknown key"},
+        {"n=0# \"\"\"ri\nf=0.5=\xef\xbb\xbd\n", "t.toml:2:7: a control character, or"}, // a comment right after a value
     };
     for (const Refused& c : cases) {
         Scenario s;

@@ -75,16 +75,17 @@ std::size_t StrayCharacter(const std::string& text)
                 break;
             }
             run = false;
-            // Only where a key or value may start does a quote open a string
-            // (and a '#' a comment); a dotted key's next part starts after
-            // its '.'.
+            // Only where a key or value may start does a quote open a string;
+            // a dotted key's next part starts after its '.'.
             const bool starts = std::strchr(" \t\r\n=[{,", previous) != nullptr || (previous == '.' && !value);
             previous = c;
             Nest(c);
             if (starts && std::strchr(" \t\r\n=[]{},#\"'", c) == nullptr) {
                 run = true;
             }
-            if (c == '#' && (starts || std::strchr("]}\"'", text[i - 1]) != nullptr)) {
+            if (c == '#') {
+                // A comment, or an error toml++ stops at: nothing after it on
+                // the line is read as anything else.
                 in = In::Comment;
             } else if (!starts) {
                 break;
