@@ -63,7 +63,7 @@ protected:
 
     static Reference Expected(const Case& c)
     {
-        return c.kind == Kind::SlowStop ? Reference::SlowStop(c.p, c.stopAtMs * kStep)
+        return c.kind == Kind::SlowStop ? Reference::SlowStop(c.p, c.stopAtMs * kStep, kStep)
                                         : Reference::Move(c.p, Length(c));
     }
 
@@ -100,9 +100,13 @@ protected:
         }
 
         const double fastest = std::max({c.p.a, c.p.d, 1.0}); // the steepest ramp allowed
+        const double steepest = c.p.a == 0 ? HUGE_VAL : fastest; // A 0: V at once
         const double top = std::max(1.0, c.p.constant ? c.p.v : std::max(c.p.v, c.p.sv));
         const double speedTolerance = 0.01 * ref.Peak() + 1;
-        EXPECT_LE(std::fabs(duration - ref.Duration()), kStep + 0.01 * ref.Duration() + 1e-9) << "duration";
+        // The planned time rounded up to a whole step.
+        const double steps = ref.Duration() / kStep;
+        EXPECT_GE(duration / kStep, steps - 1e-5) << "duration";
+        EXPECT_LE(duration / kStep, std::ceil(steps - 1e-5) + 1e-6) << "duration";
         double peak = 0;
         double last = -1;
         double before = -1;
@@ -110,9 +114,9 @@ protected:
         int reported = 0;
         for (const auto& s : samples) {
             const double t = s.time - t0;
-            if (t >= duration - 1e-9) {
-                break; // the step that ends the move reads as standing still
-            }
+            // The step that ends the move reads the mean speed over it, from
+            // where the step began to where the axis came to rest.
+            const bool final = t >= duration - 1e-9;
             double pos = 0;
             double speed = 0;
             for (int k = 0; k < dims; ++k) {
@@ -121,13 +125,30 @@ protected:
             }
             pos = std::sqrt(pos);
             speed = std::sqrt(speed);
-            const double expected = (ref.Position(t) - ref.Position(t - kStep)) / kStep;
-            const bool ok = std::fabs(pos - ref.Position(t)) <= dims + 1 + 0.001 * ref.Distance() &&
+            // (A slow stop comes to rest on the whole pulse it reached: a step
+            // that only gives up a fraction of one reads 0.)
+            const double expected =
+                final ? std::max(0.0, pos - ref.Position(t - kStep)) / kStep
+                      : (ref.Position(t) - ref.Position(t - kStep)) / kStep;
+            // LP: a single axis counts the whole pulses done, a path's axes
+            // the nearest pulse to where the path is.
+            bool counted = true;
+            for (int k = 0; k < dims && c.kind != Kind::SlowStop; ++k) {
+                const double exact = ref.Position(t) * c.d[k] / Length(c);
+                const double slack = 1e-6 * Length(c) + 1e-6;
+                const auto whole = [&](double x) { return dims == 1 ? std::trunc(x) : std::round(x); };
+                counted = counted && std::fabs(s.axes[k].lp - whole(exact)) <= 0 + (whole(exact - slack) !=
+                                                                                     whole(exact + slack));
+            }
+            const bool ok = counted && std::fabs(pos - ref.Position(t)) <= dims + 1 + 0.001 * ref.Distance() &&
                             std::fabs(speed - expected) <= speedTolerance && speed <= top * (1 + 1e-9) &&
-                            (before < 0 || std::fabs(speed - before) <= (fastest * 1.01 + 1) * kStep);
+                            (before < 0 || final || std::fabs(speed - before) <= (steepest * 1.01 + 1) * kStep);
             if (!ok && reported++ < 3) {
                 ADD_FAILURE() << "at " << t << " s: position " << pos << " (reference " << ref.Position(t)
                               << "), speed " << speed << " (reference " << expected << ", before " << before << ")";
+            }
+            if (final) {
+                break;
             }
             before = speed;
             peak = std::max(peak, speed);
@@ -177,6 +198,10 @@ TEST_F(ProfileReference, NamedCasesFollowTheReference)
         MoveCase("AO beyond the distance", P(1000, 20000, 100000, 0, 0, 0, 5000), 1000),
         MoveCase("constant speed", P(100, 5000, 100000, 0, 0, 0, 0, true), 10000),
         MoveCase("one pulse", P(100, 10000, 100000, 0, 1000000), 1),
+        MoveCase("A 0: V at once, 20,000 pulses at 20,000 in 1,000 steps", P(500, 20000, 0), 20000),
+        MoveCase("A 0, braking with D", P(500, 20000, 0, 100000), -15000),
+        MoveCase("A 0 with K: the jerk alone shapes the rise", P(100, 20000, 0, 0, 4000000), 20000),
+        MoveCase("V below SV: SV is lowered to V", P(5000, 2000, 100000), 3000),
     };
     Case stop;
     stop.kind = Kind::SlowStop;

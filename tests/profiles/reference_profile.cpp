@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace velkor_reference {
 namespace {
@@ -94,13 +95,18 @@ double Reference::PhaseDistance(const Phase& f, double tau) const
     if (f.from == f.to) {
         return f.from * tau;
     }
-    constexpr int kParts = 64; // Simpson's rule, exact on each quadratic piece
-    const double h = tau / kParts;
-    double sum = PhaseSpeed(f, 0) + PhaseSpeed(f, tau);
-    for (int i = 1; i < kParts; ++i) {
-        sum += (i % 2 ? 4 : 2) * PhaseSpeed(f, i * h);
+    // The speed is quadratic in time between the points where the jerk
+    // changes: Simpson's rule on each such piece is exact.
+    const double total = RampTime(std::fabs(f.to - f.from), f.amax, f.jerk); // f.time may be cut short
+    const double edge = f.jerk > 0 ? std::min(f.amax, f.jerk * total / 2) / f.jerk : 0;
+    const double cuts[] = {0, std::min(edge, tau), std::min(total - edge, tau), tau};
+    double sum = 0;
+    for (int i = 0; i < 3; ++i) {
+        const double a = cuts[i];
+        const double b = std::max(a, cuts[i + 1]);
+        sum += (b - a) / 6 * (PhaseSpeed(f, a) + 4 * PhaseSpeed(f, (a + b) / 2) + PhaseSpeed(f, b));
     }
-    return sum * h / 3;
+    return sum;
 }
 
 double Reference::Speed(double t) const
@@ -160,7 +166,7 @@ Resolved Resolve(const ProfileSetting& p)
     Resolved r;
     r.v = std::max(1.0, p.v);
     r.sv = p.constant ? r.v : std::max(1.0, std::min(p.sv, r.v));
-    r.a = p.a > 0 ? p.a : 1e12;
+    r.a = p.a > 0 ? p.a : std::numeric_limits<double>::infinity(); // 0: V at once
     r.d = p.d > 0 ? p.d : r.a;
     r.ja = p.k;
     r.jd = p.l > 0 ? p.l : p.k;
@@ -180,7 +186,7 @@ Reference Reference::Move(const ProfileSetting& setting, double distance)
     if (need(top) > ramps) {
         if (p.ja <= 0 && p.jd <= 0) {
             // Triangle: (top² - sv²) (1/2a + 1/2d) = ramps.
-            top = std::sqrt(p.sv * p.sv + 2 * ramps * p.a * p.d / (p.a + p.d));
+            top = std::sqrt(p.sv * p.sv + 2 * ramps / (1 / p.a + 1 / p.d));
         } else {
             double low = p.sv;
             double high = p.v;
@@ -209,7 +215,7 @@ Reference Reference::Move(const ProfileSetting& setting, double distance)
     return ref;
 }
 
-Reference Reference::SlowStop(const ProfileSetting& setting, double stopAt)
+Reference Reference::SlowStop(const ProfileSetting& setting, double stopAt, double step)
 {
     const Resolved p = Resolve(setting);
     Reference ref;
@@ -218,6 +224,9 @@ Reference Reference::SlowStop(const ProfileSetting& setting, double stopAt)
     ref.Cut(stopAt);
     const double from = ref.Speed(stopAt);
     ref.Add(from, p.sv, p.d, 0); // a slow stop brakes with D, without jerk
+    if (from <= p.sv) {
+        ref.Cruise(from, step); // already at SV: the step that takes the stop still runs
+    }
     ref.arrival_ = p.sv;
     return ref;
 }

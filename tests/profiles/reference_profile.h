@@ -20,8 +20,9 @@ class Reference {
 public:
     // A fixed move of `distance` pulses (positive).
     static Reference Move(const ProfileSetting& p, double distance);
-    // A continuous move stopped slowly `stopAt` seconds after its start.
-    static Reference SlowStop(const ProfileSetting& p, double stopAt);
+    // A continuous move stopped slowly `stopAt` seconds after its start, the
+    // stop taken by the module's motion step of `step` seconds.
+    static Reference SlowStop(const ProfileSetting& p, double stopAt, double step);
 
     double Duration() const { return duration_; }
     double Distance() const { return distance_; }

@@ -28,6 +28,16 @@ struct Pieces {
         distance += time * (speed + time * (0.5 * acc + jerk * time / 6));
         speed += time * (acc + 0.5 * jerk * time);
     }
+    // A ramp without jerk to the speed v; with an unbounded acceleration (A or
+    // D of 0) the speed jumps there.
+    void Step(double time, double acc, double v)
+    {
+        if (std::isinf(acc)) {
+            speed = v;
+            return;
+        }
+        Add(time, acc, 0);
+    }
     // From the speed now and the acceleration acc >= 0 up to v with at most
     // amax of acceleration and the jerk j (0: the acceleration at once). With
     // acc already so high that easing it off overshoots v, it only eases off.
@@ -35,7 +45,7 @@ struct Pieces {
     {
         const double dv = v - speed;
         if (j <= 0) {
-            Add(dv / amax, amax, 0);
+            Step(dv / amax, amax, v);
             return;
         }
         if (dv <= acc * acc / (2 * j)) {
@@ -61,7 +71,7 @@ struct Pieces {
             return;
         }
         if (j <= 0) {
-            Add(dv / dmax, -dmax, 0);
+            Step(dv / dmax, -dmax, v);
             return;
         }
         const double top = std::min(dmax, std::sqrt(j * dv));
