@@ -135,11 +135,16 @@ void Plan(SpeedRun& run, const Profile& p, double v, double acc, double remainin
     };
     const double lowest = std::max(head.speed + (acc > 0 ? acc * acc / (2 * ja) : 0), p.sv);
     if (build(lowest, 0) > ramps) {
-        // Too late to brake with D: brake evenly onto the braking point.
-        run.pieces = first;
-        b = head;
-        if (b.speed > p.sv && ramps > 0) {
-            b.Add(2 * ramps / (b.speed + p.sv), -(b.speed * b.speed - p.sv * p.sv) / (2 * ramps), 0);
+        // Too late to brake with D: brake evenly onto the braking point, from
+        // the speed reached. A braking under way is not eased off first: that
+        // would only leave less room (a path extended while it brakes would
+        // brake harder than D), while braking evenly over the room it had
+        // and more never needs more than D.
+        run.pieces = 0;
+        b = Pieces{&run, v};
+        const double left = std::max(0.0, remaining - p.ao);
+        if (b.speed > p.sv && left > 0) {
+            b.Add(2 * left / (b.speed + p.sv), -(b.speed * b.speed - p.sv * p.sv) / (2 * left), 0);
         } else {
             b.speed = p.sv;
         }
