@@ -308,7 +308,13 @@ TEST_F(ProfileReference, NamedCasesFollowTheReference)
     path.d[1] = 10000;
     path.atMs = 150;
     cases.push_back(path);
-    path.name = "path extended early in its S-curve rise: rises on to V";
+    path.name = "path extended early in its S-curve rise, V nearer than easing off at once would take it";
+    path.p = P(100, 4000, 200000, 0, 2000000);
+    path.d[0] = 3000;
+    path.d[1] = -5000;
+    path.atMs = 40;
+    cases.push_back(path);
+    path.name = "path extended while its S-curve rise eases off below V: rises on to V";
     path.p = P(100, 18000, 200000, 0, 2000000);
     path.d[0] = 1500;
     path.d[1] = -20000;
