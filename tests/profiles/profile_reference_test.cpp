@@ -288,6 +288,12 @@ TEST_F(ProfileReference, NamedCasesFollowTheReference)
     line.d[1] = 15000;
     line.d[2] = 8000;
     cases.push_back(line);
+    line.name = "line with VA 0: VV at once, 20,000 pulses at 20,000 in 1,000 steps";
+    line.p = P(500, 20000, 0);
+    line.d[0] = 12000;
+    line.d[1] = -16000;
+    line.d[2] = 0;
+    cases.push_back(line);
     line.name = "line at constant speed";
     line.p = P(100, 8000, 100000, 0, 0, 0, 0, true);
     cases.push_back(line);

@@ -112,15 +112,6 @@ void MoveAxisTo(Context& fw, int index, double pos, std::int64_t lp)
     a.pos = pos;
 }
 
-namespace {
-
-// A plan that reaches its end (or a slow stop its start speed) within this
-// fraction of a step after a step ends, reaches it on that step: the
-// rounding of the arithmetic never costs a step of its own.
-constexpr double kOnTheStep = 1e-5;
-
-} // namespace
-
 void StepDrive(Context& fw, int index, double dt)
 {
     AxisState& a = fw.Axis(index);
