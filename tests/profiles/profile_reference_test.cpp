@@ -361,7 +361,7 @@ TEST_F(ProfileReference, SeededSweepFollowsTheReference)
     for (int n = 0; n < 300;) {
         Case c;
         const double pick = uniform(0, 1);
-        c.kind = pick < 0.7 ? Kind::Move : pick < 0.9 ? Kind::Line : Kind::SlowStop;
+        c.kind = pick < 0.6 ? Kind::Move : pick < 0.8 ? Kind::Line : pick < 0.9 ? Kind::SlowStop : Kind::Extended;
         ProfileSetting& p = c.p;
         p.sv = std::round(logUniform(1, 2000));
         p.v = std::round(logUniform(p.sv, 300000));
@@ -381,6 +381,17 @@ TEST_F(ProfileReference, SeededSweepFollowsTheReference)
             if (Length(c) < 1) {
                 continue;
             }
+        } else if (c.kind == Kind::Extended) {
+            // A continuous path brakes with its A; it gets its second segment
+            // while it still runs its first.
+            p.d = 0;
+            c.d[0] = static_cast<std::int32_t>(sign * distance);
+            c.d[1] = static_cast<std::int32_t>(std::round(logUniform(1, 300000)) * (chance(0.5) ? 1 : -1));
+            const double first = Reference::Move(p, distance).Duration() / kStep;
+            if (first < 3) {
+                continue;
+            }
+            c.atMs = static_cast<int>(uniform(1, first - 1));
         } else {
             c.d[0] = static_cast<std::int32_t>(sign * distance);
             c.atMs = static_cast<int>(uniform(1, 800));
