@@ -15,6 +15,20 @@ using velkor_sim::MachineAxis;
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kDt = 0.001; // the module's motion step
 
+// The overdamped loop's answer, t after the command began, to a command that
+// rises by 1 evenly over the first step and then holds: (g(t) - g(t - dt)) / dt
+// with g the answer to a unit ramp, from the two real modes s1 and s2.
+double OverdampedStep(double f, double zeta, double t)
+{
+    const double wn = 2 * kPi * f;
+    const double s1 = -zeta * wn + wn * std::sqrt(zeta * zeta - 1); // slow
+    const double s2 = -zeta * wn - wn * std::sqrt(zeta * zeta - 1); // fast
+    const auto ramp = [&](double u) {
+        return u + (s2 * (std::exp(s1 * u) - 1) / s1 - s1 * (std::exp(s2 * u) - 1) / s2) / (s1 - s2);
+    };
+    return (ramp(t) - ramp(t - kDt)) / kDt;
+}
+
 class DriveModel : public MachineTest {
 protected:
     // Constant-speed moves (NORMAL_SPEED 1): the command is a pure ramp.
@@ -37,13 +51,14 @@ protected:
 
 TEST_F(DriveModel, MatchesItsClosedForms)
 {
-    enum class Measure { Overshoot, SteadyError, DeadBand };
+    enum class Measure { Overshoot, SteadyError, DeadBand, Response };
     struct Row {
         const char* what;
         MachineAxis drive;
         Measure measure;
         double expected;
         double tolerance; // absolute, in the measure's unit
+        int atMs = 0;     // Response: the motor's share of a step this long after it
     };
     const auto drive = [](double f, double zeta, int dead, double tau, double backlash) {
         MachineAxis m;
@@ -65,6 +80,12 @@ TEST_F(DriveModel, MatchesItsClosedForms)
         {"ramp, second order, overdamped, dead time 3", drive(8, 2.5, 3, 0, 0), Measure::SteadyError,
          v * (3 * kDt + 2 * 2.5 / (2 * kPi * 8)), 0},
         {"ramp, first order, dead time 2", drive(0, 1, 2, 0.02, 0), Measure::SteadyError, v * (0.02 + 2 * kDt), 0},
+        {"step answer, overdamped, early: the fast mode", drive(8, 2.5, 0, 0, 0), Measure::Response,
+         OverdampedStep(8, 2.5, 0.004), 1e-6, 4},
+        {"step answer, overdamped, later", drive(8, 2.5, 0, 0, 0), Measure::Response, OverdampedStep(8, 2.5, 0.06),
+         1e-6, 60},
+        {"step answer, damping 3.5", drive(8, 3.5, 0, 0, 0), Measure::Response, OverdampedStep(8, 3.5, 0.02),
+         1e-6, 20},
         {"reversal, play of 40", drive(0, 1, 0, 0, 40), Measure::DeadBand, 40, 1},
         {"reversal, play of 7.5", drive(0, 1, 0, 0, 7.5), Measure::DeadBand, 7.5, 1},
     };
@@ -80,6 +101,14 @@ TEST_F(DriveModel, MatchesItsClosedForms)
             Velkor_FIXED_MOVE(kCard, 1, 8000);
             const double peak = PeakOver(1000);
             EXPECT_NEAR((peak - from - 8000) / 8000, r.expected, tolerance);
+            break;
+        }
+        case Measure::Response: {
+            Ramp(8000000); // 8000 pulses in one step
+            const double from = module.Axis(0).motor;
+            Velkor_FIXED_MOVE(kCard, 1, 8000);
+            module.Advance(std::chrono::milliseconds(r.atMs));
+            EXPECT_NEAR((module.Axis(0).motor - from) / 8000, r.expected, tolerance);
             break;
         }
         case Measure::SteadyError:

@@ -53,6 +53,11 @@ TEST_F(EndToEnd, FixedMoveEndsAtItsDistanceAndStopWaitSaysStopped)
     EXPECT_EQ(Velkor_GET_LP(kCard, 1), 12345);
     EXPECT_EQ(Velkor_GET_EP(kCard, 1), 12345);
     EXPECT_EQ(Velkor_STOP_WAIT(kCard, 1), 1);
+    // The step that ended the move reads the mean over it: the axis arrived
+    // at SV (500) and moved in it; the next step reads standing still.
+    EXPECT_GT(Velkor_GET_CV(kCard, 1), 0);
+    EXPECT_LE(Velkor_GET_CV(kCard, 1), 500 + 200);
+    module.Advance(1ms);
     EXPECT_EQ(Velkor_GET_CV(kCard, 1), 0);
     EXPECT_EQ(Velkor_GET_ERROR(kCard), 0);
 }

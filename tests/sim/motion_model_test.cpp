@@ -49,6 +49,8 @@ TEST_F(Motion, FixedMoveFollowsItsTrapezoidAndEndsOnTarget)
     EXPECT_EQ(host.Lp(1), 5000);
     EXPECT_EQ(host.Query(43, {{96, 1}}), 5000u); // EP follows LP
     EXPECT_EQ(host.StopWait(1), 1);
+    EXPECT_GT(module.Axis(0).speed, 0); // the mean over the step that ended the move
+    module.Advance(1ms);
     EXPECT_EQ(module.Axis(0).speed, 0);
 }
 

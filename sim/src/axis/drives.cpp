@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace velkor_sim {
 namespace detail {
@@ -29,7 +30,9 @@ Profile ProfileValues::Resolve(std::uint32_t maxV) const
     if (p.sv < 1) {
         p.sv = 1; // a profile never starts from standstill, so a move always ends
     }
-    p.a = a != 0 ? static_cast<double>(a) : 1e12; // 0: the drive speed at once
+    // 0: the speed changes at once (without jerk a jump, which the profile plans
+    // as taking no time at all)
+    p.a = a != 0 ? static_cast<double>(a) : std::numeric_limits<double>::infinity();
     p.d = d != 0 ? static_cast<double>(d) : p.a;
     if (mode == 1) {
         p.sv = p.v; // constant speed: no ramps at all
@@ -120,7 +123,7 @@ void StepDrive(Context& fw, int index, double dt)
     bool ends = false;
     if (d.slowStop) {
         v = std::max(0.0, d.speed - d.profile.d * dt);
-        if (v <= d.profile.sv) {
+        if (v <= d.profile.sv + kOnTheStep * d.profile.d * dt) {
             v = d.profile.sv;
             ends = true;
         }
@@ -128,7 +131,7 @@ void StepDrive(Context& fw, int index, double dt)
     } else {
         ds = ProfileStep(d.run, d.profile, remaining, dt, v);
     }
-    if (fixed && ds >= remaining - 1e-9) {
+    if (fixed && ds >= remaining - std::max(1e-9, kOnTheStep * ds)) {
         ds = remaining;
         ends = true;
     }
@@ -148,6 +151,9 @@ void StepDrive(Context& fw, int index, double dt)
     }
     if (ends) {
         pos = static_cast<double>(lp); // at rest on its count, where the next move sets off from
+        if (d.dir * (pos - a.lastPos) < 0) {
+            a.lastPos = pos; // the fraction of a pulse given up is no motion: the step reads 0
+        }
     }
     MoveAxisTo(fw, index, pos, lp);
     if (ends) {

@@ -70,6 +70,33 @@ void Done(Context& ctx, int index)
     ctx.Raise(factor::kHomed, true);
 }
 
+// The speed from `from` towards `to` at `rate` pulses per second squared
+// (infinite: at once) for dt seconds, holding `to` once there: sets v to the
+// speed at the end and returns the distance covered.
+double Ramp(double from, double to, double rate, double dt, double& v)
+{
+    const double reach = std::fabs(to - from) / rate; // 0 when the rate is infinite
+    if (reach < dt) {
+        v = to;
+        return 0.5 * (from + to) * reach + to * (dt - reach);
+    }
+    v = to > from ? from + rate * dt : from - rate * dt;
+    return 0.5 * (from + v) * dt;
+}
+
+// The time within such a ramp at which it has covered dp (at most what it
+// covers in dt).
+double TimeTo(double dp, double from, double to, double rate, double dt)
+{
+    const double reach = std::min(dt, std::fabs(to - from) / rate);
+    const double ramped = 0.5 * (from + to) * reach;
+    if (reach > 0 && (reach >= dt || dp <= ramped)) {
+        const double s = to > from ? rate : -rate;
+        return 2 * dp / (from + std::sqrt(std::max(0.0, from * from + 2 * s * dp)));
+    }
+    return reach + (dp - ramped) / to;
+}
+
 // The phase after the home edge was reached.
 void HomeReached(Context& ctx, int index)
 {
@@ -170,33 +197,61 @@ void StepAxis(Context& ctx, int index, double dt)
     const Profile pr = a.profile.Resolve(a.maxV);
     const double hv = std::min<double>(h.hv, a.maxV != 0 ? a.maxV : h.hv);
     const double creep = std::min(Creep(h, hv), hv);
+    // The search sets off from SV and ramps with A and D as a move does;
+    // braking runs with D down to the creep speed, where it ends (the rest
+    // of that step the axis stands, and reverses at creep speed after it).
     double v;
+    double ds;
+    double from = h.speed; // a search: where its ramp starts in this step, and how steep it is
+    double rate = 0;
     if (h.phase == Phase::Search) {
         const bool slow = h.mode == 3 ||
                           (h.mode <= 1 && ctx.Machine(index).settings.nearHome &&
                            InputActive(ctx, index, input::kNearHome, a.lp));
         const double target = slow ? creep : hv;
-        v = h.speed < target ? std::min(target, std::max(h.speed, std::min(pr.sv, target)) + pr.a * dt)
-                             : std::max(target, h.speed - pr.d * dt);
+        from = std::max(h.speed, std::min(pr.sv, target));
+        rate = from < target ? pr.a : pr.d;
+        ds = Ramp(from, target, rate, dt, v);
     } else if (h.phase == Phase::Brake) {
-        v = std::max(0.0, h.speed - pr.d * dt);
+        const double reach = std::max(0.0, h.speed - creep) / pr.d;
+        v = reach < dt ? creep : h.speed - pr.d * dt;
+        ds = 0.5 * (h.speed + v) * std::min(reach, dt);
     } else {
         v = creep;
-        h.speed = creep;
+        ds = creep * dt;
     }
-    const double ds = 0.5 * (h.speed + v) * dt;
     h.speed = v;
     h.travelled += ds;
-    const double pos = a.pos + h.dir * ds;
-    const std::int64_t lp = static_cast<std::int64_t>(h.dir > 0 ? std::floor(pos) : std::ceil(pos));
+    double pos = a.pos + h.dir * ds;
+    const auto whole = [&](double x) { return static_cast<std::int64_t>(h.dir > 0 ? std::floor(x) : std::ceil(x)); };
+    std::int64_t lp = whole(pos);
     for (std::int64_t p = a.lp + h.dir; h.dir > 0 ? p <= lp : p >= lp; p += h.dir) {
-        if (Meet(ctx, index, p, creep)) {
-            MoveAxisTo(ctx, index, static_cast<double>(p), p);
-            if (h.phase != Phase::Brake) {
-                h.speed = 0;
-            }
-            return;
+        const Phase was = h.phase;
+        if (!Meet(ctx, index, p, creep)) {
+            continue;
         }
+        if (was == Phase::Search && h.phase == Phase::Brake) {
+            // The search met its switch at speed: the brake begins there, in
+            // this step, so the speed falls off evenly from the switch on.
+            const double dp = std::fabs(static_cast<double>(p) - a.pos);
+            const double tp = std::min(dt, TimeTo(dp, from, v, rate, dt));
+            double sp = v;
+            Ramp(from, v, rate, tp, sp); // the speed on the switch
+            const double reach = std::max(0.0, sp - creep) / pr.d;
+            const double rest = std::min(dt - tp, reach);
+            v = reach < dt - tp ? creep : sp - pr.d * rest;
+            const double more = rest > 0 ? 0.5 * (sp + v) * rest : 0.0;
+            h.speed = v;
+            h.travelled += dp + more - ds;
+            pos = static_cast<double>(p) + h.dir * more;
+            lp = whole(pos);
+            continue;
+        }
+        MoveAxisTo(ctx, index, static_cast<double>(p), p);
+        if (h.phase != Phase::Brake) {
+            h.speed = 0;
+        }
+        return;
     }
     MoveAxisTo(ctx, index, pos, lp);
     if (h.phase == Phase::Brake && v <= creep) {

@@ -28,6 +28,16 @@ struct Pieces {
         distance += time * (speed + time * (0.5 * acc + jerk * time / 6));
         speed += time * (acc + 0.5 * jerk * time);
     }
+    // A ramp without jerk to the speed v; with an unbounded acceleration (A or
+    // D of 0) the speed jumps there.
+    void Step(double time, double acc, double v)
+    {
+        if (std::isinf(acc)) {
+            speed = v;
+            return;
+        }
+        Add(time, acc, 0);
+    }
     // From the speed now and the acceleration acc >= 0 up to v with at most
     // amax of acceleration and the jerk j (0: the acceleration at once). With
     // acc already so high that easing it off overshoots v, it only eases off.
@@ -35,7 +45,7 @@ struct Pieces {
     {
         const double dv = v - speed;
         if (j <= 0) {
-            Add(dv / amax, amax, 0);
+            Step(dv / amax, amax, v);
             return;
         }
         if (dv <= acc * acc / (2 * j)) {
@@ -61,7 +71,7 @@ struct Pieces {
             return;
         }
         if (j <= 0) {
-            Add(dv / dmax, -dmax, 0);
+            Step(dv / dmax, -dmax, v);
             return;
         }
         const double top = std::min(dmax, std::sqrt(j * dv));
@@ -125,11 +135,16 @@ void Plan(SpeedRun& run, const Profile& p, double v, double acc, double remainin
     };
     const double lowest = std::max(head.speed + (acc > 0 ? acc * acc / (2 * ja) : 0), p.sv);
     if (build(lowest, 0) > ramps) {
-        // Too late to brake with D: brake evenly onto the braking point.
-        run.pieces = first;
-        b = head;
-        if (b.speed > p.sv && ramps > 0) {
-            b.Add(2 * ramps / (b.speed + p.sv), -(b.speed * b.speed - p.sv * p.sv) / (2 * ramps), 0);
+        // Too late to brake with D: brake evenly onto the braking point, from
+        // the speed reached. A braking under way is not eased off first: that
+        // would only leave less room (a path extended while it brakes would
+        // brake harder than D), while braking evenly over the room it had
+        // and more never needs more than D.
+        run.pieces = 0;
+        b = Pieces{&run, v};
+        const double left = std::max(0.0, remaining - p.ao);
+        if (b.speed > p.sv && left > 0) {
+            b.Add(2 * left / (b.speed + p.sv), -(b.speed * b.speed - p.sv * p.sv) / (2 * left), 0);
         } else {
             b.speed = p.sv;
         }

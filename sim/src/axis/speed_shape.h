@@ -30,6 +30,11 @@ class Context;
 // target within a step of the planned time.
 double ProfileStep(SpeedRun& run, const Profile& p, double remaining, double dt, double& speed);
 
+// A plan that reaches its end (or a slow stop its start speed) within this
+// fraction of a step after a step ends, reaches it on that step: the
+// rounding of the arithmetic never costs a step of its own.
+constexpr double kOnTheStep = 1e-5;
+
 // Packet handlers
 void NormalSpeed(Context& fw, const Command& cmd); // 70
 void SetPulse(Context& fw, const Command& cmd);  // 79

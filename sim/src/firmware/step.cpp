@@ -75,10 +75,9 @@ void Firmware::ReadSpeeds(double dt)
 {
     for (int i = 0; i < kAxisCount; ++i) {
         AxisState& a = axes[i];
-        const bool inPath = paths.running && AxisInPaths(paths, i);
-        // An axis that came to rest in this step reads as standing still.
-        const bool moved = a.drive.kind != Drive::Kind::None || inPath || HomingActive(*this, i);
-        const double speed = moved ? std::fabs(a.pos - a.lastPos) / dt : 0.0;
+        // The mean over the step: an axis that came to rest in this step reads
+        // what it moved in it. Presets move lastPos with pos, so they read as no motion.
+        const double speed = std::fabs(a.pos - a.lastPos) / dt;
         a.acceleration = std::fabs(speed - a.speed) / dt;
         a.speed = speed;
     }

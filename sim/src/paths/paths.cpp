@@ -246,11 +246,14 @@ void StepPaths(PathsAt at, double dt)
     ps.speed = v;
     while (ps.haveSegment) {
         const double left = ps.segment.length - ps.s;
-        if (ds < left) {
+        // A segment the plan brakes for (the last one the path has, or one
+        // with a corner stop) ends on the step the plan reaches its end.
+        const bool planned = ps.segment.stopAtEnd || path.segments.empty();
+        if (ds < left - (planned ? std::max(1e-9, kOnTheStep * ds) : 0.0)) {
             ps.s += ds;
             break;
         }
-        ds -= left;
+        ds = std::max(0.0, ds - left);
         for (int k = 0; k < path.dims; ++k) {
             ps.segmentStart[k] += ps.segment.d[k];
         }
