@@ -34,6 +34,29 @@
 extern "C" {
 #endif
 
+/* Structures that grow. A program built against an older velkor_sim.h keeps
+ * working with a newer library, and the library never writes or reads past
+ * the structures such a program passes:
+ *  - A structure the library fills or reads through a pointer only grows at
+ *    its end. Fields are never removed, reordered or retyped (that needs a
+ *    new major version, a new SONAME).
+ *  - Each call that takes one has a sized form taking the caller's sizeof
+ *    (VelkorSim_GetAxisSized, VelkorSim_GetMachineSized,
+ *    VelkorSim_SetMachineSized, VelkorSim_TakeScopeSized). The library uses
+ *    the newest layout it knows that fits in that size: it writes no byte
+ *    past it (bytes up to size that it does not know, fields of a newer
+ *    header, are set to 0) and reads no byte past it (fields the caller's
+ *    layout lacks keep their values). A size below the first layout is
+ *    refused. The header turns the plain name (VelkorSim_GetAxis) into the
+ *    sized call with its own sizeof, so a rebuilt program gets every field.
+ *  - The plain-named exports stay for programs built before the sized calls
+ *    and use the first layout shipped with this major version.
+ *  - VelkorSimOptions carries its size in its first field instead.
+ *  - A structure inside an array of another (VelkorSimScopeAxis in a sample)
+ *    does not grow: new channels go at the end of the outer structure.
+ *  - A new structure passed by pointer comes with a sized call or a size
+ *    field from its first release. */
+
 typedef struct VelkorSimModule VelkorSimModule;
 
 /* ---- Modules: make, plug, end ------------------------------------------ */
@@ -132,8 +155,17 @@ typedef struct VelkorSimAxis {
     uint8_t outputs;        /* the eight output bits */
 } VelkorSimAxis;
 
-/* The axis (index 0..3) into *out; 1, or 0 for a bad index. */
+/* The axis (index 0..3) into *out, at most size bytes of it (the caller's
+ * sizeof(VelkorSimAxis)): see "Structures that grow" below. 1, or 0 for a
+ * bad index or a size below the first layout (nothing is written then). */
+VELKOR_SIM_API int VelkorSim_GetAxisSized(const VelkorSimModule* module, int axis_index, VelkorSimAxis* out, size_t size);
+/* For programs built before VelkorSim_GetAxisSized: fills only the first
+ * layout (lp to inputs). Built against this header, a call of
+ * VelkorSim_GetAxis is a call of VelkorSim_GetAxisSized with this header's
+ * sizeof(VelkorSimAxis). */
 VELKOR_SIM_API int VelkorSim_GetAxis(const VelkorSimModule* module, int axis_index, VelkorSimAxis* out);
+#define VelkorSim_GetAxis(module, axis_index, out) \
+    VelkorSim_GetAxisSized((module), (axis_index), (out), sizeof(VelkorSimAxis))
 
 /* ---- Inputs, latch, outputs and remote I/O ----------------------------- */
 
@@ -281,8 +313,18 @@ VELKOR_SIM_API void VelkorSim_DefaultScopeSettings(VelkorSimScopeSettings* setti
  * is out of range (then nothing changes). */
 VELKOR_SIM_API int VelkorSim_StartScope(VelkorSimModule* module, const VelkorSimScopeSettings* settings);
 VELKOR_SIM_API void VelkorSim_StopScope(VelkorSimModule* module);
-/* Moves up to `capacity` of the oldest samples into out; returns how many. */
+/* Moves up to `capacity` of the oldest samples into out, each sample_size
+ * bytes apart and at most sample_size bytes long (the caller's
+ * sizeof(VelkorSimScopeSample)): see "Structures that grow" below. Returns
+ * how many; 0, taking nothing, for a sample_size below the first layout. */
+VELKOR_SIM_API size_t VelkorSim_TakeScopeSized(VelkorSimModule* module, VelkorSimScopeSample* out, size_t capacity, size_t sample_size);
+/* For programs built before VelkorSim_TakeScopeSized: samples of the first
+ * layout (time and lp, ep, speed, inputs of each axis). Built against this
+ * header, a call of VelkorSim_TakeScope is a call of
+ * VelkorSim_TakeScopeSized with this header's sizeof(VelkorSimScopeSample). */
 VELKOR_SIM_API size_t VelkorSim_TakeScope(VelkorSimModule* module, VelkorSimScopeSample* out, size_t capacity);
+#define VelkorSim_TakeScope(module, out, capacity) \
+    VelkorSim_TakeScopeSized((module), (out), (capacity), sizeof(VelkorSimScopeSample))
 VELKOR_SIM_API void VelkorSim_GetScopeState(const VelkorSimModule* module, VelkorSimScopeState* out);
 /* Takes every sample waiting and writes them to a CSV file (the columns of
  * `velkor run --scope`, slot given for its column); returns the number of
@@ -319,10 +361,23 @@ typedef struct VelkorSimMachineAxis {
     double following_limit;   /* pulses: a larger following error raises the drive alarm (0: none) */
 } VelkorSimMachineAxis;
 
-/* Reads and sets the machine around axis axis_index (0..3). They return 1,
- * or 0 for a NULL module or argument or an axis index out of range. */
+/* Reads and sets the machine around axis axis_index (0..3), at most size
+ * bytes of the structure (the caller's sizeof(VelkorSimMachineAxis)): see
+ * "Structures that grow" below; fields past the caller's layout keep their
+ * values on a set. They return 1, or 0 for a NULL module or argument, an axis
+ * index out of range or a size below the first layout (nothing changes). */
+VELKOR_SIM_API int VelkorSim_GetMachineSized(const VelkorSimModule* module, int axis_index, VelkorSimMachineAxis* out, size_t size);
+VELKOR_SIM_API int VelkorSim_SetMachineSized(VelkorSimModule* module, int axis_index, const VelkorSimMachineAxis* machine, size_t size);
+/* For programs built before the sized calls: the first layout only
+ * (plus_limit to normally_closed); a set keeps the drive model as it is.
+ * Built against this header, VelkorSim_GetMachine and VelkorSim_SetMachine
+ * are the sized calls with this header's sizeof(VelkorSimMachineAxis). */
 VELKOR_SIM_API int VelkorSim_GetMachine(const VelkorSimModule* module, int axis_index, VelkorSimMachineAxis* out);
 VELKOR_SIM_API int VelkorSim_SetMachine(VelkorSimModule* module, int axis_index, const VelkorSimMachineAxis* machine);
+#define VelkorSim_GetMachine(module, axis_index, out) \
+    VelkorSim_GetMachineSized((module), (axis_index), (out), sizeof(VelkorSimMachineAxis))
+#define VelkorSim_SetMachine(module, axis_index, machine) \
+    VelkorSim_SetMachineSized((module), (axis_index), (machine), sizeof(VelkorSimMachineAxis))
 /* Switches the alarm output of an axis's servo drive on (non-zero) or off. */
 VELKOR_SIM_API void VelkorSim_SetDriveAlarm(VelkorSimModule* module, int axis_index, int on);
 /* The external drive inputs: a jog button pressed towards +1 or -1, or
