@@ -18,6 +18,7 @@ ARRAY_LENGTHS = {
     "VelkorSim_TakeTrail": {"out": "capacity"},
     "VelkorSim_TakeLog": {"out": "capacity"},
     "VelkorSim_TakeScope": {"out": "capacity"},
+    "VelkorSim_TakeScopeSized": {"out": "capacity"},
     "VelkorSim_DescribeLogEntry": {"text": "size"},
     "VelkorSim_DescribeMacroStep": {"text": "size"},
 }

@@ -241,7 +241,7 @@ class VirtualModule:
         machine position p - lp + machine), motor, following_error (LP minus
         the motor), latch, outputs."""
         status = self._struct("VelkorSimAxis")
-        self.call("GetAxis", _index(number), ctypes.byref(status))
+        self.call("GetAxisSized", _index(number), ctypes.byref(status), ctypes.sizeof(status))
         return status.as_dict()
 
     def machine(self, axis):
@@ -250,7 +250,7 @@ class VirtualModule:
         damping, dead_time, backlash, encoder_noise, noise_seed,
         following_limit: the drive model of docs/virtual-module.md)."""
         machine = self._struct("VelkorSimMachineAxis")
-        if self.call("GetMachine", _index(axis), ctypes.byref(machine)) != 1:
+        if self.call("GetMachineSized", _index(axis), ctypes.byref(machine), ctypes.sizeof(machine)) != 1:
             raise ModuleError("the module has no machine for axis %r" % (axis,))
         return machine.as_dict()
 
@@ -258,9 +258,9 @@ class VirtualModule:
         """Changes the named fields of the machine around the axis (the
         others stay): ``set_machine(1, home_from=-10, home_to=10)``."""
         machine = self._struct("VelkorSimMachineAxis")
-        self.call("GetMachine", _index(axis), ctypes.byref(machine))
+        self.call("GetMachineSized", _index(axis), ctypes.byref(machine), ctypes.sizeof(machine))
         set_fields(machine, fields, "set_machine")
-        if self.call("SetMachine", _index(axis), ctypes.byref(machine)) != 1:
+        if self.call("SetMachineSized", _index(axis), ctypes.byref(machine), ctypes.sizeof(machine)) != 1:
             raise ModuleError("the module refused the machine for axis %r" % (axis,))
 
     def set_drive_alarm(self, axis, on=True):
@@ -338,11 +338,14 @@ class VirtualModule:
         return {self.code_name(entry.code): entry.count for entry in entries[:count]}
 
     # ---- trail, log and scope
-    def _drain(self, function, struct):
+    def _drain(self, function, struct, sized=False):
+        """Takes every item waiting; a sized take is also given the size of
+        one item, as its structure is laid out here."""
         items = []
         chunk = (self.library.structs[struct] * _CHUNK)()
+        sizes = (ctypes.sizeof(chunk[0]),) if sized else ()
         while True:
-            count = self.call(function, chunk, _CHUNK)
+            count = self.call(function, chunk, _CHUNK, *sizes)
             items += [type(chunk[0]).from_buffer_copy(chunk[i]) for i in range(count)]
             if count < _CHUNK:
                 return items
@@ -403,7 +406,7 @@ class VirtualModule:
         column per axis (``lp[0]`` is axis 1).
         Lists, or numpy arrays (``time`` of shape (n,), the others (4, n))
         when numpy is installed, or as ``numpy`` (True/False) asks."""
-        samples = self._drain("TakeScope", "VelkorSimScopeSample")
+        samples = self._drain("TakeScopeSized", "VelkorSimScopeSample", sized=True)
         columns = {"time": [s.time for s in samples], "path_speed": [s.path_speed for s in samples]}
         for field in ("lp", "ep", "speed", "inputs", "velocity", "acceleration", "following_error", "outputs",
                       "latch"):

@@ -10,6 +10,7 @@
 
 #include <stdint.h>
 #include <stdio.h>
+#include <string.h>
 
 static int failures = 0;
 static const char* row = "";
@@ -104,6 +105,36 @@ static void advance_of_nothing(VelkorSimModule** a, VelkorSimModule** b)
     CHECK(VelkorSim_Now(*a) == 0.001);
 }
 
+/* A sized call given no structure, or too small a size for any layout it
+ * knows, refuses and writes, reads and takes nothing. */
+static void sized_calls_without_room(VelkorSimModule** a, VelkorSimModule** b)
+{
+    VelkorSimAxis axis;
+    VelkorSimMachineAxis machine;
+    VelkorSimScopeSample samples[2];
+    VelkorSimScopeSettings scope;
+    VelkorSimScopeState state;
+    unsigned char untouched[sizeof axis];
+    (void)b;
+    memset(&axis, 0xA5, sizeof axis);
+    memcpy(untouched, &axis, sizeof axis);
+    CHECK(VelkorSim_GetAxisSized(*a, 0, &axis, 0) == 0);
+    CHECK(VelkorSim_GetAxisSized(*a, 0, &axis, offsetof(VelkorSimAxis, inputs)) == 0);
+    CHECK(VelkorSim_GetAxisSized(*a, 0, NULL, sizeof axis) == 0);
+    CHECK(memcmp(&axis, untouched, sizeof axis) == 0);
+    CHECK(VelkorSim_GetMachineSized(*a, 0, &machine, 1) == 0);
+    CHECK(VelkorSim_SetMachineSized(*a, 0, &machine, 1) == 0);
+    CHECK(VelkorSim_SetMachineSized(*a, 0, NULL, sizeof machine) == 0);
+    VelkorSim_DefaultScopeSettings(&scope);
+    CHECK(VelkorSim_StartScope(*a, &scope) == 1);
+    VelkorSim_Advance(*a, 5000);
+    CHECK(VelkorSim_TakeScopeSized(*a, samples, 2, sizeof(double)) == 0);
+    CHECK(VelkorSim_TakeScopeSized(*a, NULL, 2, sizeof samples[0]) == 0);
+    VelkorSim_GetScopeState(*a, &state);
+    CHECK(state.waiting >= 5); /* nothing was taken */
+    CHECK(VelkorSim_TakeScopeSized(*a, samples, 2, sizeof samples[0]) == 2);
+}
+
 int main(void)
 {
     static const struct {
@@ -117,6 +148,7 @@ int main(void)
         {"moved to another slot: the old one is empty", moved_leaves_its_old_slot_empty},
         {"an advance beyond the longest is taken as the longest", advance_beyond_the_longest},
         {"advances of nothing, or of less than a step", advance_of_nothing},
+        {"sized calls without room for a layout refuse", sized_calls_without_room},
     };
     size_t i;
     for (i = 0; i < sizeof rows / sizeof rows[0]; ++i) {

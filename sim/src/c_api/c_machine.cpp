@@ -1,43 +1,45 @@
 // The C calls over the machine around a module's axes (velkor_sim.h): its
 // switches, drive and encoder, the drive alarm, the jog buttons and the
 // handwheel.
+#include "c_api/c_layouts.h"
 #include "c_api/c_module.h"
 
-extern "C" {
+namespace {
 
-int VelkorSim_GetMachine(const VelkorSimModule* module, int axis_index, VelkorSimMachineAxis* out)
+bool UsableAxis(const VelkorSimModule* module, int axis_index, const void* machine, size_t size)
 {
-    if (module == nullptr || out == nullptr || axis_index < 0 || axis_index >= velkor_sim::kAxisCount) {
-        return 0;
-    }
-    const velkor_sim::MachineAxis m = module->module.Machine(axis_index);
-    out->plus_limit = m.plusLimit;
-    out->minus_limit = m.minusLimit;
-    out->home_from = m.homeFrom;
-    out->home_to = m.homeTo;
-    out->near_home_from = m.nearHomeFrom;
-    out->near_home_to = m.nearHomeTo;
-    out->index_pitch = m.indexPitch;
-    out->index_phase = m.indexPhase;
-    out->following_time = m.followingTime;
-    out->in_position_band = m.inPositionBand;
-    out->encoder_ratio = m.encoderRatio;
-    out->normally_closed = m.normallyClosed;
-    out->natural_frequency = m.naturalFrequency;
-    out->damping = m.damping;
-    out->dead_time = m.deadTime;
-    out->backlash = m.backlash;
-    out->encoder_noise = m.encoderNoise;
-    out->noise_seed = m.noiseSeed;
-    out->following_limit = m.followingLimit;
-    return 1;
+    return module != nullptr && machine != nullptr && axis_index >= 0 && axis_index < velkor_sim::kAxisCount &&
+           velkor_sim::c_layouts::NewestThatFits(size, velkor_sim::c_layouts::kMachineLayouts) != 0;
 }
 
-int VelkorSim_SetMachine(VelkorSimModule* module, int axis_index, const VelkorSimMachineAxis* machine)
+VelkorSimMachineAxis ToC(const velkor_sim::MachineAxis& m)
 {
-    if (module == nullptr || machine == nullptr || axis_index < 0 || axis_index >= velkor_sim::kAxisCount) {
-        return 0;
-    }
+    VelkorSimMachineAxis c;
+    std::memset(&c, 0, sizeof c); // no stray bytes in the padding either
+    c.plus_limit = m.plusLimit;
+    c.minus_limit = m.minusLimit;
+    c.home_from = m.homeFrom;
+    c.home_to = m.homeTo;
+    c.near_home_from = m.nearHomeFrom;
+    c.near_home_to = m.nearHomeTo;
+    c.index_pitch = m.indexPitch;
+    c.index_phase = m.indexPhase;
+    c.following_time = m.followingTime;
+    c.in_position_band = m.inPositionBand;
+    c.encoder_ratio = m.encoderRatio;
+    c.normally_closed = m.normallyClosed;
+    c.natural_frequency = m.naturalFrequency;
+    c.damping = m.damping;
+    c.dead_time = m.deadTime;
+    c.backlash = m.backlash;
+    c.encoder_noise = m.encoderNoise;
+    c.noise_seed = m.noiseSeed;
+    c.following_limit = m.followingLimit;
+    return c;
+}
+
+velkor_sim::MachineAxis FromC(const VelkorSimMachineAxis* machine)
+{
     velkor_sim::MachineAxis m;
     m.plusLimit = machine->plus_limit;
     m.minusLimit = machine->minus_limit;
@@ -58,8 +60,42 @@ int VelkorSim_SetMachine(VelkorSimModule* module, int axis_index, const VelkorSi
     m.encoderNoise = machine->encoder_noise;
     m.noiseSeed = machine->noise_seed;
     m.followingLimit = machine->following_limit;
-    module->module.SetMachine(axis_index, m);
+    return m;
+}
+
+} // namespace
+
+extern "C" {
+
+int VelkorSim_GetMachineSized(const VelkorSimModule* module, int axis_index, VelkorSimMachineAxis* out, size_t size)
+{
+    if (!UsableAxis(module, axis_index, out, size)) {
+        return 0;
+    }
+    const VelkorSimMachineAxis whole = ToC(module->module.Machine(axis_index));
+    return velkor_sim::c_layouts::WritePrefix(whole, out, size, velkor_sim::c_layouts::kMachineLayouts) ? 1 : 0;
+}
+
+int VelkorSim_SetMachineSized(VelkorSimModule* module, int axis_index, const VelkorSimMachineAxis* machine, size_t size)
+{
+    if (!UsableAxis(module, axis_index, machine, size)) {
+        return 0;
+    }
+    // Fields past the caller's layout keep the values the axis has.
+    VelkorSimMachineAxis whole = ToC(module->module.Machine(axis_index));
+    velkor_sim::c_layouts::ReadPrefix(whole, machine, size, velkor_sim::c_layouts::kMachineLayouts);
+    module->module.SetMachine(axis_index, FromC(&whole));
     return 1;
+}
+
+int(VelkorSim_GetMachine)(const VelkorSimModule* module, int axis_index, VelkorSimMachineAxis* out)
+{
+    return VelkorSim_GetMachineSized(module, axis_index, out, sizeof(velkor_sim::c_layouts::MachineFirst));
+}
+
+int(VelkorSim_SetMachine)(VelkorSimModule* module, int axis_index, const VelkorSimMachineAxis* machine)
+{
+    return VelkorSim_SetMachineSized(module, axis_index, machine, sizeof(velkor_sim::c_layouts::MachineFirst));
 }
 
 void VelkorSim_SetDriveAlarm(VelkorSimModule* module, int axis_index, int on)

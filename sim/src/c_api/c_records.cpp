@@ -1,6 +1,7 @@
 // The C calls that read a module's trail, log and scope (velkor_sim.h). A
 // handle keeps what a partial take left over, so that C callers read them in
 // pieces of the size they choose.
+#include "c_api/c_layouts.h"
 #include "c_api/c_module.h"
 
 #include <algorithm>
@@ -13,10 +14,11 @@ namespace {
 using velkor_sim::VirtualModule;
 
 // Refills `queue` from `take` and moves up to `capacity` of its oldest items
-// out through `convert`.
-template <typename Item, typename Out, typename Take, typename Convert>
-size_t TakeSome(VelkorSimModule* m, std::deque<Item> VelkorSimModule::*leftover, Out* out, size_t capacity, Take take,
-                Convert convert)
+// out through `put(i, item)`, i counting from 0. `out` is the caller's
+// array, only checked for NULL here.
+template <typename Item, typename Take, typename Put>
+size_t TakeSome(VelkorSimModule* m, std::deque<Item> VelkorSimModule::*leftover, const void* out, size_t capacity,
+                Take take, Put put)
 {
     if (m == nullptr || (out == nullptr && capacity > 0)) {
         return 0;
@@ -28,7 +30,7 @@ size_t TakeSome(VelkorSimModule* m, std::deque<Item> VelkorSimModule::*leftover,
     }
     const size_t n = std::min(capacity, queue.size());
     for (size_t i = 0; i < n; ++i) {
-        out[i] = convert(queue.front());
+        put(i, queue.front());
         queue.pop_front();
     }
     return n;
@@ -70,8 +72,8 @@ size_t VelkorSim_TakeTrail(VelkorSimModule* module, VelkorSimTrailPoint* out, si
     return TakeSome(
         module, &VelkorSimModule::trail, out,
         capacity, [](VirtualModule& m) { return m.TakeTrail(); },
-        [](const velkor_sim::TrailPoint& p) {
-            return VelkorSimTrailPoint{p.time, {p.lp[0], p.lp[1], p.lp[2], p.lp[3]}};
+        [out](size_t i, const velkor_sim::TrailPoint& p) {
+            out[i] = VelkorSimTrailPoint{p.time, {p.lp[0], p.lp[1], p.lp[2], p.lp[3]}};
         });
 }
 
@@ -80,15 +82,15 @@ size_t VelkorSim_TakeLog(VelkorSimModule* module, VelkorSimLogEntry* out, size_t
     return TakeSome(
         module, &VelkorSimModule::log, out,
         capacity, [](VirtualModule& m) { return m.TakeLog(); },
-        [](const velkor_sim::LogEntry& e) {
-            VelkorSimLogEntry c{};
+        [out](size_t i, const velkor_sim::LogEntry& e) {
+            VelkorSimLogEntry& c = out[i];
+            c = VelkorSimLogEntry{};
             c.kind = e.kind == velkor_sim::LogEntry::Kind::Exchange ? VELKOR_SIM_LOG_EXCHANGE : VELKOR_SIM_LOG_PACKET;
             c.sequence = e.sequence;
             c.code = e.code;
             std::memcpy(c.bytes, e.bytes.data(), sizeof c.bytes);
             std::memcpy(c.registers, e.registers.data(), sizeof c.registers);
             c.time = e.time;
-            return c;
         });
 }
 
@@ -159,11 +161,45 @@ void VelkorSim_StopScope(VelkorSimModule* module)
     }
 }
 
-size_t VelkorSim_TakeScope(VelkorSimModule* module, VelkorSimScopeSample* out, size_t capacity)
+size_t VelkorSim_TakeScopeSized(VelkorSimModule* module, VelkorSimScopeSample* out, size_t capacity,
+                                size_t sample_size)
 {
+    using velkor_sim::c_layouts::ScopeSampleFirst;
+    // Today's layout, or the first one (converted: its axes are smaller) for
+    // a caller whose samples cannot hold today's.
+    const bool whole = sample_size >= sizeof(VelkorSimScopeSample);
+    if (!whole && sample_size < sizeof(ScopeSampleFirst)) {
+        return 0;
+    }
+    unsigned char* const bytes = reinterpret_cast<unsigned char*>(out);
+    // Sample i starts i caller's sizes in: nothing lands past the caller's
+    // samples, whatever size its header gave them.
     return TakeSome(
-        module, &VelkorSimModule::scope, out,
-        capacity, [](VirtualModule& m) { return m.TakeScope(); }, ToSample);
+        module, &VelkorSimModule::scope, out, capacity, [](VirtualModule& m) { return m.TakeScope(); },
+        [&](size_t i, const velkor_sim::ScopeSample& s) {
+            using velkor_sim::c_layouts::Layouts;
+            using velkor_sim::c_layouts::WritePrefix;
+            unsigned char* const at = bytes + i * sample_size;
+            if (whole) {
+                WritePrefix(ToSample(s), at, sample_size, Layouts<1>{sizeof(VelkorSimScopeSample)});
+                return;
+            }
+            ScopeSampleFirst first;
+            std::memset(&first, 0, sizeof first);
+            first.time = s.time;
+            for (int a = 0; a < 4; ++a) {
+                first.axes[a].lp = s.axes[a].lp;
+                first.axes[a].ep = s.axes[a].ep;
+                first.axes[a].speed = s.axes[a].speed;
+                first.axes[a].inputs = s.axes[a].inputs;
+            }
+            WritePrefix(first, at, sample_size, Layouts<1>{sizeof first});
+        });
+}
+
+size_t(VelkorSim_TakeScope)(VelkorSimModule* module, VelkorSimScopeSample* out, size_t capacity)
+{
+    return VelkorSim_TakeScopeSized(module, out, capacity, sizeof(velkor_sim::c_layouts::ScopeSampleFirst));
 }
 
 void VelkorSim_GetScopeState(const VelkorSimModule* module, VelkorSimScopeState* out)

@@ -3,6 +3,7 @@
 // scope are read in c_records.cpp, the machine around the axes is set in
 // c_machine.cpp, the macro programs in c_programs.cpp and scenarios in
 // c_scenarios.cpp.
+#include "c_api/c_layouts.h"
 #include "c_api/c_module.h"
 
 #include <algorithm>
@@ -152,15 +153,34 @@ size_t VelkorSim_BufferedSegments(const VelkorSimModule* module)
 
 // ---- Axes, inputs, latch, outputs, interrupts, stores ----
 
-int VelkorSim_GetAxis(const VelkorSimModule* module, int axis_index, VelkorSimAxis* out)
+int VelkorSim_GetAxisSized(const VelkorSimModule* module, int axis_index, VelkorSimAxis* out, size_t size)
 {
-    if (module == nullptr || out == nullptr || axis_index < 0 || axis_index >= velkor_sim::kAxisCount) {
+    using namespace velkor_sim::c_layouts;
+    if (module == nullptr || out == nullptr || axis_index < 0 || axis_index >= velkor_sim::kAxisCount ||
+        NewestThatFits(size, kAxisLayouts) == 0) {
         return 0;
     }
     const velkor_sim::AxisStatus a = module->module.Axis(axis_index);
-    *out = VelkorSimAxis{a.lp,        a.ep,     a.speed,   a.acceleration,   static_cast<uint8_t>(a.driving ? 1 : 0),
-                         a.errorCode, a.inputs, a.machine, a.motor, a.followingError, a.latch, a.outputs};
-    return 1;
+    VelkorSimAxis whole;
+    std::memset(&whole, 0, sizeof whole); // no stray bytes in the padding either
+    whole.lp = a.lp;
+    whole.ep = a.ep;
+    whole.speed = a.speed;
+    whole.acceleration = a.acceleration;
+    whole.driving = static_cast<uint8_t>(a.driving ? 1 : 0);
+    whole.error_code = a.errorCode;
+    whole.inputs = a.inputs;
+    whole.machine = a.machine;
+    whole.motor = a.motor;
+    whole.following_error = a.followingError;
+    whole.latch = a.latch;
+    whole.outputs = a.outputs;
+    return WritePrefix(whole, out, size, kAxisLayouts) ? 1 : 0;
+}
+
+int(VelkorSim_GetAxis)(const VelkorSimModule* module, int axis_index, VelkorSimAxis* out)
+{
+    return VelkorSim_GetAxisSized(module, axis_index, out, sizeof(velkor_sim::c_layouts::AxisFirst));
 }
 
 void VelkorSim_SetInputs(VelkorSimModule* module, int axis_index, uint16_t word)
