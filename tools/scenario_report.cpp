@@ -159,6 +159,8 @@ ScenarioOutcome ReportScenario(std::FILE* out, const velkor_sim::Scenario* scena
         }
     }
     outcome.limitReached = outcome.limitReached || facts.limit.Reached();
+    // The tool's backstop alone: no module in the program said where it stood.
+    const bool toolOnly = facts.limit.byTool && !facts.limit.byModules;
     const double runSeconds = facts.limit.seconds;
     std::vector<JUnitCase> cases;
     for (std::size_t i = 0; i < count; ++i) {
@@ -201,7 +203,7 @@ ScenarioOutcome ReportScenario(std::FILE* out, const velkor_sim::Scenario* scena
         }
         char text[160];
         std::snprintf(text, sizeof text, "%g s", facts.limit.limit);
-        if (facts.limit.byTool) {
+        if (toolOnly) {
             char end[160];
             std::snprintf(end, sizeof end,
                           "the run reached the time limit: the program never reached a virtual module; velkor run "
@@ -218,7 +220,7 @@ ScenarioOutcome ReportScenario(std::FILE* out, const velkor_sim::Scenario* scena
         limit.text += std::string(" (expected the program ends within ") + text + ")";
         cases.push_back(limit);
     }
-    if (outcome.limitReached && !facts.limit.byTool) {
+    if (outcome.limitReached && !toolOnly) {
         std::fprintf(out, "\nvelkor run: the time limit ended the program\n");
         for (const std::string& w : waiting) {
             std::fprintf(out, "  %s\n", w.c_str());

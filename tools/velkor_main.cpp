@@ -245,12 +245,15 @@ int main(int argc, char** argv)
                            "exits 1 when a check fails")
         ->type_name("FILE.toml")
         ->check(CLI::ExistingFile);
-    runCommand->add_option("--junit", run.junitFile, "Write the checks as JUnit XML to FILE")
+    runCommand->add_option("--junit", run.junitFile,
+                           "Write the checks as JUnit XML to FILE, with the events that fired and the program's "
+                           "output")
         ->type_name("FILE.xml")
         ->check(kWritable);
     runCommand->add_option("--time-limit", run.timeLimit,
-                           "End the program after SECONDS of real time, saying where each module's mailbox stood "
-                           "(exit code 124)")
+                           "End the program after SECONDS of real time, saying where each module stood and what "
+                           "the program did last (exit code 124); a program that never reaches a module is stopped "
+                           "3 s later")
         ->type_name("SECONDS")
         ->check(Within(0.0, 86400.0, "(more than 0, at most 86400)", true));
     runCommand->add_option("program", run.program, "The program and its arguments, after --")
