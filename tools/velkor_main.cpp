@@ -282,7 +282,8 @@ int main(int argc, char** argv)
 
     velkor_tool::MonitorToolOptions monitor;
     CLI::App* monitorCommand = app.add_subcommand(
-        "monitor", "Watch the virtual modules of a program run with velkor run --monitor PATH, live");
+        "monitor", "Watch the virtual modules of a program run with velkor run --monitor PATH, live, or act on "
+                   "their machine: pause, step, inputs, switches, alarms, jog");
     monitorCommand->add_option("path", monitor.path, "The program's monitor endpoint")->type_name("PATH")->required();
     std::vector<std::string> monitorAction;
     monitorCommand
