@@ -177,6 +177,7 @@ std::string ScopeSettingsText(const velkor_sim::ScopeSettings& scope)
         out += ",trigger=start:" + axes;
         break;
     }
+    case velkor_sim::TriggerKind::PathStart: out += ",trigger=path"; break;
     }
     return out;
 }

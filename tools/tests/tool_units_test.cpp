@@ -343,7 +343,7 @@ TEST(OutputFile, CheckingLeavesNoFileBehind)
 TEST(ScopeSettingsText, TheModulesReadBackWhatWasGiven)
 {
     const char* const triggers[] = {"", "position:1:-2147483648", "input:3:15:falling", "input:4:0:either",
-                                    "start:1+4", "start:1+2+3+4"};
+                                    "start:1+4", "start:1+2+3+4", "path"};
     for (const char* trigger : triggers) {
         velkor_sim::ScopeSettings given;
         given.period = 0.000123;
