@@ -36,6 +36,9 @@ public:
     // it started (its process group) to end, then stops those still running.
     // Returns true when some had to be stopped.
     bool StopLeftovers(double graceSeconds);
+    // While the child runs: asks it (its process group, on POSIX) to end
+    // (SIGTERM), or with `force` makes it (SIGKILL; TerminateProcess).
+    void Stop(bool force);
 
     // The termination or hang-up signal velkor received while a child ran
     // (passed on to it), or 0.

@@ -230,6 +230,13 @@ bool ChildProcess::StopLeftovers(double graceSeconds)
     return stopped;
 }
 
+void ChildProcess::Stop(bool force)
+{
+    if (state_ != nullptr && !state_->ended) {
+        kill(-state_->pid, force ? SIGKILL : SIGTERM);
+    }
+}
+
 std::string MakeRunFolder(std::string& error)
 {
     const char* tmp = std::getenv("TMPDIR");

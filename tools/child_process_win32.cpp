@@ -67,6 +67,14 @@ bool ChildProcess::Ended(ChildEnd& end)
 // Processes the program started are not followed on Windows.
 bool ChildProcess::StopLeftovers(double) { return false; }
 
+void ChildProcess::Stop(bool)
+{
+    // Windows has no request to end: the process is ended at once.
+    if (state_ != nullptr && !state_->ended) {
+        TerminateProcess(reinterpret_cast<HANDLE>(state_->handle), 124);
+    }
+}
+
 std::string MakeRunFolder(std::string& error)
 {
     char base[MAX_PATH];

@@ -1,6 +1,8 @@
 // Reading and printing a virtual module's end-of-run report.
 #include "module_report.h"
 
+#include <velkor_sim/bit_names.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -135,8 +137,12 @@ void PrintModuleReport(std::FILE* out, const ModuleReport& r)
     if (r.hasAxes) {
         std::fprintf(out, "  axis        LP        EP   error code\n");
         for (int i = 0; i < velkor_sim::kAxisCount; ++i) {
-            std::fprintf(out, "  %4d  %8d  %8d       0x%04X\n", i + 1, r.axes[i].lp, r.axes[i].ep,
-                         unsigned(r.axes[i].errorCode));
+            // The module's own bits by name: a refused command (bad_command)
+            // is otherwise visible only to a program that asks GET_ERROR_CODE.
+            const unsigned code = r.axes[i].errorCode;
+            const std::string names = velkor_sim::JoinedNames(code, velkor_sim::ErrorBitNames(), 16);
+            std::fprintf(out, "  %4d  %8d  %8d       0x%04X%s%s\n", i + 1, r.axes[i].lp, r.axes[i].ep, code,
+                         names.empty() ? "" : " ", names.c_str());
         }
     }
     if (r.hasAxes && r.hasIo) {

@@ -3,6 +3,7 @@
 // event stream passed through as JSON.
 #include "monitor_command.h"
 
+#include <velkor_sim/bit_names.h>
 #include <velkor_sim/monitor.h>
 
 #include <nlohmann/json.hpp>
@@ -53,6 +54,14 @@ public:
             std::fprintf(stderr, "velkor monitor: %s does not speak the monitor's protocol\n", options_.path.c_str());
             return 1;
         }
+        // The modules plugged now; later ones come with their module event.
+        if (hello.contains("slots") && hello["slots"].is_array()) {
+            for (const Json& slot : hello["slots"]) {
+                if (slot.is_number_integer()) {
+                    status_[slot.get<int>()];
+                }
+            }
+        }
         if (options_.once) {
             return Once();
         }
@@ -64,10 +73,12 @@ public:
         const Clock::time_point start = Clock::now();
         Clock::time_point nextStatus = start + std::chrono::seconds(1);
         Clock::time_point nextDraw = start;
+        bool programEnded = false;
         for (;;) {
             const bool got = client_.ReadLine(line, 100);
             if (!got && !client_.TimedOut()) {
-                break; // the program ended
+                programEnded = true; // the monitor went with the program
+                break;
             }
             const Clock::time_point now = Clock::now();
             if (got) {
@@ -87,7 +98,11 @@ public:
         }
         if (!options_.json) {
             Draw();
-            std::printf("velkor monitor: the session ended\n");
+            if (programEnded) {
+                std::printf("velkor monitor: the session ended (the program's monitor closed)\n");
+            } else {
+                std::printf("velkor monitor: %g s passed; the program goes on\n", options_.seconds);
+            }
         }
         return 0;
     }
@@ -158,6 +173,13 @@ private:
                 }
                 AskStatus();
             }
+        } else if (type == "event" && j.value("event", "") == "module" && j.value("slot", 0) > 0) {
+            if (j.value("plugged", false)) {
+                status_[j["slot"].get<int>()];
+                AskStatus();
+            } else {
+                status_.erase(j["slot"].get<int>());
+            }
         } else if (type == "sample") {
             Json& s = status_[j["slot"].get<int>()];
             if (!s.contains("axes")) {
@@ -173,7 +195,8 @@ private:
                 a["state"] = b["driving"].get<bool>() ? "driving" : "idle";
             }
             lost_ += j.value("lost", 0ull);
-        } else if (type == "event") {
+        }
+        if (type == "event") {
             std::string text = "slot " + std::to_string(j.value("slot", 0)) + " t=" +
                                std::to_string(j.value("time", 0.0)) + " " + j.value("event", "");
             for (auto it = j.begin(); it != j.end(); ++it) {
@@ -200,6 +223,8 @@ private:
         for (const auto& entry : status_) {
             const Json& s = entry.second;
             if (!s.contains("axes")) {
+                std::snprintf(text, sizeof text, "slot %d  (its status is on its way)\n", entry.first);
+                out += text;
                 continue;
             }
             const Json& clock = s["clock"];
@@ -210,14 +235,20 @@ private:
                           static_cast<unsigned long long>(s["counters"]["packets"].get<std::uint64_t>()),
                           s["program"]["running"].get<bool>() ? "  program running" : "");
             out += text;
+            const unsigned moduleErrors = s.contains("module_errors") ? s["module_errors"].value("code", 0u) : 0u;
+            if (moduleErrors != 0) {
+                std::snprintf(text, sizeof text, "  module errors 0x%04X %s\n", moduleErrors,
+                              velkor_sim::JoinedNames(moduleErrors, velkor_sim::ErrorBitNames(), 16).c_str());
+                out += text;
+            }
             out += "  axis        LP        EP      speed  state     inputs  out  errors\n";
             for (const Json& a : s["axes"]) {
-                std::string errors;
                 const unsigned code = a["error_code"].get<unsigned>();
-                std::snprintf(text, sizeof text, "  %4d %9d %9d %10.1f  %-8s  0x%04X  0x%02X  0x%04X\n",
+                const std::string errors = velkor_sim::JoinedNames(code, velkor_sim::ErrorBitNames(), 16);
+                std::snprintf(text, sizeof text, "  %4d %9d %9d %10.1f  %-8s  0x%04X  0x%02X  0x%04X%s%s\n",
                               a["axis"].get<int>(), a["lp"].get<int>(), a["ep"].get<int>(), a["speed"].get<double>(),
                               a["state"].get<std::string>().c_str(), a["inputs"].get<unsigned>(),
-                              a["outputs"].get<unsigned>(), code);
+                              a["outputs"].get<unsigned>(), code, errors.empty() ? "" : " ", errors.c_str());
                 out += text;
             }
         }

@@ -10,6 +10,7 @@
 #include "output_file.h"
 #include "path_picture.h"
 #include "scenario_report.h"
+#include "time_limit.h"
 
 #include <velkor_sim/module_list.h>
 
@@ -176,6 +177,7 @@ std::string ScopeSettingsText(const velkor_sim::ScopeSettings& scope)
         out += ",trigger=start:" + axes;
         break;
     }
+    case velkor_sim::TriggerKind::PathStart: out += ",trigger=path"; break;
     }
     return out;
 }
@@ -264,9 +266,20 @@ int RunProgram(const RunOptions& options)
 
     ChildEnd end;
     bool leftovers = false;
+    LimitEnd limitEnd;
+    limitEnd.limit = timeLimit;
+    ProgramOutput output; // kept for the JUnit report
     {
         ChildProcess child;
-        if (!child.Start(options.program, environment, error)) {
+        std::string outputError;
+        const bool captured = !options.junitFile.empty() && output.Redirect(folder, outputError);
+        const bool launched = child.Start(options.program, environment, error);
+        output.Restore();
+        if (!options.junitFile.empty() && !captured) {
+            std::fprintf(stderr, "velkor run: the JUnit report will not hold the program's output: %s\n",
+                         outputError.c_str());
+        }
+        if (!launched) {
             std::fprintf(stderr, "velkor run: %s\n", error.c_str());
             std::error_code ignored;
             fs::remove_all(folder, ignored);
@@ -277,18 +290,26 @@ int RunProgram(const RunOptions& options)
         const auto every = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
             std::chrono::duration<double>(options.progressSeconds));
         auto nextProgress = started + every;
+        TimeLimitBackstop backstop(timeLimit);
         while (!child.Ended(end)) {
             std::this_thread::sleep_for(kPoll);
             const auto now = std::chrono::steady_clock::now();
             relay.Drain();
+            output.Relay();
+            backstop.Watch(child, std::chrono::duration<double>(now - started).count());
             if (options.progressSeconds > 0 && now >= nextProgress) {
                 nextProgress = now + every;
                 relay.ShowProgress(std::chrono::duration<double>(now - started).count());
             }
         }
+        limitEnd.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        limitEnd.byTool = backstop.Fired();
+        limitEnd.toolSeconds = backstop.FiredAt();
         leftovers = child.StopLeftovers(kLeftoverGraceSeconds);
         relay.Drain();
+        output.Relay();
     }
+    limitEnd.byModules = ModulesReachedLimit(folder);
     if (!options.monitorPath.empty()) {
         // A program that ended without stopping its monitor leaves the
         // endpoint: a socket, or an endpoint file. Nothing else is removed.
@@ -309,13 +330,7 @@ int RunProgram(const RunOptions& options)
         std::fprintf(stderr, "\nvelkor run: received signal %d (%s) and passed it on to %s\n", received,
                      SignalName(received).c_str(), program.c_str());
     }
-    if (end.signal != 0) {
-        std::fprintf(stderr, "%svelkor run: %s was ended by signal %d (%s)\n", received != 0 ? "" : "\n",
-                     program.c_str(), end.signal, SignalName(end.signal).c_str());
-    } else {
-        std::fprintf(stderr, "%svelkor run: %s exited with %d\n", received != 0 ? "" : "\n", program.c_str(),
-                     end.exitCode);
-    }
+    PrintProgramEnd(stderr, program, end, limitEnd, received != 0);
     if (leftovers) {
         std::fprintf(stderr,
                      "velkor run: processes that %s started were still running %.0f s after it ended; they were "
@@ -359,7 +374,8 @@ int RunProgram(const RunOptions& options)
     }
     if (reported == 0) {
         std::fprintf(stderr, "velkor run: no module report: the program %s\n",
-                     end.signal != 0 ? "was ended before it could write one (a signal leaves no report)"
+                     end.signal != 0 && !limitEnd.byTool
+                         ? "was ended before it could write one (a signal leaves no report)"
                                      : "never asked for a slot's address, or its slot-bus library has no "
                                        "virtual module set-up");
     }
@@ -380,8 +396,9 @@ int RunProgram(const RunOptions& options)
     }
     int verdict = end.exitCode;
     if (scenarioGiven || timeLimit > 0) {
-        const ScenarioOutcome outcome = ReportScenario(stderr, scenarioGiven ? &scenario : nullptr, folder,
-                                                       end.exitCode, end.signal == 0, timeLimit, options.junitFile);
+        const RunFacts facts{end.exitCode, end.signal == 0, limitEnd, options.junitFile.empty() ? nullptr : &output};
+        const ScenarioOutcome outcome =
+            ReportScenario(stderr, scenarioGiven ? &scenario : nullptr, folder, facts, options.junitFile);
         bool checksExitCode = false;
         for (const velkor_sim::ScenarioCheck& c : scenario.checks) {
             checksExitCode = checksExitCode || c.kind == velkor_sim::CheckKind::ExitCode;

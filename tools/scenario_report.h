@@ -4,6 +4,9 @@
 #ifndef VELKOR_TOOLS_SCENARIO_REPORT_H
 #define VELKOR_TOOLS_SCENARIO_REPORT_H
 
+#include "program_output.h"
+#include "time_limit.h"
+
 #include <velkor_sim/scenario.h>
 
 #include <string>
@@ -20,17 +23,38 @@ struct ScenarioOutcome {
     int failed = 0;
 };
 
-// Reads scenario.txt from `folder`, adds the exit code checks, prints every
-// check and what fired on `out`, and writes `junitFile` when given.
-// `scenario` may be null (a time limit alone).
-ScenarioOutcome ReportScenario(std::FILE* out, const velkor_sim::Scenario* scenario, const std::string& folder,
-                               int exitCode, bool exited, double timeLimit, const std::string& junitFile);
+// What the tool knows of the program's end.
+struct RunFacts {
+    int exitCode = 0;
+    bool exited = true;  // false: a signal ended it
+    LimitEnd limit;      // the time limit, and what ended the program at it
+    const ProgramOutput* output = nullptr; // the program's output, when captured
+};
 
-// JUnit XML of the results: one test case per check, the measured value in
-// the message (a failure's) or the output (a pass's).
-std::string JUnitXml(const std::string& suite, const std::vector<std::string>& names,
-                     const std::vector<velkor_sim::CheckResult>& results, const std::vector<std::string>& expected,
-                     double seconds);
+// True when the modules in the program ended it at the time limit (a
+// "limit" line in the folder's scenario.txt).
+bool ModulesReachedLimit(const std::string& folder);
+
+// Reads scenario.txt from `folder`, adds the exit code and time limit
+// checks, prints every check and the events that fired on `out`, and writes
+// `junitFile` when given. `scenario` may be null (a time limit alone).
+ScenarioOutcome ReportScenario(std::FILE* out, const velkor_sim::Scenario* scenario, const std::string& folder,
+                               const RunFacts& facts, const std::string& junitFile);
+
+// One JUnit test case: a check, the exit code or the time limit.
+struct JUnitCase {
+    std::string name;
+    bool passed = false;
+    std::string text;     // measured (expected ...)
+    std::string type;     // a failure's type: check, exit_code, time_limit, no_report
+    double seconds = 0;   // when it was measured, from the program's start
+};
+
+// JUnit XML: one test case per check, the measured value in the failure's
+// message or the case's output; the suite's own output lists the events
+// that fired, then the program's standard output (and error).
+std::string JUnitXml(const std::string& suite, const std::vector<JUnitCase>& cases, double seconds,
+                     const std::string& systemOut, const std::string& systemErr);
 
 } // namespace velkor_tool
 

@@ -5,7 +5,7 @@
 //              [--scope FILE.csv [--scope-period SECONDS] [--trigger SPEC]]
 //              [--monitor PATH] [--record FILE [--record-rate HZ]] [--scenario FILE.toml [--junit FILE.xml]]
 //              [--time-limit SECONDS] -- PROGRAM [ARGS...]
-//   velkor monitor PATH [--json] [--once] [--rate HZ] [--wait SECONDS] [--seconds SECONDS]
+//   velkor monitor PATH [--json] [--once] [--rate HZ] [--wait SECONDS] [--seconds SECONDS] [ACTION WORDS... | -]
 //   velkor plot FILE.csv|SESSION --svg OUT [--channels lp,ep,speed]
 //   velkor arc --mid X,Y,Z --end X,Y,Z --tolerance PULSES --speed PULSES/S [--svg FILE]
 //   velkor macro [--program N] [--loops N] [--list]
@@ -18,6 +18,7 @@
 #include "macro_tool.h"
 #include "output_file.h"
 #include "run_command.h"
+#include "monitor_actions.h"
 #include "monitor_command.h"
 #include "scope_plot.h"
 #include "web_command.h"
@@ -244,12 +245,15 @@ int main(int argc, char** argv)
                            "exits 1 when a check fails")
         ->type_name("FILE.toml")
         ->check(CLI::ExistingFile);
-    runCommand->add_option("--junit", run.junitFile, "Write the checks as JUnit XML to FILE")
+    runCommand->add_option("--junit", run.junitFile,
+                           "Write the checks as JUnit XML to FILE, with the events that fired and the program's "
+                           "output")
         ->type_name("FILE.xml")
         ->check(kWritable);
     runCommand->add_option("--time-limit", run.timeLimit,
-                           "End the program after SECONDS of real time, saying where each module's mailbox stood "
-                           "(exit code 124)")
+                           "End the program after SECONDS of real time, saying where each module stood and what "
+                           "the program did last (exit code 124); a program that never reaches a module is stopped "
+                           "3 s later")
         ->type_name("SECONDS")
         ->check(Within(0.0, 86400.0, "(more than 0, at most 86400)", true));
     runCommand->add_option("program", run.program, "The program and its arguments, after --")
@@ -278,8 +282,15 @@ int main(int argc, char** argv)
 
     velkor_tool::MonitorToolOptions monitor;
     CLI::App* monitorCommand = app.add_subcommand(
-        "monitor", "Watch the virtual modules of a program run with velkor run --monitor PATH, live");
+        "monitor", "Watch the virtual modules of a program run with velkor run --monitor PATH, live, or act on "
+                   "their machine: pause, step, inputs, switches, alarms, jog");
     monitorCommand->add_option("path", monitor.path, "The program's monitor endpoint")->type_name("PATH")->required();
+    std::vector<std::string> monitorAction;
+    monitorCommand
+        ->add_option("action", monitorAction,
+                     "Act instead of watching: one action, or - to read one a line from the standard input:\n" +
+                         velkor_tool::ActionUsage())
+        ->type_name("ACTION");
     monitorCommand->add_flag("--json", monitor.json, "Print the monitor's messages as they come, one JSON object a line");
     monitorCommand->add_flag("--once", monitor.once, "Print the status of every module once and end");
     monitorCommand->add_option("--rate", monitor.rate, "Samples per simulated second (default 20)")
@@ -371,6 +382,9 @@ int main(int argc, char** argv)
         return runWeb->count() > 0 ? velkor_tool::RunProgramWithWeb(run, web) : velkor_tool::RunProgram(run);
     }
     if (monitorCommand->parsed()) {
+        if (!monitorAction.empty()) {
+            return velkor_tool::RunMonitorActions({monitor.path, monitorAction, monitor.json, monitor.wait});
+        }
         return velkor_tool::RunMonitor(monitor);
     }
     if (plotCommand->parsed()) {

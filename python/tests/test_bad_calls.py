@@ -54,6 +54,9 @@ BAD_CALLS = [
     # the card layer
     ("Card interrupts 1.5", lambda m, c: velkor.Card(1, slot=3, interrupts=1.5), TypeError),
     ("Card interrupts 256", lambda m, c: velkor.Card(1, slot=3, interrupts=256), ValueError),
+    ("assign_axes selector 8", lambda m, c: c.assign_axes(1, 2, 8), ValueError),
+    ("assign_axes two axes in one", lambda m, c: c.assign_axes(velkor.Axes(3), 3), ValueError),
+    ("assign_axes twice", lambda m, c: c.assign_axes(1, c.axis(1)), ValueError),
     ("closed card reads", lambda m, c: closed(c).axis(1).position, velkor.CardClosed),
     ("closed card moves", lambda m, c: closed(c).axis(1).move(100), velkor.CardClosed),
     ("closed card interrupts", lambda m, c: closed(c).enable_interrupts(), velkor.CardClosed),

@@ -147,6 +147,11 @@ def test_vector_moves(card):
     card.circle((500, 0), clockwise=False)
     card.wait_stopped(timeout=10)
     assert (card.axis(1).position, card.axis(2).position) == (300, -1600)
+    card.assign_axes(2, 3, 4)  # axis numbers
+    card.line(10, 20, 30)
+    card.wait_stopped(timeout=10)
+    assert [card.axis(n).position for n in (2, 3, 4)] == [-1590, 20, 30]
+    assert ErrorBits.BAD_COMMAND not in card.error_code(Axes.AXIS1)
 
 
 def test_stores_and_remote_io(module, card):
@@ -202,7 +207,7 @@ def test_read_md_keeps_the_libraries_int_float_split(card):
 
 
 @pytest.mark.parametrize("flag, text", [
-    (ErrorBits(0x210), "LIMIT_SWITCH_PLUS|HOMING_FAILED"),
+    (ErrorBits(0x210), "HARD_LIMIT_PLUS|HOMING_FAILED"),
     (ErrorBits(0), "0"),
     (InterruptFactor.PROGRAM, "PROGRAM"),
     (InterruptFactor(0xFF), "ALL"),

@@ -10,7 +10,7 @@ import enum
 class _NamedFlag(enum.IntFlag):
     """An IntFlag that prints as its names on every Python (3.11 prints a
     plain IntFlag as its number): ``str(ErrorBits(0x210))`` is
-    ``LIMIT_SWITCH_PLUS|HOMING_FAILED``, bits without a name follow in hex
+    ``HARD_LIMIT_PLUS|HOMING_FAILED``, bits without a name follow in hex
     (``PLUS_LIMIT|0x80``), no bit at all is ``0``. A format with a spec
     formats the number (``f"{code:#06x}"``)."""
 
@@ -66,15 +66,18 @@ def axis_mask(number):
 
 class ErrorBits(_NamedFlag):
     """Bits of an axis's error code (``Velkor_GET_ERROR_CODE``), as the
-    virtual module sets them; HOST_STOP_FLAG is the library's own."""
+    virtual module sets them; HOST_STOP_FLAG is the library's own. The names
+    are those of the monitor, scenario files and the tool, in capitals; the
+    earlier spellings (LIMIT_SWITCH_PLUS, LIMIT_SWITCH_MINUS, DRIVE_ALARM)
+    stay as aliases."""
 
     SOFT_LIMIT_PLUS = 0x0001    # stopped at the + soft limit
     SOFT_LIMIT_MINUS = 0x0002   # stopped at the - soft limit
     AXIS_BUSY = 0x0004          # a move was refused: the axis was in use
     BAD_COMMAND = 0x0008        # a command with invalid values was ignored
-    LIMIT_SWITCH_PLUS = 0x0010  # stopped at, or refused by, the + limit switch
-    LIMIT_SWITCH_MINUS = 0x0020 # stopped at, or refused by, the - limit switch
-    DRIVE_ALARM = 0x0040        # the servo drive's alarm stopped the axis or refused a move
+    HARD_LIMIT_PLUS = 0x0010    # stopped at, or refused by, the + limit switch
+    HARD_LIMIT_MINUS = 0x0020   # stopped at, or refused by, the - limit switch
+    SERVO_ALARM = 0x0040        # the servo drive's alarm stopped the axis or refused a move
     SERVO_OFF = 0x0080          # the servo is off: a move or homing was refused or stopped
     HOST_STOP_FLAG = 0x0100     # set by the library while its stop flag is set
     HOMING_FAILED = 0x0200      # homing failed
@@ -84,6 +87,9 @@ class ErrorBits(_NamedFlag):
     PROGRAM_TOO_LONG = 0x2000   # a macro program was recorded past its length limit
     PROGRAM_MISSING = 0x4000    # a macro program was called that does not exist
     PROGRAM_RUNAWAY = 0x8000    # a macro program ran too many steps without simulated time passing
+    LIMIT_SWITCH_PLUS = HARD_LIMIT_PLUS
+    LIMIT_SWITCH_MINUS = HARD_LIMIT_MINUS
+    DRIVE_ALARM = SERVO_ALARM
 
 
 class Inputs(_NamedFlag):
@@ -102,17 +108,23 @@ class Inputs(_NamedFlag):
 
 class InterruptFactor(_NamedFlag):
     """Bits of the interrupt code (``Velkor_RINT_WAIT``,
-    ``Velkor_INTERRUPT_RETURN_CODE``): bit i is factor i."""
+    ``Velkor_INTERRUPT_RETURN_CODE``): bit i is factor i. The names are
+    those of the monitor, scenario files and the tool, in capitals; the
+    earlier spellings (ALARM, HOMING, and MACRO for PROGRAM) stay as
+    aliases."""
 
     DRIVE_END = 0x01   # a drive or path has ended, or was stopped
     LIMIT = 0x02       # an axis stopped at, or was refused by, a limit
-    ALARM = 0x04       # a servo drive's alarm came on
-    HOMING = 0x08      # a homing ended, done or failed
+    SERVO_ALARM = 0x04  # a servo drive's alarm came on
+    HOMED = 0x08       # a homing ended, done or failed
     COMPARE = 0x10     # a compare fired
     DEBUG = 0x20       # the debugger's flag (Velkor_DEBUG_WAIT)
     SYNC_ACTION = 0x40  # a synchronous action was carried out
     PROGRAM = 0x80     # Velkor_MP_SET_RINT carried out, or a program run ended on a fault
     ALL = 0xFF
+    ALARM = SERVO_ALARM
+    HOMING = HOMED
+    MACRO = PROGRAM
 
 
 # Returned by the arc functions, with nothing sent, for an arc that cannot be planned.

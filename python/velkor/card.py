@@ -471,7 +471,29 @@ class Card:
 
     # ---- vector interpolation
     def assign_axes(self, axis1, axis2, axis3=0):
-        self.call("Velkor_AXIS_ASSIGN", _selector(axis1), _selector(axis2), _selector(axis3))
+        """The axes of the next paths, by number (``card.assign_axes(1, 2, 3)``),
+        or as ``Axes`` flags or ``Axis`` objects of one axis each; ``axis3``
+        0 for none. A wrong value raises ValueError before anything is sent
+        (the module would refuse it with BAD_COMMAND and keep the last
+        assignment)."""
+        selectors = []
+        for place, axis in (("axis1", axis1), ("axis2", axis2), ("axis3", axis3)):
+            if place == "axis3" and isinstance(axis, int) and not isinstance(axis, (Axes, bool)) and axis == 0:
+                selectors.append(0)
+                continue
+            if isinstance(axis, (Axes, Axis)):
+                mask = _selector(axis)
+                if mask not in (1, 2, 4, 8):
+                    raise ValueError("assign_axes: %s must name one axis, not %s" % (place, Axes(mask)))
+            elif isinstance(axis, int) and not isinstance(axis, bool) and 1 <= axis <= 4:
+                mask = 1 << (axis - 1)
+            else:
+                raise ValueError("assign_axes: %s is an axis number 1 to 4 (or an Axes flag or Axis of one axis)%s, "
+                                 "not %r" % (place, ", 0 for none" if place == "axis3" else "", axis))
+            if mask in selectors:
+                raise ValueError("assign_axes: %s names axis %d twice" % (place, mask.bit_length()))
+            selectors.append(mask)
+        self.call("Velkor_AXIS_ASSIGN", *selectors)
 
     def vector_profile(self, sv=None, v=None, a=None, d=None):
         for name, value in (("SET_VSV", sv), ("SET_VV", v), ("SET_VA", a), ("SET_VD", d)):

@@ -130,6 +130,8 @@ TEST_F(Monitor, BadRequestsGetTheirErrorAndTheConnectionStays)
         {"{\"id\":17,\"cmd\":\"scope_arm\",\"slot\":5,\"settings\":\"period=-1\"}", "bad_argument"},
         {"{\"id\":18,\"cmd\":\"jog\",\"slot\":5,\"axis\":1,\"direction\":2}", "bad_argument"},
         {"{\"id\":19,\"cmd\":\"handwheel\",\"slot\":5,\"axis\":1,\"counts\":18446744073709551615}", "bad_argument"},
+        {"{\"id\":20,\"cmd\":\"set_inputs\",\"slot\":5,\"axis\":1}", "bad_argument"},
+        {"{\"id\":21,\"cmd\":\"scope_arm\",\"slot\":5,\"settings\":\"capacity=0\"}", "bad_argument"},
     };
     for (const auto& k : cases) {
         const Json reply = Ask(*c, k.line);

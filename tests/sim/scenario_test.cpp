@@ -205,6 +205,13 @@ following_error = { axis = 1, max = 0 }
     RunToStop();
     EXPECT_EQ(module->Axis(0).lp, 500);
     EXPECT_EQ(second.Waiting(), "");
+    // What the host did last, for a program that hangs while polling.
+    EXPECT_EQ(Velkor_GET_LP(kCard, 1), 500);
+    const std::string where = second.Where();
+    EXPECT_NE(where.find("slot 3: the mailbox is empty; last packet #"), std::string::npos) << where;
+    EXPECT_NE(where.find("FIXED_MOVE axis=1 data=500 at "), std::string::npos) << where;
+    EXPECT_NE(where.find("; last query GET_LP axis=1 -> 500 at "), std::string::npos) << where;
+    EXPECT_NE(where.find("axes 1, 2, 3, 4 at rest\n"), std::string::npos) << where;
 }
 
 TEST_F(ScenarioRun, TheDrivesDynamicsSetFromTheFileShowInTheFollowingError)

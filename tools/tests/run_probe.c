@@ -1,9 +1,11 @@
 /* A small application for the tests of `velkor run`: it knows nothing of
  * virtual modules. Usage: run_probe HOW [SLOT...]
  *   exit N    registers a card on each slot given, moves axis 1 of each by
- *             1000 pulses and exits with N when all got there (else 100)
+ *             1000 pulses and exits with N when all got there, saying so on
+ *             its standard output (else 100)
  *   crash     the same, then ends by a signal (SIGSEGV)
  *   idle      exits with 0 without touching the slot bus
+ *   sleep MS  waits MS ms without touching the slot bus, then exits with 0
  *   wait MS   registers the card on the slot given, prints its process id
  *             and waits MS ms
  *   leave MS  starts a process that waits MS ms, and exits with 0 at once
@@ -58,7 +60,11 @@ static int move_cards(int count, char** slots)
 int main(int argc, char** argv)
 {
     if (argc >= 3 && strcmp(argv[1], "exit") == 0) {
-        return move_cards(argc - 3, argv + 3) ? atoi(argv[2]) : 100;
+        if (!move_cards(argc - 3, argv + 3)) {
+            return 100;
+        }
+        printf("run_probe: moved axis 1 of %d card(s)\n", argc - 3);
+        return atoi(argv[2]);
     }
     if (argc >= 2 && strcmp(argv[1], "crash") == 0) {
         move_cards(argc - 2, argv + 2);
@@ -67,6 +73,10 @@ int main(int argc, char** argv)
         return 101;
     }
     if (argc >= 2 && strcmp(argv[1], "idle") == 0) {
+        return 0;
+    }
+    if (argc >= 3 && strcmp(argv[1], "sleep") == 0) {
+        sleep_ms(atol(argv[2]));
         return 0;
     }
     if (argc >= 4 && strcmp(argv[1], "wait") == 0) {
@@ -133,7 +143,7 @@ int main(int argc, char** argv)
         Velkor_STOP_SUDDENLY(0, 1);
         return 3;
     }
-    fprintf(stderr, "usage: run_probe exit N SLOT... | crash SLOT... | idle | wait MS SLOT | leave MS | profile SLOT"
+    fprintf(stderr, "usage: run_probe exit N SLOT... | crash SLOT... | idle | sleep MS | wait MS SLOT | leave MS | profile SLOT"
                     " | unknown SLOT | watch SLOT\n");
     return 2;
 }

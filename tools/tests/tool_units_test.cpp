@@ -300,6 +300,18 @@ TEST(ModuleReport, ReadsWhatTheModuleWrote)
     EXPECT_EQ(r.axes[0].latch, -250);
     EXPECT_EQ(r.axes[1].errorCode, 0); // damaged lines are passed over
     EXPECT_EQ(r.axes[2].outputs, 0);
+    // The summary names the module's error bits.
+    r.axes[2].errorCode = 0x0048;
+    std::FILE* printed = std::tmpfile();
+    ASSERT_NE(printed, nullptr);
+    PrintModuleReport(printed, r);
+    std::rewind(printed);
+    std::string summary(4096, '\0');
+    summary.resize(std::fread(&summary[0], 1, summary.size(), printed));
+    std::fclose(printed);
+    EXPECT_NE(summary.find("0x1000 packet_missing\n"), std::string::npos) << summary;
+    EXPECT_NE(summary.find("0x0048 bad_command servo_alarm\n"), std::string::npos) << summary;
+    EXPECT_NE(summary.find("       0x0000\n"), std::string::npos) << summary;
     Write(file, "packets 12\n"); // no slot: not a report
     EXPECT_FALSE(ReadModuleReport(file, r));
     std::remove(file.c_str());
@@ -331,7 +343,7 @@ TEST(OutputFile, CheckingLeavesNoFileBehind)
 TEST(ScopeSettingsText, TheModulesReadBackWhatWasGiven)
 {
     const char* const triggers[] = {"", "position:1:-2147483648", "input:3:15:falling", "input:4:0:either",
-                                    "start:1+4", "start:1+2+3+4"};
+                                    "start:1+4", "start:1+2+3+4", "path"};
     for (const char* trigger : triggers) {
         velkor_sim::ScopeSettings given;
         given.period = 0.000123;

@@ -158,6 +158,11 @@ public:
     // module to take FIXED_MOVE (a packet)", one line per slot waiting, and
     // the events fired with their times.
     std::string Waiting() const;
+    // Where each module stands, one line per slot: its mailbox (as Waiting,
+    // or "the mailbox is empty"), the host's last packet and last query
+    // with their simulated times and how long ago they came, and each
+    // axis's state: what a program that hangs did last.
+    std::string Where() const;
     std::vector<std::string> Fired() const; // "NAME at 1.234 s (slot 3)"
     const Scenario& Description() const { return scenario_; }
 

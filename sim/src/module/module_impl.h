@@ -175,6 +175,14 @@ public:
     bool polling = false;
     SteadyClock::time_point lastCommand;
     std::vector<LogEntry> log;
+    // The host's last packet taken and last exchange answered, with the real
+    // time of each: what a program that hangs did last (time limit reports).
+    struct LastCall {
+        LogEntry entry;
+        SteadyClock::time_point when;
+        bool any = false;
+    };
+    LastCall lastPacket, lastExchange;
     bool paused = false;    // PauseClock: no motion step runs on its own
     std::uint64_t steps = 0; // motion steps run
 

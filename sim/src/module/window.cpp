@@ -106,19 +106,20 @@ void VirtualModule::Impl::ServiceMailbox()
         dropNextPacket = false; // handed over and lost: nothing done, nothing reported
     } else if (code == kPacket) {
         firmware.TakePacket(packet);
-        if (options.keepLog || !observers.empty()) {
-            LogEntry entry;
-            entry.kind = LogEntry::Kind::Packet;
-            entry.sequence = packetSequence;
-            entry.code = packet[0];
-            entry.bytes = packet;
-            entry.time = firmware.time;
-            if (options.keepLog) {
-                Log(entry);
-            }
-            if (!observers.empty()) {
-                ObservePacket(entry);
-            }
+        LogEntry& entry = lastPacket.entry;
+        entry.kind = LogEntry::Kind::Packet;
+        entry.sequence = packetSequence;
+        entry.code = packet[0];
+        entry.bytes = packet;
+        entry.time = firmware.time;
+        lastPacket.when = SteadyClock::now();
+        lastPacket.any = true;
+        if (options.keepLog) {
+            LogEntry copy = entry;
+            Log(copy);
+        }
+        if (!observers.empty()) {
+            ObservePacket(entry);
         }
     } else {
         // The firmware answers in a copy of the window's upper half (data
@@ -131,17 +132,21 @@ void VirtualModule::Impl::ServiceMailbox()
         for (int i = reg::kData; i < reg::kData + 2 * kDataBytes; i += 2) {
             SetReg(i, copy[i]);
         }
+        LogEntry& entry = lastExchange.entry;
+        entry.kind = LogEntry::Kind::Exchange;
+        entry.code = code;
+        for (int i = 0; i < 10; ++i) {
+            entry.registers[i] = copy[96 + 2 * i];
+        }
+        for (int i = 0; i < kDataBytes; ++i) {
+            entry.bytes[i] = copy[reg::kData + 2 * i];
+        }
+        entry.time = firmware.time;
+        lastExchange.when = SteadyClock::now();
+        lastExchange.any = true;
         if (options.keepLog) {
-            LogEntry entry;
-            entry.kind = LogEntry::Kind::Exchange;
-            entry.code = code;
-            for (int i = 0; i < 10; ++i) {
-                entry.registers[i] = copy[96 + 2 * i];
-            }
-            for (int i = 0; i < kDataBytes; ++i) {
-                entry.bytes[i] = copy[reg::kData + 2 * i];
-            }
-            Log(entry);
+            LogEntry logged = entry;
+            Log(logged);
         }
     }
     PlaceDebugRegister(); // before the host can see the code cleared

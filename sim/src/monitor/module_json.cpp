@@ -1,31 +1,14 @@
 // The monitor's JSON forms of what a module holds (module_json.h).
 #include "monitor/module_json.h"
 
+#include "velkor_sim/bit_names.h"
+
 #include <cstdlib>
 
 namespace velkor_sim {
 namespace monitor {
 
 namespace {
-
-Json BitNames(unsigned bits, const std::pair<unsigned, const char*>* table, std::size_t count, int width)
-{
-    Json names = Json::array();
-    for (int bit = 0; bit < width; ++bit) {
-        const unsigned mask = 1u << bit;
-        if (!(bits & mask)) {
-            continue;
-        }
-        const char* name = nullptr;
-        for (std::size_t i = 0; i < count; ++i) {
-            if (table[i].first == mask) {
-                name = table[i].second;
-            }
-        }
-        names.push_back(name != nullptr ? std::string(name) : "bit_" + std::to_string(bit));
-    }
-    return names;
-}
 
 const char* ClockName(ClockKind kind)
 {
@@ -41,23 +24,12 @@ const char* ClockName(ClockKind kind)
 
 Json ErrorNames(std::uint16_t bits)
 {
-    static const std::pair<unsigned, const char*> table[] = {
-        {error::kSoftLimitPlus, "soft_limit_plus"},   {error::kSoftLimitMinus, "soft_limit_minus"},
-        {error::kAxisBusy, "axis_busy"},              {error::kBadCommand, "bad_command"},
-        {error::kHardLimitPlus, "hard_limit_plus"},   {error::kHardLimitMinus, "hard_limit_minus"},
-        {error::kServoAlarm, "servo_alarm"},          {error::kServoOff, "servo_off"},
-        {error::kHomingFailed, "homing_failed"},      {error::kProgramMalformed, "program_malformed"},
-        {error::kNotSimulated, "not_simulated"},      {error::kPacketMissing, "packet_missing"},
-        {error::kProgramTooLong, "program_too_long"}, {error::kProgramMissing, "program_missing"},
-        {error::kProgramRunaway, "program_runaway"}};
-    return BitNames(bits, table, sizeof table / sizeof table[0], 16);
+    return NamesOfBits(bits, ErrorBitNames(), 16);
 }
 
 Json FactorNames(std::uint8_t bits)
 {
-    static const std::pair<unsigned, const char*> table[] = {
-        {0x01, "drive_end"}, {0x02, "limit"}, {0x04, "servo_alarm"}, {0x08, "homed"}, {0x80, "macro"}};
-    return BitNames(bits, table, sizeof table / sizeof table[0], 8);
+    return NamesOfBits(bits, FactorBitNames(), 8);
 }
 
 std::string FirmwareText(std::uint32_t v)

@@ -147,6 +147,9 @@ Json Core::Dispatch(Client& client, const Request& request)
     if (cmd == "set_inputs") {
         VirtualModule& module = ModuleAt(args);
         const int axis = AxisIndex(args);
+        if (!Has(args, "word") && !Has(args, "set") && !Has(args, "clear")) {
+            throw Failure("bad_argument", "set_inputs needs set, clear or word");
+        }
         std::uint16_t word = module.Snapshot().forcedInputs[axis];
         if (Has(args, "word")) {
             word = static_cast<std::uint16_t>(IntArg(args, "word", 0, 0xFFFF));
@@ -263,7 +266,7 @@ Json Core::Dispatch(Client& client, const Request& request)
                 throw Failure("bad_argument", "settings: " + error);
             }
             if (!module.StartScope(settings)) {
-                throw Failure("refused", "the module refused the scope settings");
+                throw Failure("bad_argument", "settings: the module cannot record with these");
             }
             scopeLeft_.erase(slot);
         } else if (cmd == "scope_stop") {

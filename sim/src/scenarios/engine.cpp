@@ -103,6 +103,25 @@ std::string ScenarioRun::Waiting() const
     return text;
 }
 
+std::string ScenarioRun::Where() const
+{
+    std::string text;
+    for (std::size_t i = 0; i < watches_.size(); ++i) {
+        const std::string mailbox = detail::LockedControl::Mailbox(watches_[i]->Module());
+        const std::string stopped = watches_[i]->Stopped();
+        const std::string last = detail::LockedControl::LastCalls(watches_[i]->Module());
+        text += "slot " + std::to_string(slots_[i]) + ": ";
+        if (!mailbox.empty()) {
+            text += "the program waits on the mailbox: " + mailbox + (stopped.empty() ? "" : " (" + stopped + ")");
+        } else {
+            // Nothing waits in the mailbox: the program polls, or waits elsewhere.
+            text += (stopped.empty() ? "" : stopped + "; ") + std::string("the mailbox is empty");
+        }
+        text += "; " + last + "\n";
+    }
+    return text;
+}
+
 std::vector<std::string> ScenarioRun::Fired() const
 {
     std::vector<std::string> all;

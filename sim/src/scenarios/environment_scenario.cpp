@@ -130,7 +130,7 @@ void EnvironmentScenario::Write(bool limitReached)
     if (limitReached) {
         out << "limit " << limit_ << '\n';
     }
-    std::istringstream waiting(run_->Waiting());
+    std::istringstream waiting(run_->Where());
     std::string line;
     while (std::getline(waiting, line)) {
         out << "waiting " << line << '\n';

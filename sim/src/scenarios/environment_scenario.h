@@ -11,7 +11,8 @@
 //   result INDEX PASS|FAIL MEASURED   a check, INDEX in the file's order
 //   fired TEXT                        an event that fired, with its time
 //   limit SECONDS                     the time limit ended the run
-//   waiting TEXT                      a module's mailbox at the end
+//   waiting TEXT                      a module at the end: its mailbox, the
+//                                     host's last packet and query, its axes
 #ifndef VELKOR_SIM_SCENARIOS_ENVIRONMENT_SCENARIO_H
 #define VELKOR_SIM_SCENARIOS_ENVIRONMENT_SCENARIO_H
 

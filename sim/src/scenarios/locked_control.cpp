@@ -4,6 +4,10 @@
 #include "mailbox/sequence.h"
 #include "module/module_impl.h"
 
+#include "velkor_sim/bit_names.h"
+
+#include <cstdio>
+
 namespace velkor_sim {
 namespace detail {
 
@@ -98,6 +102,55 @@ std::string LockedControl::Mailbox(VirtualModule& module)
         text += "; the module stopped answering";
     } else if (m.heldForRoom) {
         text += "; it waits for room in the command buffer";
+    }
+    return text;
+}
+
+std::string LockedControl::LastCalls(VirtualModule& module)
+{
+    VirtualModule::Impl& m = *module.impl_;
+    std::string text;
+    char when[96];
+    {
+        std::lock_guard<std::mutex> hold(m.mutex);
+        const SteadyClock::time_point now = SteadyClock::now();
+        for (const VirtualModule::Impl::LastCall* last : {&m.lastPacket, &m.lastExchange}) {
+            const char* what = last == &m.lastPacket ? "last packet" : "last query";
+            if (!last->any) {
+                text += std::string(text.empty() ? "" : "; ") + "no " + (last == &m.lastPacket ? "packet" : "query") +
+                        " yet";
+                continue;
+            }
+            std::string call = Describe(last->entry);
+            if (call.compare(0, 6, "query ") == 0) {
+                call.erase(0, 6);
+            }
+            for (std::size_t at = call.find("  "); at != std::string::npos; at = call.find("  ", at)) {
+                call.erase(at, 1); // the trace's column padding
+            }
+            std::snprintf(when, sizeof when, " at %.3f s (%.1f s ago)", last->entry.time,
+                          std::chrono::duration<double>(now - last->when).count());
+            text += std::string(text.empty() ? "" : "; ") + what + " " + call + when;
+        }
+    }
+    const ModuleSnapshot s = module.Snapshot();
+    std::string idle;
+    for (int i = 0; i < kAxisCount; ++i) {
+        const AxisStatus& a = s.axes[i];
+        const std::string errors = JoinedNames(a.errorCode, ErrorBitNames(), 16);
+        if (!a.driving && !a.homing && errors.empty()) {
+            idle += (idle.empty() ? "" : ", ") + std::to_string(i + 1);
+            continue;
+        }
+        std::snprintf(when, sizeof when, "; axis %d %s at %.0f pulses/s, LP %d", i + 1,
+                      a.homing ? "homing" : a.driving ? "driving" : "at rest", a.speed, a.lp);
+        text += when;
+        if (!errors.empty()) {
+            text += ", errors " + errors;
+        }
+    }
+    if (!idle.empty()) {
+        text += std::string(idle.size() == 1 ? "; axis " : "; axes ") + idle + " at rest";
     }
     return text;
 }

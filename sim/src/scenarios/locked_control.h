@@ -26,6 +26,12 @@ public:
     // (a query or control code) not answered", and what waits behind it,
     // with "; the module stopped answering" while busy.
     static std::string Mailbox(VirtualModule& module);
+    // What the host did last and where the axes stand (takes the lock):
+    // "last packet #5 CONTINUOUS_MOVE axis=1 ... at 0.012 s (2.0 s ago);
+    // last query STOP_WAIT axis=1 -> 0 at 1.987 s (0.0 s ago); axis 1
+    // driving at 20000 pulses/s, LP 39741; axes 2, 3, 4 idle". Times are
+    // simulated; "ago" in real seconds.
+    static std::string LastCalls(VirtualModule& module);
 
 private:
     VirtualModule& module_;

@@ -18,24 +18,12 @@ const std::vector<Named>& InputNames()
 
 const std::vector<Named>& FactorNames()
 {
-    static const std::vector<Named> names{{"drive_end", 0x01}, {"limit", 0x02},       {"servo_alarm", 0x04},
-                                          {"homed", 0x08},     {"compare", 0x10},     {"debug", 0x20},
-                                          {"sync_action", 0x40}, {"program", 0x80}};
-    return names;
+    return FactorBitNames();
 }
 
 const std::vector<Named>& ErrorNames()
 {
-    static const std::vector<Named> names{
-        {"soft_limit_plus", error::kSoftLimitPlus},   {"soft_limit_minus", error::kSoftLimitMinus},
-        {"axis_busy", error::kAxisBusy},              {"bad_command", error::kBadCommand},
-        {"hard_limit_plus", error::kHardLimitPlus},   {"hard_limit_minus", error::kHardLimitMinus},
-        {"servo_alarm", error::kServoAlarm},          {"servo_off", error::kServoOff},
-        {"homing_failed", error::kHomingFailed},      {"program_malformed", error::kProgramMalformed},
-        {"not_simulated", error::kNotSimulated},      {"packet_missing", error::kPacketMissing},
-        {"program_too_long", error::kProgramTooLong}, {"program_missing", error::kProgramMissing},
-        {"program_runaway", error::kProgramRunaway}};
-    return names;
+    return ErrorBitNames();
 }
 
 const std::vector<Named>& SwitchNames()
@@ -50,8 +38,12 @@ const std::vector<Named>& SwitchNames()
 std::string NameList(const std::vector<Named>& names)
 {
     std::string all;
+    unsigned named = 0;
     for (const Named& n : names) {
-        all += (all.empty() ? "" : ", ") + std::string(n.name);
+        if (n.bits == 0 || (n.bits & ~named) != 0) {
+            all += (all.empty() ? "" : ", ") + std::string(n.name);
+        }
+        named |= n.bits;
     }
     return all;
 }
@@ -61,9 +53,11 @@ std::string MaskText(unsigned mask, const std::vector<Named>& names, int digits)
     char hex[16];
     std::snprintf(hex, sizeof hex, "0x%0*X", digits, mask);
     std::string words;
+    unsigned named = 0;
     for (const Named& n : names) {
-        if ((mask & n.bits) != 0) {
+        if ((mask & n.bits & ~named) != 0) {
             words += (words.empty() ? "" : " ") + std::string(n.name);
+            named |= n.bits;
         }
     }
     return words.empty() ? hex : std::string(hex) + " (" + words + ")";
