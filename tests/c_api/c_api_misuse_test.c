@@ -104,6 +104,15 @@ static void advance_of_nothing(VelkorSimModule** a, VelkorSimModule** b)
     CHECK(VelkorSim_Now(*a) == 0.001);
 }
 
+static void unplugged_twice(VelkorSimModule** a, VelkorSimModule** b)
+{
+    (void)b;
+    VelkorSim_Unplug(*a);
+    VelkorSim_Unplug(*a); /* the second does nothing */
+    *a = NULL;
+    CHECK(id_in(2) == 0xFF);
+}
+
 int main(void)
 {
     static const struct {
@@ -117,6 +126,7 @@ int main(void)
         {"moved to another slot: the old one is empty", moved_leaves_its_old_slot_empty},
         {"an advance beyond the longest is taken as the longest", advance_beyond_the_longest},
         {"advances of nothing, or of less than a step", advance_of_nothing},
+        {"unplugged twice: the second unplug does nothing", unplugged_twice},
     };
     size_t i;
     for (i = 0; i < sizeof rows / sizeof rows[0]; ++i) {
