@@ -67,6 +67,8 @@ bool ChildProcess::Ended(ChildEnd& end)
 // Processes the program started are not followed on Windows.
 bool ChildProcess::StopLeftovers(double) { return false; }
 
+void IgnoreBrokenPipes() {} // writes to a closed pipe fail with an error here anyway
+
 std::string MakeRunFolder(std::string& error)
 {
     char base[MAX_PATH];

@@ -12,6 +12,7 @@
 #include "scenario_report.h"
 
 #include <velkor_sim/module_list.h>
+#include <velkor_sim/monitor.h>
 
 #include <chrono>
 #include <cstdio>
@@ -182,6 +183,7 @@ std::string ScopeSettingsText(const velkor_sim::ScopeSettings& scope)
 
 int RunProgram(const RunOptions& options)
 {
+    IgnoreBrokenPipes(); // a reader that goes away must not keep velkor from cleaning up
     // The modules, checked before anything starts.
     std::vector<velkor_sim::ModuleSpec> specs;
     std::string modules;
@@ -215,6 +217,11 @@ int RunProgram(const RunOptions& options)
     }
 
     std::string error;
+    if (!options.monitorPath.empty() &&
+        !velkor_sim::CheckMonitorPath(fs::absolute(options.monitorPath).string(), error)) {
+        std::fprintf(stderr, "velkor run: --monitor %s: %s\n", options.monitorPath.c_str(), error.c_str());
+        return kUsageError;
+    }
     const std::string folder = MakeRunFolder(error);
     if (folder.empty()) {
         std::fprintf(stderr, "velkor run: %s\n", error.c_str());

@@ -28,6 +28,11 @@ bool StartMonitor(const MonitorOptions& options, std::string& error)
     return true;
 }
 
+bool CheckMonitorPath(const std::string& path, std::string& error)
+{
+    return monitor::CheckEndpointPath(path, error);
+}
+
 void StopMonitor()
 {
     monitor::Core* core;
