@@ -10,6 +10,7 @@
 #include "output_file.h"
 #include "path_picture.h"
 #include "scenario_report.h"
+#include "session_end.h"
 
 #include <velkor_sim/module_list.h>
 #include <velkor_sim/monitor.h>
@@ -360,10 +361,7 @@ int RunProgram(const RunOptions& options)
             picture.paths.push_back(PicturePath{"slot " + slot, std::move(path)});
         }
     }
-    if (!options.recordFile.empty()) {
-        std::fprintf(stderr, "velkor run: session recorded to %s (draw it with: velkor plot %s --svg FILE)\n",
-                     options.recordFile.c_str(), options.recordFile.c_str());
-    }
+    const bool recorded = options.recordFile.empty() || FinishRecording(options.recordFile, end.signal);
     if (reported == 0) {
         std::fprintf(stderr, "velkor run: no module report: the program %s\n",
                      end.signal != 0 ? "was ended before it could write one (a signal leaves no report)"
@@ -404,7 +402,10 @@ int RunProgram(const RunOptions& options)
         return 128 + received;
     }
     // A run that left processes behind did not end cleanly, whatever the program said.
-    return leftovers && verdict == 0 ? 1 : verdict;
+    if (leftovers && verdict == 0) {
+        return 1;
+    }
+    return !recorded && verdict == 0 ? kRecordingIncompleteExitCode : verdict;
 }
 
 } // namespace velkor_tool

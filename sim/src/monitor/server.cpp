@@ -104,9 +104,8 @@ bool Core::Start(const MonitorOptions& options, std::string& error)
             CloseEndpoint(endpoint_);
             return false;
         }
-        recordFile_ = std::make_unique<std::ofstream>(options.recordFile, std::ios::trunc);
-        if (!*recordFile_) {
-            error = "cannot write " + options.recordFile;
+        recordFile_ = std::make_unique<SessionFile>();
+        if (!recordFile_->Open(options.recordFile, error)) {
             recordFile_.reset();
             CloseEndpoint(endpoint_);
             return false;
@@ -186,7 +185,7 @@ void Core::FinishRecord()
         }
     }
     *recordFile_ << Dump(Json{{"type", "end"}, {"time", lastTime_}}) << '\n';
-    recordFile_->flush();
+    recordFile_->Flush(lastTime_);
 }
 
 } // namespace monitor
