@@ -3,10 +3,13 @@ velkor waits for it, prints its summary, removes its temporary folder and
 exits with the code the signal calls for; the program is gone afterwards.
 Killed outright (SIGKILL), velkor takes the program with it (Linux) and the
 next velkor run clears the folder it left. A reader of its output that goes
-away (| head -1) does not keep velkor from cleaning up.
+away (| head -1) does not keep velkor from cleaning up. A session recorded
+when a signal ends the program still gets its status and end lines, the end
+line saying why it was cut.
 
 usage: check_run_signals.py VELKOR RUN_PROBE
 """
+import json
 import os
 import signal
 import subprocess
@@ -120,6 +123,31 @@ def reader_gone(velkor, probe):
         return problems
 
 
+def recorded_session_ends(velkor, probe):
+    with tempfile.TemporaryDirectory() as tmp:
+        env = dict(os.environ, TMPDIR=tmp)
+        record = os.path.join(tmp, "session.jsonl")
+        proc = subprocess.Popen([velkor, "run", "--record", record, "--", probe, "watch", "3"],
+                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env,
+                                start_new_session=True)
+        for _ in range(400):  # until samples are being recorded
+            if os.path.exists(record) and os.path.getsize(record) > 4096:
+                break
+            time.sleep(0.05)
+        proc.send_signal(signal.SIGTERM)
+        _, err = proc.communicate(timeout=60)
+        with open(record) as f:
+            lines = [json.loads(line) for line in f]
+        problems = []
+        if [line["type"] for line in lines[-2:]] != ["status", "end"]:
+            problems.append("--record, SIGTERM: the file ends with %s" % lines[-2:])
+        elif lines[-1].get("incomplete") != "the program was ended by signal 15 (Terminated)":
+            problems.append("--record, SIGTERM: the end line says %s" % lines[-1])
+        if b"the session in %s is incomplete" % record.encode() not in err:
+            problems.append("--record, SIGTERM: velkor run does not say the session was cut\n" + err.decode())
+        return problems
+
+
 def main():
     velkor, probe = sys.argv[1], sys.argv[2]
     problems = []
@@ -127,6 +155,7 @@ def main():
         problems += run_case(velkor, probe, sig, group, rc)
     problems += killed_outright(velkor, probe)
     problems += reader_gone(velkor, probe)
+    problems += recorded_session_ends(velkor, probe)
     for p in problems:
         print(p)
     return 1 if problems else 0

@@ -127,7 +127,7 @@ bool Core::Start(const MonitorOptions& options, std::string& error)
     return true;
 }
 
-void Core::Stop()
+void Core::Stop(const std::string& cut)
 {
     if (!thread_.joinable()) {
         return;
@@ -136,7 +136,7 @@ void Core::Stop()
     waker_.WakeAlways();
     thread_.join();
     Distribute(clients_);
-    FinishRecord();
+    FinishRecord(cut);
     for (auto& c : clients_) {
         CloseSocket(c->socket);
     }
@@ -167,7 +167,7 @@ void Core::WriteRecordHeader()
                  << '\n';
 }
 
-void Core::FinishRecord()
+void Core::FinishRecord(const std::string& cut)
 {
     if (recordFile_ == nullptr) {
         return;
@@ -184,7 +184,11 @@ void Core::FinishRecord()
             *recordFile_ << Dump(line) << '\n';
         }
     }
-    *recordFile_ << Dump(Json{{"type", "end"}, {"time", lastTime_}}) << '\n';
+    Json end{{"type", "end"}, {"time", lastTime_}};
+    if (!cut.empty()) {
+        end["incomplete"] = cut;
+    }
+    *recordFile_ << Dump(end) << '\n';
     recordFile_->Flush(lastTime_);
 }
 

@@ -72,7 +72,8 @@ public:
     void Attach();
     void Detach();
     bool Start(const MonitorOptions& options, std::string& error);
-    void Stop();
+    // `cut`: why the session ends early (a signal), said in its end line.
+    void Stop(const std::string& cut = std::string());
 
     void Plugged(VirtualModule& module, std::uint8_t slot) override;
     void Unplugged(VirtualModule& module, std::uint8_t slot) override;
@@ -95,7 +96,7 @@ private:
     void Run();
     void Serve(Client& client);
     void Accept();
-    void FinishRecord();
+    void FinishRecord(const std::string& cut);
     void WriteRecordHeader();
     std::string RecordLine(const Record& r);
 
