@@ -50,6 +50,11 @@ private:
     State* state_ = nullptr;
 };
 
+// Makes writes to a reader that went away (velkor run ... | head -1) fail
+// with an error instead of ending velkor before it has cleaned up. The
+// programs velkor starts take SIGPIPE as velkor was started to take it.
+void IgnoreBrokenPipes();
+
 // A new empty folder for the run's reports; its path, or empty (with the
 // reason in `error`).
 std::string MakeRunFolder(std::string& error);

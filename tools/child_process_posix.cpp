@@ -30,6 +30,12 @@ const int kPassedOn[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
 
 volatile sig_atomic_t gGroup = 0;       // the running program's process group, 0: none
 volatile sig_atomic_t gTermination = 0; // SIGTERM or SIGHUP received while it ran
+// Whether SIGPIPE was ignored when velkor started (by whoever started it):
+// the programs velkor starts get that, whatever velkor does with it since.
+const bool kPipeIgnoredAtStart = [] {
+    struct sigaction now {};
+    return sigaction(SIGPIPE, nullptr, &now) == 0 && now.sa_handler == SIG_IGN;
+}();
 
 void PassOn(int signal)
 {
@@ -94,6 +100,14 @@ void ChildProcess::DeleteState(State* state)
 
 int ChildProcess::TerminationSignal() { return gTermination; }
 
+void IgnoreBrokenPipes()
+{
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, nullptr);
+}
+
 namespace detail {
 void SetVariable(const std::string& name, const std::string& value) { setenv(name.c_str(), value.c_str(), 1); }
 } // namespace detail
@@ -122,6 +136,7 @@ bool ChildProcess::Start(const std::vector<std::string>& argv,
     // terminal input reach it; velkor passes on the signals it gets itself.
     const bool terminal = isatty(STDIN_FILENO) != 0 && tcgetpgrp(STDIN_FILENO) == getpgrp();
     std::fflush(nullptr);
+    const pid_t parent = getpid();
     const pid_t pid = fork();
     if (pid < 0) {
         error = std::string("cannot fork: ") + std::strerror(errno);
@@ -132,6 +147,22 @@ bool ChildProcess::Start(const std::vector<std::string>& argv,
     if (pid == 0) {
         close(report[0]);
         fcntl(report[1], F_SETFD, FD_CLOEXEC);
+#ifdef __linux__
+        // The program ends with velkor, even when velkor is killed outright
+        // (kill -9): it must not go on polling its modules as an orphan.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) {
+            _exit(127); // velkor ended before the request was made
+        }
+#endif
+        // The program takes broken pipes as velkor was started to, not as
+        // velkor takes them for itself (IgnoreBrokenPipes, the page's server).
+        if (!kPipeIgnoredAtStart) {
+            struct sigaction standard {};
+            standard.sa_handler = SIG_DFL;
+            sigemptyset(&standard.sa_mask);
+            sigaction(SIGPIPE, &standard, nullptr);
+        }
         setpgid(0, 0);
         if (terminal) {
             GiveTerminal(getpid());
@@ -235,19 +266,6 @@ void ChildProcess::Stop(bool force)
     if (state_ != nullptr && !state_->ended) {
         kill(-state_->pid, force ? SIGKILL : SIGTERM);
     }
-}
-
-std::string MakeRunFolder(std::string& error)
-{
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/velkor-run.XXXXXX";
-    std::vector<char> text(pattern.begin(), pattern.end());
-    text.push_back('\0');
-    if (mkdtemp(text.data()) == nullptr) {
-        error = "cannot make a folder in " + pattern.substr(0, pattern.rfind('/')) + ": " + std::strerror(errno);
-        return std::string();
-    }
-    return std::string(text.data());
 }
 
 std::string ExecutableFolder()

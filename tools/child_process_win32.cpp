@@ -75,6 +75,8 @@ void ChildProcess::Stop(bool)
     }
 }
 
+void IgnoreBrokenPipes() {} // writes to a closed pipe fail with an error here anyway
+
 std::string MakeRunFolder(std::string& error)
 {
     char base[MAX_PATH];

@@ -11,8 +11,10 @@
 #include "path_picture.h"
 #include "scenario_report.h"
 #include "time_limit.h"
+#include "session_end.h"
 
 #include <velkor_sim/module_list.h>
+#include <velkor_sim/monitor.h>
 
 #include <chrono>
 #include <cstdio>
@@ -184,6 +186,7 @@ std::string ScopeSettingsText(const velkor_sim::ScopeSettings& scope)
 
 int RunProgram(const RunOptions& options)
 {
+    IgnoreBrokenPipes(); // a reader that goes away must not keep velkor from cleaning up
     // The modules, checked before anything starts.
     std::vector<velkor_sim::ModuleSpec> specs;
     std::string modules;
@@ -217,6 +220,11 @@ int RunProgram(const RunOptions& options)
     }
 
     std::string error;
+    if (!options.monitorPath.empty() &&
+        !velkor_sim::CheckMonitorPath(fs::absolute(options.monitorPath).string(), error)) {
+        std::fprintf(stderr, "velkor run: --monitor %s: %s\n", options.monitorPath.c_str(), error.c_str());
+        return kUsageError;
+    }
     const std::string folder = MakeRunFolder(error);
     if (folder.empty()) {
         std::fprintf(stderr, "velkor run: %s\n", error.c_str());
@@ -368,10 +376,7 @@ int RunProgram(const RunOptions& options)
             picture.paths.push_back(PicturePath{"slot " + slot, std::move(path)});
         }
     }
-    if (!options.recordFile.empty()) {
-        std::fprintf(stderr, "velkor run: session recorded to %s (draw it with: velkor plot %s --svg FILE)\n",
-                     options.recordFile.c_str(), options.recordFile.c_str());
-    }
+    const bool recorded = options.recordFile.empty() || FinishRecording(options.recordFile, end.signal);
     if (reported == 0) {
         std::fprintf(stderr, "velkor run: no module report: the program %s\n",
                      end.signal != 0 && !limitEnd.byTool
@@ -414,7 +419,10 @@ int RunProgram(const RunOptions& options)
         return 128 + received;
     }
     // A run that left processes behind did not end cleanly, whatever the program said.
-    return leftovers && verdict == 0 ? 1 : verdict;
+    if (leftovers && verdict == 0) {
+        return 1;
+    }
+    return !recorded && verdict == 0 ? kRecordingIncompleteExitCode : verdict;
 }
 
 } // namespace velkor_tool

@@ -5,6 +5,7 @@
 #include "monitor_command.h"
 
 #include "output_file.h"
+#include "session_end.h"
 #include "svg_canvas.h"
 
 #include <algorithm>
@@ -294,6 +295,10 @@ int RunPlot(const PlotOptions& options)
     if (session ? !ReadSessionSamples(options.csvFile, slots, error) : !ReadScopeCsv(options.csvFile, slots, error)) {
         std::fprintf(stderr, "velkor plot: %s\n", error.c_str());
         return 1;
+    }
+    const std::string cut = session ? SessionCut(options.csvFile) : std::string();
+    if (!cut.empty()) {
+        std::fprintf(stderr, "velkor plot: %s: %s; drawn as far as it goes\n", options.csvFile.c_str(), cut.c_str());
     }
     const std::string svg = ScopePlotSvg("velkor plot: " + options.csvFile, slots, options.channels);
     if (!WriteWholeFile(options.svgFile, svg, error)) {

@@ -49,7 +49,7 @@ else()
   set(web_assets ${CMAKE_CURRENT_SOURCE_DIR}/web_assets_none.cpp)
 endif()
 
-add_library(velkor_web STATIC web_server.cpp web_bridge.cpp web_command.cpp ${web_assets})
+add_library(velkor_web STATIC web_server.cpp web_server_connections.cpp web_bridge.cpp web_command.cpp ${web_assets})
 target_include_directories(velkor_web PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(velkor_web PUBLIC velkor_tool_core PkgConfig::VELKOR_HTTPLIB nlohmann_json::nlohmann_json Threads::Threads)
 target_compile_definitions(velkor_web INTERFACE VELKOR_WITH_WEB=1)

@@ -1,5 +1,7 @@
 #include "web_bridge.h"
 
+#include "session_end.h"
+
 #include <nlohmann/json.hpp>
 
 #include <sys/socket.h>
@@ -345,6 +347,10 @@ bool SessionFile::Open(std::string& error)
         return false;
     }
     header_ = first;
+    cut_ = SessionCut(file_);
+    if (!cut_.empty()) {
+        std::fprintf(stderr, "velkor web: %s: %s\n", file_.c_str(), cut_.c_str());
+    }
     return true;
 }
 
@@ -352,6 +358,9 @@ std::string SessionFile::Info()
 {
     Json info = {{"mode", "session"}, {"file", file_}};
     info["header"] = Json::parse(header_, nullptr, false);
+    if (!cut_.empty()) {
+        info["cut"] = cut_; // the session did not end as it should
+    }
     return info.dump();
 }
 

@@ -77,6 +77,7 @@ public:
 private:
     std::string file_;
     std::string header_;
+    std::string cut_; // why the session is incomplete, or empty
 };
 
 } // namespace velkor_tool

@@ -1,5 +1,6 @@
 #include "web_command.h"
 
+#include "run_folder.h"
 #include "web_bridge.h"
 #include "web_server.h"
 
@@ -42,14 +43,12 @@ class PrivateFolder {
 public:
     PrivateFolder()
     {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/velkor-web-XXXXXX";
-        if (pattern.size() > 80) { // the socket's path must stay under the Unix socket limit
-            pattern = "/tmp/velkor-web-XXXXXX";
+        std::string base = TemporaryBase();
+        if (base.size() > 60) { // the socket's path must stay under the Unix socket limit
+            base = "/tmp";
         }
-        if (::mkdtemp(&pattern[0]) != nullptr) {
-            path_ = pattern;
-        }
+        std::string error;
+        path_ = MakeOwnedFolder(base, "velkor-web-", error); // cleared by the next velkor if this one is killed
     }
     ~PrivateFolder()
     {

@@ -1,6 +1,7 @@
 #include "web_server.h"
 
 #include "web_assets.h"
+#include "web_server_connections.h"
 
 #include <httplib.h>
 
@@ -41,6 +42,11 @@ void Fail(httplib::Response& res, int status, const std::string& why)
         escaped += (static_cast<unsigned char>(c) < 0x20) ? ' ' : c;
     }
     res.set_content("{\"error\":\"" + escaped + "\"}", "application/json");
+    if (status == 401 || status == 403 || status == 429) {
+        // A refused client gets no kept-alive connection to go on trying on.
+        res.set_header("Connection", "close");
+        GuardedServer::CloseAfterThisAnswer();
+    }
 }
 
 } // namespace
@@ -150,7 +156,7 @@ bool WebStream::Next(Listener& listener, int batchMs, std::string& message)
 // ---- WebServer ----------------------------------------------------------------
 
 struct WebServer::Impl {
-    httplib::Server server;
+    GuardedServer server;
 };
 
 WebServer::WebServer(WebBackend& backend, WebStream& stream, WebServerOptions options)
@@ -176,12 +182,10 @@ bool WebServer::Start(std::string& error)
 #ifndef _WIN32
     std::signal(SIGPIPE, SIG_IGN); // a page that goes away mid-write must not end the tool
 #endif
-    httplib::Server& s = impl_->server;
-    // Enough workers for the streams that may be open and a few requests besides.
-    const std::size_t workers = options_.maxListeners + 4;
-    s.new_task_queue = [workers] { return new httplib::ThreadPool(workers); };
+    httplib::Server& s = impl_->server; // a thread a connection, within limits (web_server_connections.h)
     s.set_payload_max_length(kMaxBody);
     s.set_keep_alive_timeout(2);
+    s.set_keep_alive_max_count(1000); // the page's requests keep their connection (httplib: 5)
     s.set_read_timeout(5, 0);
     s.set_write_timeout(5, 0);
     s.set_default_headers({{"Cache-Control", "no-store"},
@@ -297,6 +301,7 @@ bool WebServer::Start(std::string& error)
         }
         port_ = options_.port;
     }
+    impl_->server.WidenBacklog();
     thread_ = std::thread([&s] { s.listen_after_bind(); });
     // Until it serves, a stop would not reach it.
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);

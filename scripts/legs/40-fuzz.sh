@@ -66,9 +66,11 @@ printf '{"id":"a","cmd":"scope_arm","slot":3,"settings":"period=0.002,capacity=1
 "$dir/fuzz/monitor_line_fuzz" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
   -print_final_stats=1 -artifact_prefix="$dir/monitor-" "$lines"
 
-# Scenario files: seeded with the examples'.
+# Scenario files: seeded with the examples', and with the files that once
+# crashed or aborted the reader (fuzz/corpus/scenario: headers toml++
+# asserted on, keys and nesting deep enough to overflow its stack).
 scenario_corpus="$dir/scenario-corpus"
 mkdir -p "$scenario_corpus"
-cp "$VELKOR_ROOT"/examples/scenarios/*.toml "$scenario_corpus/"
+cp "$VELKOR_ROOT"/examples/scenarios/*.toml "$VELKOR_ROOT"/fuzz/corpus/scenario/* "$scenario_corpus/"
 "$dir/fuzz/scenario_parser_fuzz" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=4096 \
   -print_final_stats=1 -artifact_prefix="$dir/scenario-" "$scenario_corpus"

@@ -135,6 +135,15 @@ static void sized_calls_without_room(VelkorSimModule** a, VelkorSimModule** b)
     CHECK(VelkorSim_TakeScopeSized(*a, samples, 2, sizeof samples[0]) == 2);
 }
 
+static void unplugged_twice(VelkorSimModule** a, VelkorSimModule** b)
+{
+    (void)b;
+    VelkorSim_Unplug(*a);
+    VelkorSim_Unplug(*a); /* the second does nothing */
+    *a = NULL;
+    CHECK(id_in(2) == 0xFF);
+}
+
 int main(void)
 {
     static const struct {
@@ -149,6 +158,7 @@ int main(void)
         {"an advance beyond the longest is taken as the longest", advance_beyond_the_longest},
         {"advances of nothing, or of less than a step", advance_of_nothing},
         {"sized calls without room for a layout refuse", sized_calls_without_room},
+        {"unplugged twice: the second unplug does nothing", unplugged_twice},
     };
     size_t i;
     for (i = 0; i < sizeof rows / sizeof rows[0]; ++i) {

@@ -5,6 +5,7 @@
 #include "path_picture.h"
 #include "run_command.h"
 #include "scope_plot.h"
+#include "session_end.h"
 #include "svg_canvas.h"
 
 #include <velkor_sim/module_list.h>
@@ -368,4 +369,42 @@ TEST(ScopeSettingsText, TheModulesReadBackWhatWasGiven)
 }
 
 } // namespace
+// A session file that ends without its end line (the program was killed)
+// is cut back to its last whole line and given an end line saying why; one
+// that ended as it should, or that the monitor itself ended as incomplete,
+// is left as it is.
+TEST(SessionEnd, ACutSessionIsEndedAndSaysSo)
+{
+    const std::string file = testing::TempDir() + "/session-end.jsonl";
+    const std::string header = "{\"type\":\"session\",\"protocol\":\"velkor-monitor\"}\n";
+    const std::string sample = "{\"type\":\"sample\",\"slot\":3,\"time\":1.25}\n";
+    const struct {
+        std::string text;
+        std::string cut;      // SessionCut's verdict afterwards ("": complete)
+        std::string lastLine; // the file's last line afterwards
+    } rows[] = {
+        {header + sample + "{\"type\":\"end\",\"time\":1.25}\n", "", "{\"type\":\"end\",\"time\":1.25}"},
+        {header + sample + "{\"type\":\"sam", "the recording was cut: killed",
+         "{\"type\":\"end\",\"time\":1.25,\"incomplete\":\"killed\"}"},
+        {header + sample, "the recording was cut: killed", "{\"type\":\"end\",\"time\":1.25,\"incomplete\":\"killed\"}"},
+        {header + "{\"type\":\"end\",\"time\":0.5,\"incomplete\":\"No space left on device\"}\n",
+         "the recording was cut: No space left on device",
+         "{\"type\":\"end\",\"time\":0.5,\"incomplete\":\"No space left on device\"}"},
+        {"", "the recording was cut: nothing was recorded", ""},
+    };
+    for (const auto& row : rows) {
+        std::string error;
+        ASSERT_TRUE(velkor_tool::WriteWholeFile(file, row.text, error)) << error;
+        EXPECT_EQ(velkor_tool::EndSessionFile(file, "killed"), row.cut) << row.text;
+        std::ifstream in(file);
+        std::string line, last;
+        while (std::getline(in, line)) {
+            last = line;
+        }
+        EXPECT_EQ(last, row.lastLine) << row.text;
+        EXPECT_EQ(velkor_tool::SessionCut(file), row.cut);
+    }
+    std::remove(file.c_str());
+}
+
 } // namespace velkor_tool

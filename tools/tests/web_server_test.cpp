@@ -1,5 +1,6 @@
-// The bench page's server: the token, the origin, bad requests and a page that
-// goes away, against a backend that answers from a table.
+// The bench page's server: the token, the origin, bad requests, a page that
+// goes away, slow and idle connections from anyone on the machine, against a
+// backend that answers from a table.
 #include "web_bridge.h"
 #include "web_server.h"
 
@@ -7,11 +8,18 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace velkor_tool {
 namespace {
@@ -100,6 +108,12 @@ TEST_F(WebServerTest, RefusesWithoutTheTokenOrFromAnotherPage)
         {"/api/info", {{"X-Velkor-Token", token}, {"Sec-Fetch-Site", "cross-site"}}, 403},
         // A name that resolves to this machine by a rebinding trick is not this server's name.
         {"/api/info", {{"X-Velkor-Token", token}, {"Host", "evil.example:" + std::to_string(port)}}, 403},
+        // The name and port exactly: no longer name that starts with it, no other port.
+        {"/api/info", {{"X-Velkor-Token", token}, {"Host", "localhost.evil.example:" + std::to_string(port)}}, 403},
+        {"/api/info", {{"X-Velkor-Token", token}, {"Host", "127.0.0.1:" + std::to_string(port) + "0"}}, 403},
+        {"/api/info", {{"X-Velkor-Token", token}, {"Host", "127.0.0.1:" + std::to_string(port == 1 ? 2 : port - 1)}}, 403},
+        {"/api/info", {{"X-Velkor-Token", token}, {"Host", "127.0.0.1"}}, 403},
+        {"/api/info", {{"X-Velkor-Token", token}, {"Host", "localhost:" + std::to_string(port)}}, 200},
         {"/?token=" + token, {}, 200},
         {"/", {}, 401},
         {"/nothing?token=" + token, {}, 404},
@@ -111,6 +125,118 @@ TEST_F(WebServerTest, RefusesWithoutTheTokenOrFromAnotherPage)
         EXPECT_EQ(r->status, k.status) << k.path;
         if (k.status >= 400) {
             EXPECT_NE(r->body.find("\"error\""), std::string::npos) << k.path;
+        }
+    }
+}
+
+// A raw connection to the server, for clients that do not behave.
+class Raw {
+public:
+    explicit Raw(int port) : fd_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
+    {
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(static_cast<std::uint16_t>(port));
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        connected_ = fd_ >= 0 && connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    }
+    ~Raw()
+    {
+        if (fd_ >= 0) {
+            close(fd_);
+        }
+    }
+    bool Connected() const { return connected_; }
+    bool Send(const std::string& text) { return send(fd_, text.data(), text.size(), MSG_NOSIGNAL) == ssize_t(text.size()); }
+    // What arrives until the server closes the connection or `ms` pass;
+    // `closed` says which.
+    std::string Read(int ms, bool& closed)
+    {
+        std::string got;
+        closed = false;
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        for (;;) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+            pollfd p{fd_, POLLIN, 0};
+            if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) {
+                return got;
+            }
+            char buffer[4096];
+            const ssize_t n = recv(fd_, buffer, sizeof buffer, 0);
+            if (n <= 0) {
+                closed = true;
+                return got;
+            }
+            got.append(buffer, static_cast<std::size_t>(n));
+        }
+    }
+
+private:
+    int fd_;
+    bool connected_ = false;
+};
+
+TEST_F(WebServerTest, ARefusedRequestClosesItsConnection)
+{
+    const std::string host = "Host: 127.0.0.1:" + std::to_string(port) + "\r\n";
+    const struct {
+        std::string request;
+        const char* status;
+    } rows[] = {
+        {"GET /api/info HTTP/1.1\r\n" + host + "\r\n", "HTTP/1.1 401"},
+        {"GET /api/info HTTP/1.1\r\nHost: localhost.evil:" + std::to_string(port) + "\r\nX-Velkor-Token: " +
+             server.Token() + "\r\n\r\n",
+         "HTTP/1.1 403"},
+    };
+    for (const auto& row : rows) {
+        Raw raw(port);
+        ASSERT_TRUE(raw.Connected());
+        ASSERT_TRUE(raw.Send(row.request));
+        bool closed = false;
+        const std::string reply = raw.Read(3000, closed);
+        EXPECT_EQ(reply.rfind(row.status, 0), 0u) << reply;
+        EXPECT_NE(reply.find("Connection: close"), std::string::npos) << reply;
+        EXPECT_TRUE(closed) << "the connection stays open after: " << reply;
+    }
+}
+
+// Connections that trickle a request's header, or that send nothing (more
+// than one address may keep open): a page request is answered within 1 s all
+// the same; a request that never ends loses its connection when its time is
+// up, an idle one makes room for a new one.
+TEST_F(WebServerTest, APageRequestIsAnsweredWhileSlowOrIdleConnectionsAreOpen)
+{
+    const struct {
+        int slow, idle;
+    } rows[] = {{100, 0}, {0, 200}};
+    for (const auto& row : rows) {
+        std::vector<std::unique_ptr<Raw>> open;
+        const auto opened = std::chrono::steady_clock::now();
+        for (int i = 0; i < row.slow + row.idle; ++i) {
+            open.push_back(std::make_unique<Raw>(port));
+            ASSERT_TRUE(open.back()->Connected());
+            if (i < row.slow) {
+                ASSERT_TRUE(open.back()->Send("GET /api/info HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) + "\r\n"));
+            }
+        }
+        for (int round = 0; round < 3; ++round) {
+            const auto start = std::chrono::steady_clock::now();
+            auto r = Client().Get("/api/info", WithToken());
+            const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            ASSERT_TRUE(r) << row.slow << " slow, " << row.idle << " idle, round " << round;
+            EXPECT_EQ(r->status, 200);
+            EXPECT_LT(seconds, 1.0) << row.slow << " slow, " << row.idle << " idle, round " << round;
+            if (row.slow > 0) {
+                open[0]->Send("X-Trickle: 1\r\n"); // a header line now and then does not keep it open
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
+        if (row.slow > 0) {
+            bool closed = false;
+            open[0]->Read(8000, closed);
+            const double after = std::chrono::duration<double>(std::chrono::steady_clock::now() - opened).count();
+            EXPECT_TRUE(closed) << "a request that never ends keeps its connection";
+            EXPECT_GT(after, 2.0) << "closed before its time was up";
         }
     }
 }

@@ -21,6 +21,11 @@ struct MonitorOptions {
 // Starts the monitor; false, with the reason, when one runs already or the
 // endpoint or file cannot be made.
 bool StartMonitor(const MonitorOptions& options, std::string& error);
+// Whether a monitor could open its endpoint at `path` (its folder belongs to
+// the user and nobody else may write to it, nothing but an old socket is
+// there); false with what is wrong. For a tool that starts a program with
+// VELKOR_SIM_MONITOR=PATH and wants to say so before it starts.
+bool CheckMonitorPath(const std::string& path, std::string& error);
 // Stops it: the endpoint goes away, clients are disconnected, the session
 // file gets its last lines. Nothing when none runs.
 void StopMonitor();

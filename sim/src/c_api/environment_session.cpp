@@ -37,6 +37,7 @@
 //   trace SLOT query TEXT    a query answered (with queries)
 //   progress SLOT SECONDS PACKETS EXCHANGES   once a second
 #include "module/fork_hooks.h"
+#include "monitor/record_signals.h"
 #include "velkor_sim/module_list.h"
 #include "velkor_sim/monitor.h"
 #include "velkor_sim/velkor_sim.h"
@@ -313,6 +314,9 @@ bool StartMonitorFromEnvironment()
     if (!StartMonitor(options, error)) {
         std::fprintf(stderr, "velkor_sim: VELKOR_SIM_MONITOR: %s\n", error.c_str());
         return false;
+    }
+    if (!options.recordFile.empty()) {
+        monitor::EndRecordingOnSignals(); // a signal that ends the program still ends the session file
     }
     return true;
 }

@@ -62,7 +62,9 @@ VelkorSimModule* VelkorSim_Create(const VelkorSimOptions* given)
     options.firmwareVersion = o.firmware_version;
     options.keepTrail = o.keep_trail != 0;
     options.keepLog = o.keep_log != 0;
-    return new VelkorSimModule(options);
+    auto* handle = new VelkorSimModule(options);
+    LiveHandles::Add(handle);
+    return handle;
 }
 
 int VelkorSim_PlugInto(VelkorSimModule* module, uint8_t slot)
@@ -76,7 +78,7 @@ VelkorSimModule* CreateAndPlug(const VelkorSimOptions& o, uint8_t slot)
 {
     VelkorSimModule* handle = VelkorSim_Create(&o);
     if (handle != nullptr && !handle->module.PlugInto(slot)) {
-        delete handle;
+        VelkorSim_Unplug(handle);
         return nullptr;
     }
     return handle;
@@ -101,7 +103,13 @@ VelkorSimModule* VelkorSim_PlugFast(uint8_t slot)
     return CreateAndPlug(o, slot);
 }
 
-void VelkorSim_Unplug(VelkorSimModule* module) { delete module; }
+void VelkorSim_Unplug(VelkorSimModule* module)
+{
+    // A handle unplugged already (or never made here) is left alone.
+    if (LiveHandles::Remove(module)) {
+        delete module;
+    }
+}
 
 // ---- Clock and mailbox ----
 

@@ -194,7 +194,7 @@ void Core::Run()
             Resubscribe();
         }
         if (recordFile_ != nullptr) {
-            recordFile_->flush();
+            recordFile_->Flush(lastTime_);
         }
     }
 }

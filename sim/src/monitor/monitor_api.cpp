@@ -1,5 +1,6 @@
 // Starting and stopping the process's monitor (velkor_sim/monitor.h and the
 // C calls of velkor_sim.h), and the client connection of the tool and tests.
+#include "monitor/record_signals.h"
 #include "monitor/server.h"
 #include "velkor_sim/velkor_sim.h"
 
@@ -28,16 +29,33 @@ bool StartMonitor(const MonitorOptions& options, std::string& error)
     return true;
 }
 
+bool CheckMonitorPath(const std::string& path, std::string& error)
+{
+    return monitor::CheckEndpointPath(path, error);
+}
+
 void StopMonitor()
 {
-    monitor::Core* core;
+    monitor::StopMonitorCut(std::string());
+}
+
+namespace monitor {
+
+void StopMonitorCut(const std::string& cut)
+{
+    Core* core;
     {
         std::lock_guard<std::mutex> hold(gMonitorMutex);
         core = gMonitor;
         gMonitor = nullptr;
     }
+    if (core != nullptr) {
+        core->Stop(cut);
+    }
     delete core;
 }
+
+} // namespace monitor
 
 bool MonitorRunning()
 {

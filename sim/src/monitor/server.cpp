@@ -104,9 +104,8 @@ bool Core::Start(const MonitorOptions& options, std::string& error)
             CloseEndpoint(endpoint_);
             return false;
         }
-        recordFile_ = std::make_unique<std::ofstream>(options.recordFile, std::ios::trunc);
-        if (!*recordFile_) {
-            error = "cannot write " + options.recordFile;
+        recordFile_ = std::make_unique<SessionFile>();
+        if (!recordFile_->Open(options.recordFile, error)) {
             recordFile_.reset();
             CloseEndpoint(endpoint_);
             return false;
@@ -128,7 +127,7 @@ bool Core::Start(const MonitorOptions& options, std::string& error)
     return true;
 }
 
-void Core::Stop()
+void Core::Stop(const std::string& cut)
 {
     if (!thread_.joinable()) {
         return;
@@ -137,7 +136,7 @@ void Core::Stop()
     waker_.WakeAlways();
     thread_.join();
     Distribute(clients_);
-    FinishRecord();
+    FinishRecord(cut);
     for (auto& c : clients_) {
         CloseSocket(c->socket);
     }
@@ -168,7 +167,7 @@ void Core::WriteRecordHeader()
                  << '\n';
 }
 
-void Core::FinishRecord()
+void Core::FinishRecord(const std::string& cut)
 {
     if (recordFile_ == nullptr) {
         return;
@@ -185,8 +184,12 @@ void Core::FinishRecord()
             *recordFile_ << Dump(line) << '\n';
         }
     }
-    *recordFile_ << Dump(Json{{"type", "end"}, {"time", lastTime_}}) << '\n';
-    recordFile_->flush();
+    Json end{{"type", "end"}, {"time", lastTime_}};
+    if (!cut.empty()) {
+        end["incomplete"] = cut;
+    }
+    *recordFile_ << Dump(end) << '\n';
+    recordFile_->Flush(lastTime_);
 }
 
 } // namespace monitor

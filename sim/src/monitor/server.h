@@ -18,6 +18,7 @@
 #include "module/registry.h"
 #include "monitor/module_json.h"
 #include "monitor/protocol.h"
+#include "monitor/session_file.h"
 #include "monitor/tap.h"
 #include "monitor/transport.h"
 #include "velkor_sim/monitor.h"
@@ -25,7 +26,6 @@
 #include <array>
 #include <atomic>
 #include <deque>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -42,7 +42,7 @@ constexpr int kSlots = 8;                    // slots 1..7
 
 struct Client {
     Socket socket = kNoSocket;
-    std::ofstream* file = nullptr; // the session recorder writes here instead
+    SessionFile* file = nullptr; // the session recorder writes here instead
     LineBuffer in;
     std::string out;
     std::size_t outSent = 0;
@@ -72,7 +72,8 @@ public:
     void Attach();
     void Detach();
     bool Start(const MonitorOptions& options, std::string& error);
-    void Stop();
+    // `cut`: why the session ends early (a signal), said in its end line.
+    void Stop(const std::string& cut = std::string());
 
     void Plugged(VirtualModule& module, std::uint8_t slot) override;
     void Unplugged(VirtualModule& module, std::uint8_t slot) override;
@@ -95,7 +96,7 @@ private:
     void Run();
     void Serve(Client& client);
     void Accept();
-    void FinishRecord();
+    void FinishRecord(const std::string& cut);
     void WriteRecordHeader();
     std::string RecordLine(const Record& r);
 
@@ -106,7 +107,7 @@ private:
     std::map<std::uint8_t, std::deque<ScopeSample>> scopeLeft_;
     Waker waker_;
     Endpoint endpoint_;
-    std::unique_ptr<std::ofstream> recordFile_;
+    std::unique_ptr<SessionFile> recordFile_;
     double recordRate_ = 0;
     bool headerDue_ = false; // the session file's header is not written yet
     std::vector<std::unique_ptr<Client>> clients_; // the server thread's (and the recorder first)

@@ -23,6 +23,9 @@ struct Endpoint {
     std::string token; // the token a client sends first; empty: none needed
 };
 
+// Whether an endpoint can be opened at `path` (the folder, what is there);
+// false with the reason otherwise. OpenEndpoint checks the same first.
+bool CheckEndpointPath(const std::string& path, std::string& error);
 // Opens the endpoint at `path`; false with the reason otherwise.
 bool OpenEndpoint(const std::string& path, Endpoint& out, std::string& error);
 // Closes the listener and removes what OpenEndpoint made at the path.

@@ -63,7 +63,7 @@ bool Listening(const std::string& path)
 
 } // namespace
 
-bool OpenEndpoint(const std::string& path, Endpoint& out, std::string& error)
+bool CheckEndpointPath(const std::string& path, std::string& error)
 {
     sockaddr_un address;
     const std::string temporary = path + ".new" + std::to_string(getpid());
@@ -92,6 +92,20 @@ bool OpenEndpoint(const std::string& path, Endpoint& out, std::string& error)
             error = "another monitor listens on " + path;
             return false;
         }
+    }
+    return true;
+}
+
+bool OpenEndpoint(const std::string& path, Endpoint& out, std::string& error)
+{
+    if (!CheckEndpointPath(path, error)) {
+        return false;
+    }
+    sockaddr_un address;
+    const std::string temporary = path + ".new" + std::to_string(getpid());
+    FillAddress(temporary, address);
+    struct stat existing;
+    if (lstat(path.c_str(), &existing) == 0 && S_ISSOCK(existing.st_mode)) {
         unlink(path.c_str()); // left by a process that ended without removing it
     }
     const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);

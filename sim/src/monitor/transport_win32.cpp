@@ -55,6 +55,17 @@ std::string RandomToken()
 
 } // namespace
 
+bool CheckEndpointPath(const std::string& path, std::string& error)
+{
+    // The endpoint file is written where the path says: a folder that
+    // cannot take it is found when it is written.
+    if (path.empty()) {
+        error = "no path given";
+        return false;
+    }
+    return true;
+}
+
 bool OpenEndpoint(const std::string& path, Endpoint& out, std::string& error)
 {
     if (!StartWinsock()) {

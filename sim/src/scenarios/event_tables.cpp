@@ -23,19 +23,18 @@ std::uint8_t SlotOf(const Reader& r, const toml::table& t, const std::string& pa
     return s.slots[0].slot;
 }
 
-std::size_t EventIndex(const Reader& r, const toml::node& n, const std::string& field, const Scenario& s)
+std::size_t EventIndex(const Reader& r, const toml::node& n, const std::string& field, const EventNames& names)
 {
     const std::string name = r.String(n, field);
-    for (std::size_t i = 0; i < s.events.size(); ++i) {
-        if (s.events[i].name == name) {
-            return i;
-        }
+    const auto found = names.find(name);
+    if (found == names.end()) {
+        r.Refuse(n.source(), field, "no event named '" + name + "' before this one");
     }
-    r.Refuse(n.source(), field, "no event named '" + name + "' before this one");
+    return found->second;
 }
 
 ScenarioTrigger ReadTrigger(const Reader& r, const toml::table& t, const std::string& path, const Scenario& s,
-                            std::uint8_t slot)
+                            const EventNames& names, std::uint8_t slot)
 {
     r.OnlyKnown(t, path, {"time", "crosses", "axis", "direction", "output", "becomes", "factor", "packet", "after",
                           "delay"});
@@ -90,7 +89,7 @@ ScenarioTrigger ReadTrigger(const Reader& r, const toml::table& t, const std::st
         w.packet = static_cast<std::uint64_t>(r.Integer(*n, path + ".packet", 1, INT64_MAX));
     } else if (const toml::node* n = Get(t, "after")) {
         w.kind = WhenKind::After;
-        w.after = EventIndex(r, *n, path + ".after", s);
+        w.after = EventIndex(r, *n, path + ".after", names);
         if (s.events[w.after].slot != slot) {
             r.Refuse(n->source(), path + ".after", "the event '" + s.events[w.after].name +
                                                        "' is in slot " + std::to_string(s.events[w.after].slot) +
@@ -213,7 +212,7 @@ ScenarioAction ReadAction(const Reader& r, const toml::table& t, const std::stri
 }
 } // namespace
 
-void ReadEvent(const Reader& r, const toml::table& t, const std::string& path, Scenario& s)
+void ReadEvent(const Reader& r, const toml::table& t, const std::string& path, Scenario& s, EventNames& names)
 {
     r.OnlyKnown(t, path, {"name", "slot", "when", "do"});
     ScenarioEvent e;
@@ -221,10 +220,8 @@ void ReadEvent(const Reader& r, const toml::table& t, const std::string& path, S
     e.name = "event " + std::to_string(s.events.size() + 1);
     if (const toml::node* n = Get(t, "name")) {
         e.name = r.String(*n, path + ".name");
-        for (const ScenarioEvent& other : s.events) {
-            if (other.name == e.name) {
-                r.Refuse(n->source(), path + ".name", "a second event named '" + e.name + "'");
-            }
+        if (names.count(e.name) != 0) {
+            r.Refuse(n->source(), path + ".name", "a second event named '" + e.name + "'");
         }
     }
     e.slot = SlotOf(r, t, path, s);
@@ -232,7 +229,7 @@ void ReadEvent(const Reader& r, const toml::table& t, const std::string& path, S
     if (when == nullptr) {
         r.Refuse(t.source(), path + ".when", "missing: what makes the event fire");
     }
-    e.when = ReadTrigger(r, r.Table(*when, path + ".when"), path + ".when", s, e.slot);
+    e.when = ReadTrigger(r, r.Table(*when, path + ".when"), path + ".when", s, names, e.slot);
     if (const toml::node* n = Get(t, "do")) {
         const toml::array* list = n->as_array();
         if (list == nullptr) {
@@ -243,10 +240,13 @@ void ReadEvent(const Reader& r, const toml::table& t, const std::string& path, S
             e.actions.push_back(ReadAction(r, r.Table(*list->get(i), p), p));
         }
     }
-    s.events.push_back(e);
+    // An unnamed event's "event N" can be named by a later trigger too, as
+    // the search through the events found it before (the first of a name).
+    names.emplace(e.name, s.events.size());
+    s.events.push_back(std::move(e));
 }
 
-void ReadCheck(const Reader& r, const toml::table& t, const std::string& path, Scenario& s)
+void ReadCheck(const Reader& r, const toml::table& t, const std::string& path, Scenario& s, const EventNames& names)
 {
     r.OnlyKnown(t, path, {"name", "slot", "at", "lp", "ep", "errors", "following_error", "output", "factor",
                           "exit_code", "time"});
@@ -260,7 +260,7 @@ void ReadCheck(const Reader& r, const toml::table& t, const std::string& path, S
     if (const toml::node* n = Get(t, "at")) {
         const std::string at = r.String(*n, path + ".at");
         if (at != "end") {
-            c.at = static_cast<int>(EventIndex(r, *n, path + ".at", s));
+            c.at = static_cast<int>(EventIndex(r, *n, path + ".at", names));
         }
     }
     if (k == "exit_code") {

@@ -8,11 +8,18 @@
 
 #include "scenarios/toml_reader.h"
 
+#include <string>
+#include <unordered_map>
+
 namespace velkor_sim {
 namespace scenario_file {
 
-void ReadEvent(const Reader& r, const toml::table& t, const std::string& path, Scenario& s);
-void ReadCheck(const Reader& r, const toml::table& t, const std::string& path, Scenario& s);
+// The events read so far by name (their index in the scenario's events), so
+// that a file of many events is read in a time linear in their number.
+using EventNames = std::unordered_map<std::string, std::size_t>;
+
+void ReadEvent(const Reader& r, const toml::table& t, const std::string& path, Scenario& s, EventNames& names);
+void ReadCheck(const Reader& r, const toml::table& t, const std::string& path, Scenario& s, const EventNames& names);
 
 } // namespace scenario_file
 } // namespace velkor_sim

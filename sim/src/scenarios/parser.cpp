@@ -9,8 +9,11 @@
 
 #include "scenarios/event_tables.h"
 #include "scenarios/names.h"
+#include "scenarios/pre_scan.h"
 #include "scenarios/toml_reader.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -205,11 +208,12 @@ void Read(const Reader& r, const toml::table& root, Scenario& s)
             ReadSlot(r, entry.first, entry.second, s);
         }
     }
+    EventNames names;
     if (const toml::node* n = Get(root, "event")) {
-        ForEachTable(r, *n, "event", [&](const toml::table& t, const std::string& p) { ReadEvent(r, t, p, s); });
+        ForEachTable(r, *n, "event", [&](const toml::table& t, const std::string& p) { ReadEvent(r, t, p, s, names); });
     }
     if (const toml::node* n = Get(root, "check")) {
-        ForEachTable(r, *n, "check", [&](const toml::table& t, const std::string& p) { ReadCheck(r, t, p, s); });
+        ForEachTable(r, *n, "check", [&](const toml::table& t, const std::string& p) { ReadCheck(r, t, p, s, names); });
     }
 }
 
@@ -232,9 +236,15 @@ bool ParseScenario(const std::string& text, const std::string& source, Scenario&
     const std::string::size_type slash = source.find_last_of("/\\");
     s.name = slash == std::string::npos ? source : source.substr(slash + 1);
     const scenario_file::Reader reader(source);
-    if (const std::size_t stray = scenario_file::StrayCharacter(text)) {
+    if (text.size() > scenario_file::kMaxScenarioBytes) {
+        error = source + ": more than " + std::to_string(scenario_file::kMaxScenarioBytes >> 20) +
+                " MiB: a scenario is read only up to that size";
+        return false;
+    }
+    const scenario_file::ScanProblem problem = scenario_file::PreScan(text);
+    if (problem.at != 0) {
         std::size_t line = 1, column = 1;
-        for (std::size_t i = 0; i + 1 < stray; ++i) {
+        for (std::size_t i = 0; i + 1 < problem.at && i < text.size(); ++i) {
             if (text[i] == '\n') {
                 ++line;
                 column = 1;
@@ -242,8 +252,7 @@ bool ParseScenario(const std::string& text, const std::string& source, Scenario&
                 ++column; // one a character, not a byte
             }
         }
-        error = source + ":" + std::to_string(line) + ":" + std::to_string(column) +
-                ": a control character, or a character beyond ASCII outside a string or a comment or after a backslash";
+        error = source + ":" + std::to_string(line) + ":" + std::to_string(column) + ": " + problem.what;
         return false;
     }
     try {
@@ -268,14 +277,45 @@ bool ParseScenario(const std::string& text, const std::string& source, Scenario&
 
 bool LoadScenario(const std::string& path, Scenario& out, std::string& error)
 {
+    // Only a regular file: a device (/dev/zero) would be read until memory
+    // runs out, a FIFO would block the reader for ever. The read is bounded
+    // too, for a file that grows or is swapped after the check.
+    std::error_code why;
+    const std::filesystem::file_status status = std::filesystem::status(path, why);
+    if (why || !std::filesystem::exists(status)) {
+        error = path + ": cannot read the file" + (why ? ": " + why.message() : std::string());
+        return false;
+    }
+    if (!std::filesystem::is_regular_file(status)) {
+        error = path + ": not a regular file (a scenario is read from a file, not a device, FIFO or folder)";
+        return false;
+    }
+    const std::uintmax_t size = std::filesystem::file_size(path, why);
+    if (!why && size > scenario_file::kMaxScenarioBytes) {
+        error = path + ": " + std::to_string(size) + " bytes, more than " +
+                std::to_string(scenario_file::kMaxScenarioBytes >> 20) + " MiB: a scenario is read only up to that size";
+        return false;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         error = path + ": cannot read the file";
         return false;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    return ParseScenario(text.str(), path, out, error);
+    // As much as the file said it holds, and a byte more to see it grew.
+    std::string text(static_cast<std::size_t>(why ? 0 : size) + 1, '\0');
+    std::size_t got = 0;
+    while (in && got <= scenario_file::kMaxScenarioBytes) {
+        if (got == text.size()) {
+            text.resize(std::min(text.size() * 2, scenario_file::kMaxScenarioBytes + 1));
+        }
+        in.read(&text[got], static_cast<std::streamsize>(text.size() - got));
+        got += static_cast<std::size_t>(in.gcount());
+        if (got == scenario_file::kMaxScenarioBytes + 1) {
+            break;
+        }
+    }
+    text.resize(got);
+    return ParseScenario(text, path, out, error);
 }
 
 } // namespace velkor_sim

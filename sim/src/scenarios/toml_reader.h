@@ -18,6 +18,7 @@
 #include <initializer_list>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace velkor_sim {
@@ -52,10 +53,11 @@ public:
     void OnlyKnown(const toml::table& table, const std::string& path, Keys known) const
     {
         for (auto&& entry : table) {
-            const std::string key(entry.first.str());
-            if (std::find_if(known.begin(), known.end(), [&](const char* k) { return key == k; }) != known.end()) {
+            const std::string_view name = entry.first.str();
+            if (std::find_if(known.begin(), known.end(), [&](const char* k) { return name == k; }) != known.end()) {
                 continue;
             }
+            const std::string key(name);
             std::string best;
             std::size_t bestDistance = 4;
             std::string all;
@@ -174,13 +176,7 @@ public:
 private:
     std::string source_;
 };
-// Where a control character stands (TOML allows none but tab), or a byte
-// above ASCII outside a string or a comment, or after a line-ending
-// backslash in a multi-line string: its offset + 1, or 0 when none.
-// TOML allows neither, and toml++ 3.3's whitespace test reaches an
-// unreachable branch for some of them (U+00A1..U+0499, U+FB66..U+FEFE), so
-// they are refused before it sees them.
-std::size_t StrayCharacter(const std::string& text);
+
 
 // A table's value for `key`, or null.
 inline const toml::node* Get(const toml::table& table, const char* key) { return table.get(key); }
