@@ -13,6 +13,7 @@
 
 #include <velkor_sim/module_list.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -277,8 +278,12 @@ int RunProgram(const RunOptions& options)
         const auto every = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
             std::chrono::duration<double>(options.progressSeconds));
         auto nextProgress = started + every;
+        // The first looks come soon: a short program (a campaign's run)
+        // is not kept waiting for a whole poll after it ended.
+        std::chrono::milliseconds pause{1};
         while (!child.Ended(end)) {
-            std::this_thread::sleep_for(kPoll);
+            std::this_thread::sleep_for(pause);
+            pause = std::min(pause * 2, kPoll);
             const auto now = std::chrono::steady_clock::now();
             relay.Drain();
             if (options.progressSeconds > 0 && now >= nextProgress) {
