@@ -26,21 +26,21 @@ int main(int argc, char** argv)
     const double seconds = argc > 1 ? atof(argv[1]) : 2.0;
     const int32_t distance = (int32_t)(seconds * SPEED);
     double started;
-    int axis, ok = 1;
+    int axis, ok = 1; /* axes are bits: 1 << 0 is X ... 1 << 3 is U */
     if (!Velkor_REGISTRATION(CARD, SLOT)) {
         fprintf(stderr, "no module in slot %d\n", SLOT);
         return 1;
     }
-    for (axis = 1; axis <= 4; ++axis) {
-        Velkor_SERVO_ON(CARD, (uint8_t)axis);
-        Velkor_SET_LP(CARD, (uint8_t)axis, 0);
-        Velkor_SET_SV(CARD, (uint8_t)axis, SPEED);
-        Velkor_SET_V(CARD, (uint8_t)axis, SPEED);
-        Velkor_SET_A(CARD, (uint8_t)axis, 1000000);
+    for (axis = 0; axis < 4; ++axis) {
+        Velkor_SERVO_ON(CARD, (uint8_t)(1u << axis));
+        Velkor_SET_LP(CARD, (uint8_t)(1u << axis), 0);
+        Velkor_SET_SV(CARD, (uint8_t)(1u << axis), SPEED);
+        Velkor_SET_V(CARD, (uint8_t)(1u << axis), SPEED);
+        Velkor_SET_A(CARD, (uint8_t)(1u << axis), 1000000);
     }
     started = now_seconds();
-    for (axis = 1; axis <= 4; ++axis) {
-        Velkor_FIXED_MOVE(CARD, (uint8_t)axis, distance);
+    for (axis = 0; axis < 4; ++axis) {
+        Velkor_FIXED_MOVE(CARD, (uint8_t)(1u << axis), distance);
     }
     while (Velkor_STOP_WAIT(CARD, ALL_AXES) != 1) {
     }
@@ -49,8 +49,8 @@ int main(int argc, char** argv)
         printf("moved 4 axes for %.3f s of machine time in %.4f s of real time: %.0f simulated s per real s\n",
                seconds, real, seconds / real);
     }
-    for (axis = 1; axis <= 4; ++axis) {
-        ok = ok && Velkor_GET_LP(CARD, (uint8_t)axis) == distance && Velkor_GET_ERROR_CODE(CARD, (uint8_t)axis) == 0;
+    for (axis = 0; axis < 4; ++axis) {
+        ok = ok && Velkor_GET_LP(CARD, (uint8_t)(1u << axis)) == distance && Velkor_GET_ERROR_CODE(CARD, (uint8_t)(1u << axis)) == 0;
     }
     return ok ? 0 : 1;
 }

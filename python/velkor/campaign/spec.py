@@ -52,11 +52,13 @@ class Places:
             if m and not line.lstrip().startswith("#"):
                 self.headers.append((m.group(2).replace(" ", ""), number, m.start(2) - len(m.group(1))))
 
-    def _block(self, name, index):
-        """The lines of the index-th table called name (or any table under it)."""
-        found = [h for h in self.headers if h[0] == name]
+    def _block(self, name, index, exact=True):
+        """The lines of the index-th table called name (all of them with no
+        index; or the first table under it, not exact)."""
         if index is not None:
-            found = found[index:index + 1]
+            found = [h for h in self.headers if h[0] == name][index:index + 1]
+        else:
+            found = [h for h in self.headers if h[0] == name or (not exact and h[0].startswith(name + "."))]
         if not found:
             return None
         _, first, column = found[0]
@@ -71,18 +73,20 @@ class Places:
         """(line, column), both from 1, of the field at path (names and
         array indexes, as in ``vary[2].when.time``)."""
         parts = [p for p in path if not isinstance(p, int)]
-        top, index = path[0], path[1] if len(path) > 1 and isinstance(path[1], int) else None
-        block = self._block(top, index)
-        keys = parts[1:]
-        if block is None:
-            # A dotted table ([slot.3.axis.1]) or a key at the top.
+        block = None
+        if len(path) > 1 and isinstance(path[1], int):
+            block, keys = self._block(path[0], path[1]), parts[1:]
+        else:
+            # The longest dotted table the path starts with ([slot.3.axis.1]).
             for cut in range(len(parts), 0, -1):
                 block = self._block(".".join(parts[:cut]), None)
                 if block is not None:
                     keys = parts[cut:]
                     break
             else:
-                block, keys = (0, 0, len(self.lines)), parts
+                block, keys = self._block(parts[0], None, exact=False), []
+        if block is None:
+            block, keys = (0, 0, len(self.lines)), parts
         first, column, last = block
         line_at, col_at = first, column
         start = (first + 1, 0) if keys else None

@@ -15,8 +15,12 @@ BOUND_PREFIX = "beyond: "
 INVARIANT_PREFIX = "invariant: "
 
 
-def _without_times(text):
+def _wait(text):
+    """Where a hung program waits, by kind: the command it waits on and the
+    event that made the module fail vary with the moment, not the kind."""
     text = re.sub(r" \(the event '[^']*' at [-\d.]+ s [^)]*\)", "", text)
+    text = re.sub(r"\b[A-Z][A-Z0-9_]* \((a packet|a query or control code)\)", r"\1", text)
+    text = re.sub(r", with [^;]* behind it", "", text)
     return re.sub(r"\b\d+\.\d+ s\b", "T s", text)
 
 
@@ -61,7 +65,7 @@ def failures(outcome, allowed_exit_codes, no_hang, no_crash, names=()):
             name, measured = split[1], split[2]
             if name == "time limit":
                 if no_hang:
-                    found.add("hang: " + _without_times(measured.replace("the run reached the time limit: ", "")))
+                    found.add("hang: " + _wait(measured.replace("the run reached the time limit: ", "")))
                 continue
             if measured.startswith("errors"):
                 found.add("check '%s': %s" % (name, measured))
