@@ -132,12 +132,12 @@ def _end(process):
 @needs_build
 def test_the_example_gives_the_same_verdicts_locally_and_on_a_loopback_dask_cluster(tmp_path):
     pytest.importorskip("distributed")
-    runs = "16"
+    runs = "20"
     local = subprocess.run([str(TOOL), "campaign", str(EXAMPLE), "--runs", runs, "--workers", "2", "--quiet",
                             "--no-pictures", "--report", str(tmp_path / "local"), "--", str(HOMING)],
                            capture_output=True, text=True, timeout=300)
     assert local.returncode in (0, 1), local.stderr
-    assert "Campaign homing under faults: 16 of 16 runs" in local.stdout
+    assert "Campaign homing under faults: 20 of 20 runs" in local.stdout
     local_verdicts = (tmp_path / "local" / "verdicts.txt").read_text()
 
     file = tmp_path / "scheduler.json"

@@ -2,6 +2,7 @@
 of campaigns (``velkor campaign`` hands its arguments here)."""
 
 import argparse
+import signal
 import sys
 
 from . import CampaignError, load
@@ -44,8 +45,16 @@ def arguments(argv):
     return options
 
 
+def _stop(number, frame):
+    raise KeyboardInterrupt
+
+
 def main(argv=None):
     options = arguments(sys.argv[1:] if argv is None else argv)
+    # Ctrl-C, and SIGTERM too, stop the campaign and still write the report
+    # (also when started with SIGINT ignored, as a shell starts background jobs).
+    signal.signal(signal.SIGINT, _stop)
+    signal.signal(signal.SIGTERM, _stop)
     try:
         campaign = load(options.file)
     except CampaignError as e:

@@ -89,9 +89,14 @@ def summary(result, folder=None):
         lines.append("Group %d: %s" % (g.number, g.signature))
         shown = ", ".join(str(r) for r in g.runs[:10]) + (", ..." if len(g.runs) > 10 else "")
         lines.append("  %d run%s: %s" % (len(g.runs), "" if len(g.runs) == 1 else "s", shown))
-        lines.append("  reduced from %d to %d fault%s in %d run%s:" % (
-            len(g.faults), len(g.reduced), "" if len(g.reduced) == 1 else "s", g.reduce_runs,
-            "" if g.reduce_runs == 1 else "s"))
+        if g.reduced_text is None:
+            lines.append("  not reduced%s; its first run's %d fault%s:" % (
+                " (the campaign was stopped)" if result.interrupted else "", len(g.faults),
+                "" if len(g.faults) == 1 else "s"))
+        else:
+            lines.append("  reduced from %d to %d fault%s in %d run%s:" % (
+                len(g.faults), len(g.reduced), "" if len(g.reduced) == 1 else "s", g.reduce_runs,
+                "" if g.reduce_runs == 1 else "s"))
         for f in g.reduced:
             lines.append("    " + generate.describe(c, f))
         if not g.reduced:
@@ -187,6 +192,8 @@ def write_report(result, folder, pictures=True):
                 "<h2>The reduced scenario</h2><pre>%s</pre>" % html.escape(text)]
         if picture:
             body.append("<h2>Its run's scope</h2><img src=\"%s\" alt=\"scope of the reduced run\">" % picture)
+        elif pictures:
+            body.append("<h2>Its run's scope</h2><p>The scope took no samples: no axis moved in this run.</p>")
         if g.reduced_outcome is not None:
             body.append("<h2>What velkor run printed</h2><pre>%s</pre>" % html.escape(g.reduced_outcome["output"]))
         (folder / ("group-%d.html" % g.number)).write_text(_page("group %d" % g.number, "\n".join(body)))
