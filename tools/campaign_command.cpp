@@ -53,15 +53,11 @@ std::string Python()
 
 int RunCampaign(const std::vector<std::string>& arguments)
 {
-    const std::string package = PackageFolder();
-    if (package.empty()) {
-        std::fprintf(stderr, "velkor campaign: the velkor Python package is not installed beside this tool (%s)\n",
-                     (ExecutableFolder() + VELKOR_PYTHON_INSTALLED_RELATIVE).c_str());
-        return kUsageError;
-    }
-    std::string path = package;
+    // Not beside the tool nor in this build's source tree: Python may still
+    // find a package installed on its own path.
+    std::string path = PackageFolder();
     if (const char* old = std::getenv("PYTHONPATH"); old != nullptr && *old != '\0') {
-        path += std::string(1, fs::path::preferred_separator == '\\' ? ';' : ':') + old;
+        path += (path.empty() ? "" : std::string(1, fs::path::preferred_separator == '\\' ? ';' : ':')) + old;
     }
     std::vector<std::string> command{Python(), "-m", "velkor.campaign"};
     command.insert(command.end(), arguments.begin(), arguments.end());

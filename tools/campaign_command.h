@@ -11,8 +11,7 @@ namespace velkor_tool {
 
 // Runs `python3 -m velkor.campaign ARGUMENTS...` with the package of this
 // installation (or of this build tree) first on its path and this tool named
-// in VELKOR_TOOL; returns its exit code (2 when Python or the package is
-// missing).
+// in VELKOR_TOOL; returns its exit code (2 when Python cannot be started).
 int RunCampaign(const std::vector<std::string>& arguments);
 
 } // namespace velkor_tool
