@@ -80,32 +80,6 @@ def materialize(template, values, rng=None, path=()):
     return template
 
 
-def used_values(template, values):
-    """Only the values the template reads (a one_of's other choices drop out)."""
-    seen = {}
-    materialize(template, _Recorder(values, seen))
-    return seen
-
-
-class _Recorder(dict):
-    def __init__(self, values, seen):
-        super().__init__(values)
-        self.seen = seen
-
-    def __contains__(self, path):
-        present = dict.__contains__(self, path)
-        return present
-
-    def __setitem__(self, path, value):
-        dict.__setitem__(self, path, value)
-        self.seen[path] = value
-
-    def __getitem__(self, path):
-        value = dict.__getitem__(self, path)
-        self.seen[path] = value
-        return value
-
-
 def draw_run(campaign, run):
     """The faults of run number ``run`` (from 0) of the campaign."""
     rng = random.Random("velkor-campaign:%d:%d" % (campaign.seed, run))

@@ -30,11 +30,17 @@ MOST_RUNS = 10_000_000
 MOST_FAULTS = 64
 
 
+def _place(refusal):
+    """(line, column) of a refusal "FILE:LINE:COLUMN: ...", for the order."""
+    m = re.search(r":(\d+):(\d+): ", refusal)
+    return (int(m.group(1)), int(m.group(2))) if m else (0, 0)
+
+
 class CampaignError(ValueError):
     """A campaign file that cannot be used; ``errors`` lists every refusal."""
 
     def __init__(self, errors):
-        self.errors = list(errors)
+        self.errors = sorted(errors, key=_place)
         super().__init__("\n".join(self.errors))
 
 
