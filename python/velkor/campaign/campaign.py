@@ -4,7 +4,6 @@ judged, grouped by signature and each group reduced."""
 import os
 import re
 import shutil
-import sys
 import time
 from pathlib import Path
 
@@ -405,8 +404,6 @@ class Result:
                 self._groups[sig] = Group(0, sig, run, faults, outcome)
             else:
                 group.runs.append(run)
-                if run < group.runs[0] or run == min(group.runs):
-                    pass
         return sig
 
     @property
@@ -440,6 +437,3 @@ class Result:
 def load(path):
     return Campaign(path)
 
-
-def main_error(message):
-    sys.stderr.write("velkor campaign: %s\n" % message)

@@ -12,7 +12,6 @@ three forms, written to a folder:
 """
 
 import html
-import os
 import shlex
 import subprocess
 import sys
