@@ -16,6 +16,7 @@
 #include <velkor_sim/module_list.h>
 #include <velkor_sim/monitor.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -299,8 +300,12 @@ int RunProgram(const RunOptions& options)
             std::chrono::duration<double>(options.progressSeconds));
         auto nextProgress = started + every;
         TimeLimitBackstop backstop(timeLimit);
+        // The first looks come soon: a short program (a campaign's run)
+        // is not kept waiting for a whole poll after it ended.
+        std::chrono::milliseconds pause{1};
         while (!child.Ended(end)) {
-            std::this_thread::sleep_for(kPoll);
+            std::this_thread::sleep_for(pause);
+            pause = std::min(pause * 2, kPoll);
             const auto now = std::chrono::steady_clock::now();
             relay.Drain();
             output.Relay();

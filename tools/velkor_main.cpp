@@ -11,9 +11,11 @@
 //   velkor macro [--program N] [--loops N] [--list]
 //   velkor web PATH|FILE [--port PORT]   (and --web[=PORT] on demo and run: the bench page)
 //   velkor soak [--minutes N] [--every SECONDS]
+//   velkor campaign FILE.toml [OPTIONS] -- PROGRAM [ARGS...]   (the Python package's; docs/campaigns.md)
 //   velkor --version
 // A bad argument prints what is wrong and the usage, and exits with 2.
 #include "arc_preview.h"
+#include "campaign_command.h"
 #include "demo.h"
 #include "macro_tool.h"
 #include "output_file.h"
@@ -42,7 +44,7 @@
 namespace {
 
 constexpr int kUsageError = 2;
-const char* const kCommands[] = {"demo", "run", "plot", "arc", "macro", "monitor", "web", "soak"};
+const char* const kCommands[] = {"demo", "run", "plot", "arc", "macro", "monitor", "web", "soak", "campaign"};
 
 // A number in [low, high] as CLI11 reads it into an option of type T, or the
 // reason why not, in the tool's words; `range` says the range for the message.
@@ -208,7 +210,7 @@ int main(int argc, char** argv)
     runCommand
         ->add_flag("--fast-as-possible", run.fastAsPossible,
                    "Put the modules on the fast clock (clock=fast): real time while the program commands, up to "
-                   "1000 times faster while it only polls or waits for an interrupt")
+                   "as fast as the machine allows (at most 100000 times) while it only polls or waits for an interrupt")
         ->excludes(runSpeed);
     runCommand->add_flag("--trace", run.trace, "Print every packet the modules take, numbered, with its ring number");
     runCommand->add_flag("--trace-queries", run.traceQueries, "Print the queries they answer too");
@@ -354,10 +356,18 @@ int main(int argc, char** argv)
         ->type_name("SECONDS")
         ->check(Within(0.1, 3600.0, "0.1 to 3600"));
 
+    // Everything after the word goes to the campaign package, which reads it.
+    CLI::App* campaignCommand = app.add_subcommand(
+        "campaign", "Run a program against the faults a campaign file generates, on the fast clock, and reduce "
+                    "each kind of failure to its smallest scenario (velkor campaign --help)");
+    campaignCommand->prefix_command();
+    campaignCommand->set_help_flag();
+    campaignCommand->allow_extras();
+
     // A first word that is neither an option nor a command is named as such.
     if (argc > 1 && argv[1][0] != '-' && !KnownCommand(argv[1])) {
         std::cerr << "velkor: unknown command '" << argv[1]
-                  << "'; the commands are demo, run, plot, arc, macro, monitor, web and soak\n\n"
+                  << "'; the commands are demo, run, plot, arc, macro, monitor, web, soak and campaign\n\n"
                   << app.help();
         return kUsageError;
     }
@@ -404,6 +414,9 @@ int main(int argc, char** argv)
     }
     if (soakCommand->parsed()) {
         return velkor_tool::RunSoak(soak);
+    }
+    if (campaignCommand->parsed()) {
+        return velkor_tool::RunCampaign(campaignCommand->remaining());
     }
     return velkor_tool::RunArcPreview(arc);
 }

@@ -155,7 +155,7 @@ TEST_F(FastClock, OptionsFromCAreCheckedAndReachTheModule)
 {
     VelkorSimOptions options;
     VelkorSim_DefaultOptions(&options);
-    EXPECT_EQ(options.sprint_scale, 1000.0);
+    EXPECT_EQ(options.sprint_scale, 100000.0);
     EXPECT_EQ(options.buffer_segments, velkor_sim::kDefaultBufferSegments);
     options.clock = VELKOR_SIM_CLOCK_FAST;
     options.buffer_segments = 0;

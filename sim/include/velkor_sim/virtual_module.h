@@ -89,7 +89,7 @@ struct ModuleOptions {
     std::uint8_t id = 'D';                          // module ID byte: 'D', or 'U'
     ClockKind clock = ClockKind::Manual;
     double timeScale = 1.0;                         // real-time and fast clocks: simulated seconds per second
-    double sprintScale = 1000.0;                    // fast clock: the most while the host only polls
+    double sprintScale = 100000.0;                  // fast clock: the most while the host only polls
     std::chrono::microseconds takeLatency{0};       // real time before a packet or code is taken
     std::chrono::microseconds step{1000};           // simulated time per motion step
     std::size_t bufferSegments = kDefaultBufferSegments; // command buffer places (at least 1)

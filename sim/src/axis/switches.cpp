@@ -79,10 +79,33 @@ std::uint16_t InputLevels(const Context& ctx, int index, std::int64_t at)
 
 std::uint16_t InputWord(const Context& ctx, int index) { return InputLevels(ctx, index, ctx.Axis(index).lp); }
 
+// The level of the one input asked for, as InputLevels has it: the motion
+// step asks several times per axis, and the index's division or the
+// in-position band are worked out only for their own bit.
 bool InputActive(const Context& ctx, int index, std::uint16_t bit, std::int64_t lp)
 {
-    const bool high = (InputLevels(ctx, index, lp) & bit) != 0;
-    return high == ActiveHigh(ctx.Machine(index).settings, bit);
+    const MachineAxisState& m = ctx.Machine(index);
+    const MachineAxis& l = m.layout;
+    bool high = (ctx.Axis(index).inputs & bit) != 0;
+    if (!high && (bit & kMachineInputs) != 0) {
+        const std::int64_t at = lp - m.origin;
+        bool actuated = false;
+        switch (bit) {
+        case input::kPlusLimit: actuated = at >= l.plusLimit; break;
+        case input::kMinusLimit: actuated = at <= l.minusLimit; break;
+        case input::kHome: actuated = at >= l.homeFrom && at <= l.homeTo; break;
+        case input::kNearHome: actuated = at >= l.nearHomeFrom && at <= l.nearHomeTo; break;
+        case input::kIndex: actuated = IndexAt(l, at); break;
+        case input::kServoAlarm: actuated = m.driveAlarm; break;
+        case input::kInPosition:
+            actuated = m.settings.servoOn &&
+                       std::fabs(static_cast<double>(lp) - m.motor) <= std::fmax(l.inPositionBand, 0.5);
+            break;
+        default: return ((InputLevels(ctx, index, lp) & bit) != 0) == ActiveHigh(m.settings, bit); // several bits
+        }
+        high = actuated != ((l.normallyClosed & bit) != 0);
+    }
+    return high == ActiveHigh(m.settings, bit);
 }
 
 bool AlarmActive(const Context& ctx, int index)
