@@ -221,7 +221,8 @@ const toggle = (e, cls, on) => { if (e.classList.contains(cls) !== on) e.classLi
 function axisNow(m, a) {
   const st = m.status?.axes?.[a] || {};
   const s = cursorTime != null ? sampleAt(m, cursorTime)?.axes?.[a] : m.sample?.axes?.[a];
-  const fresh = s && (cursorTime != null || !m.status || (m.sample?.time ?? 0) >= (m.status.time ?? 0));
+  // Samples give the time to the microsecond, STATUS as it is.
+  const fresh = s && (cursorTime != null || !m.status || (m.sample?.time ?? 0) >= (m.status.time ?? 0) - 1e-6);
   const pick = (k) => (fresh && s[k] != null ? s[k] : st[k]);
   const code = pick('error_code') ?? 0;
   return {
@@ -252,7 +253,7 @@ function sampleAt(m, t) {
       end: Number.isNaN(end) ? null : end,
     };
   });
-  return { time: ring.t[i], axes };
+  return { time: ring.t[i], axes, buffer: ring.buffer[i] };
 }
 
 // What jog buttons and the handwheel do to an axis now, as the program set
@@ -277,7 +278,8 @@ function renderModule(m) {
   const time = cursorTime ?? m.sample?.time ?? m.status?.time ?? 0;
   const head = [`Slot ${m.slot}`, m.meta ? `id ${m.meta.id} · firmware ${m.meta.firmware}` : '',
     clock ? `${clock.kind} clock ×${clock.scale}${clock.paused ? ' · paused' : ''}` : '',
-    m.lost ? `${m.lost} samples lost` : '', m.failure ? m.failure.message || m.failure.reason : ''];
+    m.lost ? `${m.lost} samples lost` : '',
+    m.failure && (cursorTime == null || m.failure.time <= cursorTime + 1e-9) ? m.failure.message || m.failure.reason : ''];
   const headKey = head.join('|');
   if (headKey !== headShown) {
     headShown = headKey;
@@ -312,12 +314,16 @@ function renderModule(m) {
   }
   if (m.version === lastShown) return;
   lastShown = m.version;
-  const st = m.status;
-  const buf = st?.buffer;
+  // A session holds the module's STATUS at its end only: before that, what
+  // the samples carry (the command buffer) and '—' for the rest.
+  const atEnd = cursorTime == null || !m.status || cursorTime >= m.status.time - 1e-6;
+  const st = atEnd ? m.status : null;
+  const then = atEnd ? null : sampleAt(m, cursorTime);
+  const buf = st?.buffer ?? (then && m.status?.buffer ? { segments: then.buffer, capacity: m.status.buffer.capacity } : null);
   const fill = buf ? buf.segments / Math.max(1, buf.capacity) : 0;
   const irq = st?.interrupt;
   const c = st?.counters || {};
-  const kv = (k, v) => [el('dt', {}, k), el('dd', {}, `${v}`)];
+  const kv = (k, v) => [el('dt', {}, k), el('dd', atEnd ? {} : { title: 'recorded at the end of the session only' }, `${v}`)];
   $('module-info').replaceChildren(
     el('div', {}, `command buffer ${buf ? `${buf.segments} / ${buf.capacity}` : '—'}`),
     el('div', { class: 'fill', title: 'command buffer fill' }, el('div', { style: `width:${(fill * 100).toFixed(1)}%` })),
@@ -325,16 +331,16 @@ function renderModule(m) {
       ...kv('interrupts', irq ? `${irq.on ? 'on' : 'off'}: ${(irq.enabled_names || []).join(', ') || 'none'}` : '—'),
       ...kv('interrupt code', irq ? `0x${(irq.code ?? 0).toString(16)}` : '—'),
       ...kv('packets', c.packets ?? '—'), ...kv('exchanges', c.exchanges ?? '—'),
-      ...kv('gaps / drops', `${c.gaps ?? 0} / ${c.drops ?? 0}`),
-      ...kv('module errors', (st?.module_errors?.names || []).join(', ') || 'none')),
+      ...kv('gaps / drops', st ? `${c.gaps ?? 0} / ${c.drops ?? 0}` : '—'),
+      ...kv('module errors', st ? (st.module_errors?.names || []).join(', ') || 'none' : '—')),
   );
   const upTo = (list) => (cursorTime == null ? list : list.filter((e) => (e.time ?? 0) <= cursorTime + 1e-9));
   const log = upTo(m.log).slice(-80);
   fillLog($('interrupts'), log.map((e) => el('li', { class: e.kind }, el('span', { class: 't' }, e.time.toFixed(3)), e.text)));
-  const prog = cursorTime == null ? m.program : m.programAt?.(cursorTime) ?? m.program;
+  const prog = cursorTime == null ? m.program : m.programAt?.(cursorTime) ?? null;
   const p = prog || st?.program;
   $('program-state').textContent = p ? `program ${p.program}: ${p.running ? (p.debugging ? 'debugging' : 'running') : 'not running'}${p.paused ? ', paused' : ''}` : 'no program';
-  const steps = [...m.steps.entries()].sort((x, y) => x[0] - y[0]);
+  const steps = [...(cursorTime == null ? m.steps : m.stepsAt?.(cursorTime) ?? new Map()).entries()].sort((x, y) => x[0] - y[0]);
   fillLog($('program'), steps.map(([n, text]) => el('li', { class: p && (p.running || p.debugging) && p.step === n ? 'current' : '', 'data-step': n }, el('span', { class: 't' }, `${n}`), text)));
   const packets = cursorTime == null ? m.packets : m.packetsAt?.(cursorTime) ?? m.packets;
   fillLog($('packets'), packets.slice(-60).map((t) => el('li', {}, t)));
@@ -547,6 +553,11 @@ async function openSession(info) {
     const m = modules.get(slot);
     m.programAt = (t) => { let p = null; for (const x of e.program) { if (x.time <= t) p = x; else break; } return p; };
     m.packetsAt = (t) => e.packets.filter(([time]) => time <= t).map(([, text]) => text);
+    m.stepsAt = (t) => {
+      const steps = new Map();
+      for (const x of e.program) { if (x.time > t) break; if (x.running || x.debugging) steps.set(x.step, x.text || ''); }
+      return steps;
+    };
   }
   if (!Number.isFinite(t0)) { t0 = 0; t1 = 0; }
   session = { t0, t1 };

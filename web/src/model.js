@@ -41,12 +41,14 @@ export class Ring {
     this.outputs = [0, 1, 2, 3].map(() => new Uint8Array(size));
     this.flags = [0, 1, 2, 3].map(() => new Uint8Array(size));
     this.end = [0, 1, 2, 3].map(() => new Float64Array(size)); // NaN: no commanded end
+    this.buffer = new Uint32Array(size); // command buffer segments
     this.count = 0; // samples held
     this.head = 0;  // where the next goes
   }
   push(sample) {
     const i = this.head;
     this.t[i] = sample.time;
+    this.buffer[i] = sample.buffer ?? 0;
     for (let a = 0; a < 4; ++a) {
       const x = sample.axes[a] || {};
       this.lp[a][i] = x.lp ?? 0;

@@ -191,7 +191,9 @@ test('the bench page drives a running application', { timeout: 150000 }, async (
       await axis(page, 4).locator('[data-lamp="in10"]').click();
       await waitFor(() => forcedInSample(page, 4, 10), 2000, 'a sample brings input 10 forced at rest');
       console.log(`input forced at rest: on the page after ${Date.now() - began} ms (click to sample)`);
+      await axis(page, 4).locator('[data-lamp="in10"].forced').waitFor({ timeout: 2000 });
       await axis(page, 4).locator('[data-lamp="in10"]').click();
+      await waitFor(async () => !(await forcedInSample(page, 4, 10)), 2000, 'the lamp releases what it shows forced');
     });
 
     await t.test('the application sees an input the page sets, and ends', async () => {
@@ -236,12 +238,15 @@ test('a recorded session opens offline', { timeout: 60000 }, async () => {
     await page.locator('#cursor').fill(String(Math.floor(((driving + forced) / 2 - t0) / (t1 - t0) * 1000)));
     await waitFor(async () => (await state(page, 2)) === 'driving', 5000, 'axis 2 drives at the cursor');
     assert.equal(await axis(page, 1).locator('[data-lamp="in8"].forced').count(), 0, 'input 8 not forced yet at the cursor');
+    const packets = () => page.locator('#module-info dt', { hasText: 'packets' }).locator('xpath=following-sibling::dd[1]').textContent();
+    assert.equal(await packets(), '—', 'the counters are recorded at the end only');
     await page.click('#tab-path');
     await waitFor(async () => (await page.evaluate(() => window.velkorBench.path?.points.length ?? 0)) > 0, 5000, 'the path up to the cursor');
     const before = await page.evaluate(() => window.velkorBench.path.points.length);
     await page.locator('#cursor').fill('1000');
     await waitFor(async () => (await state(page, 2)) === 'idle', 5000, 'axis 2 at rest at the end');
     await axis(page, 1).locator('[data-lamp="in8"].forced').waitFor({ timeout: 5000 });
+    assert.match(await packets(), /^\d+$/, 'the counters at the end');
     await waitFor(async () => (await page.evaluate(() => window.velkorBench.path.points.length)) > before, 5000, 'more of the path at the end');
     assert.deepEqual(await page.evaluate(() => window.velkorBench.path.views), ['XY', 'XZ', 'YZ'], 'axis 3 jogged: its views too');
     await page.click('#tab-scope');
