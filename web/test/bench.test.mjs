@@ -358,6 +358,11 @@ test('velkor demo --web is live and ends on the demo\'s final state', { timeout:
     await endsOnFinalState(page, 'velkor demo --web');
     const samples = await page.evaluate(() => window.velkorBench.modules.get(3).samples);
     assert.ok(samples > 3000, `every motion step's sample came (${samples})`);
+    // The demo's path in space, from its samples once it has ended.
+    await page.click('#tab-path');
+    await waitFor(async () => (await page.evaluate(() => window.velkorBench.path?.points.length ?? 0)) > 3000, 5000, 'the demo\'s path');
+    assert.deepEqual(await page.evaluate(() => window.velkorBench.path.views), ['XY', 'XZ', 'YZ']);
+    await page.locator('#scope').screenshot({ path: join(OUT, 'demo-path.png') });
     assert.deepEqual(problems, []);
   } finally {
     await close();
