@@ -131,6 +131,25 @@ LostLine SampleLine(const Record& r)
     return WithLost(w.Take());
 }
 
+// Whether two samples show the same: the same time and the same of every axis.
+bool SameSample(const Record& a, const Record& b)
+{
+    if (a.time != b.time || a.buffer != b.buffer) {
+        return false;
+    }
+    for (int i = 0; i < kAxisCount; ++i) {
+        const SampleAxis& x = a.axes[i];
+        const SampleAxis& y = b.axes[i];
+        if (x.lp != y.lp || x.ep != y.ep || x.speed != y.speed || x.followingError != y.followingError ||
+            x.errorCode != y.errorCode || x.inputs != y.inputs || x.outputs != y.outputs || x.driving != y.driving ||
+            x.homing != y.homing || x.driveAlarm != y.driveAlarm || x.forced != y.forced || x.hasEnd != y.hasEnd ||
+            x.end != y.end) {
+            return false;
+        }
+    }
+    return true;
+}
+
 void Deliver(Client& c, const LostLine& line, std::uint64_t lost)
 {
     if (c.file != nullptr) {
@@ -337,8 +356,13 @@ void Core::Distribute(std::vector<std::unique_ptr<Client>>& clients)
             if (entry.second.tap->TakeTouched()) {
                 const ModuleSnapshot s = entry.second.module->Snapshot();
                 const bool moving = std::any_of(s.axes.begin(), s.axes.end(), [](const AxisStatus& a) { return a.driving; });
+                // Packets that change nothing (settings at rest) send it once.
                 if (s.clock.paused || !moving) {
-                    records.push_back(SnapshotSample(entry.first, s));
+                    Record now = SnapshotSample(entry.first, s);
+                    if (!SameSample(now, lastNow_[entry.first])) {
+                        lastNow_[entry.first] = now;
+                        records.push_back(now);
+                    }
                 }
             }
         }

@@ -120,6 +120,7 @@ private:
     std::atomic<bool> quit_{false};
     bool attached_ = false;
     double lastTime_ = 0;
+    std::array<Record, kSlots> lastNow_{}; // the last sample of each slot taken outside the steps
 };
 
 } // namespace monitor
