@@ -287,7 +287,7 @@ test('the path view draws a circle and a contour as they are driven; velkor web 
     // The circle, drawn as it is driven: the trace grows towards its end.
     await axis(page, 1).locator('[data-lamp="in8"]').click();
     await waitFor(async () => (await state(page, 1)) === 'driving', 10000, 'the circle starts');
-    await waitFor(async () => (await path()).points.length > 300, 10000, 'part of the circle drawn');
+    await waitFor(async () => { const p = await path(); return p.points.length > 300 && p.end != null; }, 10000, 'part of the circle drawn, its end marked');
     const part = await path();
     assert.deepEqual(part.end.slice(0, 2), [0, 0], 'the commanded end of the circle is its start');
     await waitFor(async () => (await state(page, 1)) === 'idle', 20000, 'the circle ends');
