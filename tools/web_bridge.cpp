@@ -319,6 +319,13 @@ int MonitorBridge::Request(const std::string& body, std::string& reply)
     }
     request.erase("id");
     if (!Call(request.dump(), reply, kCallTimeoutMs)) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (closed_) {
+            // The page asked as the application ended: an answer, not a fault of the page's link.
+            reply = Json{{"type", "reply"}, {"id", nullptr}, {"ok", false},
+                         {"error", {{"code", "ended"}, {"message", "the application ended"}}}}.dump();
+            return 200;
+        }
         reply = ErrorJson("the monitor did not answer (the application may have ended)");
         return 503;
     }

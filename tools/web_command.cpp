@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <thread>
 
 #include <velkor_sim/monitor.h>
@@ -22,6 +23,11 @@ namespace velkor_tool {
 namespace {
 
 constexpr int kUsageError = 2;
+// After the application ended, the page is served this long more, so that a
+// page open on it receives the final state and "the application ended".
+constexpr int kFinalPageMs = 1000;
+// How long the monitor may take to send the final state and close.
+constexpr int kFinalStateMs = 3000;
 std::atomic<bool> gInterrupted{false};
 
 extern "C" void OnInterrupt(int)
@@ -83,6 +89,15 @@ bool StartServer(WebServer& server, const char* what)
     return true;
 }
 
+// The final state is on its way to the pages (or there already): they get a
+// moment to take it before the server goes.
+void ServeFinalPage()
+{
+    for (int waited = 0; waited < kFinalPageMs && !gInterrupted; waited += 50) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
 } // namespace
 
 int RunWeb(const std::string& target, const WebOptions& options)
@@ -108,6 +123,10 @@ int RunWeb(const std::string& target, const WebOptions& options)
         while (!gInterrupted && !bridge.WaitClosed(200)) {
         }
         std::fprintf(stderr, "velkor web: %s\n", gInterrupted ? "ended" : "the monitor closed: the application ended");
+        std::fflush(stderr);
+        if (!gInterrupted) {
+            ServeFinalPage();
+        }
         server.Stop();
         return 0;
     }
@@ -132,31 +151,42 @@ int RunWeb(const std::string& target, const WebOptions& options)
 
 int RunProgramWithWeb(const RunOptions& run, const WebOptions& options)
 {
-    PrivateFolder folder;
-    if (!folder.ok()) {
-        std::fprintf(stderr, "velkor run: cannot make a folder for the monitor's socket\n");
-        return kUsageError;
-    }
-    // The application opens its monitor where the page's bridge looks for it.
+    // The application opens its monitor where the page's bridge looks for
+    // it: at --monitor PATH when given (other clients may use it too), else
+    // in a folder of the tool's own.
+    std::unique_ptr<PrivateFolder> folder;
     RunOptions withMonitor = run;
-    withMonitor.monitorPath = folder.Socket();
+    if (withMonitor.monitorPath.empty()) {
+        folder = std::make_unique<PrivateFolder>();
+        if (!folder->ok()) {
+            std::fprintf(stderr, "velkor run: cannot make a folder for the monitor's socket\n");
+            return kUsageError;
+        }
+        withMonitor.monitorPath = folder->Socket();
+    }
     std::signal(SIGPIPE, SIG_IGN);
     WebStream stream;
-    MonitorBridge bridge(stream, folder.Socket(), options.sampleRate);
+    MonitorBridge bridge(stream, withMonitor.monitorPath, options.sampleRate);
     WebServer server(bridge, stream, ServerOptions(options));
     if (!StartServer(server, "run")) {
         return kUsageError;
     }
     std::atomic<bool> ended{false};
+    std::atomic<bool> linked{false};
     std::thread link([&] {
         std::string error;
-        if (!bridge.Connect(24 * 3600 * 1000, error, [&] { return ended.load(); }) && !ended) {
+        linked = bridge.Connect(24 * 3600 * 1000, error, [&] { return ended.load(); });
+        if (!linked && !ended) {
             std::fprintf(stderr, "velkor run: the page has no monitor: %s\n", error.c_str());
         }
     });
     const int code = RunProgram(withMonitor);
     ended = true;
     link.join();
+    // The program's monitor sent each module's final state as it stopped.
+    if (linked && bridge.WaitClosed(kFinalStateMs)) {
+        ServeFinalPage();
+    }
     bridge.Close();
     server.Stop();
     return code;
@@ -191,9 +221,14 @@ int RunDemoWithWeb(const DemoOptions& demo, const WebOptions& options)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     const int code = gInterrupted ? 130 : RunDemo(demo);
+    // The demo's module sent its final state as it went; the monitor ends
+    // the page's link as a program's would.
+    velkor_sim::StopMonitor();
+    if (!gInterrupted && bridge.WaitClosed(kFinalStateMs)) {
+        ServeFinalPage();
+    }
     bridge.Close();
     server.Stop();
-    velkor_sim::StopMonitor();
     return code;
 }
 

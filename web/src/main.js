@@ -4,7 +4,8 @@
 // batches of monitor lines), /api/request (one monitor command), /api/info,
 // and /api/session for a recorded session.
 import './style.css';
-import { apply, errorNames, ModuleState } from './model.js';
+import { apply, errorNames, ModuleState, DRIVING, HOMING, DRIVE_ALARM } from './model.js';
+import { PathView } from './path.js';
 import { Scope } from './scope.js';
 
 const $ = (id) => document.getElementById(id);
@@ -17,7 +18,7 @@ let session = null;        // session: {lines, t0, t1}
 
 // Figures for the tests and for anyone curious (window.velkorBench).
 const stats = { ages: [], batches: 0, lines: 0, dropped: 0, errors: [], frames: 0, frameMs: 0, messageMs: 0 };
-window.velkorBench = { stats, modules, get selected() { return selected; } };
+window.velkorBench = { stats, modules, get selected() { return selected; }, get path() { return pathScene; } };
 
 // ---- talking to the tool ----------------------------------------------------------
 
@@ -103,6 +104,12 @@ function el(tag, attrs = {}, ...children) {
   return e;
 }
 
+// What the chosen module's axis a shows now: a click acts on what it sees.
+function shownNow(a) {
+  const m = modules.get(selected);
+  return m ? axisNow(m, a) : { forced: 0, alarm: false };
+}
+
 // One axis panel; returns the elements the render fills.
 function axisPanel(a) {
   const slot = () => selected;
@@ -115,7 +122,7 @@ function axisPanel(a) {
     const b = el('button', { class: `lamp ${colour}`, 'data-lamp': how === 'input' ? `in${bit}` : how, title: `input bit ${bit}: click to force or release` }, label);
     b.addEventListener('click', () => {
       if (!live) return;
-      const forced = (modules.get(slot())?.status?.axes?.[a]?.forced ?? 0) & (1 << bit);
+      const forced = shownNow(a).forced & (1 << bit);
       if (how === 'input') act({ cmd: 'set_inputs', slot: slot(), axis: ax, [forced ? 'clear' : 'set']: 1 << bit });
       else act({ cmd: 'switch', slot: slot(), axis: ax, name: how, on: !forced });
     });
@@ -124,7 +131,7 @@ function axisPanel(a) {
   v.alarm = el('button', { class: 'lamp red', 'data-lamp': 'drive_alarm', title: "the drive's alarm: click to raise or clear" }, 'drive alarm');
   v.alarm.addEventListener('click', () => {
     if (!live) return;
-    const on = !!modules.get(slot())?.status?.axes?.[a]?.drive?.alarm;
+    const on = shownNow(a).alarm;
     act({ cmd: 'drive_alarm', slot: slot(), axis: ax, on: !on });
   });
   v.inputs = [];
@@ -132,7 +139,7 @@ function axisPanel(a) {
     const b = el('button', { class: 'lamp', 'data-lamp': `in${bit}`, title: `general input ${bit}: click to force or release` }, `${bit}`);
     b.addEventListener('click', () => {
       if (!live) return;
-      const forced = (modules.get(slot())?.status?.axes?.[a]?.forced ?? 0) & (1 << bit);
+      const forced = shownNow(a).forced & (1 << bit);
       act({ cmd: 'set_inputs', slot: slot(), axis: ax, [forced ? 'clear' : 'set']: 1 << bit });
     });
     v.inputs.push([b, bit]);
@@ -144,13 +151,21 @@ function axisPanel(a) {
   }
   const jog = (dir, label) => {
     const b = el('button', { 'data-jog': dir > 0 ? 'plus' : 'minus', title: 'hold to jog' }, label);
+    v.jogs.push(b);
     const stop = () => { if (b.classList.contains('on')) { b.classList.remove('on'); act({ cmd: 'jog', slot: slot(), axis: ax, direction: 0 }); } };
     b.addEventListener('pointerdown', () => { if (!live) return; b.classList.add('on'); act({ cmd: 'jog', slot: slot(), axis: ax, direction: dir }); });
     b.addEventListener('pointerup', stop);
     b.addEventListener('pointerleave', stop);
     return b;
   };
-  const wheel = (n) => el('button', { 'data-wheel': n, onclick: () => live && act({ cmd: 'handwheel', slot: slot(), axis: ax, counts: n }) }, n > 0 ? `+${n}` : `${n}`);
+  const wheel = (n) => {
+    const b = el('button', { 'data-wheel': n, onclick: () => live && act({ cmd: 'handwheel', slot: slot(), axis: ax, counts: n }) }, n > 0 ? `+${n}` : `${n}`);
+    v.wheels.push(b);
+    return b;
+  };
+  v.jogs = [];
+  v.wheels = [];
+  v.external = el('div', { class: 'external', 'data-field': 'external' });
   v.root = el('section', { class: 'axis', 'data-axis': ax },
     el('header', {}, el('b', {}, `Axis ${ax}`), v.state),
     el('dl', { class: 'values' },
@@ -162,6 +177,7 @@ function axisPanel(a) {
     el('div', { class: 'row' }, el('span', { class: 'label' }, 'out 0–7'), el('div', { class: 'lamps small' }, ...v.outputs.map(([o]) => o))),
     el('div', { class: 'row' }, jog(-1, '◀ jog'), jog(1, 'jog ▶'), el('span', { class: 'gap' }),
       el('span', { class: 'label short', title: 'handwheel counts' }, 'wheel'), wheel(-10), wheel(-1), wheel(1), wheel(10)),
+    v.external,
   );
   return v;
 }
@@ -190,6 +206,7 @@ function select(slot) {
   for (const [s, c] of cards) c.root.classList.toggle('selected', s === slot);
   lastShown = -1;
   headShown = '';
+  pathDirty = true;
 }
 
 // ---- rendering ------------------------------------------------------------------
@@ -198,31 +215,58 @@ const fmt = (n) => (n == null ? '—' : Math.round(n).toLocaleString('en-US').re
 const set = (e, text) => { if (e.textContent !== text) e.textContent = text; };
 const toggle = (e, cls, on) => { if (e.classList.contains(cls) !== on) e.classList.toggle(cls, on); };
 
-// What an axis shows: at the cursor's time in a session, else the newest sample over the status.
+// What an axis shows: at the cursor's time in a session, else the newest
+// sample over the status (samples carry the forced inputs, the drive alarm
+// and homing: a session shows them as they were at the cursor's time).
 function axisNow(m, a) {
   const st = m.status?.axes?.[a] || {};
-  let s = m.sample?.axes?.[a];
-  if (cursorTime != null) s = sampleAt(m, cursorTime)?.axes?.[a];
-  const fresh = s && (cursorTime != null || !m.status || (m.sample?.time ?? 0) >= (m.status.time ?? 0));
+  const s = cursorTime != null ? sampleAt(m, cursorTime)?.axes?.[a] : m.sample?.axes?.[a];
+  // Samples give the time to the microsecond, STATUS as it is.
+  const fresh = s && (cursorTime != null || !m.status || (m.sample?.time ?? 0) >= (m.status.time ?? 0) - 1e-6);
   const pick = (k) => (fresh && s[k] != null ? s[k] : st[k]);
   const code = pick('error_code') ?? 0;
   return {
     lp: pick('lp'), ep: pick('ep'), speed: pick('speed'),
     fe: pick('following_error'),
-    state: fresh ? (s.driving ? 'driving' : st.state === 'homing' ? 'homing' : 'idle') : st.state || 'idle',
+    state: fresh ? (s.homing ? 'homing' : s.driving ? 'driving' : 'idle') : st.state || 'idle',
     errors: errorNames(code), inputs: pick('inputs') ?? 0, outputs: pick('outputs') ?? 0,
-    forced: st.forced ?? 0, alarm: !!st.drive?.alarm,
+    forced: fresh ? s.forced ?? 0 : st.forced ?? 0,
+    alarm: fresh ? !!s.drive_alarm : !!st.drive?.alarm,
+    external: cursorTime == null ? st.external_drive : null,
   };
 }
 
+// The sample the ring holds at time t (the last one not after it).
 function sampleAt(m, t) {
   const ring = m.ring;
   if (!ring.count) return null;
   let k = ring.lowerBound(t);
   if (k >= ring.count || (k > 0 && ring.t[ring.at(k)] > t)) k = Math.max(0, k - 1);
   const i = ring.at(k);
-  const axes = [0, 1, 2, 3].map((a) => ({ lp: ring.lp[a][i], speed: ring.speed[a][i], following_error: ring.fe[a][i], inputs: ring.inputs[a][i], ep: ring.ep[a][i] }));
-  return { time: ring.t[i], axes };
+  const axes = [0, 1, 2, 3].map((a) => {
+    const f = ring.flags[a][i];
+    const end = ring.end[a][i];
+    return {
+      lp: ring.lp[a][i], speed: ring.speed[a][i], following_error: ring.fe[a][i], inputs: ring.inputs[a][i], ep: ring.ep[a][i],
+      error_code: ring.err[a][i], outputs: ring.outputs[a][i], forced: ring.forced[a][i],
+      driving: (f & DRIVING) !== 0, homing: (f & HOMING) !== 0, drive_alarm: (f & DRIVE_ALARM) !== 0,
+      end: Number.isNaN(end) ? null : end,
+    };
+  });
+  return { time: ring.t[i], axes, buffer: ring.buffer[i] };
+}
+
+// What jog buttons and the handwheel do to an axis now, as the program set
+// its external drive (STATUS external_drive): [jog takes, wheel takes, note].
+function externalNote(mode) {
+  const none = 'the program has not enabled the external drive: jog buttons act after EXD_FP or EXD_CP, the handwheel after EXD_MP';
+  switch (mode) {
+    case 'fixed_pulse': return [true, false, 'jog: a step per press (EXD_FP) · no wheel', 'no handwheel: the program set EXD_FP (the handwheel acts after EXD_MP)'];
+    case 'continuous': return [true, false, 'jog: runs while held (EXD_CP) · no wheel', 'no handwheel: the program set EXD_CP (the handwheel acts after EXD_MP)'];
+    case 'handwheel': return [false, true, 'wheel on (EXD_MP) · no jog', 'no jog: the program set EXD_MP (jog buttons act after EXD_FP or EXD_CP)'];
+    case 'off': return [false, false, 'no jog or wheel: no EXD set', none];
+    default: return [true, true, '', ''];
+  }
 }
 
 let lastShown = -1;
@@ -234,7 +278,8 @@ function renderModule(m) {
   const time = cursorTime ?? m.sample?.time ?? m.status?.time ?? 0;
   const head = [`Slot ${m.slot}`, m.meta ? `id ${m.meta.id} · firmware ${m.meta.firmware}` : '',
     clock ? `${clock.kind} clock ×${clock.scale}${clock.paused ? ' · paused' : ''}` : '',
-    m.lost ? `${m.lost} samples lost` : '', m.failure ? m.failure.message || m.failure.reason : ''];
+    m.lost ? `${m.lost} samples lost` : '',
+    m.failure && (cursorTime == null || m.failure.time <= cursorTime + 1e-9) ? m.failure.message || m.failure.reason : ''];
   const headKey = head.join('|');
   if (headKey !== headShown) {
     headShown = headKey;
@@ -259,15 +304,26 @@ function renderModule(m) {
     }
     toggle(v.alarm, 'lit', x.alarm);
     for (const [o, bit] of v.outputs) toggle(o, 'lit', (x.outputs & (1 << bit)) !== 0);
+    if (live) {
+      const [jogs, wheels, note, why] = externalNote(x.external);
+      for (const b of v.jogs) { if (b.disabled === jogs) { b.disabled = !jogs; b.title = jogs ? 'hold to jog' : why; } }
+      for (const b of v.wheels) { if (b.disabled === wheels) { b.disabled = !wheels; b.title = wheels ? 'turn the handwheel' : why; } }
+      set(v.external, note);
+      if (v.external.title !== why) v.external.title = why;
+    }
   }
   if (m.version === lastShown) return;
   lastShown = m.version;
-  const st = m.status;
-  const buf = st?.buffer;
+  // A session holds the module's STATUS at its end only: before that, what
+  // the samples carry (the command buffer) and '—' for the rest.
+  const atEnd = cursorTime == null || !m.status || cursorTime >= m.status.time - 1e-6;
+  const st = atEnd ? m.status : null;
+  const then = atEnd ? null : sampleAt(m, cursorTime);
+  const buf = st?.buffer ?? (then && m.status?.buffer ? { segments: then.buffer, capacity: m.status.buffer.capacity } : null);
   const fill = buf ? buf.segments / Math.max(1, buf.capacity) : 0;
   const irq = st?.interrupt;
   const c = st?.counters || {};
-  const kv = (k, v) => [el('dt', {}, k), el('dd', {}, `${v}`)];
+  const kv = (k, v) => [el('dt', {}, k), el('dd', atEnd ? {} : { title: 'recorded at the end of the session only' }, `${v}`)];
   $('module-info').replaceChildren(
     el('div', {}, `command buffer ${buf ? `${buf.segments} / ${buf.capacity}` : '—'}`),
     el('div', { class: 'fill', title: 'command buffer fill' }, el('div', { style: `width:${(fill * 100).toFixed(1)}%` })),
@@ -275,16 +331,16 @@ function renderModule(m) {
       ...kv('interrupts', irq ? `${irq.on ? 'on' : 'off'}: ${(irq.enabled_names || []).join(', ') || 'none'}` : '—'),
       ...kv('interrupt code', irq ? `0x${(irq.code ?? 0).toString(16)}` : '—'),
       ...kv('packets', c.packets ?? '—'), ...kv('exchanges', c.exchanges ?? '—'),
-      ...kv('gaps / drops', `${c.gaps ?? 0} / ${c.drops ?? 0}`),
-      ...kv('module errors', (st?.module_errors?.names || []).join(', ') || 'none')),
+      ...kv('gaps / drops', st ? `${c.gaps ?? 0} / ${c.drops ?? 0}` : '—'),
+      ...kv('module errors', st ? (st.module_errors?.names || []).join(', ') || 'none' : '—')),
   );
   const upTo = (list) => (cursorTime == null ? list : list.filter((e) => (e.time ?? 0) <= cursorTime + 1e-9));
   const log = upTo(m.log).slice(-80);
   fillLog($('interrupts'), log.map((e) => el('li', { class: e.kind }, el('span', { class: 't' }, e.time.toFixed(3)), e.text)));
-  const prog = cursorTime == null ? m.program : m.programAt?.(cursorTime) ?? m.program;
+  const prog = cursorTime == null ? m.program : m.programAt?.(cursorTime) ?? null;
   const p = prog || st?.program;
   $('program-state').textContent = p ? `program ${p.program}: ${p.running ? (p.debugging ? 'debugging' : 'running') : 'not running'}${p.paused ? ', paused' : ''}` : 'no program';
-  const steps = [...m.steps.entries()].sort((x, y) => x[0] - y[0]);
+  const steps = [...(cursorTime == null ? m.steps : m.stepsAt?.(cursorTime) ?? new Map()).entries()].sort((x, y) => x[0] - y[0]);
   fillLog($('program'), steps.map(([n, text]) => el('li', { class: p && (p.running || p.debugging) && p.step === n ? 'current' : '', 'data-step': n }, el('span', { class: 't' }, `${n}`), text)));
   const packets = cursorTime == null ? m.packets : m.packetsAt?.(cursorTime) ?? m.packets;
   fillLog($('packets'), packets.slice(-60).map((t) => el('li', {}, t)));
@@ -346,9 +402,86 @@ function frame() {
     lastNewest = newest;
   }
   scope.draw();
+  if (!$('path-pane').hidden && (pathDirty || began - pathDrawn > 100)) {
+    pathDirty = false;
+    pathDrawn = began;
+    drawPath();
+  }
   stats.frameMs += performance.now() - began;
   requestAnimationFrame(frame);
 }
+
+// ---- the path view -----------------------------------------------------------------
+
+const pathView = new PathView($('path-plot'));
+let pathScene = null;
+let pathDirty = true;
+let pathDrawn = 0;
+
+// The chosen module's path: the monitor's trail with the samples newer than
+// it (live), or the samples up to the cursor (a session).
+function drawPath() {
+  const m = modules.get(selected);
+  if (!m) return;
+  const ring = m.ring;
+  const upTo = cursorTime ?? Infinity;
+  const from = cursorTime == null ? m.trailSince : -Infinity;
+  const points = cursorTime == null ? m.trail.slice() : [];
+  for (let k = ring.lowerBound(from + 1e-9); k < ring.count; ++k) {
+    const i = ring.at(k);
+    if (ring.t[i] > upTo + 1e-9) break;
+    points.push([ring.t[i], ring.lp[0][i], ring.lp[1][i], ring.lp[2][i], ring.lp[3][i]]);
+  }
+  const s = cursorTime != null ? sampleAt(m, cursorTime) : m.sample;
+  const now = s ? s.axes.map((x) => x.lp) : null;
+  const ends = s ? s.axes.map((x) => (x.end ?? null)) : null;
+  const end = ends && ends.some((e) => e != null) ? ends : null;
+  const stops = m.stops.filter((st) => st.time <= upTo + 1e-9);
+  pathScene = { slot: m.slot, points, now, end, stops };
+  pathView.show(pathScene);
+  pathScene.views = pathView.views().map((v) => v.name);
+  const n = points.length;
+  set($('path-info'), `slot ${m.slot} · ${n.toLocaleString('en-US')} points${end ? ` · to (${end.map((e, a) => e ?? now[a]).slice(0, 3).join(', ')})` : ''}${stops.length ? ` · ${stops.length} stopped` : ''}`);
+}
+
+// The trail of the chosen module, asked for while the path is shown.
+let trailAsking = false;
+async function pollTrail() {
+  const m = modules.get(selected);
+  if (!live || !m || trailAsking || $('path-pane').hidden || $('link').textContent.includes('ended')) return;
+  trailAsking = true;
+  try {
+    for (let more = true; more;) {
+      const r = await fetch('api/request', {
+        method: 'POST',
+        headers: { 'Content-Type': 'application/json', 'X-Velkor-Token': token },
+        body: JSON.stringify({ cmd: 'trail_read', slot: m.slot, since: m.trailSince, max: 20000 }),
+      });
+      const reply = await r.json().catch(() => ({}));
+      if (!r.ok || !reply.ok) break;
+      m.addTrail(reply.result.points || []);
+      more = !!reply.result.more;
+      pathDirty = true;
+    }
+  } finally {
+    trailAsking = false;
+  }
+}
+setInterval(pollTrail, 150);
+
+function showPane(which) {
+  $('scope-pane').hidden = which !== 'scope';
+  $('path-pane').hidden = which !== 'path';
+  toggle($('tab-scope'), 'on', which === 'scope');
+  toggle($('tab-path'), 'on', which === 'path');
+  pathDirty = true;
+  if (which === 'path') pollTrail();
+}
+$('tab-scope').addEventListener('click', () => showPane('scope'));
+$('tab-path').addEventListener('click', () => showPane('path'));
+$('path-fit').addEventListener('click', () => pathView.fit());
+$('path-in').addEventListener('click', () => pathView.zoomBy(2));
+$('path-out').addEventListener('click', () => pathView.zoomBy(0.5));
 
 // ---- controls --------------------------------------------------------------------
 
@@ -420,6 +553,11 @@ async function openSession(info) {
     const m = modules.get(slot);
     m.programAt = (t) => { let p = null; for (const x of e.program) { if (x.time <= t) p = x; else break; } return p; };
     m.packetsAt = (t) => e.packets.filter(([time]) => time <= t).map(([, text]) => text);
+    m.stepsAt = (t) => {
+      const steps = new Map();
+      for (const x of e.program) { if (x.time > t) break; if (x.running || x.debugging) steps.set(x.step, x.text || ''); }
+      return steps;
+    };
   }
   if (!Number.isFinite(t0)) { t0 = 0; t1 = 0; }
   session = { t0, t1 };
@@ -429,6 +567,7 @@ async function openSession(info) {
     $('cursor-time').textContent = `${cursorTime.toFixed(3)} s of ${t1.toFixed(3)} s`;
     lastShown = -1;
     dirty = true;
+    pathDirty = true;
   };
   slider.addEventListener('input', show);
   show();

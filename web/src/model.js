@@ -20,6 +20,11 @@ export function errorNames(code) {
   return names;
 }
 
+// Error bits that stop a motion: soft and hard limits, the servo alarm.
+export const STOP_BITS = 0x0001 | 0x0002 | 0x0010 | 0x0020 | 0x0040;
+// Flags of an axis in a sample, as the ring keeps them.
+export const DRIVING = 1; export const HOMING = 2; export const DRIVE_ALARM = 4;
+
 const RING = 32768; // samples per module: 32 s at 1000 samples per second
 
 export class Ring {
@@ -31,12 +36,19 @@ export class Ring {
     this.speed = [0, 1, 2, 3].map(() => new Float64Array(size));
     this.fe = [0, 1, 2, 3].map(() => new Float64Array(size));
     this.inputs = [0, 1, 2, 3].map(() => new Uint16Array(size));
+    this.forced = [0, 1, 2, 3].map(() => new Uint16Array(size));
+    this.err = [0, 1, 2, 3].map(() => new Uint16Array(size));
+    this.outputs = [0, 1, 2, 3].map(() => new Uint8Array(size));
+    this.flags = [0, 1, 2, 3].map(() => new Uint8Array(size));
+    this.end = [0, 1, 2, 3].map(() => new Float64Array(size)); // NaN: no commanded end
+    this.buffer = new Uint32Array(size); // command buffer segments
     this.count = 0; // samples held
     this.head = 0;  // where the next goes
   }
   push(sample) {
     const i = this.head;
     this.t[i] = sample.time;
+    this.buffer[i] = sample.buffer ?? 0;
     for (let a = 0; a < 4; ++a) {
       const x = sample.axes[a] || {};
       this.lp[a][i] = x.lp ?? 0;
@@ -45,6 +57,11 @@ export class Ring {
       // Samples carry LP − motor; sessions recorded before they did fall back to LP − EP.
       this.fe[a][i] = x.following_error ?? ((x.lp ?? 0) - (x.ep ?? 0));
       this.inputs[a][i] = x.inputs ?? 0;
+      this.forced[a][i] = x.forced ?? 0;
+      this.err[a][i] = x.error_code ?? 0;
+      this.outputs[a][i] = x.outputs ?? 0;
+      this.flags[a][i] = (x.driving ? DRIVING : 0) | (x.homing ? HOMING : 0) | (x.drive_alarm ? DRIVE_ALARM : 0);
+      this.end[a][i] = x.end ?? NaN;
     }
     this.head = (i + 1) % this.size;
     if (this.count < this.size) this.count++;
@@ -121,6 +138,13 @@ export class ModuleState {
     this.plugged = true;
     this.version = 0;     // bumped on every change of the logs and status the panels show
     this.samples = 0;     // samples taken
+    this.stops = [];      // stretches a limit or an alarm stopped: {time, from, to}
+    this.trail = [];      // the monitor's trail: [t, lp1, lp2, lp3, lp4], oldest first
+    this.trailSince = -1; // the newest trail time held
+  }
+  addTrail(points) {
+    for (const p of points) if (p[0] > this.trailSince) { this.trail.push(p); this.trailSince = p[0]; }
+    if (this.trail.length > 140000) this.trail.splice(0, this.trail.length - 131072);
   }
   addLog(entry) {
     this.log.push(entry);
@@ -133,6 +157,24 @@ export class ModuleState {
   clock() { return this.status?.clock ?? this.meta?.clock ?? null; }
 }
 
+// A stopping error bit came on while axes had a commanded end: the stretch
+// from where they stand to that end was not driven.
+function noteStop(m, prev, msg) {
+  if (!prev) return;
+  let gained = 0; let ends = 0;
+  for (let a = 0; a < 4; ++a) {
+    const before = prev.axes?.[a]; const now = msg.axes?.[a];
+    if (!before || !now) return;
+    gained |= (now.error_code ?? 0) & ~(before.error_code ?? 0) & STOP_BITS;
+    if (before.end != null) ends++;
+  }
+  if (!gained || !ends) return;
+  const from = msg.axes.map((x) => x.lp ?? 0);
+  const to = prev.axes.map((x, a) => x.end ?? from[a]);
+  m.stops.push({ time: msg.time, from, to });
+  if (m.stops.length > 100) m.stops.shift();
+}
+
 // Applies one line of the stream (or of a session file) to the modules.
 // wallOf(mono) gives a sample's time in the page's clock, or null.
 export function apply(modules, msg, wallOf) {
@@ -143,6 +185,7 @@ export function apply(modules, msg, wallOf) {
   switch (msg.type) {
     case 'sample': {
       const m = get(msg.slot);
+      noteStop(m, m.sample, msg);
       m.sample = msg;
       m.lost += msg.lost || 0;
       m.ring.push(msg);
@@ -152,6 +195,8 @@ export function apply(modules, msg, wallOf) {
     }
     case 'status': {
       const m = get(msg.slot);
+      // A STATUS the tool asked for may come after the module's final one.
+      if (m.status && msg.time < m.status.time) return m;
       m.status = msg;
       m.version++;
       return m;
@@ -188,6 +233,7 @@ export function apply(modules, msg, wallOf) {
           break;
         case 'module':
           m.plugged = !!msg.plugged;
+          if (msg.plugged) m.status = null; // a new module: its time starts anew
           if (msg.module) m.meta = msg.module; // a module plugged after the session began
           break;
         default:

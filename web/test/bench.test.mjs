@@ -4,7 +4,8 @@
 // Environment: VELKOR (the tool), VELKOR_BENCH_APP, VELKOR_WEB_ARTIFACTS.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { mkdirSync, readFileSync, existsSync } from 'node:fs';
+import { mkdirSync, mkdtempSync, readFileSync, existsSync, rmSync } from 'node:fs';
+import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { launch } from './browser.mjs';
 import { startTool, waitFor } from './tool.mjs';
@@ -21,6 +22,24 @@ const number = (text) => Number(text.replace(/[\s ]/g, ''));
 const lp = async (page, n) => number(await field(page, n, 'lp'));
 const moduleTime = async (page) => Number((await page.locator('#module-head [data-field="time"]').textContent()).match(/[-\d.]+/)[0]);
 const shot = (page, name) => page.screenshot({ path: join(OUT, `${name}.png`) });
+const state = async (page, n) => (await axis(page, n).locator('.state').textContent()).trim();
+const forcedInSample = (page, n, bit) => page.evaluate(([a, b]) => ((window.velkorBench.modules.get(3)?.sample?.axes?.[a]?.forced ?? 0) & (1 << b)) !== 0, [n - 1, bit]);
+// One monitor command from the page, as its buttons send them: the reply.
+const ask = (page, body) => page.evaluate(async (b) => {
+  const token = new URLSearchParams(location.search).get('token');
+  const r = await fetch('api/request', { method: 'POST', headers: { 'Content-Type': 'application/json', 'X-Velkor-Token': token }, body: JSON.stringify(b) });
+  return r.json();
+}, body);
+// The page's final state once the application ended: its last sample and
+// STATUS agree, the head shows that time, and every axis is at rest.
+async function endsOnFinalState(page, what) {
+  await page.locator('#link', { hasText: 'the application ended' }).waitFor({ timeout: 15000 });
+  const m = await page.evaluate(() => { const x = window.velkorBench.modules.get(3); return { sample: x.sample.time, status: x.status.time, driving: x.sample.axes.map((a) => a.driving) }; });
+  assert.ok(Math.abs(m.sample - m.status) < 1e-5, `${what}: the last sample (${m.sample} s) is the final STATUS's time (${m.status} s)`);
+  assert.deepEqual(m.driving, [false, false, false, false], `${what}: every axis at rest at the end`);
+  assert.equal(await moduleTime(page), Math.round(m.status * 1000) / 1000, `${what}: the page shows the final time`);
+  for (const n of [1, 2, 3, 4]) assert.notEqual(await state(page, n), 'driving', `${what}: axis ${n} not shown driving`);
+}
 
 // Opens the page and records what the console says.
 async function open(context, url) {
@@ -43,6 +62,30 @@ test('the bench page drives a running application', { timeout: 150000 }, async (
       await page.locator('.mod-card[data-slot="3"]').waitFor({ timeout: 15000 });
       await waitFor(async () => (await field(page, 2, 'lp')) !== '—', 15000, 'axis 2 shows its position');
       assert.equal(await page.locator('#link').textContent(), 'live');
+    });
+
+    await t.test('jog and handwheel say where the program has not enabled them, and the monitor refuses them', async () => {
+      // Axis 3 has EXD_CP (jog), axis 4 EXD_MP (handwheel), axis 1 neither.
+      await axis(page, 1).locator('[data-field="external"]', { hasText: 'no jog or wheel' }).waitFor({ timeout: 5000 });
+      assert.match(await axis(page, 1).locator('[data-jog="plus"]').getAttribute('title'), /has not enabled the external drive/);
+      assert.match(await axis(page, 4).locator('[data-field="external"]').textContent(), /wheel on \(EXD_MP\)/);
+      assert.ok(await axis(page, 1).locator('[data-jog="plus"]').isDisabled(), 'axis 1 takes no jog');
+      assert.ok(await axis(page, 1).locator('[data-wheel="1"]').isDisabled(), 'axis 1 takes no handwheel');
+      assert.ok(await axis(page, 3).locator('[data-jog="plus"]').isEnabled(), 'axis 3 jogs');
+      assert.ok(await axis(page, 3).locator('[data-wheel="1"]').isDisabled(), 'axis 3 has no handwheel');
+      assert.ok(await axis(page, 4).locator('[data-wheel="1"]').isEnabled(), 'axis 4 takes the handwheel');
+      assert.ok(await axis(page, 4).locator('[data-jog="minus"]').isDisabled(), 'axis 4 takes no jog');
+      const rows = [
+        [{ cmd: 'jog', slot: 3, axis: 1, direction: 1 }, 'no_external_drive', /axis 1 takes no jog.*EXD_FP or EXD_CP/],
+        [{ cmd: 'handwheel', slot: 3, axis: 3, counts: 5 }, 'no_external_drive', /axis 3 takes no handwheel.*continuous.*EXD_MP/],
+        [{ cmd: 'jog', slot: 3, axis: 1, direction: 0 }, null, null], // releasing is never refused
+        [{ cmd: 'handwheel', slot: 3, axis: 2, counts: 0 }, null, null],
+      ];
+      for (const [body, code, message] of rows) {
+        const reply = await ask(page, body);
+        assert.equal(reply.ok, code == null, JSON.stringify([body, reply]));
+        if (code) { assert.equal(reply.error.code, code); assert.match(reply.error.message, message); }
+      }
     });
 
     await t.test('positions change while the application runs', async () => {
@@ -101,6 +144,12 @@ test('the bench page drives a running application', { timeout: 150000 }, async (
       await waitFor(async () => (await moduleTime(page)) > time, 5000, 'step advances the time');
       assert.equal(Math.round(((await moduleTime(page)) - time) * 1000), 1, 'one motion step of 1 ms');
       assert.equal(await lp(page, 2), frozen + 3, 'axis 2 moved one step at 3000 pulses/s');
+      // An input forced while paused comes in a sample of its own, at once.
+      await axis(page, 4).locator('[data-lamp="in9"]').click();
+      await waitFor(() => forcedInSample(page, 4, 9), 2000, 'a sample brings input 9 forced while paused');
+      await axis(page, 4).locator('[data-lamp="in9"].forced.lit').waitFor({ timeout: 2000 });
+      await axis(page, 4).locator('[data-lamp="in9"]').click();
+      await waitFor(async () => !(await forcedInSample(page, 4, 9)), 2000, 'and its release');
       await page.keyboard.press('Space');
       await page.locator('#link', { hasText: 'live' }).waitFor({ timeout: 5000 });
       await waitFor(async () => (await lp(page, 2)) > frozen + 3, 5000, 'it runs again after resume');
@@ -136,11 +185,22 @@ test('the bench page drives a running application', { timeout: 150000 }, async (
       await waitFor(async () => (await lp(page, 4)) === start + 100, 10000, 'axis 4 moves 10 counts of 10 pulses');
     });
 
+    await t.test('with every axis at rest an input forced comes in a sample at once', async () => {
+      await waitFor(async () => (await page.evaluate(() => window.velkorBench.modules.get(3).sample.axes.every((a) => !a.driving))), 10000, 'every axis at rest');
+      const began = Date.now();
+      await axis(page, 4).locator('[data-lamp="in10"]').click();
+      await waitFor(() => forcedInSample(page, 4, 10), 2000, 'a sample brings input 10 forced at rest');
+      console.log(`input forced at rest: on the page after ${Date.now() - began} ms (click to sample)`);
+      await axis(page, 4).locator('[data-lamp="in10"].forced').waitFor({ timeout: 2000 });
+      await axis(page, 4).locator('[data-lamp="in10"]').click();
+      await waitFor(async () => !(await forcedInSample(page, 4, 10)), 2000, 'the lamp releases what it shows forced');
+    });
+
     await t.test('the application sees an input the page sets, and ends', async () => {
       await axis(page, 4).locator('[data-lamp="in15"]').click();
       const code = await Promise.race([tool.exited, new Promise((r) => setTimeout(() => r('still running after 20 s'), 20000))]);
       assert.equal(code, 0, tool.output);
-      await page.locator('#link', { hasText: 'ended' }).waitFor({ timeout: 10000 });
+      await endsOnFinalState(page, 'velkor run --web');
       assert.deepEqual(problems, [], 'no console errors');
     });
   } finally {
@@ -167,9 +227,142 @@ test('a recorded session opens offline', { timeout: 60000 }, async () => {
     // Back to the start of the session: axis 1 had not moved yet.
     await page.locator('#cursor').fill('0');
     await waitFor(async () => (await lp(page, 1)) === 0, 5000, 'the cursor goes back in time');
+    // Everything as it was at the cursor's time: axis 2 drives on and input
+    // 8 of axis 1 is not forced yet before the page forced it; at the end
+    // axis 2 stands at its limit and input 8 is forced.
+    const samples = lines.filter((l) => l.type === 'sample');
+    const t0 = samples[0].time; const t1 = lines.filter((l) => l.time != null && l.type !== 'status').reduce((x, l) => Math.max(x, l.time), t0);
+    const driving = samples.find((l) => l.axes[1].driving).time;
+    const forced = samples.find((l) => (l.axes[0].forced ?? 0) & 0x100).time;
+    assert.ok(forced > driving, 'the recording has axis 2 driving before input 8 was forced');
+    await page.locator('#cursor').fill(String(Math.floor(((driving + forced) / 2 - t0) / (t1 - t0) * 1000)));
+    await waitFor(async () => (await state(page, 2)) === 'driving', 5000, 'axis 2 drives at the cursor');
+    assert.equal(await axis(page, 1).locator('[data-lamp="in8"].forced').count(), 0, 'input 8 not forced yet at the cursor');
+    const packets = () => page.locator('#module-info dt', { hasText: 'packets' }).locator('xpath=following-sibling::dd[1]').textContent();
+    assert.equal(await packets(), '—', 'the counters are recorded at the end only');
+    await page.click('#tab-path');
+    await waitFor(async () => (await page.evaluate(() => window.velkorBench.path?.points.length ?? 0)) > 0, 5000, 'the path up to the cursor');
+    const before = await page.evaluate(() => window.velkorBench.path.points.length);
     await page.locator('#cursor').fill('1000');
+    await waitFor(async () => (await state(page, 2)) === 'idle', 5000, 'axis 2 at rest at the end');
+    await axis(page, 1).locator('[data-lamp="in8"].forced').waitFor({ timeout: 5000 });
+    assert.match(await packets(), /^\d+$/, 'the counters at the end');
+    await waitFor(async () => (await page.evaluate(() => window.velkorBench.path.points.length)) > before, 5000, 'more of the path at the end');
+    assert.deepEqual(await page.evaluate(() => window.velkorBench.path.views), ['XY', 'XZ', 'YZ'], 'axis 3 jogged: its views too');
+    await page.click('#tab-scope');
     await shot(page, '06-session');
     assert.equal(await page.locator('.axis button:enabled').count(), 0, 'a session takes no actions');
+    assert.deepEqual(problems, []);
+  } finally {
+    await close();
+    tool.kill();
+  }
+});
+
+// The distance of a point from the contour (0,0) -> (8000,0) -> half circle
+// about (8000,2000) -> (0,4000) -> half circle about (0,2000) -> (0,0).
+function offContour(x, y) {
+  if (x > 8000) return Math.abs(Math.hypot(x - 8000, y - 2000) - 2000);
+  if (x < 0) return Math.abs(Math.hypot(x, y - 2000) - 2000);
+  return Math.min(Math.abs(y), Math.abs(y - 4000));
+}
+
+test('the path view draws a circle and a contour as they are driven; velkor web on the same monitor ends with it', { timeout: 150000 }, async () => {
+  const folder = mkdtempSync(join(tmpdir(), 'velkor-web-test-'));
+  const socket = join(folder, 'sock');
+  // --web with --monitor: the page and other clients on the same monitor.
+  const tool = startTool(VELKOR, ['run', '--web', '--monitor', socket, '--', APP, 'paths', '3']);
+  const { context, close } = await launch();
+  let watcher = null;
+  try {
+    const { page, problems } = await open(context, await tool.url);
+    await page.locator('.mod-card[data-slot="3"]').waitFor({ timeout: 15000 });
+    await waitFor(() => existsSync(socket), 10000, 'the monitor at the path given');
+    watcher = startTool(VELKOR, ['web', socket]);
+    const second = await open(context, await watcher.url);
+    await second.page.locator('.mod-card[data-slot="3"]').waitFor({ timeout: 15000 });
+    await page.click('#tab-path');
+    const path = () => page.evaluate(() => window.velkorBench.path);
+
+    // The circle, drawn as it is driven: the trace grows towards its end.
+    await axis(page, 1).locator('[data-lamp="in8"]').click();
+    await waitFor(async () => (await state(page, 1)) === 'driving', 10000, 'the circle starts');
+    await waitFor(async () => { const p = await path(); return p.points.length > 300 && p.end != null; }, 10000, 'part of the circle drawn, its end marked');
+    const part = await path();
+    assert.deepEqual(part.end.slice(0, 2), [0, 0], 'the commanded end of the circle is its start');
+    await waitFor(async () => (await state(page, 1)) === 'idle', 20000, 'the circle ends');
+    await waitFor(async () => (await path()).points.length > part.points.length + 1000, 5000, 'the trace grew with it');
+    const circle = (await path()).points;
+    for (const [, x, y] of circle) assert.ok(Math.abs(Math.hypot(x, y + 3000) - 3000) <= 3, `(${x}, ${y}) lies on the circle`);
+    const ys = circle.map((p) => p[2]);
+    assert.ok(Math.min(...ys) <= -5995, 'the trace goes round the whole circle');
+    assert.deepEqual((await path()).views, ['XY'], 'only the XY view while axis 3 stands still');
+
+    // The contour of lines and half circles, as it is driven.
+    await axis(page, 1).locator('[data-lamp="in9"]').click();
+    await waitFor(async () => (await state(page, 1)) === 'driving', 10000, 'the contour starts');
+    await waitFor(async () => (await path()).end != null, 5000, 'the contour\'s commanded end');
+    assert.deepEqual((await path()).end.slice(0, 2), [0, 0], 'the contour ends where it began');
+    await waitFor(async () => (await state(page, 1)) === 'idle' && (await state(page, 2)) === 'idle', 30000, 'the contour ends');
+    await waitFor(async () => (await path()).points.length > circle.length + 3000, 5000, 'the contour drawn');
+    const contour = (await path()).points.slice(circle.length);
+    for (const [, x, y] of contour) assert.ok(offContour(x, y) <= 3, `(${x}, ${y}) lies on the contour`);
+    for (const [cx, cy] of [[8000, 0], [10000, 2000], [8000, 4000], [0, 4000], [-2000, 2000]]) {
+      assert.ok(contour.some(([, x, y]) => Math.hypot(x - cx, y - cy) < 30), `the trace passes (${cx}, ${cy})`);
+    }
+    await shot(page, '07-path');
+
+    // Zoom and fit: Fit draws the same picture as before the zoom.
+    const picture = () => page.evaluate(() => document.querySelector('#path-plot canvas[data-view="XY"]').toDataURL());
+    const fitted = await picture();
+    await page.click('#path-in');
+    assert.notEqual(await picture(), fitted, 'zoomed in');
+    await page.click('#path-fit');
+    assert.equal(await picture(), fitted, 'Fit shows the whole path again');
+
+    // A line that the + limit of axis 1 stops: the stretch not driven.
+    await axis(page, 1).locator('[data-lamp="in10"]').click();
+    await waitFor(async () => (await lp(page, 1)) > 1000, 10000, 'the line is under way');
+    assert.deepEqual((await path()).end.slice(0, 2), [20000, 10000], 'the line\'s commanded end');
+    await axis(page, 1).locator('[data-lamp="plus_limit"]').click();
+    await waitFor(async () => (await path()).stops.length === 1, 5000, 'the stopped stretch is drawn');
+    const stop = (await path()).stops[0];
+    assert.deepEqual(stop.to.slice(0, 2), [20000, 10000]);
+    assert.ok(stop.from[0] > 1000 && stop.from[0] < 20000, `stopped on the way at ${stop.from}`);
+    await shot(page, '08-path-stopped');
+    await page.locator('#scope').screenshot({ path: join(OUT, 'path-view.png') });
+
+    // The program ends: both pages end on its final state.
+    const code = await Promise.race([tool.exited, new Promise((r) => setTimeout(() => r('still running after 20 s'), 20000))]);
+    assert.equal(code, 0, tool.output);
+    assert.equal(await watcher.exited, 0, watcher.output);
+    await endsOnFinalState(page, 'velkor run --web --monitor');
+    await endsOnFinalState(second.page, 'velkor web SOCKET');
+    assert.equal(await lp(second.page, 1), await lp(page, 1), 'both show the final position');
+    assert.deepEqual([...problems, ...second.problems], [], 'no console errors');
+  } finally {
+    await close();
+    tool.kill();
+    watcher?.kill();
+    rmSync(folder, { recursive: true, force: true });
+  }
+});
+
+test('velkor demo --web is live and ends on the demo\'s final state', { timeout: 90000 }, async () => {
+  const tool = startTool(VELKOR, ['demo', '--web', '--fast']);
+  const { context, close } = await launch();
+  try {
+    const { page, problems } = await open(context, await tool.url);
+    await page.locator('.mod-card[data-slot="3"]').waitFor({ timeout: 15000 });
+    assert.equal(await tool.exited, 0, tool.output);
+    await endsOnFinalState(page, 'velkor demo --web');
+    const samples = await page.evaluate(() => window.velkorBench.modules.get(3).samples);
+    assert.ok(samples > 3000, `every motion step's sample came (${samples})`);
+    // The demo's path in space, from its samples once it has ended.
+    await page.click('#tab-path');
+    await waitFor(async () => (await page.evaluate(() => window.velkorBench.path?.points.length ?? 0)) > 3000, 5000, 'the demo\'s path');
+    assert.deepEqual(await page.evaluate(() => window.velkorBench.path.views), ['XY', 'XZ', 'YZ']);
+    await page.locator('#scope').screenshot({ path: join(OUT, 'demo-path.png') });
     assert.deepEqual(problems, []);
   } finally {
     await close();

@@ -105,6 +105,9 @@ struct ModuleOptions {
 // a homing moves the LP scale (AxisStatus::machine tells where the axis
 // is). A switch is actuated at the positions given (limits: at and beyond;
 // home and near-home: from .. to, inclusive).
+// The external drive mode of an axis (EXD_MP, EXD_FP, EXD_CP, EXD_DISABLE).
+enum class ExternalDrive : std::uint8_t { Off, Handwheel, FixedPulse, Continuous };
+
 struct MachineAxis {
     std::int32_t plusLimit = 10000000;
     std::int32_t minusLimit = -10000000;
@@ -231,6 +234,14 @@ struct ModuleSnapshot {
     std::array<std::uint8_t, kAxisCount> outputs{};
     std::array<std::int32_t, kAxisCount> latch{};
     std::array<bool, kAxisCount> driveAlarm{};            // SetDriveAlarm
+    // What the jog buttons and the handwheel do to each axis, as the host set
+    // it with the EXD commands (PressJog and TurnHandwheel act only in these).
+    std::array<ExternalDrive, kAxisCount> externalDrive{};
+    // Where each axis's commanded motion ends: a fixed move's end, or the end
+    // of the interpolated path running (its segments queued so far included).
+    // hasEnd is false for an axis at rest, in a continuous move or homing.
+    std::array<bool, kAxisCount> hasEnd{};
+    std::array<std::int64_t, kAxisCount> commandedEnd{};
     std::array<MachineAxis, kAxisCount> machine{};
     std::uint16_t moduleErrors = 0; // error bits of the whole module, reported with every axis
     bool interruptOn = false;       // ENABLE_INT
@@ -262,6 +273,11 @@ public:
     std::size_t BufferedSegments() const;
     std::uint8_t Outputs(int index) const;
     std::uint16_t ModuleErrors() const;
+    std::uint16_t ForcedInputs(int index) const; // what SetInputs forces high
+    bool DriveAlarm(int index) const;            // SetDriveAlarm
+    // Where the axis's commanded motion ends (ModuleSnapshot::commandedEnd);
+    // false when it has no end.
+    bool CommandedEnd(int index, std::int64_t& end) const;
     ModuleSnapshot Snapshot() const;
 
 private:

@@ -3,6 +3,7 @@
 #include "module/module_impl.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace velkor_sim {
 
@@ -58,6 +59,46 @@ std::uint16_t ErrorWord(const detail::Firmware& fw, int axis)
     return static_cast<std::uint16_t>(fw.axes[axis].error | fw.moduleError);
 }
 
+ExternalDrive ExternalOf(const detail::Firmware& fw, int axis)
+{
+    using External = detail::MachineSettings::External;
+    switch (fw.axes[axis].machine.settings.external) {
+    case External::Handwheel: return ExternalDrive::Handwheel;
+    case External::FixedPulse: return ExternalDrive::FixedPulse;
+    case External::ContinuousPulse: return ExternalDrive::Continuous;
+    case External::Off: break;
+    }
+    return ExternalDrive::Off;
+}
+
+// Where the axis's commanded motion ends: the end of its fixed move, or of
+// the path running that it belongs to (the segment under way and those of
+// the same path queued behind it).
+bool EndOf(const detail::Firmware& fw, int axis, std::int64_t& end)
+{
+    const detail::Drive& d = fw.axes[axis].drive;
+    if (d.kind == detail::Drive::Kind::Fixed) {
+        end = d.start + static_cast<std::int64_t>(std::llround(d.target)) * (d.dir < 0 ? -1 : 1);
+        return true;
+    }
+    const detail::PathState& ps = fw.paths;
+    if (!ps.running || !ps.haveSegment || ps.queue.empty()) {
+        return false;
+    }
+    const detail::Path& path = ps.queue.front();
+    for (int k = 0; k < path.dims && k < 3; ++k) {
+        if (path.axis[k] != axis) {
+            continue;
+        }
+        end = ps.segmentStart[k] + ps.segment.d[k];
+        for (const detail::Segment& seg : path.segments) {
+            end += seg.d[k];
+        }
+        return true;
+    }
+    return false;
+}
+
 } // namespace
 
 ModuleSnapshot VirtualModule::Impl::SnapshotNow() const
@@ -77,6 +118,8 @@ ModuleSnapshot VirtualModule::Impl::SnapshotNow() const
         s.latch[i] = firmware.axes[i].latch;
         s.driveAlarm[i] = firmware.axes[i].machine.driveAlarm;
         s.machine[i] = firmware.axes[i].machine.layout;
+        s.externalDrive[i] = ExternalOf(firmware, i);
+        s.hasEnd[i] = EndOf(firmware, i, s.commandedEnd[i]);
     }
     s.moduleErrors = firmware.moduleError;
     s.interruptOn = firmware.interrupts.On();
@@ -175,6 +218,18 @@ std::uint8_t ModuleView::Outputs(int index) const
     return index >= 0 && index < kAxisCount ? module_.impl_->firmware.sync.outputs[index] : 0;
 }
 std::uint16_t ModuleView::ModuleErrors() const { return module_.impl_->firmware.moduleError; }
+std::uint16_t ModuleView::ForcedInputs(int index) const
+{
+    return index >= 0 && index < kAxisCount ? module_.impl_->firmware.axes[index].inputs : 0;
+}
+bool ModuleView::DriveAlarm(int index) const
+{
+    return index >= 0 && index < kAxisCount && module_.impl_->firmware.axes[index].machine.driveAlarm;
+}
+bool ModuleView::CommandedEnd(int index, std::int64_t& end) const
+{
+    return index >= 0 && index < kAxisCount && EndOf(module_.impl_->firmware, index, end);
+}
 ModuleSnapshot ModuleView::Snapshot() const { return module_.impl_->SnapshotNow(); }
 
 } // namespace velkor_sim

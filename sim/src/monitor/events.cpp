@@ -22,7 +22,8 @@ std::uint32_t EventBit(Record::Kind kind)
     case Record::Kind::Failure: return event::kFailure;
     case Record::Kind::Clock: return event::kClock;
     case Record::Kind::Module: return event::kModule;
-    case Record::Kind::Sample: break;
+    case Record::Kind::Sample:
+    case Record::Kind::Status: break;
     }
     return 0;
 }
@@ -107,12 +108,46 @@ LostLine SampleLine(const Record& r)
         w.Int(unsigned(a.inputs));
         w.Text(",\"outputs\":");
         w.Int(unsigned(a.outputs));
+        // What is rarely set goes only where it is.
+        if (a.homing) {
+            w.Text(",\"homing\":true");
+        }
+        if (a.driveAlarm) {
+            w.Text(",\"drive_alarm\":true");
+        }
+        if (a.forced != 0) {
+            w.Text(",\"forced\":");
+            w.Int(unsigned(a.forced));
+        }
+        if (a.hasEnd) {
+            w.Text(",\"end\":");
+            w.Int(a.end);
+        }
         w.Text("}");
     }
     w.Text("],\"buffer\":");
     w.Int(r.buffer);
     w.Text("}");
     return WithLost(w.Take());
+}
+
+// Whether two samples show the same: the same time and the same of every axis.
+bool SameSample(const Record& a, const Record& b)
+{
+    if (a.time != b.time || a.buffer != b.buffer) {
+        return false;
+    }
+    for (int i = 0; i < kAxisCount; ++i) {
+        const SampleAxis& x = a.axes[i];
+        const SampleAxis& y = b.axes[i];
+        if (x.lp != y.lp || x.ep != y.ep || x.speed != y.speed || x.followingError != y.followingError ||
+            x.errorCode != y.errorCode || x.inputs != y.inputs || x.outputs != y.outputs || x.driving != y.driving ||
+            x.homing != y.homing || x.driveAlarm != y.driveAlarm || x.forced != y.forced || x.hasEnd != y.hasEnd ||
+            x.end != y.end) {
+            return false;
+        }
+    }
+    return true;
 }
 
 void Deliver(Client& c, const LostLine& line, std::uint64_t lost)
@@ -126,6 +161,52 @@ void Deliver(Client& c, const LostLine& line, std::uint64_t lost)
     AppendLost(c.out, line, lost);
 }
 } // namespace
+
+Record SnapshotSample(std::uint8_t slot, const ModuleSnapshot& s)
+{
+    Record r;
+    r.slot = slot;
+    r.time = s.time;
+    r.mono = MonotonicSeconds();
+    r.seq = s.steps;
+    r.halfStep = s.clock.step / 2;
+    r.now = true;
+    for (int i = 0; i < kAxisCount; ++i) {
+        const AxisStatus& a = s.axes[i];
+        SampleAxis& x = r.axes[i];
+        x.lp = a.lp;
+        x.ep = a.ep;
+        x.speed = a.speed;
+        x.followingError = static_cast<double>(a.lp) - a.motor;
+        x.errorCode = static_cast<std::uint16_t>(a.errorCode | s.moduleErrors);
+        x.inputs = a.inputs;
+        x.outputs = s.outputs[i];
+        x.driving = a.driving;
+        x.homing = a.homing;
+        x.driveAlarm = s.driveAlarm[i];
+        x.forced = s.forcedInputs[i];
+        x.hasEnd = s.hasEnd[i];
+        x.end = s.commandedEnd[i];
+    }
+    r.buffer = static_cast<std::uint32_t>(s.bufferedSegments);
+    return r;
+}
+
+void FinalRecords(std::uint8_t slot, const ModuleSnapshot& s, std::vector<Record>& out)
+{
+    out.push_back(SnapshotSample(slot, s));
+    Record r;
+    r.kind = Record::Kind::Status;
+    r.slot = slot;
+    r.time = s.time;
+    Json line{{"type", "status"}};
+    line.update(StatusJson(s));
+    // An unplugged module's snapshot is taken out of its slot already.
+    line["slot"] = slot;
+    line["clock"]["slot"] = slot;
+    r.status = Dump(line);
+    out.push_back(std::move(r));
+}
 
 void Core::Resubscribe()
 {
@@ -163,20 +244,7 @@ void Core::SendFirstSamples(Client& client)
             if (!(client.slots & SlotBit(entry.first))) {
                 continue;
             }
-            const ModuleSnapshot s = entry.second.module->Snapshot();
-            Record r;
-            r.slot = entry.first;
-            r.time = s.time;
-            r.mono = MonotonicSeconds();
-            r.seq = s.steps;
-            r.halfStep = s.clock.step / 2;
-            for (int i = 0; i < kAxisCount; ++i) {
-                const AxisStatus& a = s.axes[i];
-                r.axes[i] = SampleAxis{a.lp, a.ep, a.speed, static_cast<double>(a.lp) - a.motor, static_cast<std::uint16_t>(a.errorCode | s.moduleErrors),
-                                       a.inputs, s.outputs[i], a.driving};
-            }
-            r.buffer = static_cast<std::uint32_t>(s.bufferedSegments);
-            first.push_back(r);
+            first.push_back(SnapshotSample(entry.first, entry.second.module->Snapshot()));
         }
     }
     for (const Record& r : first) {
@@ -250,7 +318,8 @@ std::string Core::RecordLine(const Record& r)
         }
         break;
     }
-    case Record::Kind::Sample: break;
+    case Record::Kind::Sample:
+    case Record::Kind::Status: break;
     }
     return Dump(j);
 }
@@ -262,6 +331,7 @@ void Core::Distribute(std::vector<std::unique_ptr<Client>>& clients)
         std::uint8_t slot;
         double time;
         double halfStep;
+        bool now;
         LostLine line;
     };
     std::vector<Out> lines;
@@ -281,6 +351,20 @@ void Core::Distribute(std::vector<std::unique_ptr<Client>>& clients)
             entry.second.tap->Take(records, lostSamples, lostEvents);
             tapLostSamples[entry.first] += lostSamples;
             tapLostEvents += lostEvents;
+            // A change outside the motion steps (paused, or every axis at
+            // rest): no step will sample it, so a sample of it goes now.
+            if (entry.second.tap->TakeTouched()) {
+                const ModuleSnapshot s = entry.second.module->Snapshot();
+                const bool moving = std::any_of(s.axes.begin(), s.axes.end(), [](const AxisStatus& a) { return a.driving; });
+                // Packets that change nothing (settings at rest) send it once.
+                if (s.clock.paused || !moving) {
+                    Record now = SnapshotSample(entry.first, s);
+                    if (!SameSample(now, lastNow_[entry.first])) {
+                        lastNow_[entry.first] = now;
+                        records.push_back(now);
+                    }
+                }
+            }
         }
         if (!plugs_.empty() || !records.empty()) {
             WriteRecordHeader();
@@ -288,7 +372,11 @@ void Core::Distribute(std::vector<std::unique_ptr<Client>>& clients)
         lines.reserve(records.size());
         for (const Record& r : records) {
             lastTime_ = std::max(lastTime_, r.time);
-            lines.push_back(Out{r.kind, r.slot, r.time, r.halfStep,
+            if (r.kind == Record::Kind::Status) {
+                lines.push_back(Out{r.kind, r.slot, r.time, r.halfStep, r.now, LostLine{r.status + '\n', 0}});
+                continue;
+            }
+            lines.push_back(Out{r.kind, r.slot, r.time, r.halfStep, r.now,
                                 r.kind == Record::Kind::Sample ? SampleLine(r) : WithLost(RecordLine(r))});
         }
     }
@@ -309,11 +397,20 @@ void Core::Distribute(std::vector<std::unique_ptr<Client>>& clients)
                 continue;
             }
             const bool full = c->file == nullptr && c->Pending() >= kSoftQueue;
+            if (o.kind == Record::Kind::Status) {
+                // A module's final state: for every client that watches it.
+                if (c->period > 0 || c->events != 0) {
+                    Deliver(*c, o.line, 0);
+                }
+                continue;
+            }
             if (o.kind == Record::Kind::Sample) {
-                if (c->period <= 0 || o.time < c->nextSample[o.slot]) {
+                if (c->period <= 0 || (!o.now && o.time < c->nextSample[o.slot])) {
                     continue;
                 }
-                c->nextSample[o.slot] = o.time + c->period - o.halfStep;
+                if (!o.now) {
+                    c->nextSample[o.slot] = o.time + c->period - o.halfStep;
+                }
                 if (full) {
                     ++c->lostSamples[o.slot];
                     continue;

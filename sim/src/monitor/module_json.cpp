@@ -52,6 +52,17 @@ Json ModuleJson(const ModuleSnapshot& s)
                 {"time", s.time}};
 }
 
+std::string ExternalDriveName(ExternalDrive mode)
+{
+    switch (mode) {
+    case ExternalDrive::Handwheel: return "handwheel";
+    case ExternalDrive::FixedPulse: return "fixed_pulse";
+    case ExternalDrive::Continuous: return "continuous";
+    case ExternalDrive::Off: break;
+    }
+    return "off";
+}
+
 Json StatusJson(const ModuleSnapshot& s)
 {
     Json axes = Json::array();
@@ -74,6 +85,8 @@ Json StatusJson(const ModuleSnapshot& s)
             {"forced", s.forcedInputs[i]},
             {"outputs", s.outputs[i]},
             {"latch", s.latch[i]},
+            {"external_drive", ExternalDriveName(s.externalDrive[i])},
+            {"commanded_end", s.hasEnd[i] ? Json(s.commandedEnd[i]) : Json(nullptr)},
             {"switches",
              {{"plus_limit", (a.inputs & input::kPlusLimit) != 0},
               {"minus_limit", (a.inputs & input::kMinusLimit) != 0},

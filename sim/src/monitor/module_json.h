@@ -19,6 +19,8 @@ std::string FirmwareText(std::uint32_t version);
 Json ClockJson(std::uint8_t slot, const ClockState& clock);
 Json ModuleJson(const ModuleSnapshot& s);
 Json StatusJson(const ModuleSnapshot& s);
+// An axis's external drive mode: off, handwheel, fixed_pulse, continuous.
+std::string ExternalDriveName(ExternalDrive mode);
 Json ScopeStateJson(const ScopeState& s);
 // The fields of a trace line ("#7 SET_MAX_V axis=1 data=500"): numbers as
 // numbers, the rest as strings.

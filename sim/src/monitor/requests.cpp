@@ -61,6 +61,24 @@ Json SampleJson(const ScopeSample& s)
     return j;
 }
 
+// Why an axis takes no jog or handwheel now, as the monitor's error says it.
+std::string NoJogWhy(int axis, ExternalDrive mode, const char* what)
+{
+    return "axis " + std::to_string(axis + 1) + " takes no " + (what[0] == 'j' ? "jog" : "handwheel") +
+           ": the program " +
+           (mode == ExternalDrive::Off ? std::string("has not enabled the external drive")
+                                       : "set the external drive to " + ExternalDriveName(mode)) +
+           " (" + what + " act with " + (what[0] == 'j' ? "EXD_FP or EXD_CP" : "EXD_MP") + ")";
+}
+
+// Actions that change the machine while no step may run: the change is sampled.
+bool ChangesMachine(const std::string& cmd)
+{
+    static const char* const kActions[] = {"set_inputs", "switch", "move_switch", "drive_alarm",
+                                           "jog", "handwheel", "remote_input", "latch"};
+    return std::find(std::begin(kActions), std::end(kActions), cmd) != std::end(kActions);
+}
+
 } // namespace
 
 std::vector<std::uint8_t> Core::Slots()
@@ -102,7 +120,10 @@ Json Core::Dispatch(Client& client, const Request& request)
         return StatusJson(ModuleAt(args).Snapshot());
     }
     if (cmd == "subscribe") {
-        double smallestStep = 1;
+        // Capped at the motion step rate of the modules plugged, or of a
+        // module's default clock when none is plugged yet (velkor demo --web
+        // subscribes before its module is there).
+        double smallestStep = plugs_.empty() ? ClockState{}.step : 1;
         for (const auto& entry : plugs_) {
             smallestStep = std::min(smallestStep, entry.second.module->Clock().step);
         }
@@ -197,13 +218,25 @@ Json Core::Dispatch(Client& client, const Request& request)
     if (cmd == "jog") {
         VirtualModule& module = ModuleAt(args);
         const int axis = AxisIndex(args);
-        module.PressJog(axis, static_cast<int>(IntArg(args, "direction", -1, 1)));
+        const int direction = static_cast<int>(IntArg(args, "direction", -1, 1));
+        // Releasing a button is never refused; pressing one does nothing
+        // unless the program set the axis for jog buttons.
+        const ExternalDrive mode = module.Snapshot().externalDrive[axis];
+        if (direction != 0 && mode != ExternalDrive::FixedPulse && mode != ExternalDrive::Continuous) {
+            throw Failure("no_external_drive", NoJogWhy(axis, mode, "jog buttons"));
+        }
+        module.PressJog(axis, direction);
         return Json::object();
     }
     if (cmd == "handwheel") {
         VirtualModule& module = ModuleAt(args);
         const int axis = AxisIndex(args);
-        module.TurnHandwheel(axis, static_cast<std::int32_t>(IntArg(args, "counts", -1000000, 1000000)));
+        const auto counts = static_cast<std::int32_t>(IntArg(args, "counts", -1000000, 1000000));
+        const ExternalDrive mode = module.Snapshot().externalDrive[axis];
+        if (counts != 0 && mode != ExternalDrive::Handwheel) {
+            throw Failure("no_external_drive", NoJogWhy(axis, mode, "the handwheel"));
+        }
+        module.TurnHandwheel(axis, counts);
         return Json::object();
     }
     if (cmd == "remote_input") {
@@ -313,6 +346,11 @@ void Core::HandleLine(Client& client, const std::string& line)
         {
             auto hold = detail::LockRegistry();
             result = Dispatch(client, request);
+            Tap* tap = nullptr;
+            if (ChangesMachine(request.cmd)) {
+                ModuleAt(request.args, &tap);
+                tap->Touch();
+            }
         }
         Append(client, ReplyLine(id, result));
         subscribed = request.cmd == "subscribe";

@@ -71,6 +71,10 @@ void Core::Unplugged(VirtualModule& module, std::uint8_t slot)
     std::vector<Record> last;
     std::uint64_t lostSamples = 0, lostEvents = 0;
     found->second.tap->Take(last, lostSamples, lostEvents);
+    // The module's last word: where it stands, and its whole state.
+    if (found->second.tap->period.load() > 0 || found->second.tap->events.load() != 0) {
+        FinalRecords(slot, module.Snapshot(), last);
+    }
     Record r;
     r.slot = slot;
     r.time = module.Now();
@@ -135,8 +139,22 @@ void Core::Stop(const std::string& cut)
     quit_ = true;
     waker_.WakeAlways();
     thread_.join();
+    {
+        // The modules still plugged end the session as they stand: their
+        // last sample and STATUS go to every client that watches them.
+        std::vector<Record> last;
+        {
+            auto hold = detail::LockRegistry();
+            for (const auto& entry : plugs_) {
+                FinalRecords(entry.first, entry.second.module->Snapshot(), last);
+            }
+        }
+        std::lock_guard<std::mutex> hold(pendingMutex_);
+        pending_.insert(pending_.end(), last.begin(), last.end());
+    }
     Distribute(clients_);
     FinishRecord(cut);
+    SendLast();
     for (auto& c : clients_) {
         CloseSocket(c->socket);
     }
@@ -174,15 +192,7 @@ void Core::FinishRecord(const std::string& cut)
     }
     {
         auto hold = detail::LockRegistry();
-        WriteRecordHeader();
-        for (const auto& entry : plugs_) {
-            const ModuleSnapshot s = entry.second.module->Snapshot();
-            lastTime_ = std::max(lastTime_, s.time);
-            Json status = StatusJson(s);
-            Json line{{"type", "status"}};
-            line.update(status);
-            *recordFile_ << Dump(line) << '\n';
-        }
+        WriteRecordHeader(); // the STATUS lines went with the final records
     }
     Json end{{"type", "end"}, {"time", lastTime_}};
     if (!cut.empty()) {
@@ -190,6 +200,37 @@ void Core::FinishRecord(const std::string& cut)
     }
     *recordFile_ << Dump(end) << '\n';
     recordFile_->Flush(lastTime_);
+}
+
+// What is queued for the clients when the monitor stops, written out while
+// they read it, for at most kLastWordMs: a client that does not read loses it.
+void Core::SendLast()
+{
+    const double until = MonotonicSeconds() + kLastWordMs / 1000.0;
+    std::vector<PollItem> items;
+    for (;;) {
+        items.clear();
+        for (auto& c : clients_) {
+            while (c->file == nullptr && !c->dead && c->authenticated && c->Pending() > 0) {
+                const long n = SendSome(c->socket, c->out.data() + c->outSent, c->Pending());
+                if (n < 0) {
+                    c->dead = true;
+                } else if (n == 0) {
+                    PollItem p;
+                    p.socket = c->socket;
+                    p.wantWrite = true;
+                    items.push_back(p);
+                    break;
+                } else {
+                    c->outSent += static_cast<std::size_t>(n);
+                }
+            }
+        }
+        const double left = until - MonotonicSeconds();
+        if (items.empty() || left <= 0 || !PollSockets(items, static_cast<int>(left * 1000) + 1)) {
+            return;
+        }
+    }
 }
 
 } // namespace monitor

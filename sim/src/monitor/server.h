@@ -39,6 +39,7 @@ constexpr std::size_t kSoftQueue = 1u << 20; // samples and events are dropped b
 constexpr std::size_t kHardQueue = 4u << 20; // a client that lets replies pile up to this is closed
 constexpr std::size_t kMaxClients = 16;
 constexpr int kSlots = 8;                    // slots 1..7
+constexpr int kLastWordMs = 1000;            // how long a stopping monitor writes out what is queued
 
 struct Client {
     Socket socket = kNoSocket;
@@ -97,6 +98,7 @@ private:
     void Serve(Client& client);
     void Accept();
     void FinishRecord(const std::string& cut);
+    void SendLast();
     void WriteRecordHeader();
     std::string RecordLine(const Record& r);
 
@@ -119,6 +121,7 @@ private:
     std::atomic<bool> quit_{false};
     bool attached_ = false;
     double lastTime_ = 0;
+    std::array<Record, kSlots> lastNow_{}; // the last sample of each slot taken outside the steps
 };
 
 } // namespace monitor

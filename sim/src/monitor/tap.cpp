@@ -95,6 +95,10 @@ void Tap::MotionStepped(const ModuleView& view)
         s.errorCode = static_cast<std::uint16_t>(a.errorCode | moduleErrors);
         s.inputs = a.inputs;
         s.outputs = view.Outputs(i);
+        s.homing = a.homing;
+        s.driveAlarm = view.DriveAlarm(i);
+        s.forced = view.ForcedInputs(i);
+        s.hasEnd = view.CommandedEnd(i, s.end);
     }
     r.buffer = static_cast<std::uint32_t>(view.BufferedSegments());
     r.halfStep = halfStep_;
@@ -103,6 +107,7 @@ void Tap::MotionStepped(const ModuleView& view)
 
 void Tap::PacketTaken(const LogEntry& entry, const ModuleView& view)
 {
+    Touch();
     if (events.load(std::memory_order_relaxed) & event::kPacket) {
         Record r = Begin(Record::Kind::Packet, view);
         r.entry = entry;

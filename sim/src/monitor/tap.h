@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <string>
 #include <vector>
 
 namespace velkor_sim {
@@ -46,11 +47,16 @@ struct SampleAxis {
     std::uint16_t inputs = 0;
     std::uint8_t outputs = 0;
     bool driving = false;
+    bool homing = false;
+    bool driveAlarm = false;
+    std::uint16_t forced = 0;  // the inputs the monitor forces high
+    bool hasEnd = false;       // the commanded motion's end, when it has one
+    std::int64_t end = 0;
 };
 
 // Something a module's hook saw, for the server thread to send.
 struct Record {
-    enum class Kind : std::uint8_t { Sample, Interrupt, Errors, Program, Packet, Failure, Clock, Module };
+    enum class Kind : std::uint8_t { Sample, Interrupt, Errors, Program, Packet, Failure, Clock, Module, Status };
     Kind kind = Kind::Sample;
     std::uint8_t slot = 0;
     double time = 0;
@@ -68,7 +74,14 @@ struct Record {
     ClockState clock;               // Clock
     std::uint8_t reason = 0;        // Failure: 0 busy, 1 program fault, 2 unplugged
     bool plugged = false;           // Module
+    bool now = false;               // Sample: taken outside the motion steps, sent whatever the spacing
+    std::string status;             // Status: the STATUS object
 };
+
+// A sample of the module as it stands (outside the motion steps).
+Record SnapshotSample(std::uint8_t slot, const ModuleSnapshot& s);
+// The STATUS line of a module as it stands, with its last sample before it.
+void FinalRecords(std::uint8_t slot, const ModuleSnapshot& s, std::vector<Record>& out);
 
 // The observer hooked into one module.
 class Tap : public ModuleObserver {
@@ -89,6 +102,17 @@ public:
     void BusyChanged(bool busy, const ModuleView& view) override;
     void ClockChanged(const ClockState& clock, const ModuleView& view) override;
 
+    // Something changed outside the motion steps (a packet taken, an action of
+    // a client): the server sends a sample of it if no step does.
+    void Touch()
+    {
+        if (period.load(std::memory_order_relaxed) > 0) {
+            touched_.store(true, std::memory_order_release);
+            waker_.Wake();
+        }
+    }
+    bool TakeTouched() { return touched_.exchange(false, std::memory_order_acq_rel); }
+
     // The records so far, and how many were lost since the last call.
     void Take(std::vector<Record>& out, std::uint64_t& lostSamples, std::uint64_t& lostEvents);
     // The trail from `since` on: up to `max` points.
@@ -103,6 +127,7 @@ private:
     const double halfStep_;
     Waker& waker_;
     double nextSample_ = -1; // hooks only
+    std::atomic<bool> touched_{false};
     std::mutex mutex_;       // guards the rest
     std::vector<Record> records_;
     std::uint64_t lostSamples_ = 0;
