@@ -77,6 +77,14 @@ file(WRITE ${velkor_deb_docs}/triggers "activate-noawait ldconfig\n")
 foreach(component DRIVER SLOTBUS MODULE)
   set(CPACK_DEBIAN_${component}_PACKAGE_CONTROL_EXTRA ${velkor_deb_docs}/triggers)
 endforeach()
+# The Python package is byte-compiled on installation and its byte-code
+# removed before removal, as Debian's Python packages do.
+foreach(script postinst prerm)
+  file(COPY_FILE ${CMAKE_CURRENT_LIST_DIR}/packaging/python3-velkor.${script} ${velkor_deb_docs}/python/${script})
+  file(CHMOD ${velkor_deb_docs}/python/${script} PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
+    GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+  list(APPEND CPACK_DEBIAN_PYTHON_PACKAGE_CONTROL_EXTRA ${velkor_deb_docs}/python/${script})
+endforeach()
 # The static library keeps its symbols but not its debugging information.
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/packaging/strip_static.cmake)
 
@@ -116,10 +124,10 @@ Headers (Velkor.h, BrelanSDK.h, velkor_sim/), the CMake package
 (find_package(Velkor)), the pkg-config files velkor and velkor-sim, and the
 virtual module's static library with its C++ interface.")
 set(CPACK_DEBIAN_TOOL_DESCRIPTION "command-line tool for Velkor programs on virtual modules
-The velkor tool runs an unchanged program on virtual modules (velkor run), plays a
-demonstration session (velkor demo), serves the bench page that shows the
-modules live in a browser, checks scenario files, and draws paths and
-scopes.")
+The velkor tool runs an unchanged program on virtual modules (velkor run),
+plays a demonstration session (velkor demo), serves the bench page that
+shows the modules live in a browser, checks scenario files, and draws paths
+and scopes.")
 set(CPACK_DEBIAN_PYTHON_DESCRIPTION "Python client of the Velkor driver library
 The velkor package calls the driver library over ctypes: every export, a
 card and axis layer, the virtual module and pytest fixtures.")
