@@ -134,7 +134,9 @@ if [ -n "$windows" ]; then
   kit_name="velkor-$version-windows-x64"
   kit="$work/$kit_name"
   cmake --install "$windows" --prefix "$kit" >/dev/null
-  "$triple-strip" --strip-debug "$kit"/bin/*.dll "$kit"/bin/*.exe
+  # Without debugging information (and the static library keeps its symbols).
+  "$triple-strip" --strip-unneeded "$kit"/bin/*.dll "$kit"/bin/*.exe
+  "$triple-strip" --strip-debug --enable-deterministic-archives "$kit"/lib/*.a
   # Velkor.lib for MSVC: an import library in MSVC's own format, from the
   # .def the build writes from Velkor.h (undecorated names, data marked).
   cp "$windows/src/Velkor.def" "$kit/lib/Velkor.def"
@@ -157,7 +159,7 @@ lib/      Velkor.lib (MSVC), libVelkor.dll.a (mingw), Velkor.def, CMake and pkg-
 examples/ the example programs; docs/ the manuals
 
 MSVC:   cl /I include examples\\fixed_move.c lib\\Velkor.lib
-mingw:  x86_64-w64-mingw32-gcc -I include examples/fixed_move.c lib/libVelkor.dll.a -o fixed_move.exe
+mingw:  x86_64-w64-mingw32-gcc -static -I include examples/fixed_move.c lib/libVelkor.dll.a -o fixed_move.exe
 Run it on a virtual module in slot 3, with the DLLs of bin\\ beside it or on PATH:
         bin\\velkor.exe run --module 3 -- fixed_move.exe
 EOF
@@ -166,7 +168,7 @@ EOF
   for import_library in "$kit/lib/Velkor.lib" "$kit/lib/libVelkor.dll.a"; do
     cmake -DHEADER="$kit/include/Velkor.h" -DDLL="$kit/bin/Velkor.dll" -DDEF="$kit/lib/Velkor.def" \
       -DIMPORT_LIBRARY="$import_library" -DOBJDUMP="$(command -v $triple-objdump)" \
-      -DNM="$(command -v llvm-nm || echo "$(dirname "$dlltool")/llvm-nm")" \
+      -DNM="$(command -v $triple-nm)" \
       -DWINDRES="$(command -v $triple-windres)" -P "$root/cmake/check_dll_exports.cmake"
   done
   echo "release.sh: the Windows kit in $((SECONDS - step)) s"

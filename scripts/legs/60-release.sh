@@ -8,9 +8,9 @@
 #     imports velkor; then purged, and none of their files is left;
 #   - the wheel: installed into a fresh virtual environment, where a short
 #     pytest moves an axis on a virtual module, with no library path set;
-#   - the Windows kit: unpacked into an empty folder, an example built from it
-#     alone with mingw (against Velkor.lib and against libVelkor.dll.a) and
-#     run under velkor.exe in Wine.
+#   - the Windows kit: unpacked into an empty folder, the README's bench and an
+#     example built from it alone with mingw (against Velkor.lib and against
+#     libVelkor.dll.a) and run under Wine, and velkor.exe.
 set -euo pipefail
 source "$(dirname "$0")/common.inc"
 root="$VELKOR_ROOT"
@@ -124,13 +124,16 @@ echo "the wheel checks in $((SECONDS - started)) s"
 
 # The Windows kit -----------------------------------------------------------
 started=$SECONDS
-step "the Windows kit: an example built from the kit alone, run under Wine"
+step "the Windows kit: examples built from the kit alone, run under Wine"
 mkdir "$work/kit" "$work/app"
 unzip -q "$dist"/velkor-*-windows-x64.zip -d "$work/kit"
 kit="$(echo "$work"/kit/velkor-*-windows-x64)"
-gcc=x86_64-w64-mingw32-gcc
-$gcc -I "$kit/include" "$kit/examples/fixed_move.c" "$kit/lib/Velkor.lib" -o "$work/app/fixed_move.exe"
-$gcc -I "$kit/include" "$kit/examples/xy_path.c" -L "$kit/lib" -lVelkor -o "$work/app/xy_path.exe"
+# -static: the mingw runtime inside the program, as the kit's own programs have it.
+gcc="x86_64-w64-mingw32-gcc -static -I $kit/include"
+# The README's bench (the module plugged, driven and unplugged by the program)
+# against the MSVC import library; an example against the mingw one.
+$gcc "$work/readme/src/my_bench.c" "$kit/lib/Velkor.lib" "$kit/lib/libvelkor_sim.dll.a" -o "$work/app/my_bench.exe"
+$gcc "$kit/examples/fixed_move.c" "$kit/lib/libVelkor.dll.a" -o "$work/app/fixed_move.exe"
 cp "$kit"/bin/*.dll "$work/app/"
 
 if command -v wine64 >/dev/null; then wine="$(command -v wine64)"
@@ -145,10 +148,14 @@ mkdir -p "$WINEPREFIX"
 echo "Wine prefix in $((SECONDS - started)) s"
 # wine-run.sh runs a program once more when Wine did not start it.
 export VELKOR_WINE_PROGRAM="$wine"
-for program in fixed_move xy_path; do
-  "$root/scripts/wine-run.sh" "$kit/bin/velkor.exe" run --module 3 -- "$work/app/$program.exe" \
-    </dev/null >"$work/$program.txt" 2>&1 || { cat "$work/$program.txt"; exit 1; }
-  grep -q "exited with 0" "$work/$program.txt" || { cat "$work/$program.txt"; exit 1; }
-  echo "$program.exe, built from the kit, exited with 0 under velkor.exe"
-done
+wine_run() { "$root/scripts/wine-run.sh" "$@" </dev/null >"$work/wine.txt" 2>&1; }
+wine_run "$work/app/my_bench.exe" || { cat "$work/wine.txt"; exit 1; }
+echo "my_bench.exe, built from the kit, exited with 0"
+wine_run "$kit/bin/velkor.exe" --version || { cat "$work/wine.txt"; exit 1; }
+cat "$work/wine.txt"
+# With no module in its slot the example says so and ends with 1: it loaded
+# the kit's DLLs and called through them.
+rc=0; wine_run "$work/app/fixed_move.exe" || rc=$?
+[ $rc -eq 1 ] && grep -q "no module in slot 3" "$work/wine.txt" || { echo "fixed_move.exe: $rc"; cat "$work/wine.txt"; exit 1; }
+echo "fixed_move.exe, built from the kit, ran and found no module in slot 3"
 echo "the Windows kit checks in $((SECONDS - started)) s"
