@@ -79,6 +79,7 @@ foreach(component DRIVER SLOTBUS MODULE)
 endforeach()
 # The Python package is byte-compiled on installation and its byte-code
 # removed before removal, as Debian's Python packages do.
+file(MAKE_DIRECTORY ${velkor_deb_docs}/python)
 foreach(script postinst prerm)
   file(COPY_FILE ${CMAKE_CURRENT_LIST_DIR}/packaging/python3-velkor.${script} ${velkor_deb_docs}/python/${script})
   file(CHMOD ${velkor_deb_docs}/python/${script} PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
