@@ -44,7 +44,7 @@ if [ -z "$from" ] && [ -z "$windows" ]; then
   # A whole release from the source tree: the same configuration as the test
   # command's plain and Windows builds (so ccache serves them), without tests.
   mapfile -t base < <(grep -v '^#' "$root/scripts/base-packages.txt")
-  "$root/scripts/install-deps.sh" "${base[@]}" g++-mingw-w64-x86-64-posix mingw-w64-tools "${release_packages[@]}"
+  "$root/scripts/install-deps.sh" "${base[@]}" npm g++-mingw-w64-x86-64-posix mingw-w64-tools "${release_packages[@]}"
   if [ -n "$(git -C "$root" status --porcelain --untracked-files=no 2>/dev/null)" ]; then
     echo "release.sh: note: the tree has uncommitted changes; a release is made from a clean clone" >&2
   fi
