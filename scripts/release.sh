@@ -78,6 +78,12 @@ need_build() { # FOLDER WHAT FILE...
   done
 }
 [ -n "$from" ] && need_build "$from" "Linux" CPackConfig.cmake src/libVelkor.so tools/velkor sim/libvelkor_sim.so
+# The tool in the package serves the bench page: its bundle is compiled in.
+if [ -n "$from" ] && [ ! -f "$from/tools/web/web_assets.cpp" ]; then
+  echo "release.sh: the velkor tool of $from was built without the bench page: build it with the page" \
+    "((cd web && npm ci), then configure with -DVELKOR_WEB_PAGE_REQUIRED=ON)" >&2
+  exit 1
+fi
 [ -n "$windows" ] && need_build "$windows" "Windows" bin/Velkor.dll bin/velkor_sim.dll bin/BrelanSDK.dll \
   bin/velkor.exe src/Velkor.def src/libVelkor.dll.a
 version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "${from:-$windows}/CMakeCache.txt")"
