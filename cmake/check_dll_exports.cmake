@@ -4,8 +4,10 @@
 # the six slot-bus calls are imported from BrelanSDK.dll by name, as from the
 # controller's own library; the version resource carries FILEVERSION and
 # PRODUCTVERSION 0,7,1,1 and the strings "0, 7, 1, 1".
+# With -DDEF=FILE, that .def file must list the same names, the variables
+# marked DATA (the release kit's Velkor.def, from which Velkor.lib is made).
 # Usage: cmake -DHEADER=... -DDLL=... -DIMPORT_LIBRARY=... -DOBJDUMP=... -DNM=...
-#              -DWINDRES=... -P check_dll_exports.cmake
+#              -DWINDRES=... [-DDEF=...] -P check_dll_exports.cmake
 cmake_minimum_required(VERSION 3.20)
 include(${CMAKE_CURRENT_LIST_DIR}/VelkorExports.cmake)
 velkor_read_exports("${HEADER}" expected expected_data)
@@ -37,6 +39,26 @@ set(extra "${actual}")
 list(REMOVE_ITEM extra ${expected})
 if(missing OR extra)
   string(APPEND problems "export table differs from the header's list\n missing: ${missing}\n not declared: ${extra}\n")
+endif()
+
+if(DEF)
+  file(STRINGS "${DEF}" def_lines)
+  set(def_names "")
+  set(def_data "")
+  set(in_exports FALSE)
+  foreach(line IN LISTS def_lines)
+    if(line MATCHES "^EXPORTS")
+      set(in_exports TRUE)
+    elseif(in_exports AND line MATCHES "^[ \t]+([A-Za-z_][A-Za-z0-9_]*)( DATA)?[ \t]*$")
+      list(APPEND def_names "${CMAKE_MATCH_1}")
+      if(CMAKE_MATCH_2)
+        list(APPEND def_data "${CMAKE_MATCH_1}")
+      endif()
+    endif()
+  endforeach()
+  if(NOT def_names STREQUAL expected OR NOT def_data STREQUAL expected_data)
+    string(APPEND problems "${DEF} differs from the header's list (names or DATA marks)\n")
+  endif()
 endif()
 
 # The slot-bus calls come from BrelanSDK.dll, imported by name.

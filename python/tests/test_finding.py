@@ -30,6 +30,20 @@ def test_the_environment_variable_takes_several_folders(tmp_path, monkeypatch, l
     assert finding.find("velkor_sim") == library_paths["velkor_sim"]
 
 
+def test_the_bundled_folder_comes_first(tmp_path, monkeypatch, library_paths):
+    # A wheel's own libraries win even over the variable; without them the
+    # search goes on as before.
+    bundled = tmp_path / "_libs"
+    bundled.mkdir()
+    name = finding._NAMES["velkor_sim"][0][-1]
+    (bundled / name).write_bytes(b"")
+    monkeypatch.setattr(finding, "BUNDLED_FOLDER", bundled)
+    monkeypatch.setenv(finding.ENVIRONMENT_VARIABLE, str(library_paths["velkor_sim"].parent))
+    assert finding.find("velkor_sim") == bundled / name
+    (bundled / name).unlink()
+    assert finding.find("velkor_sim") == library_paths["velkor_sim"]
+
+
 def _fake_build(root, name, cache_lines, library=True):
     folder = root / "build" / name
     (folder / "src").mkdir(parents=True)

@@ -3,6 +3,9 @@ needs, and the virtual module.
 
 Where, in this order:
 
+0. the package's own ``_libs`` folder, where a wheel carries the three
+   libraries: found by its path relative to the package, so that an
+   installed wheel works in any environment without library paths;
 1. the folders named by the environment variable ``VELKOR_LIBRARY_DIR``
    (several joined with the path separator); when it is set, nothing else is
    searched, so that a test run never picks up a library it was not pointed at;
@@ -41,8 +44,11 @@ else:
     _NAMES = {
         "Velkor": (("libVelkor.so", "libVelkor.so.7"), "src"),
         "BrelanSDK": (("libBrelanSDK.so",), "standins"),
-        "velkor_sim": (("libvelkor_sim.so",), "sim"),
+        "velkor_sim": (("libvelkor_sim.so", "libvelkor_sim.so.7"), "sim"),
     }
+
+# The libraries a wheel carries inside the package.
+BUNDLED_FOLDER = Path(__file__).resolve().parent / "_libs"
 
 LIBRARIES = tuple(_NAMES)
 
@@ -131,6 +137,11 @@ def find(library):
             if candidate.is_file():
                 return candidate.resolve()
         return None
+
+    if BUNDLED_FOLDER.is_dir():
+        found = look(BUNDLED_FOLDER)
+        if found:
+            return found
 
     env_folders = environment_folders()
     if env_folders is not None:

@@ -3,13 +3,19 @@ cmake_minimum_required(VERSION 3.20)
 # the build into a fresh prefix, takes the README's two C programs, its CMake
 # snippet, its pkg-config line and its velkor run line, builds and runs them.
 #   cmake -DBUILD_DIR=... -DREADME=... -DWORK_DIR=... -DGENERATOR=... -P readme_section.cmake
+# With -DPREFIX=/usr instead of BUILD_DIR it uses what is installed there (the
+# Debian packages), and pkg-config's own search path.
 file(REMOVE_RECURSE "${WORK_DIR}")
-set(prefix "${WORK_DIR}/prefix")
 set(src "${WORK_DIR}/src")
 file(MAKE_DIRECTORY "${src}")
-execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${prefix}" RESULT_VARIABLE rc OUTPUT_QUIET)
-if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "install failed")
+if(PREFIX)
+  set(prefix "${PREFIX}")
+else()
+  set(prefix "${WORK_DIR}/prefix")
+  execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD_DIR}" --prefix "${prefix}" RESULT_VARIABLE rc OUTPUT_QUIET)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "install failed")
+  endif()
 endif()
 
 file(READ "${README}" readme)
@@ -82,8 +88,10 @@ endif()
 find_program(PKG_CONFIG pkg-config)
 find_program(CC NAMES cc gcc)
 if(PKG_CONFIG AND CC)
-  file(GLOB pcdir "${prefix}/lib*/pkgconfig" "${prefix}/lib/*/pkgconfig")
-  set(ENV{PKG_CONFIG_PATH} "${pcdir}")
+  if(NOT PREFIX)
+    file(GLOB pcdir "${prefix}/lib*/pkgconfig" "${prefix}/lib/*/pkgconfig")
+    set(ENV{PKG_CONFIG_PATH} "${pcdir}")
+  endif()
   string(STRIP "${block_sh_0}" pc_line)
   execute_process(COMMAND sh -c "${pc_line}" WORKING_DIRECTORY "${src}" RESULT_VARIABLE rc OUTPUT_VARIABLE out
                   ERROR_VARIABLE err)

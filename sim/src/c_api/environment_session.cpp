@@ -133,6 +133,13 @@ public:
             modules_.clear(); // the child's copies of the modules
             return;
         }
+        // At a Windows process's end the reporter and the firmware threads
+        // are gone already: the report is still written from the modules as
+        // they stand, and the modules are left to the process's end.
+        const bool threadsEnded = detail::OtherThreadsEnded();
+        if (threadsEnded && reporter_.joinable()) {
+            reporter_.detach();
+        }
         if (reporter_.joinable()) {
             {
                 std::lock_guard<std::mutex> hold(mutex_);
@@ -147,6 +154,11 @@ public:
         }
         WriteReport();
         scenario_.reset();
+        if (threadsEnded) {
+            for (Plugged& plugged : modules_) {
+                (void)plugged.module.release();
+            }
+        }
         modules_.clear(); // unplugs each module and ends its firmware
     }
 

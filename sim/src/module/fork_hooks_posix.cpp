@@ -7,5 +7,7 @@ namespace detail {
 
 void OnFork(void (*before)(), void (*parent)(), void (*child)()) { pthread_atfork(before, parent, child); }
 
+bool OtherThreadsEnded() { return false; }
+
 } // namespace detail
 } // namespace velkor_sim
