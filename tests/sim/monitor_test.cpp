@@ -69,11 +69,11 @@ protected:
         return c;
     }
     // The reply to one request; samples and events before it are skipped.
-    static Json Ask(velkor_sim::MonitorClient& c, const std::string& request)
+    static Json Ask(velkor_sim::MonitorClient& c, const std::string& request, int waitMs = 5000)
     {
         EXPECT_TRUE(c.Send(request));
         std::string line;
-        while (c.ReadLine(line, 5000)) {
+        while (c.ReadLine(line, waitMs)) {
             const Json j = Json::parse(line);
             if (j["type"] == "reply") {
                 return j;
@@ -246,7 +246,7 @@ TEST_F(Monitor, ManyClientsMisbehavingClientsAndALineTooLong)
     // waiting for it pass 4 MiB: what it asked after that is not carried
     // out. The whole trail of 65536 steps is a reply of over 1 MiB.
     Ask(*clients[2], R"({"id":1,"cmd":"pause"})");
-    Ask(*clients[2], R"({"id":2,"cmd":"step","slot":5,"steps":65536})");
+    Ask(*clients[2], R"({"id":2,"cmd":"step","slot":5,"steps":65536})", 60000);
     std::string flood;
     for (int i = 0; i < 6; ++i) {
         flood += "{\"id\":3,\"cmd\":\"trail_read\",\"slot\":5,\"max\":100000}\n";
@@ -254,7 +254,7 @@ TEST_F(Monitor, ManyClientsMisbehavingClientsAndALineTooLong)
     flood += R"({"id":4,"cmd":"set_inputs","slot":5,"axis":1,"set":256})";
     clients[2]->Send(flood);
     std::string line;
-    while (clients[2]->ReadLine(line, 5000)) {
+    while (clients[2]->ReadLine(line, 60000)) {
     }
     EXPECT_FALSE(clients[2]->TimedOut());
     EXPECT_EQ(module->Snapshot().forcedInputs[0], 0);
