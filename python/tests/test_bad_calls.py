@@ -50,6 +50,8 @@ BAD_CALLS = [
     ("start_scope position", lambda m, c: m.start_scope(trigger="position", position=2 ** 31), ValueError),
     ("options firmware_version", lambda m, c: velkor.VirtualModule(5, firmware_version=2 ** 32), ValueError),
     ("generic call", lambda m, c: m.SetRemoteInput(256, 0), ValueError),
+    ("generic call True", lambda m, c: m.SetRemoteInput(True, 0), TypeError),
+    ("set_inputs True", lambda m, c: m.set_inputs(1, True), TypeError),
     ("scope file None", lambda m, c: m.write_scope_csv(None), TypeError),
     # the card layer
     ("Card interrupts 1.5", lambda m, c: velkor.Card(1, slot=3, interrupts=1.5), TypeError),
@@ -61,6 +63,8 @@ BAD_CALLS = [
     ("closed card moves", lambda m, c: closed(c).axis(1).move(100), velkor.CardClosed),
     ("closed card interrupts", lambda m, c: closed(c).enable_interrupts(), velkor.CardClosed),
     ("closed card raw export", lambda m, c: closed(c).SET_V(1, 1000), velkor.CardClosed),
+    ("raw export True", lambda m, c: c.SET_V(1, True), TypeError),
+    ("raw export False", lambda m, c: c.FIXED_MOVE(False, 100), TypeError),
     ("home mode tuple", lambda m, c: c.axis(1).home(mode=(0, 0, 10, 0, 0)), ValueError),
     ("home mode name", lambda m, c: c.axis(1).home(mode="switch"), ValueError),
     ("home direction 0", lambda m, c: c.axis(1).home(direction=0), ValueError),

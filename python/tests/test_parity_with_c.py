@@ -45,6 +45,14 @@ def run_from_python():
         wait=wait, read_md_int=read_md_int, read_md_float=read_md_float,
         P=lambda x, y, z: ctypes.byref(raw.POINT_3D(x, y, z)))
     with VirtualModule(5, 50.0) as module:
+        def wait_program():
+            deadline = time.monotonic() + 60
+            module.WaitSettled()
+            while module.MacroRunning():
+                assert time.monotonic() < deadline, "the macro program never ended"
+                time.sleep(0.001)
+
+        namespace["wait_program"] = wait_program
         for line in CALLS:
             eval(compile(line, "calls.txt", "eval"), namespace)
         lines += ["packets_taken %d" % module.packets_taken, "sequence_gaps %d" % module.sequence_gaps,

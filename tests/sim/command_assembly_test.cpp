@@ -18,10 +18,12 @@ constexpr auto kRectWidth = sim::I32Field({121}, "width");
 constexpr auto kArcCentreX = sim::I32Field({101}, "centre_x");
 constexpr auto kArcEndX = sim::I32Field({102}, "end_x");
 
+constexpr std::uint8_t kResetCard = 10; // a code the host exchanges, not a packet
+
 struct Case {
     const char* what;
     std::vector<std::uint8_t> codes;
-    const char* outcomes; // per packet: C whole, w waiting, X out of turn (bad command)
+    const char* outcomes; // per packet: C whole, w waiting, X out of turn (bad command); R the card reset
     int firstFrom;        // the packets the whole RECTANGLE's first and second parts
     int secondFrom;       // came from, -1 when none was whole
 };
@@ -35,6 +37,7 @@ const Case kCases[] = {
     {"another command's first part between", {110, 120, 121, 111, 122, 123}, "wXwXXX", -1, -1},
     {"a later part alone", {111, 102}, "XX", -1, -1},
     {"a part after the command was whole", {120, 121, 122, 123, 123}, "wwwCX", 0, 1},
+    {"a card reset between parts drops those gathered", {120, 121, kResetCard, 122, 123}, "wwRXX", -1, -1},
 };
 
 char Letter(Outcome o) { return o == Outcome::Complete ? 'C' : o == Outcome::Waiting ? 'w' : 'X'; }
@@ -49,6 +52,11 @@ TEST(CommandAssembly, PartOrdersAndWhatComesOfThem)
         std::string got;
         int firstFrom = -1, secondFrom = -1;
         for (std::size_t i = 0; i < c.codes.size(); ++i) {
+            if (c.codes[i] == kResetCard) {
+                assembler.Reset();
+                got += 'R';
+                continue;
+            }
             const sim::Bytes p = Packet(c.codes[i], {});
             sim::Bytes placed = p;
             placed[2] = static_cast<std::uint8_t>(i);
@@ -91,6 +99,11 @@ TEST(CommandAssembly, TheModuleRefusesWhatCameOutOfTurnAndQueuesWhatCameWhole)
         std::map<std::uint8_t, std::uint32_t> listed;
         std::size_t whole = 0;
         for (std::size_t i = 0; i < c.codes.size(); ++i) {
+            if (c.codes[i] == kResetCard) {
+                sim::Window w{};
+                fw.Answer(kResetCard, w);
+                continue;
+            }
             fw.ExecutePacket(packets.at(c.codes[i]));
             if (c.outcomes[i] == 'X') {
                 ++listed[c.codes[i]];

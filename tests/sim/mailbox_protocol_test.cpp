@@ -29,6 +29,40 @@ TEST_F(Mailbox, IdAndDataAreaReadBack)
     EXPECT_EQ(RawHost(5).R(0), 'U');
 }
 
+// A module holds its slot until it is unplugged, moved or put out of it by
+// another; the one put out holds no slot, and what it does afterwards never
+// touches the slot it was in. Modules: A 'D' (in slot 3 at the start), B 'U'.
+TEST_F(Mailbox, AModulePutOutOfItsSlotHoldsNoSlot)
+{
+    ModuleOptions options;
+    options.id = 'U';
+    VirtualModule b(options);
+    const struct {
+        const char* what;
+        VirtualModule* mover;
+        std::uint8_t to; // 0: unplugged
+        std::uint8_t slotOfA, slotOfB;
+        std::uint8_t idIn3, idIn5;
+    } rows[] = {
+        {"B plugged over A", &b, 3, 0, 3, 'U', 0xFF},
+        {"A unplugged: B keeps slot 3", &module, 0, 0, 3, 'U', 0xFF},
+        {"A into 5", &module, 5, 5, 3, 'U', 'D'},
+        {"B over A again, in 5", &b, 5, 0, 5, 0xFF, 'U'},
+        {"A into 3, B stays in 5", &module, 3, 3, 5, 'D', 'U'},
+    };
+    for (const auto& r : rows) {
+        if (r.to == 0) {
+            r.mover->Unplug();
+        } else {
+            ASSERT_TRUE(r.mover->PlugInto(r.to)) << r.what;
+        }
+        EXPECT_EQ(module.Snapshot().slot, r.slotOfA) << r.what;
+        EXPECT_EQ(b.Snapshot().slot, r.slotOfB) << r.what;
+        EXPECT_EQ(RawHost(3).R(0), r.idIn3) << r.what;
+        EXPECT_EQ(RawHost(5).R(0), r.idIn5) << r.what;
+    }
+}
+
 TEST_F(Mailbox, PacketIsTakenAndHandshakeCleared)
 {
     ASSERT_TRUE(host.Post(Pkt(72).U8(2, 1).U32(4, 5000)));

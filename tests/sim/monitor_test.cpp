@@ -69,11 +69,11 @@ protected:
         return c;
     }
     // The reply to one request; samples and events before it are skipped.
-    static Json Ask(velkor_sim::MonitorClient& c, const std::string& request)
+    static Json Ask(velkor_sim::MonitorClient& c, const std::string& request, int waitMs = 5000)
     {
         EXPECT_TRUE(c.Send(request));
         std::string line;
-        while (c.ReadLine(line, 5000)) {
+        while (c.ReadLine(line, waitMs)) {
             const Json j = Json::parse(line);
             if (j["type"] == "reply") {
                 return j;
@@ -178,6 +178,10 @@ TEST_F(Monitor, SamplesComeAtTheRateAskedAndASlowClientIsToldWhatItLost)
 {
     auto fast = Connect();
     auto slow = Connect();
+    // No more than a sample per motion step (1 ms), whatever is asked.
+    const Json capped = Ask(*fast, R"({"id":0,"cmd":"subscribe","rate":1e6})")["result"];
+    EXPECT_EQ(capped["rate"], 1000.0);
+    EXPECT_EQ(capped["period"], 0.001);
     Ask(*fast, R"({"id":1,"cmd":"subscribe","rate":100,"events":"all"})");
     Ask(*slow, R"({"id":1,"cmd":"subscribe","rate":1000,"events":["packet"]})");
     MoveOn();
@@ -212,43 +216,63 @@ TEST_F(Monitor, SamplesComeAtTheRateAskedAndASlowClientIsToldWhatItLost)
 
 TEST_F(Monitor, ManyClientsMisbehavingClientsAndALineTooLong)
 {
+    // No session file here: the steps below would fill it.
+    velkor_sim::StopMonitor();
+    velkor_sim::MonitorOptions options;
+    options.path = path;
+    std::string error;
+    ASSERT_TRUE(velkor_sim::StartMonitor(options, error)) << error;
     std::vector<std::unique_ptr<velkor_sim::MonitorClient>> clients;
-    for (int i = 0; i < 12; ++i) {
+    for (int i = 0; i < 16; ++i) {
         clients.push_back(Connect());
     }
-    // Gone mid-line, and a flood that is never read.
+    // Gone mid-line.
     clients[0]->Send("{\"id\":1,\"cmd\":\"sta");
     clients[0]->Close();
-    for (int i = 0; i < 20000; ++i) {
-        if (!clients[1]->Send(R"({"id":1,"cmd":"status","slot":5})")) {
-            break; // closed by the monitor: it asked and did not read
-        }
+    // Lines at the longest and one byte over: the first is read (and is no
+    // JSON), the second gets its error, then the end of the connection.
+    const struct {
+        std::size_t bytes;
+        const char* code;
+        bool closed;
+    } lines[] = {{65536, "bad_json", false}, {65537, "line_too_long", true}};
+    for (const auto& l : lines) {
+        auto& c = *clients[1];
+        c.Send(std::string(l.bytes, 'x'));
+        std::string line;
+        ASSERT_TRUE(c.ReadLine(line, 5000)) << l.bytes;
+        EXPECT_EQ(Json::parse(line)["error"]["code"], l.code) << l.bytes;
+        EXPECT_EQ(!c.ReadLine(line, l.closed ? 5000 : 200) && !c.TimedOut(), l.closed) << l.bytes;
     }
-    // Too long a line: the error, then the end of the connection.
-    std::string huge(70000, 'x');
-    clients[2]->Send(huge);
+    // A client that asks and never reads is closed as soon as the replies
+    // waiting for it pass 4 MiB: what it asked after that is not carried
+    // out. The whole trail of 65536 steps is a reply of over 1 MiB.
+    Ask(*clients[2], R"({"id":1,"cmd":"pause"})");
+    Ask(*clients[2], R"({"id":2,"cmd":"step","slot":5,"steps":65536})", 60000);
+    std::string flood;
+    for (int i = 0; i < 6; ++i) {
+        flood += "{\"id\":3,\"cmd\":\"trail_read\",\"slot\":5,\"max\":100000}\n";
+    }
+    flood += R"({"id":4,"cmd":"set_inputs","slot":5,"axis":1,"set":256})";
+    clients[2]->Send(flood);
     std::string line;
-    ASSERT_TRUE(clients[2]->ReadLine(line, 5000));
-    EXPECT_EQ(Json::parse(line)["error"]["code"], "line_too_long");
-    EXPECT_FALSE(clients[2]->ReadLine(line, 5000));
+    while (clients[2]->ReadLine(line, 60000)) {
+    }
     EXPECT_FALSE(clients[2]->TimedOut());
+    EXPECT_EQ(module->Snapshot().forcedInputs[0], 0);
     // Everyone else is served.
     for (std::size_t i = 3; i < clients.size(); ++i) {
         EXPECT_EQ(Ask(*clients[i], R"({"id":1,"cmd":"status","slot":5})")["result"]["slot"], 5) << i;
     }
-    // More than the monitor takes are told so.
-    clients.erase(clients.begin(), clients.begin() + 3);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    std::vector<std::unique_ptr<velkor_sim::MonitorClient>> more;
-    std::string error;
-    bool refused = false;
-    for (int i = 0; i < 10 && !refused; ++i) {
-        more.push_back(std::make_unique<velkor_sim::MonitorClient>());
-        ASSERT_TRUE(more.back()->Connect(path, error));
-        ASSERT_TRUE(more.back()->ReadLine(line, 5000));
-        refused = Json::parse(line)["type"] == "bye";
+    // 16 at once: a 17th is told so.
+    for (int i = 0; i < 3; ++i) {
+        clients.push_back(Connect());
     }
-    EXPECT_TRUE(refused);
+    velkor_sim::MonitorClient extra;
+    ASSERT_TRUE(extra.Connect(path, error)) << error;
+    ASSERT_TRUE(extra.ReadLine(line, 5000));
+    EXPECT_EQ(Json::parse(line)["reason"], "too_many_clients") << line;
+    EXPECT_FALSE(extra.ReadLine(line, 5000));
 }
 
 TEST_F(Monitor, TheSessionFileHasTheHeaderSamplesEventsAndTheEnd)

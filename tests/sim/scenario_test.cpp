@@ -136,6 +136,7 @@ protected:
 
 TEST_F(ScenarioRun, ACrossingFiresInTheStepThatCrossesAndItsActionsStopTheAxis)
 {
+    Velkor_SET_COMPARE(kCard, 1, 3, 1, 1000); // output bit 3 as LP rises to 1000
     const auto results = Run(R"([slot.3]
 [[event]]
 name = "alarm"
@@ -144,6 +145,12 @@ do = [ { drive_alarm = 1 } ]
 [[event]]
 name = "never"
 when = { axis = 1, crosses = 2400, direction = "down" }
+[[event]]
+name = "compare"
+when = { axis = 1, output = 3, becomes = true }
+[[event]]
+name = "right after"
+when = { after = "compare" }
 [[check]]
 at = "alarm"
 lp = { axis = 1, value = 2500, tolerance = 9 }
@@ -156,17 +163,26 @@ at = "never"
 time = { max = 100 }
 [[check]]
 factor = { bits = "servo_alarm", seen = false }
+[[check]]
+errors = { axis = 1, forbidden = ["servo_alarm", "hard_limit_plus"] }
 )",
                              10000, 2000);
-    ASSERT_EQ(results.size(), 5u);
+    ASSERT_EQ(results.size(), 6u);
     for (std::size_t i = 0; i < 3; ++i) {
         EXPECT_TRUE(results[i].passed) << i << ": " << results[i].measured;
     }
     EXPECT_FALSE(results[3].passed);
     EXPECT_EQ(results[3].measured, "the event 'never' never fired");
     EXPECT_TRUE(results[4].passed) << "interrupts are off: no factor reaches the code register";
-    ASSERT_EQ(run->Fired().size(), 1u);
-    EXPECT_EQ(run->Fired()[0], "'alarm' at 0.698 s (slot 3)"); // the same step on every run
+    EXPECT_FALSE(results[5].passed) << "a bit forbidden is on: " << results[5].measured;
+    // The compare's output at LP 1000 fired 'compare', and the event after
+    // it without a delay fired in the same step.
+    const std::vector<std::string> fired = run->Fired();
+    ASSERT_EQ(fired.size(), 3u);
+    const std::string compareStep = fired[0].substr(fired[0].find(" at "));
+    EXPECT_EQ(fired[0], "'compare'" + compareStep);
+    EXPECT_EQ(fired[1], "'right after'" + compareStep);
+    EXPECT_EQ(fired[2], "'alarm' at 0.698 s (slot 3)"); // the same step on every run
 }
 
 TEST_F(ScenarioRun, ABusySpellHoldsPacketsForItsSimulatedTimeAndADroppedPacketIsLost)
@@ -176,14 +192,21 @@ TEST_F(ScenarioRun, ABusySpellHoldsPacketsForItsSimulatedTimeAndADroppedPacketIs
 name = "busy"
 when = { axis = 1, crosses = 1000 }
 do = [ { busy = 0.1 } ]
+[[event]]
+name = "arrived"
+when = { axis = 1, crosses = 2000, direction = "up" }
 [[check]]
 lp = { axis = 1, value = 2000 }
 [[check]]
 following_error = { axis = 1, max = 0 }
+[[check]]
+at = "arrived"
+lp = { axis = 1, value = 2000 }
 )",
                              2000, 1000);
     EXPECT_TRUE(results[0].passed) << results[0].measured;
     EXPECT_TRUE(results[1].passed) << results[1].measured;
+    EXPECT_TRUE(results[2].passed) << "a step that lands on the position crosses it: " << results[2].measured;
     // Busy: the module took nothing; a packet posted now waits in the mailbox.
     velkor_sim::Scenario s;
     std::string error;
@@ -212,6 +235,47 @@ following_error = { axis = 1, max = 0 }
     EXPECT_NE(where.find("FIXED_MOVE axis=1 data=500 at "), std::string::npos) << where;
     EXPECT_NE(where.find("; last query GET_LP axis=1 -> 500 at "), std::string::npos) << where;
     EXPECT_NE(where.find("axes 1, 2, 3, 4 at rest\n"), std::string::npos) << where;
+}
+
+TEST_F(ScenarioRun, AnExitCodeCheckPassesOnTheCodeKnownAndAModuleIsWatchedOnce)
+{
+    std::string error;
+    ASSERT_TRUE(velkor_sim::ParseScenario("[slot.3]\n[[check]]\nexit_code = 0\n", "t.toml", scenario, error));
+    const struct {
+        int code;
+        bool known;
+        bool passed;
+        const char* measured;
+    } ends[] = {
+        {0, true, true, "exit code 0"},
+        {3, true, false, "exit code 3"},
+        {0, false, false, "exit code not known"}, // ended by a signal or the time limit
+    };
+    for (const auto& e : ends) {
+        const auto results = velkor_sim::ScenarioRun(scenario).Finish(e.code, e.known);
+        ASSERT_EQ(results.size(), 1u);
+        EXPECT_EQ(results[0].passed, e.passed) << e.measured;
+        EXPECT_EQ(results[0].measured, e.measured);
+    }
+    velkor_sim::VirtualModule other;
+    const struct {
+        velkor_sim::VirtualModule* module;
+        std::uint8_t slot;
+        const char* refusal; // nullptr: attached
+    } attachments[] = {
+        {module.get(), 3, nullptr},
+        {module.get(), 3, "the module is attached already"},
+        {&other, 5, "the scenario has no [slot.5]"},
+    };
+    velkor_sim::ScenarioRun watched(scenario);
+    for (const auto& a : attachments) {
+        error.clear();
+        EXPECT_EQ(watched.Attach(a.slot, *a.module, error), a.refusal == nullptr) << error;
+        EXPECT_EQ(error, a.refusal != nullptr ? a.refusal : "");
+    }
+    watched.Finish(0, true);
+    EXPECT_FALSE(watched.Attach(3, other, error));
+    EXPECT_EQ(error, "the run has finished");
 }
 
 TEST_F(ScenarioRun, TheDrivesDynamicsSetFromTheFileShowInTheFollowingError)

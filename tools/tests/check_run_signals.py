@@ -17,12 +17,14 @@ import sys
 import tempfile
 import time
 
-# (signal, sent to velkor's whole process group, velkor's exit code)
+# (signal, sent to velkor's whole process group, velkor's exit code, the
+# program catches it and exits with 0)
 CASES = [
-    (signal.SIGTERM, False, 128 + signal.SIGTERM),
-    (signal.SIGHUP, False, 128 + signal.SIGHUP),
-    (signal.SIGINT, False, 128 + signal.SIGINT),  # as Ctrl-C: the program's end is velkor's
-    (signal.SIGTERM, True, 128 + signal.SIGTERM),
+    (signal.SIGTERM, False, 128 + signal.SIGTERM, False),
+    (signal.SIGHUP, False, 128 + signal.SIGHUP, False),
+    (signal.SIGINT, False, 128 + signal.SIGINT, False),  # as Ctrl-C: the program's end is velkor's
+    (signal.SIGTERM, True, 128 + signal.SIGTERM, False),
+    (signal.SIGTERM, False, 128 + signal.SIGTERM, True),  # the signal's verdict, not the program's
 ]
 
 
@@ -34,11 +36,12 @@ def alive(pid):
     return True
 
 
-def run_case(velkor, probe, sig, group, expected_rc):
+def run_case(velkor, probe, sig, group, expected_rc, caught):
     problems = []
+    how = "catch" if caught else "wait"
     with tempfile.TemporaryDirectory() as tmp:
         env = dict(os.environ, TMPDIR=tmp)
-        proc = subprocess.Popen([velkor, "run", "--", probe, "wait", "60000", "3"], stdin=subprocess.DEVNULL,
+        proc = subprocess.Popen([velkor, "run", "--", probe, how, "60000", "3"], stdin=subprocess.DEVNULL,
                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env, start_new_session=True)
         line = proc.stdout.readline().decode()
         if not line.startswith("run_probe: pid "):
@@ -59,7 +62,8 @@ def run_case(velkor, probe, sig, group, expected_rc):
         name = signal.Signals(sig).name
         if proc.returncode != expected_rc:
             problems.append("exit code %d, not %d" % (proc.returncode, expected_rc))
-        if "run_probe wait 60000 3 was ended by signal %d" % sig not in err:
+        ending = "exited with 0" if caught else "was ended by signal %d" % sig
+        if "run_probe %s 60000 3 %s" % (how, ending) not in err:
             problems.append("no word of how the program ended")
         if sig != signal.SIGINT and "received signal %d" % sig not in err:
             problems.append("no word of the signal received")
@@ -72,7 +76,8 @@ def run_case(velkor, probe, sig, group, expected_rc):
             os.kill(pid, signal.SIGKILL)
         if os.listdir(tmp):
             problems.append("left behind: %s" % os.listdir(tmp))
-        return ["%s%s: %s\n%s" % (name, " to the group" if group else "", p, err) for p in problems]
+        return ["%s%s%s: %s\n%s" % (name, " to the group" if group else "", " caught" if caught else "", p, err)
+                for p in problems]
 
 
 def killed_outright(velkor, probe):
@@ -151,8 +156,8 @@ def recorded_session_ends(velkor, probe):
 def main():
     velkor, probe = sys.argv[1], sys.argv[2]
     problems = []
-    for sig, group, rc in CASES:
-        problems += run_case(velkor, probe, sig, group, rc)
+    for sig, group, rc, caught in CASES:
+        problems += run_case(velkor, probe, sig, group, rc, caught)
     problems += killed_outright(velkor, probe)
     problems += reader_gone(velkor, probe)
     problems += recorded_session_ends(velkor, probe)

@@ -8,7 +8,13 @@
  *   sleep MS  waits MS ms without touching the slot bus, then exits with 0
  *   wait MS   registers the card on the slot given, prints its process id
  *             and waits MS ms
+ *   catch MS SLOT  the same as wait, but SIGTERM only ends the wait early:
+ *             exits with 0 then too
  *   leave MS  starts a process that waits MS ms, and exits with 0 at once
+ *   fork SLOT registers the card on the slot given, then forks a child that
+ *             moves axis 1 by 1000 pulses and exits (exit handlers and all);
+ *             exits with the child's exit code, 4 when it did not end
+ *             within 20 s
  *   profile   registers the card on the slot given and moves axis 1 by 10000
  *             pulses: from 100 up to 10000 pulses/s at 100000 pulses/s^2,
  *             1.09801 s in all; exits with 0 when it got there
@@ -25,8 +31,17 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
+
+static volatile sig_atomic_t terminated = 0;
+
+static void note_termination(int signal)
+{
+    (void)signal;
+    terminated = 1;
+}
 
 static void sleep_ms(long ms)
 {
@@ -88,6 +103,42 @@ int main(int argc, char** argv)
         sleep_ms(atol(argv[2]));
         return 0;
     }
+    if (argc >= 4 && strcmp(argv[1], "catch") == 0) {
+        long waited;
+        signal(SIGTERM, note_termination);
+        if (!Velkor_REGISTRATION(0, (uint8_t)atoi(argv[3]))) {
+            return 100;
+        }
+        printf("run_probe: pid %ld\n", (long)getpid());
+        fflush(stdout);
+        for (waited = 0; waited < atol(argv[2]) && !terminated; waited += 5) {
+            sleep_ms(5);
+        }
+        return 0;
+    }
+    if (argc >= 3 && strcmp(argv[1], "fork") == 0) {
+        pid_t child;
+        int status = 0, waited;
+        if (!Velkor_REGISTRATION(0, (uint8_t)atoi(argv[2]))) {
+            return 100;
+        }
+        child = fork();
+        if (child == 0) {
+            exit(move_cards(1, argv + 2) ? 0 : 3);
+        }
+        for (waited = 0; child > 0 && waited < 20000; waited += 5) {
+            if (waitpid(child, &status, WNOHANG) == child) {
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 5;
+            }
+            sleep_ms(5);
+        }
+        if (child > 0) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            fprintf(stderr, "run_probe: the forked child did not end\n");
+        }
+        return 4;
+    }
     if (argc >= 3 && strcmp(argv[1], "leave") == 0) {
         const pid_t child = fork();
         if (child == 0) {
@@ -143,7 +194,7 @@ int main(int argc, char** argv)
         Velkor_STOP_SUDDENLY(0, 1);
         return 3;
     }
-    fprintf(stderr, "usage: run_probe exit N SLOT... | crash SLOT... | idle | sleep MS | wait MS SLOT | leave MS | profile SLOT"
-                    " | unknown SLOT | watch SLOT\n");
+    fprintf(stderr, "usage: run_probe exit N SLOT... | crash SLOT... | idle | sleep MS | wait MS SLOT | catch MS SLOT"
+                    " | leave MS | fork SLOT | profile SLOT | unknown SLOT | watch SLOT\n");
     return 2;
 }

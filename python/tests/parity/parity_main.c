@@ -33,7 +33,17 @@ static double read_md_float(unsigned char card, int index)
     return value;
 }
 
+static void wait_program_of(VelkorSimModule* module)
+{
+    const struct timespec pause = {0, 1000000L};
+    VelkorSim_WaitSettled(module);
+    while (VelkorSim_MacroRunning(module)) {
+        nanosleep(&pause, NULL);
+    }
+}
+
 #define P(x, y, z) (&(POINT_3D){(x), (y), (z)})
+#define wait_program() wait_program_of(module)
 
 int main(void)
 {

@@ -130,7 +130,8 @@ public:
     ~EnvironmentSession()
     {
         if (disowned_) {
-            modules_.clear(); // the child's copies of the modules
+            scenario_.reset(); // its watches, before the modules they watch
+            modules_.clear();  // the child's copies of the modules
             return;
         }
         // At a Windows process's end the reporter and the firmware threads
@@ -166,16 +167,20 @@ public:
 
     // In a child forked from the program: the session is the parent's. The
     // child's copies of the modules run on (each with a firmware thread of
-    // its own), but the reporter thread is not in the child, and the report
-    // and the events are the parent's to write. The reporter's thread and
-    // the condition variable it waited on are left unfinished (joining it, or
-    // destroying the variable under its wait, would never return), and at its
-    // end the child only lets its modules go.
+    // its own), but the reporter thread and the scenario's thread are not in
+    // the child, and the report, the events and the scenario's results are
+    // the parent's to write. The reporter's thread and the condition variable
+    // it waited on are left unfinished (joining it, or destroying the
+    // variable under its wait, would never return), the scenario's alike, and
+    // at its end the child only lets its watches and modules go.
     void Disown()
     {
         new (&reporter_) std::thread();
         new (&mutex_) std::mutex();
         new (&wake_) std::condition_variable();
+        if (scenario_ != nullptr) {
+            scenario_->Disown();
+        }
         disowned_ = true;
     }
 

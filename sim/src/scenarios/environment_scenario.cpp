@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <new>
 #include <sstream>
 
 namespace velkor_sim {
@@ -115,6 +116,14 @@ void EnvironmentScenario::Finish()
         thread_.join();
     }
     Write(false);
+}
+
+void EnvironmentScenario::Disown()
+{
+    new (&thread_) std::thread();
+    new (&mutex_) std::mutex();
+    new (&wake_) std::condition_variable();
+    written_ = true; // the parent's to write
 }
 
 void EnvironmentScenario::Write(bool limitReached)

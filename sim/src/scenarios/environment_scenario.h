@@ -43,6 +43,12 @@ public:
                std::function<void()> writeReports);
     // The program ended: the checks go to scenario.txt.
     void Finish();
+    // In a child forked from the program: the thread, the limit and the
+    // report are the parent's. The thread and the condition variable it
+    // waited on are left unfinished (joining it, or destroying the variable
+    // under its wait, would never return); at its end the child only lets
+    // its watches go.
+    void Disown();
 
 private:
     EnvironmentScenario(Scenario scenario, double limit) : scenario_(std::move(scenario)), limit_(limit) {}
