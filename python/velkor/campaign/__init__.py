@@ -15,6 +15,6 @@ package (``python3 -m velkor.campaign``).
 
 from .campaign import Campaign, Result, find_tool, load
 from .report import write_report
-from .spec import CampaignError
+from .campaign_file import CampaignError
 
 __all__ = ["Campaign", "CampaignError", "Result", "find_tool", "load", "write_report"]

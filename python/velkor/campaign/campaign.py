@@ -7,10 +7,10 @@ import shutil
 import time
 from pathlib import Path
 
-from . import generate, spec, verdict
+from . import campaign_file, generate, verdict
 from .engines import engine_for
 from .generate import Fault
-from .spec import CampaignError, Reader
+from .campaign_file import CampaignError, Reader
 
 DEFAULT_TIME_LIMIT = 10.0
 DEFAULT_REDUCE_RUNS = 60
@@ -42,29 +42,29 @@ class Campaign:
     def __init__(self, path, *, text=None):
         self.path = Path(path)
         self.file = str(path)
-        text = spec.read_text(path) if text is None else text
-        data = spec.parse_toml(self.file, text)
+        text = campaign_file.read_text(path) if text is None else text
+        data = campaign_file.parse_toml(self.file, text)
         reader = Reader(self.file, text)
-        known = ("campaign", "vary", "invariant") + spec.SCENARIO_TABLES
+        known = ("campaign", "vary", "invariant") + campaign_file.SCENARIO_TABLES
         for key in data:
             if key not in known:
                 reader.refuse([key], "unknown table; a campaign file has " + ", ".join(known))
-        inline_base = any(k in data for k in spec.SCENARIO_TABLES)
+        inline_base = any(k in data for k in campaign_file.SCENARIO_TABLES)
         table = data.get("campaign")
-        spec.check_campaign(reader, table, inline_base)
+        campaign_file.check_campaign(reader, table, inline_base)
         table = table if isinstance(table, dict) else {}
         vary = data.get("vary", [])
         if not isinstance(vary, list):
             reader.refuse(["vary"], "[[vary]] is an array of tables")
             vary = []
         for i, v in enumerate(vary):
-            spec.check_vary(reader, i, v)
+            campaign_file.check_vary(reader, i, v)
         invariants = data.get("invariant", [])
         if not isinstance(invariants, list):
             reader.refuse(["invariant"], "[[invariant]] is an array of tables")
             invariants = []
         for i, inv in enumerate(invariants):
-            spec.check_invariant(reader, i, inv)
+            campaign_file.check_invariant(reader, i, inv)
         if reader.errors:
             raise CampaignError(reader.errors)
 
@@ -85,11 +85,11 @@ class Campaign:
         if "base" in table:
             base_path = (self.path.parent / table["base"])
             self.base_file = str(base_path)
-            base_text = spec.read_text(base_path)
-            self.base = spec.parse_toml(self.base_file, base_text)
+            base_text = campaign_file.read_text(base_path)
+            self.base = campaign_file.parse_toml(self.base_file, base_text)
         else:
             self.base_file = None
-            self.base = {k: data[k] for k in spec.SCENARIO_TABLES if k in data}
+            self.base = {k: data[k] for k in campaign_file.SCENARIO_TABLES if k in data}
         self._invariants(invariants)
         self.check_names = [c["name"] for c in self.base.get("check", []) + self.invariant_checks
                             if isinstance(c, dict) and isinstance(c.get("name"), str)]

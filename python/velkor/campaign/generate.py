@@ -13,7 +13,7 @@ import json
 import random
 import re
 
-from .spec import DRAWS
+from .campaign_file import DRAWS
 
 TIME_DIGITS = 3  # drawn non-whole values are kept to a thousandth (a motion step)
 
