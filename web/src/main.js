@@ -14,7 +14,10 @@ const modules = new Map(); // slot -> ModuleState
 let selected = null;
 let live = true;
 let cursorTime = null;     // session: the time shown
-let session = null;        // session: {lines, t0, t1}
+let session = null;        // session: {t0, t1, cut}
+// A cut session at its last sample: what came after it is unknown, so what
+// is shown there is the last state known, not the one the machine ended in.
+const lastKnown = () => !!session?.cut && cursorTime != null && cursorTime >= session.t1 - 1e-9;
 
 // Figures for the tests and for anyone curious (window.velkorBench).
 const stats = { ages: [], batches: 0, lines: 0, dropped: 0, errors: [], frames: 0, frameMs: 0, messageMs: 0 };
@@ -287,7 +290,7 @@ function renderModule(m) {
     $('module-head').replaceChildren(el('b', {}, head[0]), el('span', {}, head[1]), headTime, el('span', {}, head[2]),
       el('span', {}, head[3]), ...(head[4] ? [el('span', { class: 'chip' }, head[4])] : []));
   }
-  set(headTime, `t = ${time.toFixed(3)} s`);
+  set(headTime, `t = ${time.toFixed(3)} s${lastKnown() ? ' · last known' : ''}`);
   for (let a = 0; a < 4; ++a) {
     const v = axisViews[a];
     const x = axisNow(m, a);
@@ -323,7 +326,8 @@ function renderModule(m) {
   const fill = buf ? buf.segments / Math.max(1, buf.capacity) : 0;
   const irq = st?.interrupt;
   const c = st?.counters || {};
-  const kv = (k, v) => [el('dt', {}, k), el('dd', atEnd ? {} : { title: 'recorded at the end of the session only' }, `${v}`)];
+  const note = !atEnd ? 'recorded at the end of the session only' : session?.cut ? 'the last known: the recording was cut' : '';
+  const kv = (k, v) => [el('dt', {}, k), el('dd', note ? { title: note } : {}, `${v}`)];
   $('module-info').replaceChildren(
     el('div', {}, `command buffer ${buf ? `${buf.segments} / ${buf.capacity}` : '—'}`),
     el('div', { class: 'fill', title: 'command buffer fill' }, el('div', { style: `width:${(fill * 100).toFixed(1)}%` })),
@@ -528,7 +532,7 @@ async function openSession(info) {
   live = false;
   $('clock').hidden = true;
   $('replay').hidden = false;
-  setLink(`session ${info.file.split('/').pop()}`, 'session');
+  setLink(`session ${info.file.split('/').pop()}${info.cut ? ' · cut' : ''}`, 'session');
   document.body.classList.add('session');
   const r = await fetch(`api/session?token=${encodeURIComponent(token)}`);
   const text = await r.text();
@@ -560,11 +564,18 @@ async function openSession(info) {
     };
   }
   if (!Number.isFinite(t0)) { t0 = 0; t1 = 0; }
-  session = { t0, t1 };
+  session = { t0, t1, cut: info.cut || '' };
+  if (session.cut) {
+    // The tool says why ("the recording was cut: ..."): the recording ended
+    // without its end line or with one that says it is incomplete.
+    $('cut').textContent = `${session.cut[0].toUpperCase()}${session.cut.slice(1)}. What came after the last sample, at `
+      + `${t1.toFixed(3)} s, is unknown: the state shown there is the last one known, not where the machine came to rest.`;
+    $('cut').hidden = false;
+  }
   const slider = $('cursor');
   const show = () => {
     cursorTime = t0 + (t1 - t0) * (Number(slider.value) / 1000);
-    $('cursor-time').textContent = `${cursorTime.toFixed(3)} s of ${t1.toFixed(3)} s`;
+    $('cursor-time').textContent = `${cursorTime.toFixed(3)} s of ${t1.toFixed(3)} s${lastKnown() ? ' · last known' : ''}`;
     lastShown = -1;
     dirty = true;
     pathDirty = true;

@@ -4,7 +4,7 @@
 // Environment: VELKOR (the tool), VELKOR_BENCH_APP, VELKOR_WEB_ARTIFACTS.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { mkdirSync, mkdtempSync, readFileSync, existsSync, rmSync } from 'node:fs';
+import { mkdirSync, mkdtempSync, readFileSync, writeFileSync, existsSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { launch } from './browser.mjs';
@@ -209,7 +209,7 @@ test('the bench page drives a running application', { timeout: 150000 }, async (
   }
 });
 
-test('a recorded session opens offline', { timeout: 60000 }, async () => {
+test('a recorded session opens offline, and one cut says so', { timeout: 90000 }, async () => {
   assert.ok(existsSync(SESSION), 'the live test recorded a session');
   const lines = readFileSync(SESSION, 'utf8').trim().split('\n').map((l) => JSON.parse(l));
   assert.deepEqual(lines[0].modules.map((m) => m.slot), [3], 'the header lists the module');
@@ -252,7 +252,41 @@ test('a recorded session opens offline', { timeout: 60000 }, async () => {
     await page.click('#tab-scope');
     await shot(page, '06-session');
     assert.equal(await page.locator('.axis button:enabled').count(), 0, 'a session takes no actions');
+    assert.ok(await page.locator('#cut').isHidden(), 'a whole session is not said to be cut');
+    assert.doesNotMatch(await page.locator('#cursor-time').textContent(), /last known/);
     assert.deepEqual(problems, []);
+
+    // The same session cut while axis 2 drives: by a kill (a line half
+    // written, no end line) or a full disk (an end line saying so). The page
+    // says it was cut, and its end is the last state known, axis 2 driving.
+    const raw = readFileSync(SESSION, 'utf8').split('\n');
+    const k = lines.findLastIndex((l) => l.type === 'sample' && l.axes[1].driving);
+    const kept = raw.slice(0, k + 1).join('\n');
+    const rows = [
+      ['killed', `${kept}\n${raw[k + 1].slice(0, 40)}`, /^The recording was cut: the file has no end line/],
+      ['full-disk', `${kept}\n{"type":"end","time":${lines[k].time + 1},"incomplete":"No space left on device"}\n`,
+        /^The recording was cut: No space left on device\. What came after the last sample, at [\d.]+ s, is unknown/],
+    ];
+    for (const [name, content, banner] of rows) {
+      const file = join(OUT, `session-${name}.jsonl`);
+      writeFileSync(file, content);
+      const cut = startTool(VELKOR, ['web', file]);
+      try {
+        const opened = await open(context, await cut.url);
+        await opened.page.locator('#cut').waitFor({ timeout: 10000 });
+        assert.match(await opened.page.locator('#cut').textContent(), banner, name);
+        assert.match(await opened.page.locator('#link').textContent(), /· cut$/, name);
+        assert.match(cut.output, /velkor web: .*: the recording was cut/, `${name}: said on stderr too`);
+        await waitFor(async () => (await state(opened.page, 2)) === 'driving', 5000, `${name}: axis 2 driving at the cut`);
+        assert.match(await opened.page.locator('#cursor-time').textContent(), /last known/, name);
+        assert.match(await opened.page.locator('#module-head [data-field="time"]').textContent(), /last known/, name);
+        await shot(opened.page, `09-session-${name}`);
+        assert.deepEqual(opened.problems, [], name);
+        await opened.page.close();
+      } finally {
+        cut.kill();
+      }
+    }
   } finally {
     await close();
     tool.kill();
