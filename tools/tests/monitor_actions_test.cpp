@@ -55,9 +55,12 @@ TEST(MonitorActions, EachActionReachesTheModuleOrIsRefused)
         {{"switch", "3", "2", "plus_limit", "off"}, 0, [](const S& s) { return s.forcedInputs[1] == 0; }},
         {{"alarm", "3", "4", "on"}, 0, [](const S& s) { return s.driveAlarm[3]; }},
         {{"alarm", "3", "4", "off"}, 0, [](const S& s) { return !s.driveAlarm[3]; }},
-        {{"jog", "3", "1", "+"}, 0, nullptr},
+        // No program enabled an external drive here: a press or a turn is
+        // refused, a release or a turn by nothing never is.
+        {{"jog", "3", "1", "+"}, 1, nullptr},
         {{"jog", "3", "1", "stop"}, 0, nullptr},
-        {{"handwheel", "3", "1", "-100"}, 0, nullptr},
+        {{"handwheel", "3", "1", "-100"}, 1, nullptr},
+        {{"handwheel", "3", "1", "0"}, 0, nullptr},
         {{"latch", "3", "2", "-250"}, 0, [](const S& s) { return s.latch[1] == -250; }},
         {{"remote", "3", "7", "0xBEEF"}, 0, nullptr},
         // refused by the monitor
