@@ -327,13 +327,15 @@ bool StartMonitorFromEnvironment()
     if (options.path.empty() && options.recordFile.empty()) {
         return true;
     }
+    if (!options.recordFile.empty()) {
+        // A signal that ends the program still ends the session file; set up
+        // before the monitor starts writing, so that no signal comes between.
+        monitor::EndRecordingOnSignals();
+    }
     std::string error;
     if (!StartMonitor(options, error)) {
         std::fprintf(stderr, "velkor_sim: VELKOR_SIM_MONITOR: %s\n", error.c_str());
         return false;
-    }
-    if (!options.recordFile.empty()) {
-        monitor::EndRecordingOnSignals(); // a signal that ends the program still ends the session file
     }
     return true;
 }
