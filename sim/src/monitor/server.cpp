@@ -140,12 +140,17 @@ void Core::Stop(const std::string& cut)
     waker_.WakeAlways();
     thread_.join();
     {
-        // The modules still plugged end the session as they stand: their
-        // last sample and STATUS go to every client that watches them.
+        // The modules still plugged end the session as they stand: what
+        // their taps still hold, then their last sample and STATUS, go to
+        // every client that watches them. As on an unplug, the tap is taken
+        // off first, so that no sample of a later step follows the STATUS.
         std::vector<Record> last;
         {
             auto hold = detail::LockRegistry();
             for (const auto& entry : plugs_) {
+                entry.second.module->RemoveObserver(entry.second.tap.get());
+                std::uint64_t lostSamples = 0, lostEvents = 0;
+                entry.second.tap->Take(last, lostSamples, lostEvents);
                 FinalRecords(entry.first, entry.second.module->Snapshot(), last);
             }
         }
