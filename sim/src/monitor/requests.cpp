@@ -68,7 +68,7 @@ std::string NoJogWhy(int axis, ExternalDrive mode, const char* what)
            ": the program " +
            (mode == ExternalDrive::Off ? std::string("has not enabled the external drive")
                                        : "set the external drive to " + ExternalDriveName(mode)) +
-           " (" + what + " act with " + (what[0] == 'j' ? "EXD_FP or EXD_CP" : "EXD_MP") + ")";
+           (what[0] == 'j' ? " (the jog buttons act with EXD_FP or EXD_CP)" : " (the handwheel acts with EXD_MP)");
 }
 
 // Actions that change the machine while no step may run: the change is sampled.
