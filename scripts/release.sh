@@ -6,7 +6,7 @@
 #   - the Windows kit (zip): DLLs and velkor.exe, Velkor.lib for MSVC (from the
 #     .def written from Velkor.h) and the mingw import libraries, headers, the
 #     examples' sources and the docs; its export lists checked against Velkor.h;
-#   - the API reference, where scripts/api-reference.sh exists;
+#   - the API reference and the manuals (scripts/api-reference.sh);
 #   - SHA256SUMS of them all.
 #
 # Usage:
@@ -38,7 +38,7 @@ started=$SECONDS
 # What packaging needs beyond the build: CPack's helpers, lintian, Debian's
 # Python packaging tools, mingw's binutils and llvm-dlltool for the kit.
 release_packages=(dpkg-dev file lintian python3-build python3-wheel python3-setuptools python3-venv
-                  binutils-mingw-w64-x86-64 llvm)
+                  binutils-mingw-w64-x86-64 llvm doxygen mkdocs)
 
 if [ -z "$from" ] && [ -z "$windows" ]; then
   # A whole release from the source tree: the same configuration as the test
@@ -181,13 +181,9 @@ EOF
 fi
 
 # The API reference ------------------------------------------------------------
-if [ -x "$root/scripts/api-reference.sh" ] || [ -f "$root/scripts/api-reference.sh" ]; then
-  bash "$root/scripts/api-reference.sh" "$work/api-reference"
-  cp -r "$work/api-reference" "$out/api-reference"
-  [ -n "$windows" ] && cp -r "$work/api-reference" "$kit/docs/api-reference"
-else
-  echo "release.sh: note: no scripts/api-reference.sh: the release has no API reference" >&2
-fi
+bash "$root/scripts/api-reference.sh" "$work/api-reference"
+cp -r "$work/api-reference" "$out/api-reference"
+[ -n "$windows" ] && cp -r "$work/api-reference" "$kit/docs/api-reference"
 
 if [ -n "$windows" ]; then
   (cd "$work" && cmake -E tar cf "$out/$kit_name.zip" --format=zip "$kit_name")
