@@ -4,7 +4,10 @@ simulated seconds (bench/programs/axes_move.c), with 1 and 2 local workers
 and on a Dask cluster of 2 workers on the loopback address; and the fast
 clock's pace on a four-axis move, for the module alone.
 
-    VELKOR_BUILD_DIR=build/plain python3 bench/campaign_bench.py [--runs 100] [--no-dask]
+    VELKOR_BUILD_DIR=build/plain /usr/bin/python3 bench/campaign_bench.py [--runs 100] [--no-dask]
+
+Debian's python3, which has Dask (python3-distributed); the workers are
+started with the same interpreter.
 
 The figures are printed, not checked: the machine's load decides them.
 """
