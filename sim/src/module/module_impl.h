@@ -232,6 +232,8 @@ private:
     // 74 once a program has run (module/macro_programs_api.cpp).
     void PlaceDebugRegister();
     void Log(LogEntry& entry);
+    // Stamps a kept call with the time and logs a copy where the log is kept.
+    void Remember(LastCall& call);
     void DeliverSignal();
 };
 

@@ -111,13 +111,7 @@ void VirtualModule::Impl::ServiceMailbox()
         entry.sequence = packetSequence;
         entry.code = packet[0];
         entry.bytes = packet;
-        entry.time = firmware.time;
-        lastPacket.when = SteadyClock::now();
-        lastPacket.any = true;
-        if (options.keepLog) {
-            LogEntry copy = entry;
-            Log(copy);
-        }
+        Remember(lastPacket);
         if (!observers.empty()) {
             ObservePacket(entry);
         }
@@ -141,13 +135,7 @@ void VirtualModule::Impl::ServiceMailbox()
         for (int i = 0; i < kDataBytes; ++i) {
             entry.bytes[i] = copy[reg::kData + 2 * i];
         }
-        entry.time = firmware.time;
-        lastExchange.when = SteadyClock::now();
-        lastExchange.any = true;
-        if (options.keepLog) {
-            LogEntry logged = entry;
-            Log(logged);
-        }
+        Remember(lastExchange);
     }
     PlaceDebugRegister(); // before the host can see the code cleared
     SetHandshake(0);      // after the reply
@@ -160,6 +148,17 @@ void VirtualModule::Impl::Log(LogEntry& entry)
     if (log.size() < kLogLimit) {
         entry.time = firmware.time;
         log.push_back(entry);
+    }
+}
+
+void VirtualModule::Impl::Remember(LastCall& call)
+{
+    call.entry.time = firmware.time;
+    call.when = SteadyClock::now();
+    call.any = true;
+    if (options.keepLog) {
+        LogEntry copy = call.entry;
+        Log(copy);
     }
 }
 
